@@ -1,0 +1,38 @@
+# One-line commands for the README. The build itself is CMake + Ninja.
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+# Debian packages the build, the tests and the window need.
+PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
+        fonts-ipafont-gothic
+
+.PHONY: all deps configure build check demo clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PKGS); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo=sudo; \
+	  $$sudo apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD)
+
+check: deps
+	$(MAKE) build
+	ctest --test-dir $(BUILD) --output-on-failure
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,98 @@
+// The CSV source: a code page 932 file read whole into records and fields.
+// Record 0 is the header row whose fields name the columns.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileSys.h"
+
+namespace platform {
+class Prompter;
+}
+
+constexpr int kMaxRecords = 32000;
+constexpr int kMaxFields = 500;
+
+// Caption of the CSV reader's message boxes.
+inline constexpr const char* kWarningCaption = "警告";
+
+class CCsvRecord {
+public:
+    // Adds a field of `length` bytes starting at `value`; a value that starts
+    // at the terminator of the text is absent. Fields past the 500th are
+    // dropped. Doubled quotes in the stored value are collapsed.
+    void AddField(int length, const char* value);
+
+    int FieldCount() const { return static_cast<int>(offsets_.size()); }
+
+    // Field i, or null when absent or at/after the field count.
+    const char* GetField(int i) const {
+        if (i < 0 || i >= FieldCount() || offsets_[i] < 0) return nullptr;
+        return data_.data() + offsets_[i];
+    }
+
+    // Two adjacent double quotes become one, left to right ("" -> ",
+    // """" -> "", """ -> ""), in place.
+    static void CollapseQuotes(char* s);
+
+    // Gives back the slack left by building the record.
+    void ShrinkToFit();
+
+private:
+    // All values, each NUL-terminated, one after another; offsets_ holds
+    // where each field starts, -1 for an absent field.
+    std::string data_;
+    std::vector<int32_t> offsets_;
+};
+
+class CCsvTable {
+public:
+    // Opens the file for reading; whether that worked is IsOpen().
+    explicit CCsvTable(std::string_view path);
+    // A table that reads `bytes` instead of a file (always open).
+    static CCsvTable FromBytes(std::string bytes);
+
+    CCsvTable(CCsvTable&&) = default;
+    CCsvTable& operator=(CCsvTable&&) = default;
+
+    bool IsOpen() const { return stream_ != nullptr || fromMemory_; }
+
+    // Reads and parses the whole source once. Problems are shown through the
+    // prompter and the records read so far are kept. Returns the text read
+    // (after continuations were rewritten), or null when nothing is open.
+    const char* Load(platform::Prompter& prompter);
+
+    int RecordCount() const { return static_cast<int>(records_.size()); }
+    // Record i, or null when there is no such record.
+    const CCsvRecord* GetRecord(int i) const {
+        return (i >= 0 && i < RecordCount()) ? &records_[i] : nullptr;
+    }
+    // Per column, the longest raw field length in bytes (quotes around a
+    // field not counted, doubled quotes counted twice).
+    const std::array<int, kMaxFields>& ColumnWidths() const { return widths_; }
+
+    // Position of the first header field equal to name, or -1; -1 for a null
+    // or empty name and for a table without records.
+    int FieldIndex(const char* name) const;
+
+    // Every backslash-CR-LF that is not part of a two-byte character becomes
+    // LF, in one left-to-right pass.
+    static void RewriteContinuations(std::string& text);
+
+    const std::string& Path() const { return path_; }
+
+private:
+    CCsvTable() = default;
+    void Parse(platform::Prompter& prompter);
+
+    platform::FilePtr stream_;
+    bool fromMemory_ = false;
+    std::string path_;
+    std::vector<CCsvRecord> records_;
+    std::array<int, kMaxFields> widths_{};
+    std::string text_;
+};

@@ -1,0 +1,21 @@
+// One record written through the HTML template: each [FieldName] becomes the
+// record's value in that column.
+#pragma once
+
+#include <cstdio>
+
+class CCsvTable;
+
+// Writes the expansion of `text` for record `record` of `table` to `out`.
+// With `strip` the template's own <html>/</html> tags are removed first.
+// Does nothing without a stream or with an empty text.
+void ExpandTemplate(const CCsvTable& table, const char* text, int record, FILE* out, bool strip);
+
+// Removes the tags <HTML>, <html>, </HTML> and </html> (and one line feed
+// right after each) in place; a "<" that no ">" follows drops the rest.
+// Returns `text`.
+char* StripHtmlFrame(char* text);
+
+// Writes a value with each line feed turned into "<br>". An absent or empty
+// value writes nothing.
+void WriteFieldText(FILE* out, const char* value);

@@ -1,0 +1,238 @@
+#include "gen/GenerationRun.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
+
+#include "data/CsvTable.h"
+#include "data/TemplateFile.h"
+#include "gen/DumpPage.h"
+#include "gen/Expand.h"
+#include "gen/ProgramIdentity.h"
+#include "platform/CodePage.h"
+#include "platform/FileSys.h"
+#include "platform/Prompter.h"
+#include "platform/StrFormat.h"
+
+using platform::FilePtr;
+using platform::StrFormat;
+
+namespace {
+
+constexpr int kIndexEntriesPerLineByValue = 5;
+constexpr int kIndexEntriesPerLineByNumber = 10;
+constexpr int kIndexValueColumn = 30;
+constexpr size_t kNamesInWarning = 10;
+
+const char* FieldOrEmpty(const CCsvTable& table, int record, int column) {
+    const CCsvRecord* rec = table.GetRecord(record);
+    const char* v = rec ? rec->GetField(column) : nullptr;
+    return v ? v : "";
+}
+
+std::string IncompleteRunWarning(const RunReport& report) {
+    std::string msg;
+    auto list = [&msg](const std::vector<std::string>& items) {
+        for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i) {
+            msg += '\n';
+            msg += platform::Cp932ToUtf8(items[i]);
+        }
+    };
+    if (!report.failedPaths.empty()) {
+        msg += StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
+                         static_cast<int>(report.failedPaths.size()));
+        list(report.failedPaths);
+    }
+    if (!report.overwrittenNames.empty()) {
+        if (!msg.empty()) msg += '\n';
+        msg += StrFormat("%d 個のページが同じ名前の後のページで上書きされました．",
+                         static_cast<int>(report.overwrittenNames.size()));
+        list(report.overwrittenNames);
+    }
+    return msg;
+}
+
+}  // namespace
+
+std::string NormalizeExtension(const std::string& extension) {
+    std::string ext = extension.empty() ? std::string("html") : extension;
+    const size_t dots = ext.find_first_not_of('.');
+    ext.erase(0, dots == std::string::npos ? ext.size() : dots);
+    return ext;
+}
+
+bool IsSafePageName(const std::string& name) {
+    if (name.empty() || name[0] == '/') return false;
+    size_t pos = 0;
+    while (pos <= name.size()) {
+        size_t slash = name.find('/', pos);
+        if (slash == std::string::npos) slash = name.size();
+        if (std::string_view(name).substr(pos, slash - pos) == "..") return false;
+        pos = slash + 1;
+    }
+    return true;
+}
+
+RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
+                        const CCsvTable* table, const RunCallbacks& callbacks,
+                        platform::Prompter& prompter) {
+    RunReport report;
+    auto status = [&](std::string text) {
+        if (callbacks.status) callbacks.status(text);
+        report.lastStatus = std::move(text);
+    };
+    auto refuse = [&](const char* message) {
+        report.refused = true;
+        status(message);
+        return report;
+    };
+
+    // The checks, in order; nothing is written before all have passed.
+    if (settings.HTML.empty()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．");
+    if (settings.Out.empty()) return refuse("出力先(ﾌｫﾙﾀﾞ) を指定してください．");
+    CTemplateFile templateFile(settings.HTML);
+    if (!templateFile.IsOpen()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．");
+    templateFile.Read();
+    if (!platform::IsFolder(settings.Out)) return refuse("出力先(ﾌｫﾙﾀﾞ) が見つかりません．");
+    if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
+        return refuse("生成ファイル用のフィールド名を選択してください．");
+    std::vector<int> records;
+    if (table) {
+        records.reserve(selection.size());
+        for (int r : selection)
+            if (r >= 0 && r < table->RecordCount()) records.push_back(r);
+    }
+    if (records.empty()) return refuse("出力したいレコードを選択してください．");
+
+    const int n = static_cast<int>(records.size());
+    if (callbacks.enableRunControls) callbacks.enableRunControls(false, true);
+
+    const int rule = (settings.ruleNum == kRuleSequenceNumber || settings.ruleNum == kRuleFieldValue)
+                         ? settings.ruleNum
+                         : kRuleRecordNumber;
+    const char* const pre = rule == kRuleFieldValue ? "<pre>" : "";
+
+    // Names already taken in this run; a later page of the same name
+    // replaces the earlier file.
+    std::unordered_set<std::string> taken;
+    FilePtr index;
+    if (settings.createChk) {
+        taken.insert("_index.html");
+        taken.insert("_db.html");
+        const std::string indexPath = platform::JoinPath(settings.Out, "_index.html");
+        index = platform::OpenFile(indexPath, "w");
+        if (!index) report.failedPaths.push_back(indexPath);
+        const std::string dbPath = platform::JoinPath(settings.Out, "_db.html");
+        FilePtr db = platform::OpenFile(dbPath, "w");
+        if (db) WriteDumpPage(*table, db.get());
+        if (!db || !platform::CloseChecked(db)) report.failedPaths.push_back(dbPath);
+    }
+    if (index) {
+        std::fprintf(index.get(),
+                     "<html>\n<head><title>Database Index generated by %s %s</title></head>\n"
+                     "<body><center><font size=6>Database Index Generated by %s %s</font><br>"
+                     "<font size=2>%s</font></center>\n<hr>\n%s",
+                     kProgramName, kProgramVersion, kProgramName, kProgramVersion, kCopyright,
+                     pre);
+    }
+
+    const std::string ext = NormalizeExtension(settings.extension);
+    const std::string prefix = settings.prefixChk ? settings.Prefix : std::string();
+    const int start = settings.start;
+    const int digit = settings.digit;
+    const int repeat = settings.repeat;
+    const char* const text = templateFile.GetText();
+
+    int pagesOpened = 0;
+    int indexEntries = 0;
+    int recordsInPage = 0;
+    FilePtr page;
+    std::string pagePath;
+    auto closePage = [&]() {
+        if (!platform::CloseChecked(page)) report.failedPaths.push_back(pagePath);
+    };
+
+    std::string lastProgress;
+    for (int s = 0; s <= n; ++s) {
+        if (s < n) {
+            const int r = records[s];
+            if (!settings.repeatChk || recordsInPage == 0) {
+                std::string name = prefix;
+                const char* value = "";
+                if (rule == kRuleSequenceNumber) {
+                    name += StrFormat("%0*d.", digit, start + pagesOpened);
+                } else if (rule == kRuleFieldValue) {
+                    value = FieldOrEmpty(*table, r, settings.fieldNum);
+                    name += value;
+                    name += '.';
+                } else {
+                    name += StrFormat("%05d.", r);
+                }
+                name += ext;
+                pagePath = platform::JoinPath(settings.Out, name);
+                if (IsSafePageName(name)) page = platform::OpenFile(pagePath, "w");
+                ++pagesOpened;
+                if (!page) {
+                    report.failedPaths.push_back(pagePath);
+                } else {
+                    if (!taken.insert(name).second) report.overwrittenNames.push_back(name);
+                    if (settings.repeatChk) std::fputs("<HTML>\n", page.get());
+                }
+                if (index) {
+                    FILE* f = index.get();
+                    if (rule == kRuleFieldValue) {
+                        const int len = static_cast<int>(std::strlen(value));
+                        std::fprintf(f, "%s[<a href=\"%s\">%s</a>]%*s",
+                                     indexEntries % kIndexEntriesPerLineByValue == 0 ? "\n" : "",
+                                     name.c_str(), value, std::max(0, kIndexValueColumn - len), "");
+                    } else if (rule == kRuleSequenceNumber) {
+                        std::fprintf(f, "%s[<a href=\"%s\">%0*d</a>] &nbsp; &nbsp;\n",
+                                     indexEntries % kIndexEntriesPerLineByNumber == 0 ? "<br>" : "",
+                                     name.c_str(), digit, start + pagesOpened - 1);
+                    } else {
+                        std::fprintf(f, "%s[<a href=\"%s\">%03d</a>] &nbsp; &nbsp;\n",
+                                     indexEntries % kIndexEntriesPerLineByNumber == 0 ? "<br>" : "",
+                                     name.c_str(), r);
+                    }
+                    ++indexEntries;
+                }
+            }
+            if (page) {
+                ExpandTemplate(*table, text, r, page.get(), settings.repeatChk);
+                if (!settings.repeatChk) {
+                    closePage();
+                    recordsInPage = 0;
+                } else if (recordsInPage == repeat - 1) {
+                    std::fputs("</HTML>\n", page.get());
+                    closePage();
+                    recordsInPage = 0;
+                } else {
+                    ++recordsInPage;
+                }
+            }
+        }
+        // The text changes a hundred times at most; only a change is shown.
+        std::string progress = StrFormat("%3d%% 完了", static_cast<int>(s * 100LL / n));
+        if (progress != lastProgress) {
+            status(progress);
+            lastProgress = std::move(progress);
+        }
+    }
+
+    if (page) {
+        if (settings.repeatChk) std::fputs("</HTML>\n", page.get());
+        closePage();
+    }
+    if (index) {
+        std::fprintf(index.get(), "%s</body></html>", pre);
+        if (!platform::CloseChecked(index))
+            report.failedPaths.push_back(platform::JoinPath(settings.Out, "_index.html"));
+    }
+    report.pagesOpened = pagesOpened;
+    if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
+
+    if (!report.failedPaths.empty() || !report.overwrittenNames.empty())
+        prompter.Information(kWarningCaption, IncompleteRunWarning(report));
+    return report;
+}

@@ -1,0 +1,73 @@
+// The generation run: checks its inputs, then writes the pages of the
+// selected records, _db.html and _index.html into the output folder. The
+// window's Generate button and the batch mode both run exactly this.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CCsvTable;
+namespace platform {
+class Prompter;
+}
+
+enum NamingRule : int {
+    kRuleRecordNumber = 0,
+    kRuleSequenceNumber = 1,
+    kRuleFieldValue = 2,
+};
+
+// What a run reads from the window when it starts. Texts are code page 932.
+struct RunSettings {
+    std::string CSV;
+    std::string HTML;
+    std::string Out;
+    int ruleNum = kRuleRecordNumber;
+    int fieldNum = -1;  // -1: no field chosen
+    std::string extension = "html";
+    int start = 1;
+    int digit = 5;
+    int repeat = 1;
+    bool prefixChk = false;
+    std::string Prefix;
+    bool fixChk = false;
+    bool repeatChk = false;
+    bool createChk = true;
+    bool autoChk = false;
+};
+
+struct RunCallbacks {
+    // New status line text (UTF-8).
+    std::function<void(const std::string&)> status;
+    // Enables or disables the run controls (and also Load and Exit).
+    std::function<void(bool enable, bool alsoLoadAndExit)> enableRunControls;
+};
+
+struct RunReport {
+    bool refused = false;     // a check failed; nothing was written
+    std::string lastStatus;   // the last status line text (UTF-8)
+    int pagesOpened = 0;
+    std::vector<std::string> failedPaths;       // not created, refused or not fully written
+    std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
+
+    bool AllWritten() const {
+        return !refused && failedPaths.empty() && overwrittenNames.empty();
+    }
+};
+
+// Runs the generation for the selected record indexes (ascending) of
+// `table` (may be null when nothing is loaded). Status texts go to
+// `callbacks.status`; a run that could not write everything says so once
+// through `prompter` after it has finished.
+RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
+                        const CCsvTable* table, const RunCallbacks& callbacks,
+                        platform::Prompter& prompter);
+
+// The extension as page names use it: "html" for an empty text, leading
+// dots removed.
+std::string NormalizeExtension(const std::string& extension);
+
+// Whether a page name stays inside the output folder: not absolute and
+// without a ".." component.
+bool IsSafePageName(const std::string& name);

@@ -1,0 +1,75 @@
+// Every message box and file dialog of the program goes through a Prompter:
+// the window uses one on Qt, the batch mode one on stderr, tests a recorder.
+// Texts given to a Prompter are UTF-8; paths it returns are code page 932.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+struct FileDialogRequest {
+    bool save = false;          // save dialog (asks before replacing) or open dialog
+    std::string filter;         // "Name(*.x)|*.x|Other|*.y||" in UTF-8
+    std::string defaultExt;     // as given by the caller, e.g. "*.cfg"
+    std::string proposedName;   // code page 932; may be empty
+};
+
+class Prompter {
+public:
+    virtual ~Prompter();
+
+    // Information box with an OK button and no owner window.
+    virtual void Information(std::string_view caption, std::string_view text) = 0;
+    // Question box with Yes and No; true for Yes.
+    virtual bool AskYesNo(std::string_view title, std::string_view text) = 0;
+    // OK box titled with the application's name.
+    virtual void Message(std::string_view text) = 0;
+    // File dialog; the chosen full path, or nothing when cancelled.
+    virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;
+};
+
+// Writes every box to stderr as "CAPTION: TEXT" (TEXT alone without a
+// caption); questions are answered Yes, file dialogs cancelled.
+class ConsolePrompter : public Prompter {
+public:
+    void Information(std::string_view caption, std::string_view text) override;
+    bool AskYesNo(std::string_view title, std::string_view text) override;
+    void Message(std::string_view text) override;
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+
+    int BoxesShown() const { return boxes_; }
+
+private:
+    int boxes_ = 0;
+};
+
+// Remembers what was asked and answers from queues set up by a test.
+class RecordingPrompter : public Prompter {
+public:
+    enum class Kind { Information, Question, Message, FileDialog };
+    struct Entry {
+        Kind kind;
+        std::string caption;  // caption or title; empty for Message
+        std::string text;     // for FileDialog: the filter
+        FileDialogRequest request;
+    };
+
+    void Information(std::string_view caption, std::string_view text) override;
+    bool AskYesNo(std::string_view title, std::string_view text) override;
+    void Message(std::string_view text) override;
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+
+    std::vector<Entry> entries;
+    std::deque<bool> answers;                            // AskYesNo; Yes when empty
+    std::deque<std::optional<std::string>> fileChoices;  // ChooseFile; cancel when empty
+
+    // The texts of all entries, in order.
+    std::vector<std::string> Texts() const;
+    void Clear() { entries.clear(); }
+};
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+// Helpers shared by the tests: temporary folders and files of raw bytes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testutil {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Path of a file in the folder, as a string.
+    std::string File(std::string_view name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
+std::string ReadBytes(const std::filesystem::path& file);
+
+}  // namespace testutil
