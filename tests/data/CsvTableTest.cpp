@@ -2,13 +2,371 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
 #include "platform/Prompter.h"
 
-TEST(CsvSmoke, TwoLines) {
-    auto t = CCsvTable::FromBytes("h1,h2\r\nb1,b2\r\n");
-    platform::RecordingPrompter p;
-    t.Load(p);
-    ASSERT_EQ(t.RecordCount(), 2);
-    EXPECT_STREQ(t.GetRecord(1)->GetField(1), "b2");
-    EXPECT_EQ(t.FieldIndex("h2"), 1);
+using namespace std::string_literals;
+
+namespace {
+
+using Field = std::optional<std::string>;
+using Records = std::vector<std::vector<Field>>;
+const Field kAbsent = std::nullopt;
+
+Records RecordsOf(const CCsvTable& t) {
+    Records out;
+    for (int r = 0; r < t.RecordCount(); ++r) {
+        const CCsvRecord* rec = t.GetRecord(r);
+        std::vector<Field> fields;
+        for (int i = 0; i < rec->FieldCount(); ++i) {
+            const char* f = rec->GetField(i);
+            fields.push_back(f ? Field(f) : kAbsent);
+        }
+        out.push_back(std::move(fields));
+    }
+    return out;
 }
+
+// Every box the reader shows is an information box captioned 警告; returns
+// their texts in order.
+std::vector<std::string> Warnings(const platform::RecordingPrompter& p) {
+    std::vector<std::string> texts;
+    for (const auto& e : p.entries) {
+        EXPECT_EQ(e.kind, platform::RecordingPrompter::Kind::Information);
+        EXPECT_EQ(e.caption, "警告");
+        texts.push_back(e.text);
+    }
+    return texts;
+}
+
+struct Loaded {
+    CCsvTable table;
+    platform::RecordingPrompter prompter;
+    std::optional<std::string> text;  // what Load returned; nothing for null
+};
+
+Loaded LoadBytes(std::string bytes) {
+    Loaded l{CCsvTable::FromBytes(std::move(bytes)), {}, {}};
+    if (const char* t = l.table.Load(l.prompter)) l.text = t;
+    return l;
+}
+
+std::string NulMessage(int line) {
+    return std::to_string(line) + " 行目以降のデータは NUL 文字のため読み込みませんでした．";
+}
+std::string QuoteMessage(int line) {
+    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
+}
+std::string FieldsMessage(int line) {
+    return std::to_string(line) +
+           " 行目のフィールド数が 500 を超えたため，501 "
+           "番目以降のフィールドは読み込みませんでした．";
+}
+const std::string kRecordsMessage =
+    "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
+
+struct ParseCase {
+    const char* name;
+    std::string input;
+    Records records;
+    std::vector<std::string> messages = {};
+};
+
+TEST(CsvParse, RecordsAndFields) {
+    const ParseCase cases[] = {
+        {"two lines", "h1,h2\r\nb1,b2\r\n", {{"h1", "h2"}, {"b1", "b2"}}},
+        {"no line end after the last line", "h1,h2\r\nb1,b2", {{"h1", "h2"}, {"b1", "b2"}}},
+        {"empty line at the end", "h1,h2\r\nb1,b2\r\n\r\n", {{"h1", "h2"}, {"b1", "b2"}, {""}}},
+        {"comma at field start", ",a\r\n", {{"", "a"}}},
+        {"empty field between commas", "a,,b\r\n", {{"a", "", "b"}}},
+        {"comma before CR LF", "a,\r\n", {{"a", ""}}},
+        {"comma at the end of the text", "a,", {{"a", kAbsent}}},
+        {"lone quote at the end of the text", "a,\"", {{"a", kAbsent}}},
+        {"closing quote is the last byte", "a,\"b\"", {{"a", "b"}}},
+        {"quoted field open at the end", "a,\"bc", {{"a", "b"}}},
+        {"spaces kept", " a , b \r\n", {{" a ", " b "}}},
+        {"lone CR is data", "a\rb,c\r\n", {{"a\rb", "c"}}},
+        // Quoted fields.
+        {"comma and CR LF inside quotes", "\"x,\r\ny\",z\r\nn\r\n", {{"x,\r\ny", "z"}, {"n"}}},
+        {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},
+        {"doubled quote", "\"a\"\"b\"\r\n", {{"a\"b"}}},
+        {"doubled quote before the closing one", "\"a\"\"\",b\r\n", {{"a\"", "b"}}},
+        {"quadrupled quote", "\"a\"\"\"\"b\"\r\n", {{"a\"\"b"}}},
+        {"a quote alone", "\"\"\"\"\r\n", {{"\""}}},
+        {"quotes around a word", "\"say \"\"hi\"\"\"\r\n", {{"say \"hi\""}}},
+        {"text after the closing quote", "\"abc\"de\r\nx\r\n", {{"abc\"d"}, {"x"}}},
+        // LF-only line ends keep every byte.
+        {"LF only", "a,bc\nd,e\n", {{"a", "bc"}, {"d", "e"}}},
+        {"LF only, empty line", "a\n\nb\n", {{"a"}, {""}, {"b"}}},
+        {"LF only, comma before LF", "a,\nb\n", {{"a", ""}, {"b"}}},
+        {"LF only, quoted", "\"ab\"\n\"\"\n", {{"ab"}, {""}}},
+        // Continuations.
+        {"continuation inside quotes", "\"a\\\r\nb\",c\r\n", {{"a\nb", "c"}}},
+        {"continuation outside quotes", "ab\\\r\ncd\r\n", {{"ab"}, {"cd"}}},
+        {"continuation ends an empty line", "\\\r\nx\r\n", {{""}, {"x"}}},
+        {"表 before CR LF", "a,\x95\x5C\r\nb,c\r\n", {{"a", "\x95\x5C"}, {"b", "c"}}},
+        {"backslash after 表", "\x95\x5C\\\r\nx\r\n", {{"\x95\x5C"}, {"x"}}},
+        // Two-byte and half-width characters.
+        {"half-width katakana before a comma", "\xB6,x\r\n", {{"\xB6", "x"}}},
+        {"half-width katakana in quotes", "\"\xB6\",\"\xDF\"\r\n", {{"\xB6", "\xDF"}}},
+        {"second byte is never a delimiter", "\x81,a\r\n", {{"\x81,a"}}},
+        {"ー and a quote inside quotes", "\"\x81\x5B\"\"\"\r\n", {{"\x81\x5B\""}}},
+        {"lead byte as the last byte", "a,\x81", {{"a", "\x81"}}},
+        // A NUL ends the data.
+        {"NUL inside a record", "h\r\nab\0cd\r\nx\r\n"s, {{"h"}, {"ab"}}, {NulMessage(2)}},
+        {"NUL after a line end", "h\r\nb\r\n\0x\r\n"s, {{"h"}, {"b"}}, {NulMessage(3)}},
+        {"NUL after a comma", "h\r\na,\0x"s, {{"h"}, {"a", kAbsent}}, {NulMessage(2)}},
+        {"NUL first", "\0h\r\n"s, {}, {NulMessage(1)}},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded l = LoadBytes(c.input);
+        EXPECT_EQ(RecordsOf(l.table), c.records);
+        EXPECT_EQ(Warnings(l.prompter), c.messages);
+    }
+}
+
+TEST(CsvParse, QuoteErrorKeepsTheRecordsBeforeIt) {
+    const ParseCase cases[] = {
+        {"quote inside an unquoted field",
+         "h1,h2\r\na,b\r\nc,d\"e\r\nf,g\r\n",
+         {{"h1", "h2"}, {"a", "b"}},
+         {QuoteMessage(3)}},
+        {"quote after a leading space", "h\r\nx\r\n \"a\"\r\n", {{"h"}, {"x"}}, {QuoteMessage(3)}},
+        {"second quote after the closing one", "h\r\n\"a\"b\"\r\n", {{"h"}}, {QuoteMessage(2)}},
+        {"in the header", "id,na\"me\r\na,b\r\n", {}, {QuoteMessage(1)}},
+        // The number counts records, not lines of the file.
+        {"after a line break in quotes",
+         "h\r\n\"a\r\nb\"\r\nx\"\r\n",
+         {{"h"}, {"a\r\nb"}},
+         {QuoteMessage(3)}},
+        {"quote at the end of the text", "h\r\nab\"", {{"h"}}, {QuoteMessage(2)}},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded l = LoadBytes(c.input);
+        EXPECT_EQ(RecordsOf(l.table), c.records);
+        EXPECT_EQ(Warnings(l.prompter), c.messages);
+    }
+}
+
+TEST(CsvParse, ColumnWidthsCountRawBytes) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::vector<int> widths;  // columns 0, 1, 2
+    };
+    const Case cases[] = {
+        {"two lines", "h1,h2\r\nb1,b2\r\n", {2, 2, 0}},
+        {"widest over all records", "a,bbb\r\ncccc,d,\r\n", {4, 3, 0}},
+        {"doubled quotes count twice", "\"say \"\"hi\"\"\"\r\n", {10, 0, 0}},
+        {"CR LF inside quotes counts two", "x,\"a\r\nb\"\r\n", {1, 4, 0}},
+        {"quotes around a field count nothing", "\"\",\"ab\"\r\n", {0, 2, 0}},
+        {"LF only", "ab,c\n", {2, 1, 0}},
+        {"two-byte characters count two", "\x95\x5C\xB6\r\n", {3, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded l = LoadBytes(c.input);
+        const auto& w = l.table.ColumnWidths();
+        EXPECT_EQ((std::vector<int>{w[0], w[1], w[2]}), c.widths);
+    }
+}
+
+TEST(CsvRecord, CollapseQuotes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"abc", "abc"},
+        {"\"", "\""},
+        {"\"\"", "\""},
+        {"\"\"\"", "\"\""},
+        {"\"\"\"\"", "\"\""},
+        {"a\"b\"c", "a\"b\"c"},
+        {"a\"\"b\"\"c", "a\"b\"c"},
+        {"\x81\x5B\"\"", "\x81\x5B\""},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string s = in;
+        CCsvRecord::CollapseQuotes(s.data());
+        EXPECT_STREQ(s.c_str(), out.c_str()) << in;
+    }
+    CCsvRecord::CollapseQuotes(nullptr);
+}
+
+TEST(CsvRecord, AddFieldLengthsAndLimits) {
+    CCsvRecord rec;
+    const char text[] = "abc,d\"\"e";
+    rec.AddField(-1, text);     // a negative length stores the empty string
+    rec.AddField(3, text);      // abc
+    rec.AddField(0, text + 4);  // empty, not absent
+    rec.AddField(4, text + 4);  // d""e collapses
+    rec.AddField(5, text + 8);  // starts at the terminator: absent
+    rec.AddField(9, text + 6);  // stops early at the terminator
+    ASSERT_EQ(rec.FieldCount(), 6);
+    EXPECT_STREQ(rec.GetField(0), "");
+    EXPECT_STREQ(rec.GetField(1), "abc");
+    EXPECT_STREQ(rec.GetField(2), "");
+    EXPECT_STREQ(rec.GetField(3), "d\"e");
+    EXPECT_EQ(rec.GetField(4), nullptr);
+    EXPECT_STREQ(rec.GetField(5), "\"e");
+    EXPECT_EQ(rec.GetField(6), nullptr);
+    EXPECT_EQ(rec.GetField(-1), nullptr);
+    EXPECT_EQ(rec.GetField(499), nullptr);
+
+    for (int i = rec.FieldCount(); i < 510; ++i) rec.AddField(1, "x");
+    EXPECT_EQ(rec.FieldCount(), kMaxFields);
+    EXPECT_STREQ(rec.GetField(499), "x");
+}
+
+std::string Line(int fields, const std::string& prefix) {
+    std::string s;
+    for (int i = 0; i < fields; ++i) s += (i ? "," : "") + prefix + std::to_string(i);
+    return s + "\r\n";
+}
+
+TEST(CsvLimits, FieldsBeyondThe500thAreDroppedWithOneMessage) {
+    Loaded l = LoadBytes("h\r\n" + Line(501, "f") + Line(500, "g") + Line(600, "k"));
+    ASSERT_EQ(l.table.RecordCount(), 4);
+    for (int r : {1, 2, 3}) EXPECT_EQ(l.table.GetRecord(r)->FieldCount(), 500) << r;
+    EXPECT_STREQ(l.table.GetRecord(1)->GetField(499), "f499");
+    EXPECT_STREQ(l.table.GetRecord(3)->GetField(499), "k499");
+    EXPECT_EQ(l.table.ColumnWidths()[499], 4);
+    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{FieldsMessage(2)});
+}
+
+TEST(CsvLimits, RecordsBeyondThe32000thAreDroppedWithOneMessage) {
+    std::string rows;
+    for (int i = 0; i < kMaxRecords; ++i) rows += "r" + std::to_string(i) + "\r\n";
+
+    Loaded exact = LoadBytes(rows);
+    EXPECT_EQ(exact.table.RecordCount(), kMaxRecords);
+    EXPECT_TRUE(exact.prompter.entries.empty());
+
+    Loaded over = LoadBytes(rows + "x\r\ny\r\nz");
+    EXPECT_EQ(over.table.RecordCount(), kMaxRecords);
+    EXPECT_STREQ(over.table.GetRecord(kMaxRecords - 1)->GetField(0), "r31999");
+    EXPECT_EQ(over.table.GetRecord(kMaxRecords), nullptr);
+    EXPECT_EQ(Warnings(over.prompter), std::vector<std::string>{kRecordsMessage});
+
+    // One more CR LF is one more record, an empty one.
+    Loaded empty = LoadBytes(rows + "\r\n");
+    EXPECT_EQ(empty.table.RecordCount(), kMaxRecords);
+    EXPECT_EQ(Warnings(empty.prompter), std::vector<std::string>{kRecordsMessage});
+}
+
+TEST(CsvLimits, FullTableLoads) {
+    std::string rows;
+    for (int r = 0; r < kMaxRecords; ++r) rows += Line(20, std::to_string(r) + "_");
+    Loaded l = LoadBytes(rows);
+    ASSERT_EQ(l.table.RecordCount(), kMaxRecords);
+    EXPECT_STREQ(l.table.GetRecord(kMaxRecords - 1)->GetField(19), "31999_19");
+    EXPECT_TRUE(l.prompter.entries.empty());
+}
+
+TEST(CsvLimits, EachMessageOncePerLoad) {
+    const std::string wide = "h\r\n" + Line(501, "f") + Line(501, "g");
+    const struct {
+        const char* name;
+        std::string input;
+        int records;
+        std::vector<std::string> messages;  // in any order
+    } cases[] = {
+        {"fields and NUL", wide + "c\0d\r\n\0e"s, 4, {NulMessage(4), FieldsMessage(2)}},
+        {"fields and quote", wide + "a\"b\r\nc\r\n", 3, {QuoteMessage(4), FieldsMessage(2)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded l = LoadBytes(c.input);
+        EXPECT_EQ(l.table.RecordCount(), c.records);
+        auto texts = Warnings(l.prompter);
+        auto expected = c.messages;
+        std::sort(texts.begin(), texts.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(texts, expected);
+    }
+}
+
+TEST(CsvLoad, EmptySource) {
+    Loaded l = LoadBytes("");
+    EXPECT_EQ(l.table.RecordCount(), 0);
+    EXPECT_EQ(l.table.GetRecord(0), nullptr);
+    EXPECT_EQ(l.table.FieldIndex("a"), -1);
+    EXPECT_EQ(l.text, "");
+    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{"ファイルが空です．"});
+}
+
+TEST(CsvLoad, ReturnsTheTextWithContinuationsRewritten) {
+    Loaded l = LoadBytes("a\\\r\nb\r\n\x95\x5C\r\n\"c\\\r\n\"");
+    EXPECT_EQ(l.text, "a\nb\r\n\x95\x5C\r\n\"c\n\"");
+}
+
+TEST(CsvTable, FieldIndex) {
+    Loaded l = LoadBytes("id,name,name,\"Quoted\",\"\",\"a\"\"b\"\r\nname,id\r\n");
+    const struct {
+        const char* name;
+        int index;
+    } cases[] = {
+        {"id", 0},   {"name", 1},    {"Name", -1}, {"NAME", -1},  {"Quoted", 3}, {"\"Quoted\"", -1},
+        {"a\"b", 5}, {"a\"\"b", -1}, {"nam", -1},  {"name ", -1}, {"", -1},      {nullptr, -1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(l.table.FieldIndex(c.name), c.index) << c.name;
+
+    // With LF-only line ends the last header name is whole.
+    Loaded lf = LoadBytes("id,name\na,b\n");
+    EXPECT_EQ(lf.table.FieldIndex("name"), 1);
+
+    Loaded nul = LoadBytes("\0id\r\n"s);
+    EXPECT_EQ(nul.table.FieldIndex("id"), -1);
+}
+
+TEST(CsvTable, ReadsOutsideTheTableAreNull) {
+    Loaded l = LoadBytes("a,b\r\nc\r\n");
+    ASSERT_EQ(l.table.RecordCount(), 2);
+    EXPECT_EQ(l.table.GetRecord(-1), nullptr);
+    EXPECT_EQ(l.table.GetRecord(2), nullptr);
+    const CCsvRecord* short_rec = l.table.GetRecord(1);
+    EXPECT_EQ(short_rec->FieldCount(), 1);
+    EXPECT_EQ(short_rec->GetField(1), nullptr);  // the header has it, this record not
+    EXPECT_EQ(short_rec->GetField(kMaxFields - 1), nullptr);
+}
+
+TEST(CsvFile, ReadsAFileByItsCodePagePath) {
+    testutil::TempDir dir;
+    testutil::WriteBytes(dir.Path() / "表ｶ.csv", "h1,h2\r\n\x95\x5C,\"x\\\r\ny\"\r\nab\0cd"s);
+    CCsvTable t(dir.File("") + "\x95\x5C\xB6.csv");
+    ASSERT_TRUE(t.IsOpen());
+    platform::RecordingPrompter p;
+    ASSERT_NE(t.Load(p), nullptr);
+    EXPECT_EQ(RecordsOf(t), (Records{{"h1", "h2"}, {"\x95\x5C", "x\ny"}, {"ab"}}));
+    EXPECT_EQ(Warnings(p), std::vector<std::string>{NulMessage(3)});
+}
+
+TEST(CsvFile, EmptyFile) {
+    testutil::TempDir dir;
+    testutil::WriteBytes(dir.Path() / "e.csv", "");
+    CCsvTable t(dir.File("e.csv"));
+    ASSERT_TRUE(t.IsOpen());
+    platform::RecordingPrompter p;
+    EXPECT_NE(t.Load(p), nullptr);
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_EQ(Warnings(p), std::vector<std::string>{"ファイルが空です．"});
+}
+
+TEST(CsvFile, NoFileToRead) {
+    testutil::TempDir dir;
+    for (const std::string& path : {dir.File("missing.csv"), dir.File(""), dir.Path().string()}) {
+        CCsvTable t(path);
+        EXPECT_FALSE(t.IsOpen()) << path;
+        platform::RecordingPrompter p;
+        EXPECT_EQ(t.Load(p), nullptr) << path;
+        EXPECT_EQ(t.RecordCount(), 0);
+        EXPECT_TRUE(p.entries.empty());
+    }
+}
+
+}  // namespace

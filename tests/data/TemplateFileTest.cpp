@@ -1,1 +1,72 @@
+#include "data/TemplateFile.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestUtil.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(TemplateFile, ReadsLikeWindowsTextMode) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::string text;
+    } cases[] = {
+        {"CR LF lines", "<p>\r\n[a]\r\n</p>\r\n", "<p>\n[a]\n</p>\n"},
+        {"LF lines", "a\nb\n", "a\nb\n"},
+        {"lone CR", "a\rb\r", "a\rb\r"},
+        {"CR CR LF", "a\r\r\nb", "a\r\nb"},
+        {"0x1A ends the text", "ab\r\ncd\x1Axy\r\n", "ab\ncd"},
+        {"0x1A first", "\x1Axyz", ""},
+        {"CR before 0x1A", "a\r\x1A\n", "a\r"},
+        {"code page 932 bytes unchanged", "\x95\x5C\xB6\x81\x5B\r\n", "\x95\x5C\xB6\x81\x5B\n"},
+        {"empty", "", ""},
+    };
+    testutil::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::WriteBytes(dir.Path() / "t.html", c.file);
+        CTemplateFile t(dir.File("t.html"));
+        ASSERT_TRUE(t.IsOpen());
+        EXPECT_EQ(t.GetText(), nullptr);
+        EXPECT_EQ(t.Read(), static_cast<int>(c.text.size()));
+        ASSERT_NE(t.GetText(), nullptr);
+        EXPECT_EQ(std::string(t.GetText()), c.text);
+    }
+}
+
+TEST(TemplateFile, ThreeCrLfLinesAreThreeBytesShorter) {
+    testutil::TempDir dir;
+    const std::string file = "<html>\r\n<b>[name]</b>\r\n</html>\r\n";
+    testutil::WriteBytes(dir.Path() / "t.html", file);
+    CTemplateFile t(dir.File("t.html"));
+    EXPECT_EQ(t.Read(), static_cast<int>(file.size()) - 3);
+}
+
+TEST(TemplateFile, ReadingTwiceGivesTheSameText) {
+    testutil::TempDir dir;
+    testutil::WriteBytes(dir.Path() / "表.html", "a\r\n[\x95\x5C]\r\n");
+    CTemplateFile t(dir.File("") + "\x95\x5C.html");
+    ASSERT_TRUE(t.IsOpen());
+    EXPECT_EQ(t.Read(), 7);
+    const std::string first = t.GetText();
+    EXPECT_EQ(t.Read(), 7);
+    EXPECT_EQ(std::string(t.GetText()), first);
+    EXPECT_EQ(first, "a\n[\x95\x5C]\n");
+}
+
+TEST(TemplateFile, NoFileToRead) {
+    testutil::TempDir dir;
+    for (const std::string& path : {dir.File("missing.html"), dir.Path().string(), ""s}) {
+        CTemplateFile t(path);
+        EXPECT_FALSE(t.IsOpen()) << path;
+        EXPECT_EQ(t.Read(), 0);
+        EXPECT_EQ(t.GetText(), nullptr);
+    }
+}
+
+}  // namespace
