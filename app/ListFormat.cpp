@@ -1,0 +1,46 @@
+#include "app/ListFormat.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/TextScan.h"
+#include "platform/StrFormat.h"
+
+std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
+                             const std::array<int, kMaxFields>& widths, bool fixedWidth) {
+    std::string line = platform::StrFormat("%03d", index);
+    const int fields = record.FieldCount();
+    for (int k = std::max(startColumn, 0); k < fields; ++k) {
+        const char* v = record.GetField(k);
+        if (!v) v = "";
+        int w = k < kMaxFields ? widths[k] : 0;
+        if (fixedWidth) {
+            w = kFixedCellBytes;
+            if (*v && EndsInLeadByte(v, kFixedCellBytes - 1) == kFirstByte) w = kFixedCellBytes - 1;
+        }
+        const size_t len = std::min(std::strlen(v), static_cast<size_t>(w));
+        line += "\t|";
+        line.append(v, len);
+        line.append(static_cast<size_t>(w) - len, ' ');
+    }
+    return line;
+}
+
+std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startColumn,
+                                 const std::array<int, kMaxFields>& widths, bool fixedWidth) {
+    std::vector<int> stops;
+    if (startColumn < 0 || headerFieldCount < startColumn) return stops;
+    int pos = static_cast<int>(baseUnit * (100.0 / 42.0));
+    stops.push_back(pos);
+    for (int k = startColumn; k < headerFieldCount; ++k) {
+        // One character wider than the column's widest value: room for the bar.
+        const int w = (fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0)) + 1;
+        pos += static_cast<int>((baseUnit * w) * (20.0 / 42.0));
+        stops.push_back(pos);
+    }
+    return stops;
+}
+
+std::string FormatFieldItem(int column, const char* name) {
+    return platform::StrFormat("%03d: %s", column, name ? name : "");
+}

@@ -1,0 +1,26 @@
+// What the record list shows, computed without the toolkit: the text of a
+// record's line, the tab stops, the field-name items.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "data/CsvTable.h"
+
+// Byte width of a cell in fixed-width mode.
+inline constexpr int kFixedCellBytes = 8;
+
+// "%03d" with the record index, then one "\t|%-*.*s" cell per field from
+// startColumn on: the value cut and padded to the column's width (8 bytes,
+// or 7 where the 8th would cut a two-byte character, in fixed-width mode).
+std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
+                             const std::array<int, kMaxFields>& widths, bool fixedWidth);
+
+// Tab stops in quarters of the average character width for the columns
+// from startColumn on; baseUnit is that width in pixels.
+std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startColumn,
+                                 const std::array<int, kMaxFields>& widths, bool fixedWidth);
+
+// Field-name list item: "%03d: %s" with the column number from 1.
+std::string FormatFieldItem(int column, const char* name);

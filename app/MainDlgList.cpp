@@ -1,0 +1,155 @@
+// CMainDlg: the CSV load and the record list (fill, tab stops, rotation,
+// inversion, selection).
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QListView>
+
+#include "app/ListFormat.h"
+#include "app/MainDlg.h"
+#include "app/QtPrompter.h"
+#include "app/RecordList.h"
+#include "res/ControlIds.h"
+
+void CMainDlg::LoadCsv() {
+    EnableRunControls(false, false);
+    const std::string path = Text(IDC_CSV_PATH);
+    if (path.empty()) {
+        SetStatus("ｿｰｽﾌｧｲﾙ(CSV) を指定してください．");
+        return;
+    }
+    if (table_) {
+        table_.reset();
+        listModel_->Clear();
+    }
+    table_ = std::make_unique<CCsvTable>(path);
+    if (!table_->IsOpen()) {
+        SetStatus("ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．");
+        table_.reset();
+        return;
+    }
+    table_->Load(prompter_);
+    FillRecordList(0);
+    SelectAllLines();
+    field_->clear();
+    if (const CCsvRecord* header = table_->GetRecord(0)) {
+        QStringList items;
+        for (int i = 0; i < header->FieldCount(); ++i)
+            items << FromCp(FormatFieldItem(i + 1, header->GetField(i)));
+        field_->addItems(items);
+    }
+    field_->setCurrentIndex(-1);
+    EnableRunControls(true, false);
+    // Without a header record there are no columns to rotate.
+    if (table_->RecordCount() == 0) Control(IDC_ROTATE)->setEnabled(false);
+    UpdateRepeatCount();
+}
+
+void CMainDlg::FillRecordList(int startColumn) {
+    if (!table_) return;
+    SetListTabStops(startColumn);
+    const auto& widths = table_->ColumnWidths();
+    const int count = table_->RecordCount();
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(count));
+    for (int r = 0; r < count; ++r)
+        lines.push_back(FormatRecordLine(*table_->GetRecord(r), r, startColumn, widths, fixChk_));
+    programChange_ = true;
+    listModel_->SetLines(std::move(lines));
+    programChange_ = false;
+}
+
+void CMainDlg::SetListTabStops(int startColumn) {
+    if (!table_) return;
+    const CCsvRecord* header = table_->GetRecord(0);
+    tabStops_ = ComputeTabStops(baseUnitX_, header ? header->FieldCount() : 0, startColumn,
+                                table_->ColumnWidths(), fixChk_);
+    // Stops are in quarters of the average character width.
+    QList<qreal> pixels;
+    for (int stop : tabStops_) pixels << stop * baseUnitX_ / 4.0;
+    listDelegate_->SetTabStops(pixels);
+}
+
+void CMainDlg::OnRotate() {
+    if (!table_) return;
+    const CCsvRecord* header = table_->GetRecord(0);
+    const int columns = header ? header->FieldCount() : 0;
+    if (columns <= 0) return;
+    rotationOffset_ = (rotationOffset_ + 1) % columns;
+    FillRecordList(rotationOffset_);
+    UpdateRepeatCount();
+}
+
+void CMainDlg::OnInvertSelection() {
+    const int rows = listModel_->rowCount();
+    if (rows > 0) {
+        list_->setUpdatesEnabled(false);
+        const QModelIndex top = list_->indexAt(QPoint(0, 0));
+        const QItemSelection all(listModel_->index(0), listModel_->index(rows - 1));
+        programChange_ = true;
+        list_->selectionModel()->select(all, QItemSelectionModel::Toggle);
+        programChange_ = false;
+        if (top.isValid()) list_->scrollTo(top, QAbstractItemView::PositionAtTop);
+        list_->setUpdatesEnabled(true);
+    }
+    UpdateRepeatCount();
+}
+
+void CMainDlg::OnListSelectionChanged() {
+    if (!programChange_) UpdateRepeatCount();
+}
+
+void CMainDlg::SelectAllLines() {
+    const int rows = listModel_->rowCount();
+    if (rows == 0) return;
+    programChange_ = true;
+    list_->selectionModel()->select(QItemSelection(listModel_->index(0), listModel_->index(rows - 1)),
+                                    QItemSelectionModel::Select);
+    programChange_ = false;
+}
+
+void CMainDlg::AddToSelection(const std::vector<int>& records) {
+    const int rows = listModel_->rowCount();
+    QItemSelection selection;
+    // Consecutive indexes become one range: a selection of thousands of
+    // records stays a handful of ranges.
+    int first = -1, last = -2;
+    auto flush = [&] {
+        if (first >= 0) selection.select(listModel_->index(first), listModel_->index(last));
+    };
+    for (int r : records) {
+        if (r == -1) {
+            flush();
+            first = -1;
+            last = -2;
+            if (rows > 0) selection.select(listModel_->index(0), listModel_->index(rows - 1));
+            continue;
+        }
+        if (r < 0 || r >= rows) continue;
+        if (r == last + 1) {
+            last = r;
+        } else {
+            flush();
+            first = last = r;
+        }
+    }
+    flush();
+    if (selection.isEmpty()) return;
+    programChange_ = true;
+    list_->selectionModel()->select(selection, QItemSelectionModel::Select);
+    programChange_ = false;
+}
+
+std::vector<int> CMainDlg::SelectedRecords() const {
+    const int rows = listModel_->rowCount();
+    std::vector<char> marked(static_cast<size_t>(rows), 0);
+    for (const QItemSelectionRange& range : list_->selectionModel()->selection())
+        for (int r = std::max(range.top(), 0); r <= range.bottom() && r < rows; ++r) marked[r] = 1;
+    std::vector<int> records;
+    for (int r = 0; r < rows; ++r)
+        if (marked[r]) records.push_back(r);
+    return records;
+}
+
+int CMainDlg::SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
+
+std::vector<std::string> CMainDlg::ListLines() const { return listModel_->Lines(); }

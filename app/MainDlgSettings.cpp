@@ -1,0 +1,188 @@
+// CMainDlg: writing and reading settings files. Reading replays each line
+// through the control it names and that control's handler.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+
+#include "app/MainDlg.h"
+#include "app/QtPrompter.h"
+#include "app/UpDown.h"
+#include "platform/CodePage.h"
+#include "platform/FileSys.h"
+#include "platform/Prompter.h"
+#include "platform/StrFormat.h"
+#include "res/ControlIds.h"
+#include "settings/SettingsText.h"
+
+namespace {
+
+const char kSettingsFilter[] = "設定ﾌｧｲﾙ(*.cfg)|*.cfg||";
+const char kSettingsDefaultExt[] = "*.cfg";
+
+std::string CannotOpen(const std::string& path) {
+    return platform::StrFormat("ファイル(%s)が開けません．", platform::Cp932ToUtf8(path).c_str());
+}
+
+// Index of a combo's selected entry; -1 when none, or when the text of an
+// editable combo was typed rather than chosen.
+int SelectedEntry(const QComboBox* combo) {
+    const int i = combo->currentIndex();
+    if (i >= 0 && combo->isEditable() && combo->currentText() != combo->itemText(i)) return -1;
+    return i;
+}
+
+void SelectEntry(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+}  // namespace
+
+void CMainDlg::OnOpenSettings() {
+    platform::FileDialogRequest request;
+    request.filter = kSettingsFilter;
+    request.defaultExt = kSettingsDefaultExt;
+    request.proposedName = settingsPath_;
+    std::optional<std::string> chosen = prompter_.ChooseFile(request);
+    if (!chosen) return;
+    settingsPath_ = *chosen;
+    LoadSettings();
+}
+
+void CMainDlg::OnSaveSettings() {
+    platform::FileDialogRequest request;
+    request.save = true;
+    request.filter = kSettingsFilter;
+    request.defaultExt = kSettingsDefaultExt;
+    request.proposedName = settingsPath_;
+    std::optional<std::string> chosen = prompter_.ChooseFile(request);
+    if (!chosen) return;
+    settingsPath_ = *chosen;
+    SaveSettings();
+}
+
+int CMainDlg::SaveSettings() {
+    SettingsSnapshot v;
+    v.fileName = settingsPath_;
+    v.CSV = Text(IDC_CSV_PATH);
+    v.HTML = Text(IDC_HTML_PATH);
+    v.Out = Text(IDC_OUT_PATH);
+    v.Prefix = Text(IDC_PREFIX);
+    v.ruleNum = rule_->currentIndex();
+    v.fieldNum = field_->currentIndex();
+    v.extNum = SelectedEntry(extension_);
+    v.start = startSpin_->Pos();
+    v.digit = digitSpin_->Pos();
+    v.repeat = repeatSpin_->Pos();
+    v.prefixChk = prefixBox_->isChecked();
+    v.fixChk = fixedWidthBox_->isChecked();
+    v.repeatChk = repeatBox_->isChecked();
+    v.createChk = createBox_->isChecked();
+    v.autoChk = autoBox_->isChecked();
+    v.selection = SelectedRecords();
+
+    std::string text = ComposeSettingsHead(v);
+    if (!prompter_.AskYesNo("設定ファイルの保存", platform::Cp932ToUtf8(text))) return 0;
+    text += ComposeSelItemsLine(v.selection);
+    platform::FilePtr file = platform::OpenFile(settingsPath_, "wb");
+    if (file) {
+        const std::string bytes = ToCrLf(text);
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+        if (platform::CloseChecked(file)) return 0;
+    }
+    // Not opened, or not written whole: either way the settings are not saved.
+    prompter_.Message(CannotOpen(settingsPath_));
+    return -1;
+}
+
+int CMainDlg::LoadSettings() {
+    std::string bytes;
+    if (!platform::ReadWholeFile(settingsPath_, bytes)) {
+        prompter_.Message(CannotOpen(settingsPath_));
+        return -1;
+    }
+    std::optional<std::string> repeatText;
+    for (std::string_view raw : SplitSettingsLines(bytes)) {
+        const std::optional<SettingsLine> line = SplitSettingsLine(raw);
+        if (!line) continue;
+        const SettingsKey key = LookupSettingsKey(line->key);
+        const std::string_view value = line->value;
+        auto number = [&] { return ParseSettingsInt(value); };
+        auto tick = [&](QCheckBox* box) { box->setChecked(number() != 0); };
+        // A numeric line without a value is passed over.
+        const bool numericKey = key != SettingsKey::CSV && key != SettingsKey::HTML &&
+                                key != SettingsKey::Out && key != SettingsKey::Prefix &&
+                                key != SettingsKey::start && key != SettingsKey::digit &&
+                                key != SettingsKey::repeat && key != SettingsKey::SelItems;
+        if (numericKey && value.empty()) continue;
+        switch (key) {
+            case SettingsKey::None:
+            case SettingsKey::csvCount:
+                break;
+            case SettingsKey::CSV:
+                SetText(IDC_CSV_PATH, value);
+                repaint();
+                LoadCsv();
+                break;
+            case SettingsKey::HTML:
+                SetText(IDC_HTML_PATH, value);
+                break;
+            case SettingsKey::Out:
+                SetText(IDC_OUT_PATH, value);
+                break;
+            case SettingsKey::Prefix:
+                SetText(IDC_PREFIX, value);
+                break;
+            case SettingsKey::ruleNum:
+                if (number() != -1) SelectEntry(rule_, number());
+                OnRuleChange();
+                break;
+            case SettingsKey::fieldNum:
+                if (number() != -1) SelectEntry(field_, number());
+                break;
+            case SettingsKey::extNum:
+                if (number() != -1) SelectEntry(extension_, number());
+                break;
+            case SettingsKey::start:
+                SetText(IDC_START, value);
+                break;
+            case SettingsKey::digit:
+                SetText(IDC_DIGIT, value);
+                break;
+            case SettingsKey::repeat:
+                SetText(IDC_REPEAT, value);
+                repeatText = std::string(value);
+                break;
+            case SettingsKey::prefixChk:
+                tick(prefixBox_);
+                OnPrefixChk();
+                break;
+            case SettingsKey::fixChk:
+                tick(fixedWidthBox_);
+                OnFixChk();
+                break;
+            case SettingsKey::repeatChk:
+                tick(repeatBox_);
+                OnRepeatChk();
+                break;
+            case SettingsKey::createChk:
+                tick(createBox_);
+                OnCreateChk();
+                break;
+            case SettingsKey::autoChk:
+                tick(autoBox_);
+                OnAutoChk();
+                break;
+            case SettingsKey::SelItems:
+                list_->setVisible(false);
+                AddToSelection(ParseSelItems(value));
+                list_->scrollToTop();
+                list_->setVisible(true);
+                break;
+        }
+    }
+    // The saved repeat count comes back, whatever the handlers of later
+    // lines wrote into the field meanwhile.
+    if (repeatText) SetText(IDC_REPEAT, *repeatText);
+    return 0;
+}

@@ -1,0 +1,53 @@
+#include "app/RecordList.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTextOption>
+
+#include "app/QtPrompter.h"
+
+void RecordListModel::SetLines(std::vector<std::string> lines) {
+    beginResetModel();
+    lines_ = std::move(lines);
+    endResetModel();
+}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+    // Line breaks inside values would draw a second line into the row.
+    QString text = FromCp(lines_[static_cast<size_t>(index.row())]);
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 && c != QLatin1Char('\t')) c = QLatin1Char(' ');
+    return text;
+}
+
+void RecordLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
+    textOption.setWrapMode(QTextOption::NoWrap);
+    textOption.setTabArray(stops_);
+    const QRect rect = opt.rect.adjusted(2, 0, 0, 0);
+    painter->save();
+    painter->setClipRect(opt.rect);
+    painter->setFont(opt.font);
+    painter->setPen(opt.palette.color(opt.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                          : QPalette::Text));
+    painter->drawText(rect, text, textOption);
+    painter->restore();
+}
+
+QSize RecordLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return QSize(100, option.fontMetrics.height() + 1);
+}

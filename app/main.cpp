@@ -1,0 +1,6 @@
+#include "app/MainApp.h"
+
+int main(int argc, char** argv) {
+    CMainApp app;
+    return app.InitInstance(argc, argv);
+}

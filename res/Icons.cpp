@@ -1,0 +1,9 @@
+#include "res/Icons.h"
+
+#include "res/icon16.xpm"
+#include "res/icon32.xpm"
+
+namespace res {
+const char* const* MainIcon32() { return icon32_xpm; }
+const char* const* MainIcon16() { return icon16_xpm; }
+}  // namespace res

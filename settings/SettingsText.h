@@ -1,0 +1,54 @@
+// The settings file's text: eighteen "key:value" lines, keys right-aligned in
+// nine columns. Composing the lines from the window's values and splitting a
+// line into key and value live here; applying a line is the window's job.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The window's values as the settings writer reads them. Texts are code
+// page 932; indexes are -1 when a list has no selection; states 0 or 1.
+struct SettingsSnapshot {
+    std::string fileName;  // the settings path itself
+    std::string CSV, HTML, Out, Prefix;
+    int ruleNum = 0, fieldNum = -1, extNum = 0;
+    int start = 1, digit = 5, repeat = 1;
+    int prefixChk = 0, fixChk = 0, repeatChk = 0, createChk = 1, autoChk = 0;
+    std::vector<int> selection;  // selected record indexes, ascending
+};
+
+// The keys the reader knows, in the order the writer writes them.
+enum class SettingsKey {
+    None,  // not one of the reader's keys (FileName included)
+    CSV, HTML, Out, Prefix, ruleNum, fieldNum, extNum, start, digit, repeat,
+    prefixChk, fixChk, repeatChk, createChk, autoChk, csvCount, SelItems,
+};
+
+// Lines 1 to 17 (FileName to csvCount), each ended by "\n".
+std::string ComposeSettingsHead(const SettingsSnapshot& values);
+// Line 18: " SelItems:" and the indexes separated by ",", ended by "\n".
+std::string ComposeSelItemsLine(const std::vector<int>& selection);
+// Every "\n" as "\r\n", as the file stores it.
+std::string ToCrLf(std::string_view text);
+
+// The lines of a settings file, each without its line end (LF or CR LF).
+// A line is taken whole, however long.
+std::vector<std::string_view> SplitSettingsLines(std::string_view file);
+
+struct SettingsLine {
+    std::string_view key;    // spaces before the key removed
+    std::string_view value;  // everything after the first colon; empty: no value
+};
+// Key and value of one line; nothing when no key remains (a blank line, only
+// colons, or only spaces before the first colon).
+std::optional<SettingsLine> SplitSettingsLine(std::string_view line);
+// Exact, case-sensitive lookup.
+SettingsKey LookupSettingsKey(std::string_view key);
+// Decimal integer as the C library reads it: leading white space, an
+// optional sign, digits up to the first other byte; no digits give 0.
+int ParseSettingsInt(std::string_view value);
+// The indexes of a SelItems value, in the order given. Empty runs between
+// commas are skipped ("1,,2" gives 1 and 2); a run of spaces gives 0.
+std::vector<int> ParseSelItems(std::string_view value);

@@ -1,0 +1,337 @@
+#include "settings/SettingsText.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstddef>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The books site: saved with the prefix on, numbering by sequence, records 1, 2 and 7.
+SettingsSnapshot BooksSite() {
+    SettingsSnapshot s;
+    s.fileName = "D:\\site\\books.cfg";
+    s.CSV = "D:\\site\\books.csv";
+    s.HTML = "D:\\site\\book.html";
+    s.Out = "D:\\site\\pages";
+    s.Prefix = "bk";
+    s.ruleNum = 1;
+    s.fieldNum = -1;
+    s.extNum = 0;
+    s.start = 1;
+    s.digit = 3;
+    s.repeat = 1;
+    s.prefixChk = 1;
+    s.fixChk = 0;
+    s.repeatChk = 0;
+    s.createChk = 1;
+    s.autoChk = 0;
+    s.selection = {1, 2, 7};
+    return s;
+}
+
+constexpr std::string_view kBooksFile =
+    " FileName:D:\\site\\books.cfg\r\n"
+    "      CSV:D:\\site\\books.csv\r\n"
+    "     HTML:D:\\site\\book.html\r\n"
+    "      Out:D:\\site\\pages\r\n"
+    "   Prefix:bk\r\n"
+    "  ruleNum:1\r\n"
+    " fieldNum:-1\r\n"
+    "   extNum:0\r\n"
+    "    start:1\r\n"
+    "    digit:3\r\n"
+    "   repeat:1\r\n"
+    "prefixChk:1\r\n"
+    "   fixChk:0\r\n"
+    "repeatChk:0\r\n"
+    "createChk:1\r\n"
+    "  autoChk:0\r\n"
+    " csvCount:3\r\n"
+    " SelItems:1,2,7\r\n";
+
+TEST(SettingsWriter, BooksSiteIsWrittenByteForByte) {
+    const SettingsSnapshot s = BooksSite();
+    EXPECT_EQ(ToCrLf(ComposeSettingsHead(s) + ComposeSelItemsLine(s.selection)), kBooksFile);
+}
+
+TEST(SettingsWriter, EmptyTextsNegativeNumbersAndNoSelection) {
+    SettingsSnapshot s;  // a fresh window: empty texts, no field, no selection
+    s.fileName = "default.cfg";
+    s.ruleNum = -1;
+    s.start = -2147483647 - 1;
+    s.digit = 2147483647;
+    EXPECT_EQ(ComposeSettingsHead(s),
+              " FileName:default.cfg\n"
+              "      CSV:\n"
+              "     HTML:\n"
+              "      Out:\n"
+              "   Prefix:\n"
+              "  ruleNum:-1\n"
+              " fieldNum:-1\n"
+              "   extNum:0\n"
+              "    start:-2147483648\n"
+              "    digit:2147483647\n"
+              "   repeat:1\n"
+              "prefixChk:0\n"
+              "   fixChk:0\n"
+              "repeatChk:0\n"
+              "createChk:1\n"
+              "  autoChk:0\n"
+              " csvCount:0\n");
+    EXPECT_EQ(ComposeSelItemsLine({}), " SelItems:\n");
+    EXPECT_EQ(ComposeSelItemsLine({0}), " SelItems:0\n");
+    EXPECT_EQ(ComposeSelItemsLine({0, 10, 31999}), " SelItems:0,10,31999\n");
+}
+
+TEST(SettingsWriter, TextsAreWrittenUnchanged) {
+    SettingsSnapshot s;
+    s.CSV = "C:\\\x95\\\x5C\\%s%d.csv";  // a trail byte 0x5C, printf-like text
+    s.Prefix = " a:b ";
+    const std::string head = ComposeSettingsHead(s);
+    EXPECT_NE(head.find("\n      CSV:C:\\\x95\\\x5C\\%s%d.csv\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("\n   Prefix: a:b \n"), std::string::npos) << head;
+}
+
+TEST(SettingsWriter, EveryLineFeedBecomesCrLf) {
+    const struct {
+        std::string_view in, out;
+    } cases[] = {
+        {"", ""},
+        {"a", "a"},
+        {"a\n", "a\r\n"},
+        {"\n\n", "\r\n\r\n"},
+        {"a\nb", "a\r\nb"},
+        {"a\r\n", "a\r\r\n"},  // the text never holds CR LF; nothing is folded
+    };
+    for (const auto& c : cases) EXPECT_EQ(ToCrLf(c.in), c.out) << c.in;
+}
+
+TEST(SettingsLines, SplitAtLineFeedsKeepingCarriageReturns) {
+    using Lines = std::vector<std::string_view>;
+    const struct {
+        std::string_view file;
+        Lines lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r\n", {"a\r"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\nb\n", {"a\r", "b"}},
+        {"a\rb\n", {"a\rb"}},
+        {"\n", {""}},
+        {"\n\nc", {"", "", "c"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitSettingsLines(c.file), c.lines) << c.file;
+}
+
+TEST(SettingsLines, LongLinesAreTakenWhole) {
+    const std::string longLine(100000, '7');
+    const std::string file = "a\r\n" + longLine + "\r\nb";
+    const auto lines = SplitSettingsLines(file);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], longLine + "\r");
+    EXPECT_EQ(lines[2], "b");
+}
+
+TEST(SettingsLine, KeyAndValue) {
+    const struct {
+        std::string_view line;
+        std::optional<std::pair<std::string_view, std::string_view>> kv;
+    } cases[] = {
+        {"      CSV:D:\\site\\books.csv", {{"CSV", "D:\\site\\books.csv"}}},
+        {"CSV:a:b::c", {{"CSV", "a:b::c"}}},
+        {"CSV: D:\\x", {{"CSV", " D:\\x"}}},
+        {"CSV::x", {{"CSV", ":x"}}},
+        {"   Prefix:", {{"Prefix", ""}}},
+        {"   Prefix:\r", {{"Prefix", ""}}},
+        {"   Prefix:bk\r", {{"Prefix", "bk"}}},
+        {"   Prefix:bk\rjunk", {{"Prefix", "bk"}}},
+        {"CSV :x", {{"CSV ", "x"}}},
+        {"\tCSV:x", {{"\tCSV", "x"}}},
+        {"::  CSV:x", {{"CSV", "x"}}},
+        {"\r:CSV:x", {{"CSV", "x"}}},
+        {"CSV", {{"CSV", ""}}},
+        {"CSV\r", {{"CSV", ""}}},
+        {"CSV\rx", {{"CSV", "x"}}},
+        {"CSV:\r\rx", {{"CSV", "x"}}},
+        {"", std::nullopt},
+        {"\r", std::nullopt},
+        {":::", std::nullopt},
+        {":\r:", std::nullopt},
+        {"   ", std::nullopt},
+        {"  :value", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto got = SplitSettingsLine(c.line);
+        ASSERT_EQ(got.has_value(), c.kv.has_value()) << c.line;
+        if (!got) continue;
+        EXPECT_EQ(got->key, c.kv->first) << c.line;
+        EXPECT_EQ(got->value, c.kv->second) << c.line;
+    }
+}
+
+TEST(SettingsKey, OnlyTheReadersKeysExactlyAsWritten) {
+    const struct {
+        std::string_view key;
+        SettingsKey want;
+    } cases[] = {
+        {"CSV", SettingsKey::CSV},
+        {"HTML", SettingsKey::HTML},
+        {"Out", SettingsKey::Out},
+        {"Prefix", SettingsKey::Prefix},
+        {"ruleNum", SettingsKey::ruleNum},
+        {"fieldNum", SettingsKey::fieldNum},
+        {"extNum", SettingsKey::extNum},
+        {"start", SettingsKey::start},
+        {"digit", SettingsKey::digit},
+        {"repeat", SettingsKey::repeat},
+        {"prefixChk", SettingsKey::prefixChk},
+        {"fixChk", SettingsKey::fixChk},
+        {"repeatChk", SettingsKey::repeatChk},
+        {"createChk", SettingsKey::createChk},
+        {"autoChk", SettingsKey::autoChk},
+        {"csvCount", SettingsKey::csvCount},
+        {"SelItems", SettingsKey::SelItems},
+        {"FileName", SettingsKey::None},
+        {"csv", SettingsKey::None},
+        {"Csv", SettingsKey::None},
+        {"selitems", SettingsKey::None},
+        {"CSV ", SettingsKey::None},
+        {" CSV", SettingsKey::None},
+        {"CS", SettingsKey::None},
+        {"CSVX", SettingsKey::None},
+        {"", SettingsKey::None},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LookupSettingsKey(c.key), c.want) << c.key;
+}
+
+TEST(SettingsReader, BooksSiteReadsBackLineByLine) {
+    const struct {
+        SettingsKey key;
+        std::string_view value;
+    } want[] = {
+        {SettingsKey::None, "D:\\site\\books.cfg"},
+        {SettingsKey::CSV, "D:\\site\\books.csv"},
+        {SettingsKey::HTML, "D:\\site\\book.html"},
+        {SettingsKey::Out, "D:\\site\\pages"},
+        {SettingsKey::Prefix, "bk"},
+        {SettingsKey::ruleNum, "1"},
+        {SettingsKey::fieldNum, "-1"},
+        {SettingsKey::extNum, "0"},
+        {SettingsKey::start, "1"},
+        {SettingsKey::digit, "3"},
+        {SettingsKey::repeat, "1"},
+        {SettingsKey::prefixChk, "1"},
+        {SettingsKey::fixChk, "0"},
+        {SettingsKey::repeatChk, "0"},
+        {SettingsKey::createChk, "1"},
+        {SettingsKey::autoChk, "0"},
+        {SettingsKey::csvCount, "3"},
+        {SettingsKey::SelItems, "1,2,7"},
+    };
+    // CR LF as written, and the same file with lone LFs and no final line end.
+    std::string lf;
+    for (char c : kBooksFile)
+        if (c != '\r') lf.push_back(c);
+    lf.pop_back();
+    for (std::string_view file : {kBooksFile, std::string_view(lf)}) {
+        const auto lines = SplitSettingsLines(file);
+        ASSERT_EQ(lines.size(), std::size(want));
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto line = SplitSettingsLine(lines[i]);
+            ASSERT_TRUE(line) << lines[i];
+            EXPECT_EQ(LookupSettingsKey(line->key), want[i].key) << lines[i];
+            EXPECT_EQ(line->value, want[i].value) << lines[i];
+        }
+    }
+    EXPECT_EQ(ParseSelItems("1,2,7"), (std::vector<int>{1, 2, 7}));
+}
+
+TEST(SettingsInt, ReadsAsTheCLibraryDoes) {
+    const struct {
+        std::string_view text;
+        int want;
+    } cases[] = {
+        {"12", 12},
+        {" -3", -3},
+        {"+4", 4},
+        {"7x", 7},
+        {"", 0},
+        {"x", 0},
+        {"-", 0},
+        {"+-1", 0},
+        {"- 1", 0},
+        {" \t\v\f\r\n42", 42},
+        {"0012", 12},
+        {"1 2", 1},
+        {"-0", 0},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"2147483648", INT_MAX},
+        {"-2147483649", INT_MIN},
+        {"99999999999999999999999999", INT_MAX},
+        {"-99999999999999999999999999", INT_MIN},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseSettingsInt(c.text), c.want) << c.text;
+}
+
+TEST(SettingsInt, StopsAtTheEndOfTheView) {
+    const std::string_view digits = "123456";
+    EXPECT_EQ(ParseSettingsInt(digits.substr(0, 2)), 12);
+    EXPECT_EQ(ParseSettingsInt(digits.substr(0, 0)), 0);
+    EXPECT_EQ(ParseSettingsInt(std::string_view(" -").substr(0, 1)), 0);
+}
+
+TEST(SettingsSelItems, IndexesInTheOrderGiven) {
+    using Ints = std::vector<int>;
+    const struct {
+        std::string_view value;
+        Ints want;
+    } cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {",,,", {}},
+        {"1,2,7", {1, 2, 7}},
+        {"7,2,1,2", {7, 2, 1, 2}},
+        {"-1", {-1}},
+        {"3,-1", {3, -1}},
+        {"  5", {5}},
+        {", 5", {5}},
+        {"1, 2,\t3", {1, 2, 3}},
+        {"1,  ,2", {1, 0, 2}},
+        {"1, ", {1, 0}},
+        {"1,,2", {1, 2}},
+        {"1,,,2,,", {1, 2}},
+        {"1,2,", {1, 2}},
+        {"1 2,3", {1, 2, 3}},
+        {"1\t2", {1, 2}},
+        {"1 ", {1}},
+        {"1 ,2", {1, 2}},  // the blank that ends the first index is used up
+        {"x,2y,", {0, 2}},
+        {"40000,99999999999", {40000, INT_MAX}},
+        {"1\r", {1}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseSelItems(c.value), c.want) << c.value;
+}
+
+TEST(SettingsSelItems, ThirtyTwoThousandIndexesRoundTrip) {
+    std::vector<int> selection(32000);
+    for (int i = 0; i < 32000; ++i) selection[i] = i;
+    const std::string file = ToCrLf(ComposeSelItemsLine(selection));
+    const auto lines = SplitSettingsLines(file);
+    ASSERT_EQ(lines.size(), 1u);
+    const auto line = SplitSettingsLine(lines[0]);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(LookupSettingsKey(line->key), SettingsKey::SelItems);
+    EXPECT_EQ(ParseSelItems(line->value), selection);
+}
+
+}  // namespace
