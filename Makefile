@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
         fonts-ipafont-gothic
 
-.PHONY: all deps configure build check demo clean
+.PHONY: all deps configure build check demo screenshot clean
 
 all: build
 
@@ -33,6 +33,19 @@ build: configure
 check: deps
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The bundled example, generated headless into out/books.
+demo: deps
+	$(MAKE) build
+	mkdir -p out/books
+	$(BUILD)/quolix --batch examples/books/books.cfg
+	@echo "Pages written to $(CURDIR)/out/books (open _index.html)"
+
+# The window with the example loaded, rendered offscreen.
+screenshot: deps
+	$(MAKE) build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/quolix_screenshot docs/screenshot.png examples/books/books.cfg
+	@echo "docs/screenshot.png"
 
 clean:
 	rm -rf $(BUILD)

@@ -93,8 +93,13 @@ int RunBatch(int argc, char** argv, int firstFile) {
         return kExitUsage;
     }
 
-    // No window is shown and no display is needed.
+    // No window is shown and no display is needed. Standard error carries
+    // the run's own messages only, not the toolkit's notes.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "quolix: %s\n", msg.toLocal8Bit().constData());
+    });
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kProgramName));
     const bool progressShown = isatty(fileno(stderr));
