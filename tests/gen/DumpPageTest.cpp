@@ -1,5 +1,3 @@
-#include "gen/DumpPage.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +5,7 @@
 #include <string>
 
 #include "data/CsvTable.h"
+#include "gen/DumpPage.h"
 #include "platform/Prompter.h"
 
 namespace {

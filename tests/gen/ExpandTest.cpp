@@ -1,5 +1,3 @@
-#include "gen/Expand.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "data/CsvTable.h"
+#include "gen/Expand.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -68,7 +67,9 @@ TEST(ExpandTemplateTest, ReplacesPlaceholdersByteForByte) {
         {"empty value", "<[blank]>", 1, "<>"},
         {"0x5D as second byte inside the name", "[\x81\x5D\x82\xA0]", 1, "K"},
         {"bracket as second byte is text", "\x81[[id]", 1, "\x81[7"},
-        {"after half-width katakana", "\xB6[id]\xB6", 1, "\xB6" "7\xB6"},
+        {"after half-width katakana", "\xB6[id]\xB6", 1,
+         "\xB6"
+         "7\xB6"},
         {"header record", "[id]/[name]/[note]", 0, "id/name/note"},
         {"fields the record lacks", "<[name]|[id]|[tag]>", 2, "<|8|>"},
         {"empty template", "", 1, ""},

@@ -1,5 +1,3 @@
-#include "gen/GenerationRun.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -17,6 +15,7 @@
 
 #include "TestUtil.h"
 #include "data/CsvTable.h"
+#include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
@@ -38,7 +37,9 @@ std::string IndexHead(const std::string& pre) {
            kCopyright + "</font></center>\n<hr>\n" + pre;
 }
 
-std::string IndexTail(const std::string& pre) { return pre + "</body></html>"; }
+std::string IndexTail(const std::string& pre) {
+    return pre + "</body></html>";
+}
 
 // "id,name" and one record per name, CR LF line ends.
 std::string NamesCsv(const std::vector<std::string>& names) {
@@ -66,7 +67,7 @@ std::vector<std::string> Links(const std::string& index) {
 }
 
 class GenerationRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         out = dir.Path() / "out";
         fs::create_directory(out);
@@ -97,6 +98,7 @@ protected:
         };
         callbacks.enableRunControls = [this](bool enable, bool all) {
             enables.emplace_back(enable, all);
+            filesAtEnable.push_back(Entries().size());
         };
         return RunGeneration(s, selection, table ? &*table : nullptr, callbacks, prompter);
     }
@@ -107,7 +109,8 @@ protected:
     // Names of the files and folders directly in the output folder.
     std::set<std::string> Entries() const {
         std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(out)) names.insert(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(out))
+            names.insert(e.path().filename().string());
         return names;
     }
 
@@ -127,6 +130,7 @@ protected:
     std::vector<std::string> statuses;
     std::vector<size_t> boxesAtStatus;
     std::vector<std::pair<bool, bool>> enables;
+    std::vector<size_t> filesAtEnable;  // files in the output folder at each call
 };
 
 // --- The checks ------------------------------------------------------------
@@ -140,7 +144,8 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
         std::function<void(RunSettings&, std::vector<int>&, bool&)> change;
         const char* message;
     } cases[] = {
-        {"both paths empty", [](RunSettings& s, auto&, bool&) {
+        {"both paths empty",
+         [](RunSettings& s, auto&, bool&) {
              s.HTML.clear();
              s.Out.clear();
          },
@@ -159,8 +164,7 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
          "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．"},
         {"folder missing", [&](RunSettings& s, auto&, bool&) { s.Out = missing; },
          "出力先(ﾌｫﾙﾀﾞ) が見つかりません．"},
-        {"folder is a file",
-         [&](RunSettings& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
+        {"folder is a file", [&](RunSettings& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
          "出力先(ﾌｫﾙﾀﾞ) が見つかりません．"},
         {"rule 2 without a field, nothing selected",
          [](RunSettings& s, std::vector<int>& sel, bool&) {
@@ -201,35 +205,33 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
 // --- Page names ------------------------------------------------------------
 
 TEST_F(GenerationRunTest, NamingRulesPrefixAndExtension) {
-    LoadCsv(NamesCsv({"alpha", "beta", "gamma"}));
+    const std::vector<std::string> values = {"alpha", "beta", "gamma"};
+    LoadCsv(NamesCsv(values));
     const struct {
         const char* what;
         int rule;
-        std::string ext;
+        const char* ext;
         bool prefixChk;
-        std::string prefix;
+        const char* prefix;
         int start, digit;
         std::vector<int> selection;
-        std::vector<std::pair<std::string, std::string>> pages;  // name, content
+        std::vector<std::string> pages;  // one per selected record
     } cases[] = {
-        {"record number", 0, "html", false, "", 1, 5, {1, 3},
-         {{"00001.html", "alpha\n"}, {"00003.html", "gamma\n"}}},
+        // clang-format off
+        {"record number", 0, "html", false, "", 1, 5, {1, 3}, {"00001.html", "00003.html"}},
         {"record number, prefix, .htm", 0, ".htm", true, "p-", 1, 5, {1, 3},
-         {{"p-00001.htm", "alpha\n"}, {"p-00003.htm", "gamma\n"}}},
-        {"prefix text with the switch off", 0, "html", false, "p-", 1, 5, {2},
-         {{"00002.html", "beta\n"}}},
-        {"switch on, empty prefix", 0, "html", true, "", 1, 5, {2}, {{"00002.html", "beta\n"}}},
-        {"any other rule is rule 0", 7, "txt", false, "", 1, 5, {3}, {{"00003.txt", "gamma\n"}}},
-        {"sequence, empty extension", 1, "", false, "", 1, 5, {1, 3},
-         {{"00001.html", "alpha\n"}, {"00002.html", "gamma\n"}}},
-        {"sequence, prefix, dots only", 1, "...", true, "n", 7, 1, {2, 3},
-         {{"n7.", "beta\n"}, {"n8.", "gamma\n"}}},
+         {"p-00001.htm", "p-00003.htm"}},
+        {"prefix text with the switch off", 0, "html", false, "p-", 1, 5, {2}, {"00002.html"}},
+        {"switch on, empty prefix", 0, "html", true, "", 1, 5, {2}, {"00002.html"}},
+        {"any other rule is rule 0", 7, "txt", false, "", 1, 5, {3}, {"00003.txt"}},
+        {"sequence, empty extension", 1, "", false, "", 1, 5, {1, 3}, {"00001.html", "00002.html"}},
+        {"sequence, prefix, dots only", 1, "...", true, "n", 7, 1, {2, 3}, {"n7.", "n8."}},
         {"sequence past its digits", 1, "html", false, "", 98, 2, {1, 2, 3},
-         {{"98.html", "alpha\n"}, {"99.html", "beta\n"}, {"100.html", "gamma\n"}}},
-        {"field value, .htm", 2, ".htm", false, "", 1, 5, {1, 3},
-         {{"alpha.htm", "alpha\n"}, {"gamma.htm", "gamma\n"}}},
+         {"98.html", "99.html", "100.html"}},
+        {"field value, .htm", 2, ".htm", false, "", 1, 5, {1, 3}, {"alpha.htm", "gamma.htm"}},
         {"field value, prefix, dots only", 2, "...", true, "x_", 1, 5, {1, 2},
-         {{"x_alpha.", "alpha\n"}, {"x_beta.", "beta\n"}}},
+         {"x_alpha.", "x_beta."}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -247,14 +249,12 @@ TEST_F(GenerationRunTest, NamingRulesPrefixAndExtension) {
         const RunReport r = Run(s, c.selection);
 
         std::set<std::string> expected = {"_index.html", "_db.html"};
-        std::vector<std::string> names;
-        for (const auto& [name, content] : c.pages) {
-            expected.insert(name);
-            names.push_back(name);
-            EXPECT_EQ(Read(name), content) << name;
+        for (size_t i = 0; i < c.pages.size(); ++i) {
+            expected.insert(c.pages[i]);
+            EXPECT_EQ(Read(c.pages[i]), values[c.selection[i] - 1] + "\n") << c.pages[i];
         }
         EXPECT_EQ(Entries(), expected);
-        EXPECT_EQ(Links(Read("_index.html")), names);
+        EXPECT_EQ(Links(Read("_index.html")), c.pages);
         EXPECT_EQ(r.pagesOpened, static_cast<int>(c.pages.size()));
         EXPECT_TRUE(r.AllWritten());
         EXPECT_TRUE(prompter.entries.empty());
@@ -313,32 +313,19 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
 TEST_F(GenerationRunTest, RepeatGroupsRecordsIntoFramedPages) {
     LoadCsv(NamesCsv({"A", "B", "C", "D", "E"}));
     SetTemplate("<html>\n<p>[name]</p>\n</html>\n");
-    auto frame = [](const std::string& body) { return "<HTML>\n" + body + "</HTML>\n"; };
     const struct {
         const char* what;
         bool repeatChk;
         int repeat;
         int rule;
-        std::vector<std::pair<std::string, std::string>> pages;
+        std::vector<std::pair<int, std::string>> pages;  // number in the name, records held
     } cases[] = {
-        {"two per page", true, 2, 1,
-         {{"00001.html", frame("<p>A</p>\n<p>B</p>\n")},
-          {"00002.html", frame("<p>C</p>\n<p>D</p>\n")},
-          {"00003.html", frame("<p>E</p>\n")}}},
-        {"zero: one page", true, 0, 0,
-         {{"00001.html", frame("<p>A</p>\n<p>B</p>\n<p>C</p>\n<p>D</p>\n<p>E</p>\n")}}},
-        {"one per page", true, 1, 0,
-         {{"00001.html", frame("<p>A</p>\n")},
-          {"00002.html", frame("<p>B</p>\n")},
-          {"00003.html", frame("<p>C</p>\n")},
-          {"00004.html", frame("<p>D</p>\n")},
-          {"00005.html", frame("<p>E</p>\n")}}},
-        {"switch off", false, 2, 0,
-         {{"00001.html", "<html>\n<p>A</p>\n</html>\n"},
-          {"00002.html", "<html>\n<p>B</p>\n</html>\n"},
-          {"00003.html", "<html>\n<p>C</p>\n</html>\n"},
-          {"00004.html", "<html>\n<p>D</p>\n</html>\n"},
-          {"00005.html", "<html>\n<p>E</p>\n</html>\n"}}},
+        // clang-format off
+        {"two per page", true, 2, 1, {{1, "AB"}, {2, "CD"}, {3, "E"}}},
+        {"zero: one page", true, 0, 0, {{1, "ABCDE"}}},
+        {"one per page", true, 1, 0, {{1, "A"}, {2, "B"}, {3, "C"}, {4, "D"}, {5, "E"}}},
+        {"switch off", false, 2, 0, {{1, "A"}, {2, "B"}, {3, "C"}, {4, "D"}, {5, "E"}}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -352,10 +339,15 @@ TEST_F(GenerationRunTest, RepeatGroupsRecordsIntoFramedPages) {
 
         std::set<std::string> expected = {"_index.html", "_db.html"};
         std::vector<std::string> names;
-        for (const auto& [name, content] : c.pages) {
+        for (const auto& [number, records] : c.pages) {
+            const std::string name = platform::StrFormat("%05d.html", number);
             expected.insert(name);
             names.push_back(name);
-            EXPECT_EQ(Read(name), content) << name;
+            std::string body;
+            for (char record : records) body += std::string("<p>") + record + "</p>\n";
+            EXPECT_EQ(Read(name), c.repeatChk ? "<HTML>\n" + body + "</HTML>\n"
+                                              : "<html>\n" + body + "</html>\n")
+                << name;
         }
         EXPECT_EQ(Entries(), expected);
         EXPECT_EQ(Links(Read("_index.html")), names);
@@ -394,6 +386,7 @@ TEST_F(GenerationRunTest, RecordNumberRunWritesIndexDumpAndProgress) {
               (std::vector<std::string>{"  0% 完了", " 33% 完了", " 66% 完了", "100% 完了"}));
     EXPECT_EQ(r.lastStatus, kDone);
     EXPECT_EQ(enables, (std::vector<std::pair<bool, bool>>{{false, true}, {true, true}}));
+    EXPECT_EQ(filesAtEnable, (std::vector<size_t>{0, 5}));
     EXPECT_TRUE(r.AllWritten());
     EXPECT_FALSE(r.refused);
     EXPECT_TRUE(prompter.entries.empty());
@@ -431,20 +424,34 @@ TEST_F(GenerationRunTest, SequenceNumberIndexBreaksEveryTenEntries) {
 
 TEST_F(GenerationRunTest, FieldValueIndexIsAPreBlockOfFiveEntriesALine) {
     // Values of 30 and 31 bytes take no filler; a two-byte value counts bytes.
-    const std::vector<std::string> values = {
-        "a", "bb", "\x88\xA2\x82\xA8", std::string(30, 'x'), std::string(31, 'y'), "f6",
-        "g7", "h8", "i9", "j10", "k11"};
+    const std::vector<std::string> values = {"a",
+                                             "bb",
+                                             "\x88\xA2\x82\xA8",
+                                             std::string(30, 'x'),
+                                             std::string(31, 'y'),
+                                             "f6",
+                                             "g7",
+                                             "h8",
+                                             "i9",
+                                             "j10",
+                                             "k11"};
     LoadCsv(NamesCsv(values));
     RunSettings s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const RunReport r = Run(s, Range(1, 11));
 
-    const std::string fill[] = {std::string(29, ' '), std::string(28, ' '),
-                                std::string(26, ' '), "", "",
-                                std::string(28, ' '), std::string(28, ' '),
-                                std::string(28, ' '), std::string(28, ' '),
-                                std::string(27, ' '), std::string(27, ' ')};
+    const std::string fill[] = {std::string(29, ' '),
+                                std::string(28, ' '),
+                                std::string(26, ' '),
+                                "",
+                                "",
+                                std::string(28, ' '),
+                                std::string(28, ' '),
+                                std::string(28, ' '),
+                                std::string(28, ' '),
+                                std::string(27, ' '),
+                                std::string(27, ' ')};
     std::string expected = IndexHead("<pre>");
     for (int i = 0; i < 11; ++i) {
         expected += (i == 0 || i == 5 || i == 10) ? "\n" : "";
@@ -536,8 +543,7 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
 TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
     LoadCsv("id,text\r\n1,short\r\n2," + std::string(20000, 'x') + "\r\n3,tiny\r\n");
     SetTemplate("<p>[text]</p>\n");
-    RunSettings s = Settings();
-    s.createChk = false;
+    const RunSettings s = Settings();
 
     // The file size limit applies to a child process only.
     int fds[2];
@@ -566,9 +572,13 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
     ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
     ASSERT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
 
+    // The long value overflows both its page and _db.html; _index.html fits.
+    const std::string db = OutPath("_db.html");
     const std::string page = OutPath("00002.html");
-    EXPECT_EQ(summary, "incomplete|" + page + "|警告:1 個のファイルを作成または書き込みできませんでした．\n" +
-                           page + "|" + kDone);
+    EXPECT_EQ(summary, "incomplete|" + db + "|" + page +
+                           "|警告:2 個のファイルを作成または書き込みできませんでした．\n" + db +
+                           "\n" + page + "|" + kDone);
+    EXPECT_EQ(Links(Read("_index.html")).size(), 3u);
     EXPECT_EQ(Read("00001.html"), "<p>short</p>\n");
     EXPECT_EQ(Read("00003.html"), "<p>tiny</p>\n");
     EXPECT_LT(fs::file_size(page), 20000u);
@@ -604,25 +614,27 @@ TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
     fs::create_directories(out / "a");
     const std::string absolute = dir.Path().string() + "/abs";
     fs::create_directories(out / dir.Path().relative_path());
-    LoadCsv(NamesCsv({"../x", absolute, "a/../../b", "sub/page", "dup", "dup"}));
+    LoadCsv(NamesCsv({"../\x88\xA2", absolute, "a/../../b", "sub/page", "dup", "dup"}));
     SetTemplate("[id]");
     RunSettings s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const RunReport r = Run(s, Range(1, 6));
 
-    const std::vector<std::string> refused = {OutPath("../x.html"), OutPath(absolute + ".html"),
-                                              OutPath("a/../../b.html")};
+    const std::vector<std::string> refused = {
+        OutPath("../\x88\xA2.html"), OutPath(absolute + ".html"), OutPath("a/../../b.html")};
     EXPECT_EQ(r.failedPaths, refused);
     EXPECT_EQ(r.pagesOpened, 6);
     EXPECT_EQ(Read("sub/page.html"), "4");
     EXPECT_EQ(Read("dup.html"), "6");
     EXPECT_EQ(Links(Read("_index.html")),
-              (std::vector<std::string>{"../x.html", absolute + ".html", "a/../../b.html",
+              (std::vector<std::string>{"../\x88\xA2.html", absolute + ".html", "a/../../b.html",
                                         "sub/page.html", "dup.html", "dup.html"}));
-    EXPECT_EQ(WarningText(), "3 個のファイルを作成または書き込みできませんでした．\n" + refused[0] +
-                                 "\n" + refused[1] + "\n" + refused[2] +
-                                 "\n1 個のページが同じ名前の後のページで上書きされました．\ndup.html");
+    // The box shows the paths in UTF-8.
+    EXPECT_EQ(WarningText(),
+              "3 個のファイルを作成または書き込みできませんでした．\n" + OutPath("../阿.html") +
+                  "\n" + refused[1] + "\n" + refused[2] +
+                  "\n1 個のページが同じ名前の後のページで上書きされました．\ndup.html");
     // Nothing landed anywhere but in out and its existing subfolders.
     EXPECT_EQ(fs::directory_iterator(top)->path().filename(), "out");
     EXPECT_EQ(std::distance(fs::directory_iterator(top), fs::directory_iterator()), 1);
@@ -662,8 +674,8 @@ TEST_F(GenerationRunTest, RelativePathsResolveTheSameOnEveryRun) {
 // --- The shipped example ---------------------------------------------------
 
 TEST_F(GenerationRunTest, BooksExampleGivesJapaneseTitles) {
-    const fs::path books = fs::path(__FILE__).parent_path().parent_path().parent_path() /
-                           "examples" / "books";
+    const fs::path books =
+        fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "books";
     if (!fs::exists(books / "books.csv")) GTEST_SKIP() << "no examples folder at " << books;
     platform::RecordingPrompter loadPrompter;
     table.emplace((books / "books.csv").string());
