@@ -1,6 +1,8 @@
 // CMainDlg: writing and reading settings files. Reading replays each line
 // through the control it names and that control's handler.
 #include <QCheckBox>
+#include <algorithm>
+#include <iterator>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -101,84 +103,69 @@ int CMainDlg::LoadSettings() {
         prompter_.Message(CannotOpen(settingsPath_));
         return -1;
     }
+    // Lines that set a check box and then run the box's handler.
+    struct SwitchLine {
+        SettingsKey key;
+        QCheckBox* box;
+        void (CMainDlg::*handler)();
+    };
+    const SwitchLine switches[] = {
+        {SettingsKey::prefixChk, prefixBox_, &CMainDlg::OnPrefixChk},
+        {SettingsKey::fixChk, fixedWidthBox_, &CMainDlg::OnFixChk},
+        {SettingsKey::repeatChk, repeatBox_, &CMainDlg::OnRepeatChk},
+        {SettingsKey::createChk, createBox_, &CMainDlg::OnCreateChk},
+        {SettingsKey::autoChk, autoBox_, &CMainDlg::OnAutoChk},
+    };
+    // Lines whose value is the text of an edit, unconverted.
+    const std::pair<SettingsKey, int> texts[] = {
+        {SettingsKey::CSV, IDC_CSV_PATH}, {SettingsKey::HTML, IDC_HTML_PATH},
+        {SettingsKey::Out, IDC_OUT_PATH}, {SettingsKey::Prefix, IDC_PREFIX},
+        {SettingsKey::start, IDC_START},  {SettingsKey::digit, IDC_DIGIT},
+        {SettingsKey::repeat, IDC_REPEAT},
+    };
+
     std::optional<std::string> repeatText;
     for (std::string_view raw : SplitSettingsLines(bytes)) {
         const std::optional<SettingsLine> line = SplitSettingsLine(raw);
         if (!line) continue;
         const SettingsKey key = LookupSettingsKey(line->key);
         const std::string_view value = line->value;
-        auto number = [&] { return ParseSettingsInt(value); };
-        auto tick = [&](QCheckBox* box) { box->setChecked(number() != 0); };
-        // A numeric line without a value is passed over.
-        const bool numericKey = key != SettingsKey::CSV && key != SettingsKey::HTML &&
-                                key != SettingsKey::Out && key != SettingsKey::Prefix &&
-                                key != SettingsKey::start && key != SettingsKey::digit &&
-                                key != SettingsKey::repeat && key != SettingsKey::SelItems;
-        if (numericKey && value.empty()) continue;
-        switch (key) {
-            case SettingsKey::None:
-            case SettingsKey::csvCount:
-                break;
-            case SettingsKey::CSV:
-                SetText(IDC_CSV_PATH, value);
+        if (key == SettingsKey::None) continue;
+
+        const auto text = std::find_if(std::begin(texts), std::end(texts),
+                                       [key](const auto& t) { return t.first == key; });
+        if (text != std::end(texts)) {
+            // An empty value empties the field.
+            SetText(text->second, value);
+            if (key == SettingsKey::CSV) {
                 repaint();
                 LoadCsv();
-                break;
-            case SettingsKey::HTML:
-                SetText(IDC_HTML_PATH, value);
-                break;
-            case SettingsKey::Out:
-                SetText(IDC_OUT_PATH, value);
-                break;
-            case SettingsKey::Prefix:
-                SetText(IDC_PREFIX, value);
-                break;
-            case SettingsKey::ruleNum:
-                if (number() != -1) SelectEntry(rule_, number());
-                OnRuleChange();
-                break;
-            case SettingsKey::fieldNum:
-                if (number() != -1) SelectEntry(field_, number());
-                break;
-            case SettingsKey::extNum:
-                if (number() != -1) SelectEntry(extension_, number());
-                break;
-            case SettingsKey::start:
-                SetText(IDC_START, value);
-                break;
-            case SettingsKey::digit:
-                SetText(IDC_DIGIT, value);
-                break;
-            case SettingsKey::repeat:
-                SetText(IDC_REPEAT, value);
-                repeatText = std::string(value);
-                break;
-            case SettingsKey::prefixChk:
-                tick(prefixBox_);
-                OnPrefixChk();
-                break;
-            case SettingsKey::fixChk:
-                tick(fixedWidthBox_);
-                OnFixChk();
-                break;
-            case SettingsKey::repeatChk:
-                tick(repeatBox_);
-                OnRepeatChk();
-                break;
-            case SettingsKey::createChk:
-                tick(createBox_);
-                OnCreateChk();
-                break;
-            case SettingsKey::autoChk:
-                tick(autoBox_);
-                OnAutoChk();
-                break;
-            case SettingsKey::SelItems:
-                list_->setVisible(false);
-                AddToSelection(ParseSelItems(value));
-                list_->scrollToTop();
-                list_->setVisible(true);
-                break;
+            }
+            if (key == SettingsKey::repeat) repeatText = std::string(value);
+            continue;
+        }
+        if (key == SettingsKey::SelItems) {
+            list_->setVisible(false);
+            AddToSelection(ParseSelItems(value));
+            list_->scrollToTop();
+            list_->setVisible(true);
+            continue;
+        }
+        // The rest are numbers; a numeric line without a value is passed over.
+        if (value.empty()) continue;
+        const int number = ParseSettingsInt(value);
+        for (const SwitchLine& s : switches) {
+            if (s.key != key) continue;
+            s.box->setChecked(number != 0);
+            (this->*s.handler)();
+        }
+        if (key == SettingsKey::ruleNum) {
+            if (number != -1) SelectEntry(rule_, number);
+            OnRuleChange();
+        } else if (key == SettingsKey::fieldNum && number != -1) {
+            SelectEntry(field_, number);
+        } else if (key == SettingsKey::extNum && number != -1) {
+            SelectEntry(extension_, number);
         }
     }
     // The saved repeat count comes back, whatever the handlers of later

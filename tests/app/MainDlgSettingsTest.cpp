@@ -1,1 +1,720 @@
+// Settings files written and read through the real window: what a saved
+// file holds, what reading one does to the controls, and the order effects
+// of replaying its lines through the handlers.
 #include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QScrollBar>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "app/MainDlg.h"
+#include "platform/CodePage.h"
+#include "platform/Prompter.h"
+#include "res/ControlIds.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::RecordingPrompter;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::WriteBytes;
+
+std::string Cp(std::string_view utf8) {
+    return platform::Utf8ToCp932(utf8);
+}
+
+std::string CrLf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+QLineEdit* Edit(const CMainDlg& d, int id) {
+    return qobject_cast<QLineEdit*>(d.Control(id));
+}
+QComboBox* Combo(const CMainDlg& d, int id) {
+    return qobject_cast<QComboBox*>(d.Control(id));
+}
+QCheckBox* Box(const CMainDlg& d, int id) {
+    return qobject_cast<QCheckBox*>(d.Control(id));
+}
+
+// The text of an edit as the user reads it (UTF-8).
+std::string TextOf(const CMainDlg& d, int id) {
+    return Edit(d, id)->text().toStdString();
+}
+void Type(const CMainDlg& d, int id, std::string_view utf8) {
+    Edit(d, id)->setText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
+}
+
+void ChooseRule(CMainDlg& d, int rule) {
+    Combo(d, IDC_RULE)->setCurrentIndex(rule);
+    d.OnRuleChange();
+}
+
+// The user's own selection: cleared, then the given lines picked.
+void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
+    QItemSelectionModel* sel = d.RecordList()->selectionModel();
+    sel->clearSelection();
+    for (int r : records)
+        sel->select(d.RecordList()->model()->index(r, 0), QItemSelectionModel::Select);
+}
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> v;
+    for (int i = first; i <= last; ++i) v.push_back(i);
+    return v;
+}
+
+// A header and nine records; the names are Japanese, as code page 932.
+constexpr int kRecords = 10;
+const char kCsvUtf8[] =
+    "id,name,price\n"
+    "1,りんご,100\n2,みかん,80\n3,ぶどう,300\n4,もも,250\n5,なし,120\n"
+    "6,かき,90\n7,いちご,400\n8,すいか,800\n9,メロン,1200\n";
+
+class SettingsTest : public ::testing::Test {
+  protected:
+    SettingsTest() : csv_(dir_.File("fruit.csv")), cfg_(dir_.File("fruit.cfg")) {
+        WriteBytes(csv_, CrLf(Cp(kCsvUtf8)));
+    }
+
+    // Writes `utf8` (line ends as given) as a settings file and reads it.
+    int Read(CMainDlg& d, std::string_view utf8) {
+        WriteBytes(cfg_, Cp(utf8));
+        d.SetSettingsPath(cfg_);
+        return d.LoadSettings();
+    }
+    std::string CsvLine() const { return "CSV:" + csv_ + "\r\n"; }
+
+    TempDir dir_;
+    RecordingPrompter prompter_;
+    std::string csv_;
+    std::string cfg_;
+};
+
+// Everything a settings file restores, as the user sees it.
+struct WindowState {
+    std::string csv, html, out, prefix;
+    int rule = 0, field = -1, ext = 0;
+    std::string extText;
+    std::string start, digit, repeat;
+    bool prefixBox = false, fixBox = false, repeatBox = false, createBox = true, autoBox = false;
+    std::vector<int> selection;
+};
+
+void ExpectState(const CMainDlg& d, const WindowState& w) {
+    EXPECT_EQ(TextOf(d, IDC_CSV_PATH), w.csv);
+    EXPECT_EQ(TextOf(d, IDC_HTML_PATH), w.html);
+    EXPECT_EQ(TextOf(d, IDC_OUT_PATH), w.out);
+    EXPECT_EQ(TextOf(d, IDC_PREFIX), w.prefix);
+    EXPECT_EQ(Combo(d, IDC_RULE)->currentIndex(), w.rule);
+    EXPECT_EQ(Combo(d, IDC_FIELD)->currentIndex(), w.field);
+    EXPECT_EQ(Combo(d, IDC_EXTENSION)->currentIndex(), w.ext);
+    EXPECT_EQ(Combo(d, IDC_EXTENSION)->currentText().toStdString(), w.extText);
+    EXPECT_EQ(TextOf(d, IDC_START), w.start);
+    EXPECT_EQ(TextOf(d, IDC_DIGIT), w.digit);
+    EXPECT_EQ(TextOf(d, IDC_REPEAT), w.repeat);
+    // Boxes, the switches that mirror them, and what the handlers enable.
+    EXPECT_EQ(Box(d, IDC_PREFIX_CHK)->isChecked(), w.prefixBox);
+    EXPECT_EQ(d.prefixChk(), w.prefixBox);
+    EXPECT_EQ(d.Control(IDC_PREFIX)->isEnabled(), w.prefixBox);
+    EXPECT_EQ(Box(d, IDC_FIXED_WIDTH)->isChecked(), w.fixBox);
+    EXPECT_EQ(d.fixChk(), w.fixBox);
+    EXPECT_EQ(Box(d, IDC_REPEAT_CHK)->isChecked(), w.repeatBox);
+    EXPECT_EQ(d.repeatChk(), w.repeatBox);
+    EXPECT_EQ(d.Control(IDC_REPEAT)->isEnabled(), w.repeatBox);
+    EXPECT_EQ(Box(d, IDC_CREATE_CHK)->isChecked(), w.createBox);
+    EXPECT_EQ(d.createChk(), w.createBox);
+    EXPECT_EQ(Box(d, IDC_AUTO_CHK)->isChecked(), w.autoBox);
+    EXPECT_EQ(d.autoChk(), w.autoBox);
+    EXPECT_EQ(d.Control(IDC_FIELD)->isEnabled(), w.rule == 2);
+    EXPECT_EQ(d.Control(IDC_START)->isEnabled(), w.rule == 1);
+    EXPECT_EQ(d.SelectedRecords(), w.selection);
+    ASSERT_NE(d.Table(), nullptr);
+    EXPECT_EQ(d.Table()->RecordCount(), kRecords);
+}
+
+// ------------------------------------------------------------ round trip
+
+class SettingsRoundTrip : public SettingsTest {
+  protected:
+    // A window changed in every control a settings file holds.
+    void SetUpWindow(CMainDlg& d) {
+        Type(d, IDC_CSV_PATH, csv_);
+        d.LoadCsv();
+        Type(d, IDC_HTML_PATH, dir_.File("テンプレート.html"));
+        Type(d, IDC_OUT_PATH, "D:\\site\\pages");
+        Type(d, IDC_PREFIX, "果物_");
+        Box(d, IDC_PREFIX_CHK)->click();
+        ChooseRule(d, 2);
+        Combo(d, IDC_FIELD)->setCurrentIndex(1);
+        Combo(d, IDC_EXTENSION)->setCurrentIndex(3);
+        Type(d, IDC_START, "12");
+        Type(d, IDC_DIGIT, "4");
+        Type(d, IDC_REPEAT, "3");
+        Box(d, IDC_FIXED_WIDTH)->click();
+        Box(d, IDC_CREATE_CHK)->click();
+        Box(d, IDC_AUTO_CHK)->click();
+        SelectOnly(d, {9, 1, 4, 3});
+    }
+
+    WindowState Saved() const {
+        WindowState w;
+        w.csv = csv_;
+        w.html = dir_.File("テンプレート.html");
+        w.out = "D:\\site\\pages";
+        w.prefix = "果物_";
+        w.rule = 2;
+        w.field = 1;
+        w.ext = 3;
+        w.extText = "shtm";
+        w.start = "12";
+        w.digit = "4";
+        w.repeat = "3";
+        w.prefixBox = true;
+        w.fixBox = true;
+        w.repeatBox = false;
+        w.createBox = false;
+        w.autoBox = true;
+        w.selection = {1, 3, 4, 9};
+        return w;
+    }
+
+    // Everything put back to something else, the table kept.
+    static void Scramble(CMainDlg& d) {
+        for (int id : {IDC_CSV_PATH, IDC_HTML_PATH, IDC_OUT_PATH, IDC_PREFIX}) Type(d, id, "x");
+        ChooseRule(d, 1);
+        Combo(d, IDC_FIELD)->setCurrentIndex(0);
+        Combo(d, IDC_EXTENSION)->setCurrentIndex(0);
+        Type(d, IDC_START, "1");
+        Type(d, IDC_DIGIT, "5");
+        Type(d, IDC_REPEAT, "1");
+        for (int id : {IDC_PREFIX_CHK, IDC_FIXED_WIDTH, IDC_CREATE_CHK, IDC_AUTO_CHK})
+            Box(d, id)->click();
+        SelectOnly(d, {0, 2});
+    }
+};
+
+TEST_F(SettingsRoundTrip, WrittenFileRestoresTheSameWindow) {
+    CMainDlg d(prompter_);
+    SetUpWindow(d);
+    d.SetSettingsPath(cfg_);
+    ASSERT_EQ(d.SaveSettings(), 0);
+    Scramble(d);
+    EXPECT_EQ(d.LoadSettings(), 0);
+    ExpectState(d, Saved());
+    EXPECT_EQ(d.SettingsPath(), cfg_);
+}
+
+TEST_F(SettingsRoundTrip, WrittenFileRestoresAFreshWindow) {
+    {
+        CMainDlg writer(prompter_);
+        SetUpWindow(writer);
+        writer.SetSettingsPath(cfg_);
+        ASSERT_EQ(writer.SaveSettings(), 0);
+    }
+    CMainDlg d(prompter_);
+    d.SetSettingsPath(cfg_);
+    EXPECT_EQ(d.LoadSettings(), 0);
+    ExpectState(d, Saved());
+    // Only the confirmation was asked; the load reported nothing.
+    ASSERT_EQ(prompter_.entries.size(), 1u);
+    EXPECT_EQ(prompter_.entries[0].kind, RecordingPrompter::Kind::Question);
+}
+
+// The repeat count comes back as saved, with the repeat switch on or off.
+TEST_F(SettingsRoundTrip, RepeatCountComesBack) {
+    struct Case {
+        bool repeatOn;
+        const char* typed;
+    };
+    for (const Case& c : {Case{true, "2"}, Case{false, "7"}}) {
+        SCOPED_TRACE(c.repeatOn ? "repeat on" : "repeat off");
+        {
+            CMainDlg writer(prompter_);
+            Type(writer, IDC_CSV_PATH, csv_);
+            writer.LoadCsv();
+            SelectOnly(writer, {2, 3, 5, 8});
+            if (c.repeatOn) {
+                Box(writer, IDC_REPEAT_CHK)->click();
+                ASSERT_EQ(TextOf(writer, IDC_REPEAT), "4");  // the selected count
+            }
+            Type(writer, IDC_REPEAT, c.typed);
+            writer.SetSettingsPath(cfg_);
+            ASSERT_EQ(writer.SaveSettings(), 0);
+        }
+        const std::string file = ReadBytes(cfg_);
+        EXPECT_NE(file.find(std::string("   repeat:") + c.typed + "\r\n"), std::string::npos);
+
+        CMainDlg d(prompter_);
+        d.SetSettingsPath(cfg_);
+        ASSERT_EQ(d.LoadSettings(), 0);
+        EXPECT_EQ(TextOf(d, IDC_REPEAT), c.typed);
+        EXPECT_EQ(d.repeatChk(), c.repeatOn);
+        EXPECT_EQ(d.Control(IDC_REPEAT)->isEnabled(), c.repeatOn);
+        EXPECT_EQ(d.SelectedRecords(), (std::vector<int>{2, 3, 5, 8}));
+    }
+}
+
+// The selection line of a big table is far longer than any line buffer.
+TEST_F(SettingsRoundTrip, SelectionOfThirtyTwoThousandRecords) {
+    std::string big = "n\r\n";
+    for (int i = 1; i < 32000; ++i) big += std::to_string(i) + "\r\n";
+    const std::string bigCsv = dir_.File("big.csv");
+    WriteBytes(bigCsv, big);
+    std::vector<int> expected;
+    {
+        CMainDlg writer(prompter_);
+        Type(writer, IDC_CSV_PATH, bigCsv);
+        writer.LoadCsv();
+        ASSERT_EQ(writer.SelectedRecords().size(), 32000u);
+        QItemSelectionModel* sel = writer.RecordList()->selectionModel();
+        for (int r : {0, 17, 15000, 31998})
+            sel->select(writer.RecordList()->model()->index(r, 0), QItemSelectionModel::Deselect);
+        expected = writer.SelectedRecords();
+        ASSERT_EQ(expected.size(), 31996u);
+        writer.SetSettingsPath(cfg_);
+        ASSERT_EQ(writer.SaveSettings(), 0);
+    }
+    const std::string file = ReadBytes(cfg_);
+    const size_t sel = file.find(" SelItems:");
+    ASSERT_NE(sel, std::string::npos);
+    EXPECT_GT(file.size() - sel, 100000u);
+
+    CMainDlg d(prompter_);
+    d.SetSettingsPath(cfg_);
+    ASSERT_EQ(d.LoadSettings(), 0);
+    EXPECT_EQ(d.SelectedRecords(), expected);
+}
+
+// ------------------------------------------------------------ writing
+
+TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
+    CMainDlg d(prompter_);
+    const std::string html = dir_.File("book.html");
+    const std::string out = dir_.File("pages");
+    Type(d, IDC_CSV_PATH, csv_);
+    d.LoadCsv();
+    Type(d, IDC_HTML_PATH, html);
+    Type(d, IDC_OUT_PATH, out);
+    Type(d, IDC_PREFIX, "bk");
+    Box(d, IDC_PREFIX_CHK)->click();
+    ChooseRule(d, 1);
+    Type(d, IDC_DIGIT, "3");
+    SelectOnly(d, {1, 2, 7});
+    d.SetSettingsPath(cfg_);
+    ASSERT_EQ(d.SaveSettings(), 0);
+
+    const std::string head = " FileName:" + cfg_ + "\n" + "      CSV:" + csv_ + "\n" +
+                             "     HTML:" + html + "\n" + "      Out:" + out + "\n" +
+                             "   Prefix:bk\n"
+                             "  ruleNum:1\n"
+                             " fieldNum:-1\n"
+                             "   extNum:0\n"
+                             "    start:1\n"
+                             "    digit:3\n"
+                             "   repeat:1\n"
+                             "prefixChk:1\n"
+                             "   fixChk:0\n"
+                             "repeatChk:0\n"
+                             "createChk:1\n"
+                             "  autoChk:0\n"
+                             " csvCount:3\n";
+    EXPECT_EQ(ReadBytes(cfg_), CrLf(head + " SelItems:1,2,7\n"));
+
+    // The confirmation showed lines 1 to 17, without the selection.
+    ASSERT_EQ(prompter_.entries.size(), 1u);
+    const RecordingPrompter::Entry& ask = prompter_.entries[0];
+    EXPECT_EQ(ask.kind, RecordingPrompter::Kind::Question);
+    EXPECT_EQ(ask.caption, "設定ファイルの保存");
+    std::string shown = ask.text;
+    std::erase(shown, '\r');
+    EXPECT_EQ(shown, head);
+}
+
+TEST_F(SettingsTest, SavedValuesOfEmptyAndTypedControls) {
+    CMainDlg d(prompter_);
+    // Nothing loaded, nothing selected, an extension typed in.
+    Combo(d, IDC_EXTENSION)->setEditText("php");
+    d.SetSettingsPath(cfg_);
+    ASSERT_EQ(d.SaveSettings(), 0);
+    const std::string file = ReadBytes(cfg_);
+    for (const char* line : {"      CSV:\r\n", "   Prefix:\r\n", "   extNum:-1\r\n",
+                             " fieldNum:-1\r\n", " csvCount:0\r\n"})
+        EXPECT_NE(file.find(line), std::string::npos) << line;
+    EXPECT_TRUE(file.ends_with("\r\n SelItems:\r\n")) << file;
+
+    // Read back, extNum -1 leaves a fresh window's extension alone.
+    CMainDlg fresh(prompter_);
+    fresh.SetSettingsPath(cfg_);
+    ASSERT_EQ(fresh.LoadSettings(), 0);
+    EXPECT_EQ(Combo(fresh, IDC_EXTENSION)->currentText().toStdString(), "html");
+}
+
+TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
+    for (bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "file exists" : "no file");
+        fs::remove(cfg_);
+        if (existing) WriteBytes(cfg_, "old contents\r\n");
+        RecordingPrompter prompter;
+        CMainDlg d(prompter);
+        prompter.fileChoices.push_back(cfg_);
+        prompter.answers.push_back(false);
+        d.OnSaveSettings();
+
+        EXPECT_EQ(fs::exists(cfg_), existing);
+        if (existing) {
+            EXPECT_EQ(ReadBytes(cfg_), "old contents\r\n");
+        }
+        EXPECT_EQ(d.SettingsPath(), cfg_);
+        ASSERT_EQ(prompter.entries.size(), 2u);
+        const platform::FileDialogRequest& request = prompter.entries[0].request;
+        EXPECT_TRUE(request.save);
+        EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
+        EXPECT_EQ(request.proposedName, "default.cfg");
+        EXPECT_EQ(prompter.entries[1].kind, RecordingPrompter::Kind::Question);
+    }
+}
+
+TEST_F(SettingsTest, UnwritableFileIsReported) {
+    CMainDlg d(prompter_);
+    const std::string path = dir_.File("no such folder/x.cfg");
+    d.SetSettingsPath(path);
+    EXPECT_EQ(d.SaveSettings(), -1);
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(prompter_.entries.size(), 2u);
+    EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
+    EXPECT_EQ(prompter_.entries[1].text, "ファイル(" + path + ")が開けません．");
+}
+
+TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
+    CMainDlg d(prompter_);
+    d.SetSettingsPath(cfg_);
+    d.OnSaveSettings();
+    EXPECT_FALSE(fs::exists(cfg_));
+    EXPECT_EQ(d.SettingsPath(), cfg_);
+    ASSERT_EQ(prompter_.entries.size(), 1u);
+    EXPECT_EQ(prompter_.entries[0].request.proposedName, cfg_);
+}
+
+// ------------------------------------------------------------ reading
+
+TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
+    CMainDlg d(prompter_);
+    Type(d, IDC_HTML_PATH, "keep.html");
+    const std::string missing = dir_.File("gone.cfg");
+    prompter_.fileChoices.push_back(missing);
+    d.OnOpenSettings();
+    EXPECT_EQ(d.SettingsPath(), missing);
+    ASSERT_EQ(prompter_.entries.size(), 2u);
+    EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
+    EXPECT_EQ(prompter_.entries[1].text, "ファイル(" + missing + ")が開けません．");
+    EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
+    EXPECT_EQ(d.Table(), nullptr);
+    EXPECT_EQ(d.LoadSettings(), -1);
+}
+
+// The Open button reads the file, ignores its FileName line, proposes its
+// path next time and never generates.
+TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
+    const std::string html = dir_.File("t.html");
+    const std::string out = dir_.File("out");
+    WriteBytes(html, "[name]");
+    fs::create_directory(out);
+    WriteBytes(cfg_, CrLf(" FileName:C:\\elsewhere\\other.cfg\n") + CsvLine() +
+                         CrLf("HTML:" + html + "\nOut:" + out + "\nautoChk:1\n"));
+    CMainDlg d(prompter_);
+    prompter_.fileChoices.push_back(cfg_);
+    d.OnOpenSettings();
+
+    ASSERT_EQ(prompter_.entries.size(), 1u);
+    const platform::FileDialogRequest& request = prompter_.entries[0].request;
+    EXPECT_FALSE(request.save);
+    EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
+    EXPECT_EQ(request.defaultExt, "*.cfg");
+    EXPECT_EQ(request.proposedName, "default.cfg");
+    EXPECT_EQ(d.SettingsPath(), cfg_);
+    EXPECT_TRUE(d.autoChk());
+    EXPECT_EQ(d.SelectedRecords().size(), static_cast<size_t>(kRecords));
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_EQ(d.LastRun().pagesOpened, 0);
+
+    d.OnSaveSettings();  // cancelled
+    ASSERT_EQ(prompter_.entries.size(), 2u);
+    EXPECT_EQ(prompter_.entries[1].request.proposedName, cfg_);
+}
+
+// One line applied to a window whose fields hold "old" texts.
+TEST_F(SettingsTest, TextLines) {
+    struct Case {
+        const char* file;
+        int id;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"HTML:a.html\r\n", IDC_HTML_PATH, "a.html"},
+        {"     HTML:a.html\r\n", IDC_HTML_PATH, "a.html"},
+        {"HTML:a.html\n", IDC_HTML_PATH, "a.html"},
+        {"HTML:a.html", IDC_HTML_PATH, "a.html"},
+        {"html:a.html\r\n", IDC_HTML_PATH, "old"},
+        {"HTML :a.html\r\n", IDC_HTML_PATH, "old"},
+        {"\tHTML:a.html\r\n", IDC_HTML_PATH, "old"},
+        {"::HTML:a.html\r\n", IDC_HTML_PATH, "a.html"},
+        {"HTML:C:\\site\\a.html\r\n", IDC_HTML_PATH, "C:\\site\\a.html"},
+        {"HTML:テンプレ.html\r\n", IDC_HTML_PATH, "テンプレ.html"},
+        {"FileName:a.html\r\n", IDC_HTML_PATH, "old"},
+        {"HTML:\r\n", IDC_HTML_PATH, ""},
+        {"HTML:a\r\nHTML:b\r\n", IDC_HTML_PATH, "b"},
+        {"Out:D:\\site\\pages\r\n", IDC_OUT_PATH, "D:\\site\\pages"},
+        {"Out:\r\n", IDC_OUT_PATH, ""},
+        {"Prefix: bk\r\n", IDC_PREFIX, " bk"},
+        {"Prefix:bk \r\n", IDC_PREFIX, "bk "},
+        {"Prefix:\r\n", IDC_PREFIX, ""},
+        {"Prefix\r\n", IDC_PREFIX, ""},
+        {"\r\n\r\nPrefix:bk\r\n\r\n", IDC_PREFIX, "bk"},
+        {"start:abc\r\n", IDC_START, "abc"},
+        {"digit: 3\r\n", IDC_DIGIT, " 3"},
+        {"repeat:0012\r\n", IDC_REPEAT, "0012"},
+        {"csvCount:5\r\n", IDC_REPEAT, "old"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        CMainDlg d(prompter_);
+        for (int id : {IDC_HTML_PATH, IDC_OUT_PATH, IDC_PREFIX, IDC_START, IDC_DIGIT, IDC_REPEAT})
+            Type(d, id, "old");
+        EXPECT_EQ(Read(d, c.file), 0);
+        EXPECT_EQ(TextOf(d, c.id), c.expected);
+    }
+    EXPECT_TRUE(prompter_.entries.empty());
+}
+
+// Index and box lines, applied to a window with the table loaded, rule 1,
+// field 1, extension 2 and every box clear.
+TEST_F(SettingsTest, NumberLines) {
+    enum Probe { Rule, Field, Ext, PrefixBox, AutoBox, CreateBox };
+    struct Case {
+        const char* line;
+        Probe probe;
+        int expected;
+    };
+    const Case cases[] = {
+        {"ruleNum:2", Rule, 2},        {"ruleNum:-1", Rule, 1},
+        {"ruleNum:3", Rule, -1},       {"ruleNum:", Rule, 1},
+        {"ruleNum: 2", Rule, 2},       {"ruleNum:+2", Rule, 2},
+        {"ruleNum:2x", Rule, 2},       {"ruleNum:x", Rule, 0},
+        {"RuleNum:2", Rule, 1},        {"fieldNum:2", Field, 2},
+        {"fieldNum:-1", Field, 1},     {"fieldNum:3", Field, -1},
+        {"fieldNum:", Field, 1},       {"extNum:6", Ext, 6},
+        {"extNum:-1", Ext, 2},         {"extNum:7", Ext, -1},
+        {"extNum:-2", Ext, -1},        {"prefixChk:1", PrefixBox, 1},
+        {"prefixChk:2", PrefixBox, 1}, {"prefixChk:-1", PrefixBox, 1},
+        {"prefixChk:0", PrefixBox, 0}, {"prefixChk: 1", PrefixBox, 1},
+        {"prefixChk:", PrefixBox, 0},  {"autoChk:1", AutoBox, 1},
+        {"autoChk:0", AutoBox, 0},     {"createChk:0", CreateBox, 0},
+        {"createChk:1", CreateBox, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CMainDlg d(prompter_);
+        Type(d, IDC_CSV_PATH, csv_);
+        d.LoadCsv();
+        ChooseRule(d, 1);
+        Combo(d, IDC_FIELD)->setCurrentIndex(1);
+        Combo(d, IDC_EXTENSION)->setCurrentIndex(2);
+        Box(d, IDC_CREATE_CHK)->click();
+        ASSERT_EQ(Read(d, std::string(c.line) + "\r\n"), 0);
+        int actual = 0;
+        switch (c.probe) {
+            case Rule:
+                actual = Combo(d, IDC_RULE)->currentIndex();
+                break;
+            case Field:
+                actual = Combo(d, IDC_FIELD)->currentIndex();
+                break;
+            case Ext:
+                actual = Combo(d, IDC_EXTENSION)->currentIndex();
+                break;
+            case PrefixBox:
+                actual = Box(d, IDC_PREFIX_CHK)->isChecked();
+                EXPECT_EQ(d.prefixChk(), actual != 0);
+                EXPECT_EQ(d.Control(IDC_PREFIX)->isEnabled(), actual != 0);
+                break;
+            case AutoBox:
+                actual = Box(d, IDC_AUTO_CHK)->isChecked();
+                EXPECT_EQ(d.autoChk(), actual != 0);
+                break;
+            case CreateBox:
+                actual = Box(d, IDC_CREATE_CHK)->isChecked();
+                EXPECT_EQ(d.createChk(), actual != 0);
+                break;
+        }
+        EXPECT_EQ(actual, c.expected);
+    }
+}
+
+// The rule line runs the rule handler, even when it selects nothing.
+TEST_F(SettingsTest, RuleLineRunsTheRuleHandler) {
+    struct Case {
+        const char* line;
+        bool fieldEnabled;
+        bool numbersEnabled;
+    };
+    for (const Case& c : {Case{"ruleNum:-1\r\n", true, false}, Case{"ruleNum:1\r\n", false, true},
+                          Case{"ruleNum:9\r\n", false, false}}) {
+        SCOPED_TRACE(c.line);
+        CMainDlg d(prompter_);
+        Combo(d, IDC_RULE)->setCurrentIndex(2);  // no handler: enable states still those of rule 0
+        ASSERT_FALSE(d.Control(IDC_FIELD)->isEnabled());
+        ASSERT_EQ(Read(d, c.line), 0);
+        EXPECT_EQ(d.Control(IDC_FIELD)->isEnabled(), c.fieldEnabled);
+        for (int id : {IDC_START, IDC_DIGIT, IDC_START_SPIN, IDC_DIGIT_SPIN, IDC_START_LABEL,
+                       IDC_DIGIT_LABEL})
+            EXPECT_EQ(d.Control(id)->isEnabled(), c.numbersEnabled) << id;
+    }
+}
+
+// The selection line, read after the list was refilled with nothing selected.
+TEST_F(SettingsTest, SelectionLine) {
+    struct Case {
+        const char* value;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {"1,2,7", {1, 2, 7}}, {"7,2", {2, 7}},       {"", {}},
+        {"-1", Range(0, 9)},  {"3,-1", Range(0, 9)}, {"3,10,99", {3}},
+        {"-5,4", {4}},        {"1, ,4", {0, 1, 4}},  {" 5", {5}},
+        {"3, 4", {3, 4}},     {"1,,2", {1, 2}},      {"2x,6", {2, 6}},
+        {"9", {9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("SelItems:") + c.value);
+        CMainDlg d(prompter_);
+        ASSERT_EQ(Read(d, CsvLine() + "fixChk:0\r\nSelItems:" + c.value + "\r\n"), 0);
+        EXPECT_EQ(d.SelectedRecords(), c.expected);
+    }
+}
+
+TEST_F(SettingsTest, SelectionLineScrollsTheListToItsTop) {
+    std::string many = "n\r\n";
+    for (int i = 1; i < 200; ++i) many += std::to_string(i) + "\r\n";
+    const std::string manyCsv = dir_.File("many.csv");
+    WriteBytes(manyCsv, many);
+    for (const char* line : {"SelItems:150\r\n", "SelItems:\r\n"}) {
+        SCOPED_TRACE(line);
+        CMainDlg d(prompter_);
+        d.show();
+        Type(d, IDC_CSV_PATH, manyCsv);
+        d.LoadCsv();
+        d.RecordList()->scrollToBottom();
+        ASSERT_GT(d.RecordList()->verticalScrollBar()->value(), 0);
+        ASSERT_EQ(Read(d, line), 0);
+        EXPECT_EQ(d.RecordList()->verticalScrollBar()->value(), 0);
+        EXPECT_TRUE(d.RecordList()->isVisible());
+        EXPECT_EQ(d.SelectedRecords().size(), 199u + 1u);  // added to the loaded selection
+    }
+}
+
+// The lines take effect in file order, through the handlers.
+TEST_F(SettingsTest, OrderOfLines) {
+    struct Case {
+        const char* name;
+        std::string file;
+        std::vector<int> selection;
+        int field;
+    };
+    const std::string csv = CsvLine();
+    const Case cases[] = {
+        {"field and selection before the source", "fieldNum:1\r\nSelItems:2\r\n" + csv, Range(0, 9),
+         -1},
+        {"field and selection after the source",
+         csv + "fixChk:0\r\nfieldNum:1\r\nSelItems:2\r\n",
+         {2},
+         1},
+        {"no fixChk line", csv + "SelItems:2,3\r\n", Range(0, 9), -1},
+        {"fixChk 1 refills too", csv + "fixChk:1\r\nSelItems:2,3\r\n", {2, 3}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMainDlg d(prompter_);
+        ASSERT_EQ(Read(d, c.file), 0);
+        EXPECT_EQ(d.SelectedRecords(), c.selection);
+        EXPECT_EQ(Combo(d, IDC_FIELD)->currentIndex(), c.field);
+        EXPECT_EQ(Combo(d, IDC_FIELD)->count(), 3);
+    }
+}
+
+// A second source line loads again, whatever the lines between selected.
+TEST_F(SettingsTest, SecondSourceLineLoadsAgain) {
+    const std::string other = dir_.File("other.csv");
+    WriteBytes(other, "a,b\r\nx,y\r\n");
+    CMainDlg d(prompter_);
+    ASSERT_EQ(Read(d, CsvLine() + "fixChk:0\r\nfieldNum:2\r\nSelItems:4\r\nCSV:" + other + "\r\n"),
+              0);
+    EXPECT_EQ(d.SelectedRecords(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(Combo(d, IDC_FIELD)->currentIndex(), -1);
+    ASSERT_NE(d.Table(), nullptr);
+    EXPECT_EQ(d.Table()->RecordCount(), 2);
+    EXPECT_EQ(d.ListLines().size(), 2u);
+    EXPECT_EQ(Combo(d, IDC_FIELD)->count(), 2);
+    EXPECT_EQ(TextOf(d, IDC_CSV_PATH), other);
+}
+
+TEST_F(SettingsTest, SourceLineProblemsAreThoseOfTheLoad) {
+    struct Case {
+        std::string line;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"CSV:\r\n", "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．"},
+        {"CSV:" + dir_.File("missing.csv") + "\r\n", "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CMainDlg d(prompter_);
+        Type(d, IDC_CSV_PATH, "old.csv");
+        // Reading goes on after the failed load.
+        ASSERT_EQ(Read(d, c.line + "HTML:after.html\r\n"), 0);
+        EXPECT_EQ(d.StatusText().toStdString(), c.status);
+        EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "after.html");
+        EXPECT_EQ(d.Table(), nullptr);
+    }
+}
+
+// The saved repeat count wins over what the repeat switch's handler wrote;
+// without a repeat line the handler's count stands.
+TEST_F(SettingsTest, RepeatLineAndRepeatSwitch) {
+    struct Case {
+        const char* name;
+        std::string body;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"as written", "   repeat:3\r\n   fixChk:0\r\nrepeatChk:1\r\n SelItems:1,2\r\n", "3"},
+        {"count zero kept", "repeat:0\r\nrepeatChk:1\r\n", "0"},
+        {"last repeat line", "repeat:2\r\nrepeatChk:1\r\nrepeat:5\r\nrepeatChk:1\r\n", "5"},
+        {"switch off", "repeat:4\r\nrepeatChk:0\r\n", "4"},
+        // All ten were selected when the switch's handler ran; the
+        // selection line does not update the count.
+        {"no repeat line", "repeatChk:1\r\nfixChk:0\r\nSelItems:1,2\r\n", "10"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMainDlg d(prompter_);
+        ASSERT_EQ(Read(d, CsvLine() + c.body), 0);
+        EXPECT_EQ(TextOf(d, IDC_REPEAT), c.expected);
+    }
+}
+
+}  // namespace
