@@ -5,6 +5,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/CodePage.h"
+
 namespace testutil {
 
 TempDir::TempDir() {
@@ -46,6 +48,18 @@ std::string ReadBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + file.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Cp(std::string_view utf8) { return platform::Utf8ToCp932(utf8); }
+
+std::string CrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
 }
 
 }  // namespace testutil

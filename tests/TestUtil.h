@@ -26,4 +26,9 @@ private:
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);
 
+// UTF-8 text as code page 932 bytes.
+std::string Cp(std::string_view utf8);
+// Every "\n" as "\r\n".
+std::string CrLf(std::string_view text);
+
 }  // namespace testutil

@@ -22,22 +22,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testutil::Cp;
+using testutil::CrLf;
 using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
-
-std::string Cp(std::string_view utf8) {
-    return platform::Utf8ToCp932(utf8);
-}
-
-std::string CrLf(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 struct ProcessResult {
     int exitCode = -1;

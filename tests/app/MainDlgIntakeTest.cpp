@@ -27,22 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::RecordingPrompter;
+using testutil::Cp;
+using testutil::CrLf;
 using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
-
-std::string Cp(std::string_view utf8) {
-    return platform::Utf8ToCp932(utf8);
-}
-
-std::string CrLf(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 QLineEdit* Edit(const CMainDlg& d, int id) {
     return qobject_cast<QLineEdit*>(d.Control(id));
