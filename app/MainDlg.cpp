@@ -116,6 +116,8 @@ void CMainDlg::CreateControls() {
                 auto* combo = new QComboBox(this);
                 combo->setEditable(item.kind == Kind::DropCombo);
                 combo->setInsertPolicy(QComboBox::NoInsert);
+                // The text typed is the text used: no completion from the items.
+                if (combo->isEditable()) combo->setCompleter(nullptr);
                 // The template's height includes the drop-down part.
                 rect.setHeight(DuToPixels(0, 0, 0, 14).height());
                 w = combo;
@@ -352,6 +354,12 @@ void CMainDlg::OnExit() {
 }
 
 void CMainDlg::OnClose() { table_.reset(); }
+
+void CMainDlg::reject() {
+    // Escape ends the dialog like the close box.
+    OnClose();
+    QDialog::reject();
+}
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
     OnClose();

@@ -1,1 +1,132 @@
 #include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ListFormat.h"
+#include "data/CsvTable.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+std::array<int, kMaxFields> Widths(std::initializer_list<int> w) {
+    std::array<int, kMaxFields> widths{};
+    int k = 0;
+    for (int v : w) widths[k++] = v;
+    return widths;
+}
+
+// --- Tab stops ---------------------------------------------------------------
+
+struct StopsCase {
+    const char* name;
+    int baseUnit;
+    int headerFields;
+    int startColumn;
+    bool fixedWidth;
+    std::vector<int> expected;
+};
+
+TEST(ListTabStops, FirstStopThenOneStopPerColumnOneCharacterWider) {
+    // Columns 2, 6 and 5 bytes wide. With b = 7: first stop trunc(700/42) = 16;
+    // column widths 3, 7, 6 characters add trunc(21*20/42) = 10,
+    // trunc(49*20/42) = 23 and trunc(42*20/42) = 20. Rounding b*20/42 first
+    // (3 per character) would give 9, 21 and 18 instead.
+    const auto widths = Widths({2, 6, 5});
+    const StopsCase cases[] = {
+        {"whole line", 7, 3, 0, false, {16, 26, 49, 69}},
+        {"from the second column", 7, 3, 1, false, {16, 39, 59}},
+        {"from the last column", 7, 3, 2, false, {16, 36}},
+        {"past the last column", 7, 3, 3, false, {16}},
+        {"fixed width: nine characters a column", 7, 3, 0, true, {16, 46, 76, 106}},
+        {"fixed width from the third column", 7, 3, 2, true, {16, 46}},
+        // b = 8: first trunc(800/42) = 19; 24*20/42 = 11.43, 56*20/42 = 26.67,
+        // 48*20/42 = 22.86.
+        {"another base unit", 8, 3, 0, false, {19, 30, 56, 78}},
+        // b = 13: first trunc(1300/42) = 30; 117*20/42 = 55.71 in fixed mode.
+        {"large base unit, fixed width", 13, 3, 0, true, {30, 85, 140, 195}},
+        {"header of one column", 7, 1, 0, false, {16, 26}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ComputeTabStops(c.baseUnit, c.headerFields, c.startColumn, widths, c.fixedWidth),
+                  c.expected);
+    }
+}
+
+TEST(ListTabStops, StopsFollowTheHeaderNotTheWidestRecord) {
+    // Column 3 has a width (a record longer than the header) but no stop.
+    const auto widths = Widths({1, 1, 5});
+    EXPECT_EQ(ComputeTabStops(7, 2, 0, widths, false), (std::vector<int>{16, 22, 28}));
+}
+
+TEST(ListTabStops, EmptyColumnStillTakesOneCharacter) {
+    // An all-empty column (width 0) leaves room for its bar: trunc(7*20/42) = 3.
+    const auto widths = Widths({0, 0});
+    EXPECT_EQ(ComputeTabStops(7, 2, 0, widths, false), (std::vector<int>{16, 19, 22}));
+}
+
+// --- Field-name items --------------------------------------------------------
+
+TEST(FieldNameItem, NumberFromOneWithThreeDigitsThenTheName) {
+    EXPECT_EQ(FormatFieldItem(1, "id"), "001: id");
+    EXPECT_EQ(FormatFieldItem(42, "price"), "042: price");
+    EXPECT_EQ(FormatFieldItem(500, "last"), "500: last");
+    EXPECT_EQ(FormatFieldItem(1000, "wide"), "1000: wide");
+    EXPECT_EQ(FormatFieldItem(2, ""), "002: ");
+    // Code page 932 bytes pass unchanged (名前).
+    EXPECT_EQ(FormatFieldItem(3, "\x96\xBC\x91\x4F"), "003: \x96\xBC\x91\x4F");
+}
+
+// --- Record lines ------------------------------------------------------------
+
+class RecordLineTest : public ::testing::Test {
+  protected:
+    void Load(const std::string& bytes) {
+        table.emplace(CCsvTable::FromBytes(bytes));
+        table->Load(prompter);
+        ASSERT_TRUE(prompter.entries.empty());
+    }
+    std::string Line(int r, int start, bool fixed) const {
+        return FormatRecordLine(*table->GetRecord(r), r, start, table->ColumnWidths(), fixed);
+    }
+
+    platform::RecordingPrompter prompter;
+    std::optional<CCsvTable> table;
+};
+
+TEST_F(RecordLineTest, RecordNumberTakesMoreDigitsPastNineHundredNinetyNine) {
+    Load("a,b\r\nx,yy\r\n");
+    const CCsvRecord& rec = *table->GetRecord(1);
+    EXPECT_EQ(FormatRecordLine(rec, 999, 0, table->ColumnWidths(), false), "999\t|x\t|yy");
+    EXPECT_EQ(FormatRecordLine(rec, 1000, 0, table->ColumnWidths(), false), "1000\t|x\t|yy");
+    EXPECT_EQ(FormatRecordLine(rec, 31999, 0, table->ColumnWidths(), false), "31999\t|x\t|yy");
+}
+
+TEST_F(RecordLineTest, StartColumnPastTheRecordsFieldsGivesTheNumberAlone) {
+    Load("a,b,c\r\nx\r\n");
+    EXPECT_EQ(Line(1, 0, false), "001\t|x");
+    EXPECT_EQ(Line(1, 1, false), "001");
+    EXPECT_EQ(Line(0, 2, false), "000\t|c");
+    EXPECT_EQ(Line(0, 3, false), "000");
+}
+
+TEST_F(RecordLineTest, FixedWidthNeverCutsATwoByteCharacter) {
+    // Value bytes are code page 932: あ 82 A0, い 82 A2, う 82 A4.
+    Load(
+        "v\r\n"
+        "abcdefg\x82\xA0\r\n"                           // byte 7 begins あ: 7 bytes
+        "abcdef\x82\xA0x\r\n"                           // あ ends at byte 7: 8 bytes
+        "\x82\xA0\x82\xA2\x82\xA4\r\n"                  // shorter, ends in a whole character
+        "\x82\xA0\x82\xA2\x82\xA4\x82\xA0\x82\xA2\r\n"  // byte 7 ends the 4th character
+        "a\x82\xA0\x82\xA2\x82\xA4\x82\xA0\r\n");       // byte 7 begins the 4th character
+    EXPECT_EQ(Line(1, 0, true), "001\t|abcdefg");
+    EXPECT_EQ(Line(2, 0, true), "002\t|abcdef\x82\xA0");
+    EXPECT_EQ(Line(3, 0, true), "003\t|\x82\xA0\x82\xA2\x82\xA4  ");
+    EXPECT_EQ(Line(4, 0, true), "004\t|\x82\xA0\x82\xA2\x82\xA4\x82\xA0");
+    EXPECT_EQ(Line(5, 0, true), "005\t|a\x82\xA0\x82\xA2\x82\xA4");
+}
+
+}  // namespace

@@ -1,22 +1,1076 @@
+// The main window driven through its controls, as a user would: clicks on
+// buttons and ticks, keys in combos and edits, clicks on list lines.
 #include <gtest/gtest.h>
-#include <QtTest/QTest>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QtTest/QTest>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "TestUtil.h"
 #include "app/MainDlg.h"
+#include "app/UpDown.h"
+#include "gen/ProgramIdentity.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
-TEST(Probe, Metrics) {
-    platform::RecordingPrompter p;
-    CMainDlg d(p);
-    printf("bx=%d by=%d size=%dx%d min=%dx%d\n", d.BaseUnitX(), d.BaseUnitY(), d.width(), d.height(), d.minimumWidth(), d.minimumHeight());
-    d.show();
-    printf("exposed=%d\n", QTest::qWaitForWindowExposed(&d));
-    d.activateWindow();
-    printf("active=%d\n", QTest::qWaitForWindowActive(&d));
-    printf("frame %d,%d %dx%d geo %d,%d %dx%d\n", d.frameGeometry().x(), d.frameGeometry().y(), d.frameGeometry().width(), d.frameGeometry().height(), d.geometry().x(), d.geometry().y(), d.width(), d.height());
-    auto* l = d.Control(IDC_RECORD_LIST);
-    printf("list %d,%d %dx%d\n", l->x(), l->y(), l->width(), l->height());
-    d.move(-700, 10);
-    QApplication::processEvents();
-    printf("after move frame %d,%d geo %d,%d\n", d.frameGeometry().x(), d.frameGeometry().y(), d.x(), d.y());
-    printf("focus %p repeat %p\n", (void*)d.focusWidget(), (void*)d.Control(IDC_REPEAT_CHK));
+
+namespace {
+
+namespace fs = std::filesystem;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::WriteBytes;
+using Lines = std::vector<std::string>;
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
 }
+
+const char* const kNoSource = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
+const char* const kSourceMissing = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
+const char* const kNoTemplate = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
+const char* const kNoNameField = "生成ファイル用のフィールド名を選択してください．";
+const char* const kNoRecords = "出力したいレコードを選択してください．";
+const char* const kEmptyFile = "ファイルが空です．";
+const char* const kDone = "100% 完了";
+
+std::string QuoteError(int line) {
+    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
+}
+
+// Code page 932 CSV sources, CR LF line ends.
+const std::string kThreeColumns =
+    "id,name,price\r\n"
+    "1,apple,100\r\n"
+    "2,banana,2500\r\n";
+const Lines kThreeColumnLines = {
+    "000\t|id\t|name  \t|price",
+    "001\t|1 \t|apple \t|100  ",
+    "002\t|2 \t|banana\t|2500 ",
+};
+
+std::string NamesCsv(const std::vector<std::string>& names) {
+    std::string csv = "id,name\r\n";
+    for (size_t i = 0; i < names.size(); ++i)
+        csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
+    return csv;
+}
+
+// A header and `records` one-field records.
+std::string CountCsv(int records) {
+    std::string csv = "n\r\n";
+    for (int i = 1; i <= records; ++i) csv += std::to_string(i) + "\r\n";
+    return csv;
+}
+
+// Sees the state of the window at the moment a box comes up.
+class SnoopingPrompter : public platform::RecordingPrompter {
+  public:
+    void Information(std::string_view caption, std::string_view text) override {
+        if (onInformation) onInformation();
+        RecordingPrompter::Information(caption, text);
+    }
+    std::function<void()> onInformation;
+};
+
+// Generate, invert, rotation, fixed-width, then load and exit.
+const int kRunControls[] = {IDC_GENERATE, IDC_INVERT, IDC_ROTATE, IDC_FIXED_WIDTH};
+using States = std::vector<bool>;
+const States kRunOn = {true, true, true, true};
+const States kRunOff = {false, false, false, false};
+
+class MainDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        cwd = fs::current_path();
+        dlg = std::make_unique<CMainDlg>(prompter);
+    }
+    void TearDown() override {
+        dlg.reset();
+        // A generation run leaves the current folder at its output's parent.
+        fs::current_path(cwd);
+    }
+
+    QWidget* W(int id) const {
+        QWidget* w = dlg->Control(id);
+        EXPECT_NE(w, nullptr) << "control " << id;
+        return w;
+    }
+    template <class T>
+    T* As(int id) const {
+        T* t = qobject_cast<T*>(W(id));
+        EXPECT_NE(t, nullptr) << "control " << id;
+        return t;
+    }
+    bool Enabled(int id) const { return W(id)->isEnabled(); }
+    bool Ticked(int id) const { return As<QAbstractButton>(id)->isChecked(); }
+    QString Text(int id) const { return As<QLineEdit>(id)->text(); }
+    QComboBox* Combo(int id) const { return As<QComboBox>(id); }
+    QStringList Items(int id) const {
+        QStringList items;
+        for (int i = 0; i < Combo(id)->count(); ++i) items << Combo(id)->itemText(i);
+        return items;
+    }
+    CUpDown* Spin(int id) const { return As<CUpDown>(id); }
+
+    States RunControls() const {
+        States s;
+        for (int id : kRunControls) s.push_back(Enabled(id));
+        return s;
+    }
+    bool LoadAndExitEnabled() const { return Enabled(IDC_LOAD) && Enabled(IDC_EXIT); }
+
+    void Show() {
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    }
+
+    // A click on a button or a tick.
+    void Click(int id) { As<QAbstractButton>(id)->click(); }
+    void ClickArrow(int spinId, bool up) {
+        CUpDown* spin = Spin(spinId);
+        QTest::mouseClick(up ? spin->UpButton() : spin->DownButton(), Qt::LeftButton);
+    }
+    void Key(int id, Qt::Key key) { QTest::keyClick(W(id), key); }
+    // Replaces an edit's text by typing.
+    void Type(QLineEdit* edit, const char* utf8) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, U(utf8));
+    }
+    void Type(int id, const char* utf8) { Type(As<QLineEdit>(id), utf8); }
+
+    std::string WriteFile(const std::string& name, const std::string& bytes) {
+        const std::string path = dir.File(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    void LoadPath(const std::string& path) {
+        As<QLineEdit>(IDC_CSV_PATH)->setText(QString::fromStdString(path));
+        Click(IDC_LOAD);
+    }
+    void LoadCsv(const std::string& bytes, const std::string& name = "source.csv") {
+        LoadPath(WriteFile(name, bytes));
+    }
+
+    QListView* List() const { return dlg->RecordList(); }
+    Lines ListLines() const { return dlg->ListLines(); }
+    void ClickLine(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        const QModelIndex index = List()->model()->index(row, 0);
+        List()->scrollTo(index);
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers,
+                          List()->visualRect(index).center());
+    }
+    // The lines the list shows selected.
+    std::vector<int> SelectedLines() const {
+        std::vector<int> rows;
+        for (const QModelIndex& i : List()->selectionModel()->selectedIndexes())
+            rows.push_back(i.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    std::vector<int> AllLines(int n) const {
+        std::vector<int> rows(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) rows[static_cast<size_t>(i)] = i;
+        return rows;
+    }
+    int TopLine() const { return List()->indexAt(QPoint(1, 1)).row(); }
+
+    SnoopingPrompter prompter;
+    TempDir dir;
+    fs::path cwd;
+    std::unique_ptr<CMainDlg> dlg;
+};
+
+// --- Start-up ----------------------------------------------------------------
+
+TEST_F(MainDlgTest, StartsWithTitleDefaultsAndTemplateStates) {
+    EXPECT_EQ(dlg->windowTitle(), U("Quolix ver.0.9i   ") + U(kCopyright));
+
+    // Enabled at start; 1039, 1041, the number controls, the prefix edit, the
+    // field list and the run controls wait for their switches.
+    const int enabled[] = {IDC_REPEAT_CHK,  IDC_CSV_PATH,      IDC_BROWSE_CSV,    IDC_HTML_PATH,
+                           IDC_BROWSE_HTML, IDC_OUT_PATH,      IDC_RULE,          IDC_PREFIX_CHK,
+                           IDC_EXTENSION,   IDC_LOAD,          IDC_RECORD_LIST,   IDC_EXIT,
+                           IDC_STATUS,      IDC_OPEN_SETTINGS, IDC_SAVE_SETTINGS, IDC_COMPACT,
+                           IDC_CREATE_CHK,  IDC_AUTO_CHK};
+    const int disabled[] = {IDC_REPEAT,      IDC_REPEAT_SPIN, IDC_START_LABEL, IDC_START,
+                            IDC_START_SPIN,  IDC_DIGIT_LABEL, IDC_DIGIT,       IDC_DIGIT_SPIN,
+                            IDC_PREFIX,      IDC_FIELD,       IDC_INVERT,      IDC_ROTATE,
+                            IDC_FIXED_WIDTH, IDC_GENERATE,    IDC_BROWSE_OUT};
+    for (int id : enabled) EXPECT_TRUE(Enabled(id)) << id;
+    for (int id : disabled) EXPECT_FALSE(Enabled(id)) << id;
+
+    struct Tick {
+        int id;
+        bool ticked;
+        bool (CMainDlg::*member)() const;
+    };
+    const Tick ticks[] = {
+        {IDC_REPEAT_CHK, false, &CMainDlg::repeatChk},
+        {IDC_PREFIX_CHK, false, &CMainDlg::prefixChk},
+        {IDC_FIXED_WIDTH, false, &CMainDlg::fixChk},
+        {IDC_COMPACT, false, &CMainDlg::compactChk},
+        {IDC_CREATE_CHK, true, &CMainDlg::createChk},
+        {IDC_AUTO_CHK, false, &CMainDlg::autoChk},
+    };
+    for (const Tick& t : ticks) {
+        EXPECT_EQ(Ticked(t.id), t.ticked) << t.id;
+        EXPECT_EQ((dlg.get()->*t.member)(), t.ticked) << t.id;
+    }
+
+    EXPECT_EQ(Text(IDC_START), "1");
+    EXPECT_EQ(Text(IDC_DIGIT), "5");
+    EXPECT_EQ(Text(IDC_REPEAT), "1");
+    for (int id : {IDC_CSV_PATH, IDC_HTML_PATH, IDC_OUT_PATH, IDC_PREFIX})
+        EXPECT_TRUE(Text(id).isEmpty()) << id;
+    EXPECT_TRUE(dlg->StatusText().isEmpty());
+
+    EXPECT_EQ(Items(IDC_RULE), (QStringList{U("レコード番号（自動）"), U("連番（自動）"),
+                                            U("フィールド名を指定する")}));
+    EXPECT_EQ(Combo(IDC_RULE)->currentIndex(), 0);
+    EXPECT_EQ(Items(IDC_EXTENSION),
+              (QStringList{"html", "htm", "shtml", "shtm", "asp", "txt", "dat"}));
+    EXPECT_EQ(Combo(IDC_EXTENSION)->currentIndex(), 0);
+    EXPECT_EQ(Combo(IDC_EXTENSION)->currentText(), "html");
+    EXPECT_TRUE(Combo(IDC_EXTENSION)->isEditable());
+    EXPECT_FALSE(Combo(IDC_RULE)->isEditable());
+    EXPECT_EQ(Combo(IDC_FIELD)->count(), 0);
+
+    EXPECT_TRUE(As<QPushButton>(IDC_EXIT)->isDefault());
+
+    EXPECT_EQ(dlg->Table(), nullptr);
+    EXPECT_TRUE(ListLines().empty());
+    EXPECT_EQ(dlg->RotationOffset(), 0);
+    EXPECT_EQ(dlg->SettingsPath(), "default.cfg");
+
+    Show();
+    EXPECT_FALSE(W(IDC_BROWSE_OUT)->isVisible());
+    EXPECT_TRUE(W(IDC_RECORD_LIST)->isVisible());
+    // The first control in tab order has the focus.
+    EXPECT_EQ(dlg->focusWidget(), W(IDC_REPEAT_CHK));
+    EXPECT_FALSE(dlg->windowIcon().isNull());
+}
+
+// --- Switches and their enable rules -----------------------------------------
+
+TEST_F(MainDlgTest, NamingRuleEnablesFieldListOrNumberControls) {
+    const int numberControls[] = {IDC_START,      IDC_START_SPIN,  IDC_DIGIT,
+                                  IDC_DIGIT_SPIN, IDC_START_LABEL, IDC_DIGIT_LABEL};
+    auto expectRule = [&](bool field, bool numbers) {
+        EXPECT_EQ(Enabled(IDC_FIELD), field);
+        for (int id : numberControls) EXPECT_EQ(Enabled(id), numbers) << id;
+    };
+
+    // Chosen from the keyboard, as a user does: each choice runs the handler.
+    Key(IDC_RULE, Qt::Key_Down);
+    EXPECT_EQ(Combo(IDC_RULE)->currentIndex(), 1);
+    expectRule(false, true);
+    Key(IDC_RULE, Qt::Key_Down);
+    EXPECT_EQ(Combo(IDC_RULE)->currentIndex(), 2);
+    expectRule(true, false);
+    Key(IDC_RULE, Qt::Key_Up);
+    Key(IDC_RULE, Qt::Key_Up);
+    EXPECT_EQ(Combo(IDC_RULE)->currentIndex(), 0);
+    expectRule(false, false);
+
+    // A selection the program makes changes nothing until the handler runs.
+    struct Case {
+        int rule;
+        bool field;
+        bool numbers;
+    };
+    const Case cases[] = {{1, false, true}, {2, true, false}, {0, false, false}, {2, true, false}};
+    bool field = false, numbers = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Combo(IDC_RULE)->setCurrentIndex(c.rule);
+        expectRule(field, numbers);
+        dlg->OnRuleChange();
+        expectRule(c.field, c.numbers);
+        field = c.field;
+        numbers = c.numbers;
+    }
+}
+
+TEST_F(MainDlgTest, PrefixTickEnablesThePrefixEdit) {
+    Click(IDC_PREFIX_CHK);
+    EXPECT_TRUE(Ticked(IDC_PREFIX_CHK));
+    EXPECT_TRUE(dlg->prefixChk());
+    EXPECT_TRUE(Enabled(IDC_PREFIX));
+    Click(IDC_PREFIX_CHK);
+    EXPECT_FALSE(dlg->prefixChk());
+    EXPECT_FALSE(Enabled(IDC_PREFIX));
+
+    // A tick set by the program runs no handler.
+    As<QCheckBox>(IDC_PREFIX_CHK)->setChecked(true);
+    EXPECT_FALSE(dlg->prefixChk());
+    EXPECT_FALSE(Enabled(IDC_PREFIX));
+}
+
+TEST_F(MainDlgTest, CheckFileAndAutoRunTicksOnlySetTheirSwitches) {
+    Click(IDC_CREATE_CHK);
+    EXPECT_FALSE(dlg->createChk());
+    Click(IDC_AUTO_CHK);
+    EXPECT_TRUE(dlg->autoChk());
+    Click(IDC_CREATE_CHK);
+    Click(IDC_AUTO_CHK);
+    EXPECT_TRUE(dlg->createChk());
+    EXPECT_FALSE(dlg->autoChk());
+    EXPECT_EQ(RunControls(), kRunOff);
+    EXPECT_FALSE(Enabled(IDC_REPEAT));
+}
+
+TEST_F(MainDlgTest, RepeatTickShowsTheNumberOfSelectedLines) {
+    LoadCsv(CountCsv(6));
+    Show();
+    ASSERT_EQ(SelectedLines(), AllLines(7));
+    EXPECT_EQ(Text(IDC_REPEAT), "1");  // untouched while repeat is off
+
+    Click(IDC_REPEAT_CHK);
+    EXPECT_TRUE(dlg->repeatChk());
+    EXPECT_TRUE(Enabled(IDC_REPEAT));
+    EXPECT_TRUE(Enabled(IDC_REPEAT_SPIN));
+    EXPECT_EQ(Text(IDC_REPEAT), "7");
+
+    ClickLine(3);
+    EXPECT_EQ(Text(IDC_REPEAT), "1");
+    ClickLine(5, Qt::ControlModifier);
+    EXPECT_EQ(Text(IDC_REPEAT), "2");
+    ClickLine(6, Qt::ShiftModifier);
+    EXPECT_EQ(SelectedLines(), (std::vector<int>{3, 5, 6}));
+    EXPECT_EQ(Text(IDC_REPEAT), "3");
+
+    Click(IDC_REPEAT_CHK);
+    EXPECT_FALSE(dlg->repeatChk());
+    EXPECT_FALSE(Enabled(IDC_REPEAT));
+    EXPECT_FALSE(Enabled(IDC_REPEAT_SPIN));
+    EXPECT_EQ(Text(IDC_REPEAT), "3");
+    ClickLine(0);
+    EXPECT_EQ(Text(IDC_REPEAT), "3");
+
+    // Ticked again: counted at once.
+    Click(IDC_REPEAT_CHK);
+    EXPECT_EQ(Text(IDC_REPEAT), "1");
+}
+
+// --- Up-down controls ----------------------------------------------------------
+
+TEST_F(MainDlgTest, ArrowsStepTowardTheirEndsAndStopThere) {
+    Key(IDC_RULE, Qt::Key_Down);  // sequence numbers: start and digits usable
+    Click(IDC_REPEAT_CHK);
+    ASSERT_TRUE(Enabled(IDC_START_SPIN));
+    ASSERT_TRUE(Enabled(IDC_REPEAT_SPIN));
+
+    // The up arrow lowers the number.
+    struct Case {
+        int edit;
+        int spin;
+        const char* from;
+        bool up;
+        const char* to;
+    };
+    const Case cases[] = {
+        {IDC_START, IDC_START_SPIN, "1", true, "1"},
+        {IDC_START, IDC_START_SPIN, "1", false, "2"},
+        {IDC_START, IDC_START_SPIN, "50", true, "49"},
+        {IDC_START, IDC_START_SPIN, "9999", false, "9999"},
+        {IDC_START, IDC_START_SPIN, "9999", true, "9998"},
+        {IDC_DIGIT, IDC_DIGIT_SPIN, "5", true, "4"},
+        {IDC_DIGIT, IDC_DIGIT_SPIN, "5", false, "5"},
+        {IDC_DIGIT, IDC_DIGIT_SPIN, "1", true, "1"},
+        {IDC_DIGIT, IDC_DIGIT_SPIN, "1", false, "2"},
+        {IDC_REPEAT, IDC_REPEAT_SPIN, "1", true, "0"},
+        {IDC_REPEAT, IDC_REPEAT_SPIN, "0", true, "0"},
+        {IDC_REPEAT, IDC_REPEAT_SPIN, "0", false, "1"},
+        {IDC_REPEAT, IDC_REPEAT_SPIN, "9999", false, "9999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.edit) + " from " + c.from + (c.up ? " up" : " down"));
+        Type(c.edit, c.from);
+        ClickArrow(c.spin, c.up);
+        EXPECT_EQ(Text(c.edit), c.to);
+    }
+
+    // The arrow keys in the edit step the same way.
+    Type(IDC_START, "3");
+    Key(IDC_START, Qt::Key_Up);
+    EXPECT_EQ(Text(IDC_START), "2");
+    Key(IDC_START, Qt::Key_Down);
+    Key(IDC_START, Qt::Key_Down);
+    EXPECT_EQ(Text(IDC_START), "4");
+}
+
+TEST_F(MainDlgTest, DisabledArrowsDoNothing) {
+    ClickArrow(IDC_START_SPIN, false);
+    ClickArrow(IDC_DIGIT_SPIN, true);
+    ClickArrow(IDC_REPEAT_SPIN, true);
+    EXPECT_EQ(Text(IDC_START), "1");
+    EXPECT_EQ(Text(IDC_DIGIT), "5");
+    EXPECT_EQ(Text(IDC_REPEAT), "1");
+}
+
+TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
+    Key(IDC_RULE, Qt::Key_Down);
+    Click(IDC_REPEAT_CHK);
+
+    ClickArrow(IDC_START_SPIN, false);
+    ASSERT_EQ(Text(IDC_START), "2");
+    bool error = false;
+    for (const char* text : {"abc", "", "10000", "0", "-3", "2x"}) {
+        SCOPED_TRACE(text);
+        Type(IDC_START, text);
+        EXPECT_EQ(Text(IDC_START), U(text));  // the edit takes any text
+        EXPECT_EQ(Spin(IDC_START_SPIN)->Pos(&error), 2);
+        EXPECT_TRUE(error);
+        EXPECT_EQ(dlg->ReadRunSettings().start, 2);
+    }
+    // Stepping goes on from the last valid position.
+    ClickArrow(IDC_START_SPIN, false);
+    EXPECT_EQ(Text(IDC_START), "3");
+
+    Type(IDC_DIGIT, "3");
+    EXPECT_EQ(Spin(IDC_DIGIT_SPIN)->Pos(&error), 3);
+    EXPECT_FALSE(error);
+    Type(IDC_DIGIT, "6");
+    EXPECT_EQ(dlg->ReadRunSettings().digit, 3);
+
+    // 0 is within the repeat count's range.
+    Type(IDC_REPEAT, "0");
+    EXPECT_EQ(Spin(IDC_REPEAT_SPIN)->Pos(&error), 0);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(dlg->ReadRunSettings().repeat, 0);
+}
+
+// --- Ending the dialog -----------------------------------------------------------
+
+TEST_F(MainDlgTest, EnterInAnEditDoesNotEndTheDialog) {
+    LoadCsv(kThreeColumns);
+    Show();
+    for (int id : {IDC_CSV_PATH, IDC_HTML_PATH, IDC_OUT_PATH}) {
+        SCOPED_TRACE(id);
+        QTest::mouseClick(W(id), Qt::LeftButton);
+        ASSERT_EQ(dlg->focusWidget(), W(id));
+        Key(id, Qt::Key_Return);
+        Key(id, Qt::Key_Enter);
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_NE(dlg->Table(), nullptr);
+    }
+    // Nor does the Exit command while another control holds the focus.
+    As<QPushButton>(IDC_EXIT)->click();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_NE(dlg->Table(), nullptr);
+}
+
+TEST_F(MainDlgTest, ExitEndsTheDialogWhenItHasTheFocus) {
+    enum Way { kMouse, kSpace, kEnter };
+    for (Way way : {kMouse, kSpace, kEnter}) {
+        SCOPED_TRACE(way);
+        dlg = std::make_unique<CMainDlg>(prompter);
+        LoadCsv(kThreeColumns);
+        Show();
+        ASSERT_NE(dlg->Table(), nullptr);
+        if (way == kMouse) {
+            QTest::mouseClick(W(IDC_EXIT), Qt::LeftButton);
+        } else {
+            W(IDC_EXIT)->setFocus(Qt::TabFocusReason);
+            Key(IDC_EXIT, way == kSpace ? Qt::Key_Space : Qt::Key_Return);
+        }
+        EXPECT_FALSE(dlg->isVisible());
+        EXPECT_EQ(dlg->result(), QDialog::Accepted);
+        EXPECT_EQ(dlg->Table(), nullptr);
+    }
+}
+
+TEST_F(MainDlgTest, CloseBoxAndEscapeEndTheDialog) {
+    LoadCsv(kThreeColumns);
+    Show();
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->Table(), nullptr);
+
+    dlg = std::make_unique<CMainDlg>(prompter);
+    Show();
+    QTest::keyClick(dlg->focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+}
+
+// --- Loading -------------------------------------------------------------------
+
+TEST_F(MainDlgTest, LoadShowsEveryRecordSelectedAndNamesTheFields) {
+    Click(IDC_FIXED_WIDTH);  // disabled: nothing happens
+    LoadCsv(kThreeColumns);
+
+    ASSERT_NE(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Table()->RecordCount(), 3);
+    EXPECT_EQ(ListLines(), kThreeColumnLines);
+    EXPECT_EQ(List()->model()->rowCount(), 3);
+    EXPECT_EQ(SelectedLines(), AllLines(3));
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name", "003: price"}));
+    EXPECT_EQ(Combo(IDC_FIELD)->currentIndex(), -1);
+    EXPECT_FALSE(Enabled(IDC_FIELD));  // still naming rule 0
+    EXPECT_EQ(RunControls(), kRunOn);
+    EXPECT_TRUE(LoadAndExitEnabled());
+    EXPECT_TRUE(prompter.entries.empty());
+    EXPECT_TRUE(dlg->StatusText().isEmpty());
+    EXPECT_EQ(ListLines().size(), dlg->SelectedRecords().size());
+
+    // Names in code page 932 are shown converted (名前, 値).
+    LoadCsv("\x96\xBC\x91\x4F,\x92\x6C\r\nx,y\r\n", "names.csv");
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{U("001: 名前"), U("002: 値")}));
+    EXPECT_EQ(List()->model()->data(List()->model()->index(0, 0)).toString(), U("000\t|名前\t|値"));
+    EXPECT_EQ(SelectedLines(), AllLines(2));
+}
+
+TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
+    LoadCsv(kThreeColumns);
+    ASSERT_EQ(RunControls(), kRunOn);
+    const CCsvTable* first = dlg->Table();
+
+    // No path: table and list stay.
+    As<QLineEdit>(IDC_CSV_PATH)->clear();
+    Click(IDC_LOAD);
+    EXPECT_EQ(dlg->StatusText(), U(kNoSource));
+    EXPECT_EQ(RunControls(), kRunOff);
+    EXPECT_TRUE(LoadAndExitEnabled());
+    EXPECT_EQ(dlg->Table(), first);
+    EXPECT_EQ(ListLines(), kThreeColumnLines);
+
+    LoadCsv(kThreeColumns);
+    ASSERT_EQ(RunControls(), kRunOn);
+
+    // A file that is not there: no table, empty list, field names kept.
+    LoadPath(dir.File("missing.csv"));
+    EXPECT_EQ(dlg->StatusText(), U(kSourceMissing));
+    EXPECT_EQ(RunControls(), kRunOff);
+    EXPECT_TRUE(LoadAndExitEnabled());
+    EXPECT_EQ(dlg->Table(), nullptr);
+    EXPECT_TRUE(ListLines().empty());
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name", "003: price"}));
+    EXPECT_TRUE(prompter.entries.empty());
+
+    // A successful load leaves the last message in place.
+    LoadCsv(kThreeColumns);
+    EXPECT_EQ(RunControls(), kRunOn);
+    EXPECT_EQ(dlg->StatusText(), U(kSourceMissing));
+}
+
+TEST_F(MainDlgTest, QuoteErrorAfterTheHeaderKeepsTheRecordsBeforeIt) {
+    LoadCsv(kThreeColumns);
+    ASSERT_EQ(RunControls(), kRunOn);
+    // While the box is up the load has started: its run controls are off.
+    std::vector<States> atBox;
+    std::vector<bool> loadExitAtBox;
+    prompter.onInformation = [&] {
+        atBox.push_back(RunControls());
+        loadExitAtBox.push_back(LoadAndExitEnabled());
+    };
+
+    LoadCsv("id,name\r\n1,a\r\n2,b\"c\r\n3,d\r\n", "broken.csv");
+    ASSERT_EQ(prompter.entries.size(), 1u);
+    EXPECT_EQ(prompter.entries[0].kind, platform::RecordingPrompter::Kind::Information);
+    EXPECT_EQ(prompter.entries[0].caption, "警告");
+    EXPECT_EQ(prompter.entries[0].text, QuoteError(3));
+    EXPECT_EQ(atBox, std::vector<States>{kRunOff});
+    EXPECT_EQ(loadExitAtBox, std::vector<bool>{true});
+
+    EXPECT_EQ(ListLines(), (Lines{"000\t|id\t|name", "001\t|1 \t|a   "}));
+    EXPECT_EQ(SelectedLines(), AllLines(2));
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name"}));
+    EXPECT_EQ(RunControls(), kRunOn);
+}
+
+TEST_F(MainDlgTest, TableWithoutHeaderRecordShowsNothingAndCannotRotate) {
+    struct Case {
+        const char* name;
+        std::string csv;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"empty file", "", kEmptyFile},
+        {"quote error in the header", "id,na\"me\r\n1,2\r\n", QuoteError(1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dlg = std::make_unique<CMainDlg>(prompter);
+        prompter.Clear();
+        LoadCsv(kThreeColumns);
+        Click(IDC_ROTATE);
+        ASSERT_EQ(dlg->RotationOffset(), 1);
+
+        LoadCsv(c.csv, "bad.csv");
+        ASSERT_EQ(prompter.Texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(prompter.entries[0].caption, "警告");
+        ASSERT_NE(dlg->Table(), nullptr);
+        EXPECT_EQ(dlg->Table()->RecordCount(), 0);
+        EXPECT_TRUE(ListLines().empty());
+        EXPECT_EQ(Combo(IDC_FIELD)->count(), 0);
+        EXPECT_FALSE(Enabled(IDC_ROTATE));
+
+        // Nothing reads a header that is not there.
+        dlg->OnRotate();
+        EXPECT_EQ(dlg->RotationOffset(), 1);
+        if (Enabled(IDC_FIXED_WIDTH)) {
+            Click(IDC_FIXED_WIDTH);
+            Click(IDC_FIXED_WIDTH);
+        }
+        if (Enabled(IDC_INVERT)) Click(IDC_INVERT);
+        Click(IDC_REPEAT_CHK);
+        EXPECT_EQ(Text(IDC_REPEAT), "0");
+        EXPECT_TRUE(ListLines().empty());
+        EXPECT_EQ(prompter.entries.size(), 1u);
+    }
+}
+
+// --- The lines of the list --------------------------------------------------------
+
+TEST_F(MainDlgTest, ListLinesByteForByte) {
+    struct Case {
+        const char* name;
+        std::string csv;
+        bool fixedWidth;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {"columns padded to their widest value", kThreeColumns, false, kThreeColumnLines},
+        {"a five-byte column: empty and absent values are blanks",
+         "k,v\r\n1,12345\r\n2,\r\n3,",  // the last value is absent
+         false,
+         {"000\t|k\t|v    ", "001\t|1\t|12345", "002\t|2\t|     ", "003\t|3\t|     "}},
+        {"an all-empty column is the bar alone",
+         "a,,c\r\n1,,3\r\n",
+         false,
+         {"000\t|a\t|\t|c", "001\t|1\t|\t|3"}},
+        {"records longer and shorter than the header",
+         "a,b\r\n1,2,extra\r\n3\r\n",
+         false,
+         {"000\t|a\t|b", "001\t|1\t|2\t|extra", "002\t|3"}},
+        {"fixed width: eight bytes a cell",
+         kThreeColumns,
+         true,
+         {"000\t|id      \t|name    \t|price   ", "001\t|1       \t|apple   \t|100     ",
+          "002\t|2       \t|banana  \t|2500    "}},
+        {"fixed width: long values cut, two-byte characters kept whole",
+         "k,v\r\n"
+         "1,abcdefghij\r\n"
+         "2,abcdefg\x82\xA0x\r\n"  // byte 7 begins あ
+         "3,abcdef\x82\xA0x\r\n"   // あ ends at byte 7
+         "4,\x82\xA0\x82\xA2\x82\xA4\r\n"
+         "5,\r\n",
+         true,
+         {"000\t|k       \t|v       ", "001\t|1       \t|abcdefgh", "002\t|2       \t|abcdefg",
+          "003\t|3       \t|abcdef\x82\xA0", "004\t|4       \t|\x82\xA0\x82\xA2\x82\xA4  ",
+          "005\t|5       \t|        "}},
+        {"the same values in normal mode",
+         "k,v\r\n1,abcdefghij\r\n2,abcdefg\x82\xA0x\r\n",
+         false,
+         {"000\t|k\t|v         ", "001\t|1\t|abcdefghij", "002\t|2\t|abcdefg\x82\xA0x"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dlg = std::make_unique<CMainDlg>(prompter);
+        LoadCsv(c.csv);
+        if (c.fixedWidth) Click(IDC_FIXED_WIDTH);
+        EXPECT_EQ(dlg->fixChk(), c.fixedWidth);
+        EXPECT_EQ(ListLines(), c.expected);
+        // One stop for the record number and one per header column.
+        const int headerFields = dlg->Table()->GetRecord(0)->FieldCount();
+        EXPECT_EQ(dlg->ListTabStops().size(), static_cast<size_t>(headerFields + 1));
+    }
+    // What the list shows is the code page 932 line converted.
+    EXPECT_EQ(List()->model()->data(List()->model()->index(2, 0)).toString(),
+              U("002\t|2\t|abcdefgあx"));
+}
+
+// Stops in quarters of the average character width b: the first after
+// trunc(b*100/42), each column one character wider than its widest value.
+std::vector<int> ExpectedStops(int b, const std::vector<int>& characters) {
+    std::vector<int> stops{static_cast<int>(b * (100.0 / 42.0))};
+    for (int w : characters)
+        stops.push_back(stops.back() + static_cast<int>((b * w) * (20.0 / 42.0)));
+    return stops;
+}
+
+TEST_F(MainDlgTest, TabStopsFollowTheColumnsShown) {
+    const int b = dlg->BaseUnitX();
+    ASSERT_GT(b, 0);
+    LoadCsv(kThreeColumns);  // widths 2, 6, 5
+    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {3, 7, 6}));
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {9, 9, 9}));
+    Click(IDC_ROTATE);
+    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {9, 9}));
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {3, 7, 6}));
+    Click(IDC_ROTATE);  // offset 2
+    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {6}));
+}
+
+// --- Rotation ---------------------------------------------------------------------
+
+TEST_F(MainDlgTest, RotationHidesOneMoreLeadingColumnEachTime) {
+    LoadCsv(kThreeColumns);
+    Click(IDC_REPEAT_CHK);
+    ASSERT_EQ(Text(IDC_REPEAT), "3");
+
+    const Lines expected[] = {
+        {"000\t|name  \t|price", "001\t|apple \t|100  ", "002\t|banana\t|2500 "},
+        {"000\t|price", "001\t|100  ", "002\t|2500 "},
+        kThreeColumnLines,
+    };
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i + 1);
+        Click(IDC_ROTATE);
+        EXPECT_EQ(dlg->RotationOffset(), (i + 1) % 3);
+        EXPECT_EQ(ListLines(), expected[i]);
+        EXPECT_TRUE(SelectedLines().empty());
+        EXPECT_EQ(Text(IDC_REPEAT), "0");
+    }
+}
+
+TEST_F(MainDlgTest, NewLoadShowsAllColumnsButKeepsTheRotationOffset) {
+    LoadCsv(kThreeColumns);
+    Click(IDC_ROTATE);
+    Click(IDC_ROTATE);
+    ASSERT_EQ(dlg->RotationOffset(), 2);
+
+    LoadCsv("a,b\r\nx,y\r\n", "two.csv");
+    EXPECT_EQ(ListLines(), (Lines{"000\t|a\t|b", "001\t|x\t|y"}));
+    EXPECT_EQ(dlg->RotationOffset(), 2);
+    Click(IDC_ROTATE);  // (2 + 1) modulo 2
+    EXPECT_EQ(dlg->RotationOffset(), 1);
+    EXPECT_EQ(ListLines(), (Lines{"000\t|b", "001\t|y"}));
+}
+
+TEST_F(MainDlgTest, FixedWidthToggleShowsFromTheFirstColumnWithNothingSelected) {
+    LoadCsv(kThreeColumns);
+    Show();
+    Click(IDC_REPEAT_CHK);
+    Click(IDC_ROTATE);
+    Click(IDC_ROTATE);
+    ClickLine(1);
+    ASSERT_EQ(Text(IDC_REPEAT), "1");
+
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_TRUE(dlg->fixChk());
+    EXPECT_TRUE(Ticked(IDC_FIXED_WIDTH));
+    EXPECT_EQ(ListLines(),
+              (Lines{"000\t|id      \t|name    \t|price   ", "001\t|1       \t|apple   \t|100     ",
+                     "002\t|2       \t|banana  \t|2500    "}));
+    EXPECT_TRUE(SelectedLines().empty());
+    EXPECT_EQ(dlg->RotationOffset(), 2);
+    EXPECT_EQ(Text(IDC_REPEAT), "1");  // the toggle leaves the count alone
+
+    Click(IDC_ROTATE);  // (2 + 1) modulo 3: the whole line again
+    EXPECT_EQ(dlg->RotationOffset(), 0);
+    EXPECT_EQ(ListLines().front(), "000\t|id      \t|name    \t|price   ");
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_FALSE(dlg->fixChk());
+    EXPECT_EQ(ListLines(), kThreeColumnLines);
+}
+
+// --- Inverting the selection --------------------------------------------------------
+
+TEST_F(MainDlgTest, InvertSelectsTheOtherLines) {
+    LoadCsv(CountCsv(3));
+    Show();
+    ClickLine(0);
+    ClickLine(2, Qt::ControlModifier);
+    ASSERT_EQ(SelectedLines(), (std::vector<int>{0, 2}));
+    Click(IDC_REPEAT_CHK);
+
+    Click(IDC_INVERT);
+    EXPECT_EQ(SelectedLines(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(dlg->SelectedRecords(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(Text(IDC_REPEAT), "2");
+    ClickLine(3, Qt::ControlModifier);
+    EXPECT_EQ(Text(IDC_REPEAT), "1");
+    Click(IDC_INVERT);
+    EXPECT_EQ(SelectedLines(), (std::vector<int>{0, 2, 3}));
+    EXPECT_EQ(Text(IDC_REPEAT), "3");
+}
+
+TEST_F(MainDlgTest, InvertKeepsTheTopLine) {
+    LoadCsv(CountCsv(59));
+    Show();
+    ClickLine(25);
+    List()->scrollTo(List()->model()->index(20, 0), QAbstractItemView::PositionAtTop);
+    ASSERT_EQ(TopLine(), 20);
+    const int scroll = List()->verticalScrollBar()->value();
+
+    Click(IDC_INVERT);
+    std::vector<int> others = AllLines(60);
+    others.erase(others.begin() + 25);
+    EXPECT_EQ(SelectedLines(), others);
+    EXPECT_EQ(TopLine(), 20);
+    EXPECT_EQ(List()->verticalScrollBar()->value(), scroll);
+    EXPECT_TRUE(List()->isVisible());
+}
+
+// --- Generating -----------------------------------------------------------------------
+
+class MainDlgGenerateTest : public MainDlgTest {
+  protected:
+    void SetUp() override {
+        MainDlgTest::SetUp();
+        out = dir.Path() / "out";
+        fs::create_directory(out);
+        dlg->SetStatusObserver([this](const std::string& text) {
+            statuses.push_back(text);
+            if (statuses.size() == 1) {
+                runControlsAtFirstStatus = RunControls();
+                loadExitAtFirstStatus = Enabled(IDC_LOAD) || Enabled(IDC_EXIT);
+            }
+        });
+    }
+    void SetPaths(const std::string& templateBytes) {
+        As<QLineEdit>(IDC_HTML_PATH)
+            ->setText(QString::fromStdString(WriteFile("template.html", templateBytes)));
+        As<QLineEdit>(IDC_OUT_PATH)->setText(QString::fromStdString(out.string()));
+    }
+    std::set<std::string> Entries(const fs::path& folder) const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+    std::string Read(const std::string& name) const { return ReadBytes(out / name); }
+
+    fs::path out;
+    std::vector<std::string> statuses;
+    States runControlsAtFirstStatus;
+    bool loadExitAtFirstStatus = true;
+};
+
+TEST_F(MainDlgGenerateTest, RecordNumbersOfTheSelectedLines) {
+    LoadCsv(NamesCsv({"one", "two", "three", "four", "five"}));
+    SetPaths("[name]\n");
+    Show();
+    ClickLine(1);
+    ClickLine(2, Qt::ControlModifier);
+    ClickLine(5, Qt::ControlModifier);
+    ASSERT_EQ(SelectedLines(), (std::vector<int>{1, 2, 5}));
+
+    Click(IDC_GENERATE);
+
+    EXPECT_EQ(Entries(out), (std::set<std::string>{"00001.html", "00002.html", "00005.html",
+                                                   "_index.html", "_db.html"}));
+    EXPECT_EQ(Read("00001.html"), "one\n");
+    EXPECT_EQ(Read("00002.html"), "two\n");
+    EXPECT_EQ(Read("00005.html"), "five\n");
+    EXPECT_EQ(Read("_index.html"),
+              std::string("<html>\n<head><title>Database Index generated by Quolix ver.0.9i"
+                          "</title></head>\n<body><center><font size=6>Database Index Generated "
+                          "by Quolix ver.0.9i</font><br><font size=2>") +
+                  kCopyright +
+                  "</font></center>\n<hr>\n"
+                  "<br>[<a href=\"00001.html\">001</a>] &nbsp; &nbsp;\n"
+                  "[<a href=\"00002.html\">002</a>] &nbsp; &nbsp;\n"
+                  "[<a href=\"00005.html\">005</a>] &nbsp; &nbsp;\n"
+                  "</body></html>");
+    EXPECT_EQ(Read("_db.html"),
+              "<html><body><table border>\n"
+              "<tr><td>000</td><td>id</td><td>name</td></tr>\n"
+              "<tr><td>001</td><td>1</td><td>one</td></tr>\n"
+              "<tr><td>002</td><td>2</td><td>two</td></tr>\n"
+              "<tr><td>003</td><td>3</td><td>three</td></tr>\n"
+              "<tr><td>004</td><td>4</td><td>four</td></tr>\n"
+              "<tr><td>005</td><td>5</td><td>five</td></tr>\n"
+              "</table></body></html>\n");
+
+    EXPECT_EQ(statuses,
+              (std::vector<std::string>{"  0% 完了", " 33% 完了", " 66% 完了", "100% 完了"}));
+    EXPECT_EQ(dlg->StatusText(), U(kDone));
+    // Everything is off while the run writes, and on again at its end.
+    EXPECT_EQ(runControlsAtFirstStatus, kRunOff);
+    EXPECT_FALSE(loadExitAtFirstStatus);
+    EXPECT_EQ(RunControls(), kRunOn);
+    EXPECT_TRUE(LoadAndExitEnabled());
+    EXPECT_TRUE(prompter.entries.empty());
+    EXPECT_TRUE(dlg->LastRun().AllWritten());
+    // The selection is what it was.
+    EXPECT_EQ(SelectedLines(), (std::vector<int>{1, 2, 5}));
+}
+
+TEST_F(MainDlgGenerateTest, RunTakesItsSettingsFromTheControls) {
+    LoadCsv(NamesCsv({"one", "two", "three"}));
+    SetPaths("[name]\n");
+    Show();
+    Key(IDC_RULE, Qt::Key_Down);        // sequence numbers
+    ClickArrow(IDC_START_SPIN, false);  // start 2
+    ClickArrow(IDC_DIGIT_SPIN, true);   // 4 digits
+    Type(Combo(IDC_EXTENSION)->lineEdit(), ".htm");
+    Click(IDC_PREFIX_CHK);
+    Type(IDC_PREFIX, "p-");
+    Click(IDC_CREATE_CHK);  // no index or dump page
+    ClickLine(1);
+    ClickLine(3, Qt::ControlModifier);
+
+    Click(IDC_GENERATE);
+    EXPECT_EQ(Entries(out), (std::set<std::string>{"p-0002.htm", "p-0003.htm"}));
+    EXPECT_EQ(Read("p-0002.htm"), "one\n");
+    EXPECT_EQ(Read("p-0003.htm"), "three\n");
+    EXPECT_EQ(dlg->StatusText(), U(kDone));
+
+    // Unticked, the prefix text stays in its edit but is not used.
+    Click(IDC_PREFIX_CHK);
+    EXPECT_EQ(Text(IDC_PREFIX), "p-");
+    fs::remove_all(out);
+    fs::create_directory(out);
+    Click(IDC_GENERATE);
+    EXPECT_EQ(Entries(out), (std::set<std::string>{"0002.htm", "0003.htm"}));
+}
+
+TEST_F(MainDlgGenerateTest, RefusedRunLeavesTheControlsAsTheyWere) {
+    LoadCsv(NamesCsv({"one", "two", "three"}));
+    Show();
+
+    Click(IDC_GENERATE);
+    EXPECT_EQ(dlg->StatusText(), U(kNoTemplate));
+    EXPECT_EQ(RunControls(), kRunOn);
+    EXPECT_TRUE(LoadAndExitEnabled());
+
+    SetPaths("[name]\n");
+    Key(IDC_RULE, Qt::Key_Down);
+    Key(IDC_RULE, Qt::Key_Down);  // names from a field, none chosen yet
+    Click(IDC_GENERATE);
+    EXPECT_EQ(dlg->StatusText(), U(kNoNameField));
+    EXPECT_EQ(RunControls(), kRunOn);
+    EXPECT_TRUE(Entries(out).empty());
+
+    Click(IDC_INVERT);  // nothing selected
+    Key(IDC_FIELD, Qt::Key_Down);
+    Key(IDC_FIELD, Qt::Key_Down);
+    EXPECT_EQ(Combo(IDC_FIELD)->currentText(), "002: name");
+    Click(IDC_GENERATE);
+    EXPECT_EQ(dlg->StatusText(), U(kNoRecords));
+    EXPECT_TRUE(Entries(out).empty());
+    EXPECT_EQ(RunControls(), kRunOn);
+
+    Click(IDC_INVERT);  // every line, the header's included
+    Click(IDC_GENERATE);
+    EXPECT_EQ(Entries(out), (std::set<std::string>{"name.html", "one.html", "two.html",
+                                                   "three.html", "_index.html", "_db.html"}));
+    EXPECT_EQ(Read("two.html"), "two\n");
+    EXPECT_EQ(dlg->StatusText(), U(kDone));
+}
+
+TEST_F(MainDlgGenerateTest, ExtensionIsTheTextTypedIntoItsBox) {
+    LoadCsv(NamesCsv({"one"}));
+    SetPaths("[name]\n");
+    Show();
+    Click(IDC_CREATE_CHK);
+    ClickLine(1);
+    struct Case {
+        const char* typed;
+        const char* page;
+    };
+    for (const Case& c : {Case{"htm", "00001.htm"}, Case{"TX", "00001.TX"}, Case{"sh", "00001.sh"},
+                          Case{"shtm", "00001.shtm"}}) {
+        SCOPED_TRACE(c.typed);
+        Type(Combo(IDC_EXTENSION)->lineEdit(), c.typed);
+        fs::remove_all(out);
+        fs::create_directory(out);
+        Click(IDC_GENERATE);
+        EXPECT_EQ(Entries(out), std::set<std::string>{c.page});
+    }
+}
+
+// --- Layout ---------------------------------------------------------------------------
+
+TEST_F(MainDlgTest, ListStatusAndBottomButtonsFollowTheSize) {
+    Show();
+    const QPoint listTopLeft = W(IDC_RECORD_LIST)->pos();
+    dlg->resize(800, 600);
+    ASSERT_EQ(dlg->size(), QSize(800, 600));
+
+    const QRect list = W(IDC_RECORD_LIST)->geometry();
+    EXPECT_EQ(list.topLeft(), listTopLeft);
+    EXPECT_EQ(list.x() + list.width(), 786);
+    EXPECT_EQ(list.y() + list.height(), 540);
+    EXPECT_EQ(W(IDC_STATUS)->geometry(), QRect(12, 573, 774, 20));
+    EXPECT_EQ(W(IDC_GENERATE)->geometry(), QRect(12, 546, 98, 21));
+    EXPECT_EQ(W(IDC_EXIT)->geometry(), QRect(684, 546, 102, 21));
+
+    // Other controls keep their places.
+    const QRect load = W(IDC_LOAD)->geometry();
+    dlg->resize(700, 500);
+    EXPECT_EQ(W(IDC_LOAD)->geometry(), load);
+    EXPECT_EQ(W(IDC_EXIT)->geometry(), QRect(584, 446, 102, 21));
+}
+
+TEST_F(MainDlgTest, WindowCannotBeMadeSmallerThanItsMinimum) {
+    Show();
+    const QSize frame = dlg->frameGeometry().size() - dlg->size();
+    // Outer sizes asked for, frame included.
+    for (QSize asked : {QSize(100, 100), QSize(585, 600), QSize(800, 319), QSize(10, 10)}) {
+        SCOPED_TRACE(asked.width());
+        dlg->resize(asked - frame);
+        const QSize outer = dlg->frameGeometry().size();
+        EXPECT_EQ(outer.width(), std::max(asked.width(), 586));
+        EXPECT_EQ(outer.height(), std::max(asked.height(), 320));
+    }
+}
+
+TEST_F(MainDlgTest, CompactShrinksToTheMinimumAndRestoresWhereTheWindowIsNow) {
+    Show();
+    const QSize frame = dlg->frameGeometry().size() - dlg->size();
+    dlg->move(100, 80);
+    dlg->resize(QSize(700, 500) - frame);
+    ASSERT_EQ(dlg->frameGeometry(), QRect(100, 80, 700, 500));
+
+    Click(IDC_COMPACT);
+    EXPECT_TRUE(dlg->compactChk());
+    EXPECT_TRUE(Ticked(IDC_COMPACT));
+    EXPECT_EQ(dlg->frameGeometry(), QRect(100, 80, 586, 320));
+    // Too short for the list; the buttons moved up with the bottom edge.
+    const QRect list = W(IDC_RECORD_LIST)->geometry();
+    EXPECT_TRUE(list.isEmpty() || !W(IDC_RECORD_LIST)->isVisible());
+    EXPECT_EQ(W(IDC_EXIT)->geometry().bottom() + 1, dlg->height() - 33);
+
+    dlg->move(300, 200);
+    Click(IDC_COMPACT);
+    EXPECT_FALSE(dlg->compactChk());
+    EXPECT_FALSE(Ticked(IDC_COMPACT));
+    EXPECT_EQ(dlg->frameGeometry(), QRect(300, 200, 700, 500));
+    const QRect back = W(IDC_RECORD_LIST)->geometry();
+    EXPECT_EQ(back.y() + back.height(), dlg->height() - 60);
+    EXPECT_EQ(back.x() + back.width(), dlg->width() - 14);
+
+    // A size dragged while compact is not what comes back.
+    Click(IDC_COMPACT);
+    dlg->resize(QSize(650, 400) - frame);
+    Click(IDC_COMPACT);
+    EXPECT_EQ(dlg->frameGeometry().size(), QSize(700, 500));
+}
+
+TEST_F(MainDlgTest, CompactLeftOfTheScreenOriginKeepsTheWidthToTheOrigin) {
+    Show();
+    dlg->move(-700, 10);
+    dlg->resize(QSize(800, 500) - (dlg->frameGeometry().size() - dlg->size()));
+    const int left = dlg->frameGeometry().left();
+    ASSERT_LT(left, -586);
+
+    Click(IDC_COMPACT);
+    EXPECT_EQ(dlg->frameGeometry().size(), QSize(-left, 320));
+}
+
+}  // namespace
