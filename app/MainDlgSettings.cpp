@@ -40,27 +40,26 @@ void SelectEntry(QComboBox* combo, int index) {
 
 }  // namespace
 
-void CMainDlg::OnOpenSettings() {
+// The settings dialogs propose the current settings path; the choice
+// replaces it before the file is read or written.
+bool CMainDlg::ChooseSettingsPath(bool save) {
     platform::FileDialogRequest request;
+    request.save = save;
     request.filter = kSettingsFilter;
     request.defaultExt = kSettingsDefaultExt;
     request.proposedName = settingsPath_;
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
-    if (!chosen) return;
+    if (!chosen) return false;
     settingsPath_ = *chosen;
-    LoadSettings();
+    return true;
+}
+
+void CMainDlg::OnOpenSettings() {
+    if (ChooseSettingsPath(false)) LoadSettings();
 }
 
 void CMainDlg::OnSaveSettings() {
-    platform::FileDialogRequest request;
-    request.save = true;
-    request.filter = kSettingsFilter;
-    request.defaultExt = kSettingsDefaultExt;
-    request.proposedName = settingsPath_;
-    std::optional<std::string> chosen = prompter_.ChooseFile(request);
-    if (!chosen) return;
-    settingsPath_ = *chosen;
-    SaveSettings();
+    if (ChooseSettingsPath(true)) SaveSettings();
 }
 
 int CMainDlg::SaveSettings() {
