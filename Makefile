@@ -6,6 +6,13 @@ CMAKE_FLAGS ?=
 PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
         fonts-ipafont-gothic
 
+.DEFAULT_GOAL := build
+
+# Fragments in mk/ add packages (PKGS +=), targets and further passes of
+# `make check` (CHECK_EXTRA +=).
+CHECK_EXTRA :=
+-include mk/*.mk
+
 .PHONY: all deps configure build check demo screenshot clean
 
 all: build
@@ -33,17 +40,20 @@ build: configure
 check: deps
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure
+	$(if $(strip $(CHECK_EXTRA)),$(MAKE) $(CHECK_EXTRA))
 
 # The bundled example, generated headless into out/books.
 demo: deps
-	$(MAKE) build
+	$(MAKE) configure
+	cmake --build $(BUILD) --target quolix
 	mkdir -p out/books
 	$(BUILD)/quolix --batch examples/books/books.cfg
 	@echo "Pages written to $(CURDIR)/out/books (open _index.html)"
 
 # The window with the example loaded, rendered offscreen.
 screenshot: deps
-	$(MAKE) build
+	$(MAKE) configure
+	cmake --build $(BUILD) --target quolix_screenshot
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quolix_screenshot docs/screenshot.png examples/books/books.cfg
 	@echo "docs/screenshot.png"
 
