@@ -14,31 +14,41 @@ inline void Put(FILE* out, const char* p, size_t n) {
 
 void ExpandTemplate(const CCsvTable& table, const char* text, int record, FILE* out, bool strip) {
     if (!out || !text || !*text) return;
-    std::string copy(text);
-    if (strip) StripHtmlFrame(copy.data());
-    const CCsvRecord* rec = table.GetRecord(record);
-    const char* cur = copy.c_str();
+    CompiledTemplate(table, text, strip).Write(table, record, out);
+}
+
+CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip)
+    : text_(text ? text : "") {
+    if (strip) {
+        StripHtmlFrame(text_.data());
+        text_.resize(std::strlen(text_.c_str()));
+    }
+    const char* const base = text_.c_str();
+    const char* cur = base;
+    size_t literal = 0;  // start of the literal run in progress
     std::string name;
     while (*cur) {
         const char* open = FindCharMb(cur, '[');
-        if (!open) {
-            Put(out, cur, std::strlen(cur));
-            return;
-        }
-        const char* close = FindCharMb(open + 1, ']');
-        if (!close) {
-            Put(out, cur, std::strlen(cur));
-            return;
-        }
-        Put(out, cur, static_cast<size_t>(open - cur));
+        const char* close = open ? FindCharMb(open + 1, ']') : nullptr;
+        if (!close) break;  // the rest, an unclosed "[" included, is literal
         name.assign(open + 1, close);
         const int column = table.FieldIndex(name.c_str());
         if (column >= 0) {
-            WriteFieldText(out, rec ? rec->GetField(column) : nullptr);
-        } else {
-            Put(out, open, static_cast<size_t>(close - open) + 1);
+            pieces_.push_back({literal, static_cast<size_t>(open - base) - literal, column});
+            literal = static_cast<size_t>(close + 1 - base);
         }
+        // An unknown name stays in the literal run, brackets and all.
         cur = close + 1;
+    }
+    pieces_.push_back({literal, text_.size() - literal, -1});
+}
+
+void CompiledTemplate::Write(const CCsvTable& table, int record, FILE* out) const {
+    if (!out) return;
+    const CCsvRecord* rec = table.GetRecord(record);
+    for (const Piece& piece : pieces_) {
+        Put(out, text_.data() + piece.offset, piece.length);
+        if (piece.column >= 0) WriteFieldText(out, rec ? rec->GetField(piece.column) : nullptr);
     }
 }
 

@@ -3,8 +3,28 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 class CCsvTable;
+
+// A template taken apart once: literal runs and the columns of the
+// placeholders between them. Writing a record is then a walk over the
+// pieces, with the same bytes as ExpandTemplate.
+class CompiledTemplate {
+public:
+    CompiledTemplate(const CCsvTable& table, const char* text, bool strip);
+    void Write(const CCsvTable& table, int record, FILE* out) const;
+
+private:
+    struct Piece {
+        size_t offset;  // literal bytes in text_ before the placeholder
+        size_t length;
+        int column;     // -1: no placeholder after the literal
+    };
+    std::string text_;
+    std::vector<Piece> pieces_;
+};
 
 // Writes the expansion of `text` for record `record` of `table` to `out`.
 // With `strip` the template's own <html>/</html> tags are removed first.

@@ -142,7 +142,8 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     const int start = settings.start;
     const int digit = settings.digit;
     const int repeat = settings.repeat;
-    const char* const text = templateFile.GetText();
+    // Placeholders are looked up and the frame stripped once per run.
+    const CompiledTemplate compiled(*table, templateFile.GetText(), settings.repeatChk);
 
     int pagesOpened = 0;
     int indexEntries = 0;
@@ -199,7 +200,7 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                 }
             }
             if (page) {
-                ExpandTemplate(*table, text, r, page.get(), settings.repeatChk);
+                compiled.Write(*table, r, page.get());
                 if (!settings.repeatChk) {
                     closePage();
                     recordsInPage = 0;
