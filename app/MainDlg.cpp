@@ -349,11 +349,11 @@ void CMainDlg::OnGenerate() {
 
 void CMainDlg::OnExit() {
     if (focusWidget() != Control(IDC_EXIT)) return;
-    table_.reset();
+    ReleaseTable();
     accept();
 }
 
-void CMainDlg::OnClose() { table_.reset(); }
+void CMainDlg::OnClose() { ReleaseTable(); }
 
 void CMainDlg::reject() {
     // Escape ends the dialog like the close box.

@@ -108,6 +108,7 @@ private:
     void ConnectHandlers();
     void OnInitDialog(const std::vector<std::string>& arguments);
     void OnClose();
+    void ReleaseTable();
     bool ChooseSettingsPath(bool save);
     void OnListSelectionChanged();
     // Program-made selection changes: no selection handler runs meanwhile.

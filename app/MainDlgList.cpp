@@ -17,10 +17,7 @@ void CMainDlg::LoadCsv() {
         SetStatus("ｿｰｽﾌｧｲﾙ(CSV) を指定してください．");
         return;
     }
-    if (table_) {
-        table_.reset();
-        listModel_->Clear();
-    }
+    if (table_) ReleaseTable();
     table_ = std::make_unique<CCsvTable>(path);
     if (!table_->IsOpen()) {
         SetStatus("ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．");
@@ -47,14 +44,8 @@ void CMainDlg::LoadCsv() {
 void CMainDlg::FillRecordList(int startColumn) {
     if (!table_) return;
     SetListTabStops(startColumn);
-    const auto& widths = table_->ColumnWidths();
-    const int count = table_->RecordCount();
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<size_t>(count));
-    for (int r = 0; r < count; ++r)
-        lines.push_back(FormatRecordLine(*table_->GetRecord(r), r, startColumn, widths, fixChk_));
     programChange_ = true;
-    listModel_->SetLines(std::move(lines));
+    listModel_->SetTable(table_.get(), startColumn, fixChk_);
     programChange_ = false;
 }
 
@@ -152,4 +143,16 @@ std::vector<int> CMainDlg::SelectedRecords() const {
 
 int CMainDlg::SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
 
-std::vector<std::string> CMainDlg::ListLines() const { return listModel_->Lines(); }
+std::vector<std::string> CMainDlg::ListLines() const {
+    std::vector<std::string> lines;
+    for (int r = 0; r < listModel_->rowCount(); ++r) lines.push_back(listModel_->Line(r));
+    return lines;
+}
+
+void CMainDlg::ReleaseTable() {
+    // The list reads its lines from the table: empty it first.
+    programChange_ = true;
+    listModel_->Clear();
+    programChange_ = false;
+    table_.reset();
+}

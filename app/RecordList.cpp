@@ -4,22 +4,33 @@
 #include <QPainter>
 #include <QTextOption>
 
+#include "app/ListFormat.h"
 #include "app/QtPrompter.h"
+#include "data/CsvTable.h"
 
-void RecordListModel::SetLines(std::vector<std::string> lines) {
+void RecordListModel::SetTable(const CCsvTable* table, int startColumn, bool fixedWidth) {
     beginResetModel();
-    lines_ = std::move(lines);
+    table_ = table;
+    startColumn_ = startColumn;
+    fixedWidth_ = fixedWidth;
+    rows_ = table ? table->RecordCount() : 0;
     endResetModel();
 }
 
+std::string RecordListModel::Line(int row) const {
+    if (!table_ || row < 0 || row >= rows_) return {};
+    return FormatRecordLine(*table_->GetRecord(row), row, startColumn_, table_->ColumnWidths(),
+                            fixedWidth_);
+}
+
 int RecordListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
     // Line breaks inside values would draw a second line into the row.
-    QString text = FromCp(lines_[static_cast<size_t>(index.row())]);
+    QString text = FromCp(Line(index.row()));
     for (QChar& c : text)
         if (c.unicode() < 0x20 && c != QLatin1Char('\t')) c = QLatin1Char(' ');
     return text;

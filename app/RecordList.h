@@ -1,6 +1,6 @@
-// The record list's model (lines kept as code page 932 bytes, converted only
-// for the lines on screen) and the delegate that expands tabs at the list's
-// tab stops.
+// The record list's model and the delegate that expands tabs at the list's
+// tab stops. A line is made from its record when it is painted: the list
+// keeps no copy of the table.
 #pragma once
 
 #include <QAbstractListModel>
@@ -8,20 +8,28 @@
 #include <string>
 #include <vector>
 
+class CCsvTable;
+
 class RecordListModel : public QAbstractListModel {
     Q_OBJECT
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void SetLines(std::vector<std::string> lines);
-    void Clear() { SetLines({}); }
-    const std::vector<std::string>& Lines() const { return lines_; }
+    // One line per record of `table`, cells from startColumn on. The table
+    // must outlive the model's use of it, or be replaced by Clear first.
+    void SetTable(const CCsvTable* table, int startColumn, bool fixedWidth);
+    void Clear() { SetTable(nullptr, 0, false); }
+    // Line `row` as code page 932 bytes.
+    std::string Line(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    std::vector<std::string> lines_;
+    const CCsvTable* table_ = nullptr;
+    int startColumn_ = 0;
+    bool fixedWidth_ = false;
+    int rows_ = 0;
 };
 
 class RecordLineDelegate : public QStyledItemDelegate {
