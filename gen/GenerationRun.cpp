@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <unordered_set>
 
@@ -113,8 +114,8 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                          : kRuleRecordNumber;
     const char* const pre = rule == kRuleFieldValue ? "<pre>" : "";
 
-    // Names already taken in this run; a later page of the same name
-    // replaces the earlier file.
+    // Names already taken in this run, in their plain form ("./a" and "a"
+    // are one file); a later page of the same name replaces the earlier file.
     std::unordered_set<std::string> taken;
     FilePtr index;
     if (settings.createChk) {
@@ -177,7 +178,8 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                 if (!page) {
                     report.failedPaths.push_back(pagePath);
                 } else {
-                    if (!taken.insert(name).second) report.overwrittenNames.push_back(name);
+                    const std::string key = std::filesystem::path(name).lexically_normal().string();
+                    if (!taken.insert(key).second) report.overwrittenNames.push_back(name);
                     if (settings.repeatChk) std::fputs("<HTML>\n", page.get());
                 }
                 if (index) {

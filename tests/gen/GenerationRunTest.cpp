@@ -604,6 +604,12 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     const RunReport own = Run(s, {5, 6});
     EXPECT_EQ(own.overwrittenNames, (std::vector<std::string>{"_index.html", "_db.html"}));
     EXPECT_EQ(WarningText().substr(0, 2), "2 ");
+
+    // Another spelling of the same file is the same page.
+    LoadCsv(NamesCsv({"x", "./x", "sub//y", "sub/y"}));
+    fs::create_directory(out / "sub");
+    const RunReport spelled = Run(s, Range(1, 4));
+    EXPECT_EQ(spelled.overwrittenNames, (std::vector<std::string>{"./x.html", "sub/y.html"}));
 }
 
 TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
