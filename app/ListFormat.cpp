@@ -7,10 +7,11 @@
 #include "platform/StrFormat.h"
 
 std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
-                             const std::array<int, kMaxFields>& widths, bool fixedWidth) {
+                             const std::array<int, kMaxFields>& widths, bool fixedWidth,
+                             size_t limit) {
     std::string line = platform::StrFormat("%03d", index);
     const int fields = record.FieldCount();
-    for (int k = std::max(startColumn, 0); k < fields; ++k) {
+    for (int k = std::max(startColumn, 0); k < fields && line.size() < limit; ++k) {
         const char* v = record.GetField(k);
         if (!v) v = "";
         int w = k < kMaxFields ? widths[k] : 0;
@@ -20,11 +21,16 @@ std::string FormatRecordLine(const CCsvRecord& record, int index, int startColum
         }
         const size_t len = std::min(std::strlen(v), static_cast<size_t>(w));
         line += "\t|";
-        line.append(v, len);
-        line.append(static_cast<size_t>(w) - len, ' ');
+        line.append(v, std::min(len, limit - std::min(limit, line.size())));
+        line.append(std::min(static_cast<size_t>(w) - len, limit - std::min(limit, line.size())), ' ');
     }
+    if (line.size() > limit) line.resize(limit);
     return line;
 }
+
+namespace {
+constexpr int kFarStop = 1 << 28;
+}  // namespace
 
 std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startColumn,
                                  const std::array<int, kMaxFields>& widths, bool fixedWidth) {
@@ -35,7 +41,9 @@ std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startCo
     for (int k = startColumn; k < headerFieldCount; ++k) {
         // One character wider than the column's widest value: room for the bar.
         const int w = (fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0)) + 1;
-        pos += static_cast<int>((baseUnit * w) * (20.0 / 42.0));
+        // Columns of megabytes would overflow; such stops lie far off screen.
+        pos = static_cast<int>(std::min(pos + (static_cast<double>(baseUnit) * w) * (20.0 / 42.0),
+                                        static_cast<double>(kFarStop)));
         stops.push_back(pos);
     }
     return stops;

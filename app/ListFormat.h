@@ -14,8 +14,10 @@ inline constexpr int kFixedCellBytes = 8;
 // "%03d" with the record index, then one "\t|%-*.*s" cell per field from
 // startColumn on: the value cut and padded to the column's width (8 bytes,
 // or 7 where the 8th would cut a two-byte character, in fixed-width mode).
+// With a limit, the line stops after that many bytes.
 std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
-                             const std::array<int, kMaxFields>& widths, bool fixedWidth);
+                             const std::array<int, kMaxFields>& widths, bool fixedWidth,
+                             size_t limit = std::string::npos);
 
 // Tab stops in quarters of the average character width for the columns
 // from startColumn on; baseUnit is that width in pixels.

@@ -17,10 +17,10 @@ void RecordListModel::SetTable(const CCsvTable* table, int startColumn, bool fix
     endResetModel();
 }
 
-std::string RecordListModel::Line(int row) const {
+std::string RecordListModel::Line(int row, size_t limit) const {
     if (!table_ || row < 0 || row >= rows_) return {};
     return FormatRecordLine(*table_->GetRecord(row), row, startColumn_, table_->ColumnWidths(),
-                            fixedWidth_);
+                            fixedWidth_, limit);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
@@ -30,7 +30,10 @@ int RecordListModel::rowCount(const QModelIndex& parent) const {
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
     // Line breaks inside values would draw a second line into the row.
-    QString text = FromCp(Line(index.row()));
+    // No screen shows more of a line than this; a column of megabytes would
+    // otherwise be formatted and measured on every paint.
+    constexpr size_t kShownBytes = 4096;
+    QString text = FromCp(Line(index.row(), kShownBytes));
     for (QChar& c : text)
         if (c.unicode() < 0x20 && c != QLatin1Char('\t')) c = QLatin1Char(' ');
     return text;

@@ -19,8 +19,8 @@ public:
     // must outlive the model's use of it, or be replaced by Clear first.
     void SetTable(const CCsvTable* table, int startColumn, bool fixedWidth);
     void Clear() { SetTable(nullptr, 0, false); }
-    // Line `row` as code page 932 bytes.
-    std::string Line(int row) const;
+    // Line `row` as code page 932 bytes, at most `limit` of them.
+    std::string Line(int row, size_t limit = std::string::npos) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

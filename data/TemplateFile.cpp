@@ -1,5 +1,6 @@
 #include "data/TemplateFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 CTemplateFile::CTemplateFile(std::string_view path)
@@ -14,6 +15,13 @@ int CTemplateFile::Read() {
     while ((n = std::fread(buf, 1, sizeof buf, stream_.get())) > 0) raw.append(buf, n);
     text_ = TranslateTextMode(raw);
     return static_cast<int>(text_->size());
+}
+
+int CTemplateFile::NulLine() const {
+    if (!text_) return 0;
+    const size_t nul = text_->find('\0');
+    if (nul == std::string::npos) return 0;
+    return 1 + static_cast<int>(std::count(text_->begin(), text_->begin() + nul, '\n'));
 }
 
 std::string CTemplateFile::TranslateTextMode(std::string_view raw) {

@@ -21,6 +21,10 @@ public:
     // The text of the last Read, NUL-terminated; null before the first Read.
     const char* GetText() const { return text_ ? text_->c_str() : nullptr; }
 
+    // The line (from 1) in which a NUL byte cuts the text short, or 0 when
+    // the text holds no NUL.
+    int NulLine() const;
+
     // Text-mode translation of raw bytes, as Read applies it.
     static std::string TranslateTextMode(std::string_view raw);
 

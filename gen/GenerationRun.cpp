@@ -34,6 +34,9 @@ const char* FieldOrEmpty(const CCsvTable& table, int record, int column) {
 
 std::string IncompleteRunWarning(const RunReport& report) {
     std::string msg;
+    if (report.templateNulLine > 0)
+        msg += StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．",
+                         report.templateNulLine);
     auto list = [&msg](const std::vector<std::string>& items) {
         for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i) {
             msg += '\n';
@@ -41,6 +44,7 @@ std::string IncompleteRunWarning(const RunReport& report) {
         }
     };
     if (!report.failedPaths.empty()) {
+        if (!msg.empty()) msg += '\n';
         msg += StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
                          static_cast<int>(report.failedPaths.size()));
         list(report.failedPaths);
@@ -95,6 +99,7 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     CTemplateFile templateFile(settings.HTML);
     if (!templateFile.IsOpen()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．");
     templateFile.Read();
+    report.templateNulLine = templateFile.NulLine();
     if (!platform::IsFolder(settings.Out)) return refuse("出力先(ﾌｫﾙﾀﾞ) が見つかりません．");
     if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
         return refuse("生成ファイル用のフィールド名を選択してください．");
@@ -114,8 +119,9 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                          : kRuleRecordNumber;
     const char* const pre = rule == kRuleFieldValue ? "<pre>" : "";
 
-    // Names already taken in this run, in their plain form ("./a" and "a"
-    // are one file); a later page of the same name replaces the earlier file.
+    // Names already taken in this run, as the file system spells them ("./a"
+    // and "a", or two values without a Unicode form, are one file); a later
+    // page of the same name replaces the earlier file.
     std::unordered_set<std::string> taken;
     FilePtr index;
     if (settings.createChk) {
@@ -178,7 +184,9 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                 if (!page) {
                     report.failedPaths.push_back(pagePath);
                 } else {
-                    const std::string key = std::filesystem::path(name).lexically_normal().string();
+                    // The name as the file system sees it.
+                    const std::string key =
+                        std::filesystem::path(platform::Cp932ToUtf8(name)).lexically_normal().string();
                     if (!taken.insert(key).second) report.overwrittenNames.push_back(name);
                     if (settings.repeatChk) std::fputs("<HTML>\n", page.get());
                 }
@@ -235,7 +243,7 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     report.pagesOpened = pagesOpened;
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 
-    if (!report.failedPaths.empty() || !report.overwrittenNames.empty())
+    if (!report.AllWritten())
         prompter.Information(kWarningCaption, IncompleteRunWarning(report));
     return report;
 }

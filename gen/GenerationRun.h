@@ -50,9 +50,11 @@ struct RunReport {
     int pagesOpened = 0;
     std::vector<std::string> failedPaths;       // not created, refused or not fully written
     std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
+    int templateNulLine = 0;  // line of the template in which a NUL cut it short
 
     bool AllWritten() const {
-        return !refused && failedPaths.empty() && overwrittenNames.empty();
+        return !refused && failedPaths.empty() && overwrittenNames.empty() &&
+               templateNulLine == 0;
     }
 };
 

@@ -1,1 +1,1143 @@
+// Bad input, end to end: the real quolix executable in batch mode, one fresh
+// folder per case. Every case checks the exit status, that standard error is
+// exactly the lines the user is meant to see, that the output folder holds
+// exactly the pages named, that no file appears outside the output folder and
+// that no file the run does not name is changed.
+//
+// docs/reliability.md is this table written out. The test below checks that
+// it is up to date; to write it again after a change to the table:
+//
+//   QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md build/quolix_app_tests
+//     --gtest_filter='BadInputMatrixDocument.*'
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testutil::Cp;
+using testutil::CrLf;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::WriteBytes;
+using Lines = std::vector<std::string>;
+
+// ------------------------------------------------------------ running quolix
+
+struct BatchRun {
+    bool finished = false;
+    int exitStatus = -1;  // -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, if one did
+    std::string out, err;
+};
+
+// How long a run may take before it counts as hung and is killed.
+constexpr int kHangSeconds = 120;
+
+// `quolix --batch FILES...` in `folder`, without a display, standard input
+// empty. With `fileSizeLimit` > 0 the child cannot make a file larger than
+// that many bytes (RLIMIT_FSIZE, SIGXFSZ ignored): a disk that fills up.
+BatchRun RunBatch(const fs::path& folder, const Lines& files, long fileSizeLimit = 0) {
+    std::vector<std::string> args{QUOLIX_EXE, "--batch"};
+    args.insert(args.end(), files.begin(), files.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
+            entry.starts_with("QT_QPA_PLATFORM="))
+            continue;
+        envStrings.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string cwd = folder.string();
+
+    BatchRun run;
+    int outPipe[2], errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return run;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return run;
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls from here on.
+        const int devNull = open("/dev/null", O_RDONLY);
+        if (devNull < 0 || dup2(devNull, 0) < 0 || dup2(outPipe[1], 1) < 0 ||
+            dup2(errPipe[1], 2) < 0 || chdir(cwd.c_str()) != 0)
+            _exit(127);
+        if (fileSizeLimit > 0) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigaction(SIGXFSZ, &ignore, nullptr);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kHangSeconds);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&run.out, &run.err};
+    int openPipes = 2;
+    bool killed = false;
+    while (openPipes > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        const int ready = poll(fds, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --openPipes;
+            }
+        }
+    }
+    for (const pollfd& p : fds)
+        if (p.fd >= 0) close(p.fd);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.finished = !killed;
+    if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    return run;
+}
+
+// The text's lines without their LF; `dir` stands for `folder` wherever that
+// appears, so that a line does not depend on where the case ran.
+Lines SplitLines(const std::string& text, const std::string& folder) {
+    Lines lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        for (size_t at; (at = line.find(folder)) != std::string::npos;)
+            line.replace(at, folder.size(), "{dir}");
+        lines.push_back(std::move(line));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// ------------------------------------------------------------ inputs
+
+// Bytes from a fixed seed: the same on every machine.
+std::string RandomBytes(uint32_t seed, size_t size) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+// A CSV (code page 932 bytes, CR LF) with the header id,title and one
+// record per value; values with a comma, quote or line feed are quoted.
+std::string TitlesCsv(const Lines& values) {
+    std::string csv = "id,title\r\n";
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string& v = values[i];
+        csv += std::to_string(i + 1) + ",";
+        if (v.find_first_of(",\"\n") != std::string::npos) {
+            csv += '"';
+            for (char c : v) csv += c == '"' ? std::string("\"\"") : std::string(1, c);
+            csv += '"';
+        } else {
+            csv += v;
+        }
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+// ASCII text as UTF-16LE with a byte-order mark.
+std::string Utf16(std::string_view ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// Random bytes for a template, without the two that end a template's
+// text: NUL and 0x1A.
+std::string RandomTemplate() {
+    std::string bytes = RandomBytes(3, 64 * 1024);
+    for (char& c : bytes)
+        if (c == '\0' || c == '\x1A') c = ' ';
+    return bytes;
+}
+
+std::string Repeat(std::string_view piece, size_t times) {
+    std::string s;
+    s.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i) s += piece;
+    return s;
+}
+
+bool RunningAsRoot() { return geteuid() == 0; }
+
+// A whole file in one read; empty when it cannot be read. (Inputs and pages
+// run to tens of megabytes.)
+std::string Slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+// One case's folder: `work` is the run's current folder and holds the
+// inputs, the output folder `out` (with a file the run does not name), a
+// sibling folder with a page in it and a file next to the output folder.
+class Scene {
+public:
+    Scene() : work_(dir_.Path() / "work") {
+        fs::create_directories(work_ / "out");
+        fs::create_directories(work_ / "sibling");
+        WriteBytes(work_ / "sibling" / "00001.html", "a page of another site\n");
+        WriteBytes(work_ / "out.html", "a file next to the output folder\n");
+        WriteBytes(work_ / "out" / "keep.txt", "a file the run does not name\n");
+        WriteBytes(work_ / "books.csv",
+                   CrLf(Cp("id,title,shelf\n1,こころ,a\n2,門,b\n3,草枕,c\n")));
+        WriteBytes(work_ / "page.html", Cp("<h1>[title]</h1>\n"));
+    }
+
+    const fs::path& Root() const { return dir_.Path(); }
+    const fs::path& Work() const { return work_; }
+    fs::path Out() const { return work_ / "out"; }
+
+    void Write(const fs::path& name, std::string_view bytes) const { WriteBytes(work_ / name, bytes); }
+    std::string Read(const fs::path& name) const { return Slurp(work_ / name); }
+    void Folder(const fs::path& name) const { fs::create_directories(work_ / name); }
+    void Mode(const fs::path& name, fs::perms perms) const {
+        fs::permissions(work_ / name, perms, fs::perm_options::replace);
+    }
+
+    // A settings file: the three paths, fixChk (which lists the records
+    // again, so that only SelItems are selected) and `extra` lines.
+    std::string Settings(const std::string& name, std::string_view extra = "SelItems:1,2\n",
+                         std::string_view csv = "books.csv", std::string_view html = "page.html",
+                         std::string_view out = "out") const {
+        Write(name, CrLf("      CSV:" + std::string(csv) + "\n     HTML:" + std::string(html) +
+                         "\n      Out:" + std::string(out) + "\n   fixChk:0\n" +
+                         std::string(extra)));
+        return name;
+    }
+
+private:
+    TempDir dir_;
+    fs::path work_;
+};
+
+// Every entry under the case's folder: kind, size and a digest of the bytes.
+struct EntryState {
+    fs::file_type type;
+    uintmax_t size;
+    size_t digest;
+    bool operator==(const EntryState&) const = default;
+};
+using Snapshot = std::map<std::string, EntryState>;
+
+Snapshot Take(const fs::path& root) {
+    Snapshot shot;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(
+             root, fs::directory_options::skip_permission_denied, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        const fs::file_status st = it->symlink_status(ec);
+        EntryState state{st.type(), 0, 0};
+        if (st.type() == fs::file_type::regular) {
+            state.size = it->file_size(ec);
+            state.digest = std::hash<std::string>{}(Slurp(it->path()));
+        }
+        shot[fs::relative(it->path(), root).string()] = state;
+    }
+    return shot;
+}
+
+// ------------------------------------------------------------ the table
+
+enum class Needs { Nothing, NotRoot };
+
+struct MatrixCase {
+    const char* id;       // test name
+    const char* group;    // heading in the document
+    const char* title;    // what is wrong
+    const char* setup;    // how the inputs look
+    // Writes the inputs; returns the settings files to run, in order.
+    std::function<Lines(const Scene&)> prepare;
+    int exitStatus;
+    Lines err;    // standard error, line by line, exactly
+    Lines pages;  // the output folder's entries afterwards, keep.txt aside
+    // Further checks of what was written.
+    std::function<void(const Scene&)> check = nullptr;
+    long fileSizeLimit = 0;  // bytes; 0: no limit
+    Needs needs = Needs::Nothing;
+    // Set while the program does not yet do what the row says: why.
+    const char* knownProblem = nullptr;
+};
+
+const char* const kDone = "100% 完了";
+const char* const kNoRecords = "出力したいレコードを選択してください．";
+const char* const kNoTemplate = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
+const char* const kTemplateMissing = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
+const char* const kCsvMissing = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
+const char* const kOutMissing = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
+const Lines kBooksPages = {"00001.html", "00002.html", "_db.html", "_index.html"};
+const Lines kOnlyIndexAndDump = {"_db.html", "_index.html"};
+
+std::string CannotOpen(std::string_view path) {
+    return "ファイル(" + std::string(path) + ")が開けません．";
+}
+std::string NotWritten(int count) {
+    return "警告: " + std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
+}
+
+const std::string kLongName = Repeat("n", 300);
+const std::string kLongJapaneseName = Repeat("名", 150);  // 300 bytes in code page 932
+const std::string kLongestName = Repeat("m", 250);        // 255 bytes with ".html"
+const std::string kUnclosedTail = "END OF THE TEMPLATE";
+
+// Rule 2: pages named after column 1 (title) of a CSV of `values`, every
+// record selected.
+Lines ByValue(const Scene& s, const Lines& values) {
+    s.Write("names.csv", TitlesCsv(values));
+    std::string sel;
+    for (size_t i = 1; i <= values.size(); ++i) sel += (i > 1 ? "," : "") + std::to_string(i);
+    return {s.Settings("names.cfg", "ruleNum:2\nfieldNum:1\nSelItems:" + sel + "\n", "names.csv")};
+}
+
+void ExpectPage(const Scene& s, const fs::path& name, const std::string& bytes) {
+    ASSERT_TRUE(fs::exists(s.Out() / name)) << name;
+    EXPECT_EQ(Slurp(s.Out() / name), bytes) << name;
+}
+
+const std::vector<MatrixCase>& Matrix() {
+    static const std::vector<MatrixCase> cases = {
+        // ---------------------------------------------------- settings file
+        {.id = "SettingsMissing",
+         .group = "Settings file",
+         .title = "missing",
+         .setup = "`quolix --batch missing.cfg`, no such file",
+         .prepare = [](const Scene&) { return Lines{"missing.cfg"}; },
+         .exitStatus = 1,
+         .err = {CannotOpen("missing.cfg"), kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsEmpty",
+         .group = "Settings file",
+         .title = "empty",
+         .setup = "a settings file of 0 bytes",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("empty.cfg", "");
+                 return Lines{"empty.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsBehindAFile",
+         .group = "Settings file",
+         .title = "unreadable: a path through a file",
+         .setup = "`books.csv/site.cfg`, where books.csv is a file",
+         .prepare = [](const Scene&) { return Lines{"books.csv/site.cfg"}; },
+         .exitStatus = 1,
+         .err = {CannotOpen("books.csv/site.cfg"), kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsMode000",
+         .group = "Settings file",
+         .title = "unreadable: mode 000",
+         .setup = "a good settings file with mode 000 (checked when the tests do not run as "
+                  "root, who reads it anyway)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Settings("locked.cfg");
+                 s.Mode("locked.cfg", fs::perms::none);
+                 return Lines{"locked.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {CannotOpen("locked.cfg"), kNoTemplate},
+         .pages = {},
+         .needs = Needs::NotRoot},
+        {.id = "SettingsIsAFolder",
+         .group = "Settings file",
+         .title = "a folder",
+         .setup = "`folder.cfg` is a folder",
+         .prepare =
+             [](const Scene& s) {
+                 s.Folder("folder.cfg");
+                 return Lines{"folder.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {CannotOpen("folder.cfg"), kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsRandomBytes",
+         .group = "Settings file",
+         .title = "random bytes",
+         .setup = "64 KiB of random bytes (fixed seed)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("random.cfg", RandomBytes(1, 64 * 1024));
+                 return Lines{"random.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsSelItemsOf1MB",
+         .group = "Settings file",
+         .title = "a SelItems line of 1 MB",
+         .setup = "SelItems: record 3, then 1 MB of -7, 99999999999999999999 and 40000 "
+                  "(none of them records), then record 1",
+         .prepare =
+             [](const Scene& s) {
+                 std::string sel = "3,";
+                 while (sel.size() < 1024 * 1024) sel += "-7,99999999999999999999,40000,";
+                 return Lines{s.Settings("big.cfg", "SelItems:" + sel + "1\n")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"00001.html", "00003.html", "_db.html", "_index.html"},
+         .check = [](const Scene& s) { ExpectPage(s, "00003.html", Cp("<h1>草枕</h1>\n")); }},
+
+        // ---------------------------------------------------- CSV source
+        {.id = "CsvNotNamed",
+         .group = "CSV source",
+         .title = "not named",
+         .setup = "an empty `CSV:` line",
+         .prepare = [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "")}; },
+         .exitStatus = 1,
+         .err = {"ｿｰｽﾌｧｲﾙ(CSV) を指定してください．", kNoRecords},
+         .pages = {}},
+        {.id = "CsvMissing",
+         .group = "CSV source",
+         .title = "missing",
+         .setup = "`CSV:no-such.csv`",
+         .prepare =
+             [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "no-such.csv")}; },
+         .exitStatus = 1,
+         .err = {kCsvMissing, kNoRecords},
+         .pages = {}},
+        {.id = "CsvEmpty",
+         .group = "CSV source",
+         .title = "empty",
+         .setup = "a CSV file of 0 bytes",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("empty.csv", "");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "empty.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: ファイルが空です．", kNoRecords},
+         .pages = {}},
+        {.id = "CsvBehindAFile",
+         .group = "CSV source",
+         .title = "unreadable: a path through a file",
+         .setup = "`CSV:page.html/books.csv`, where page.html is a file",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "page.html/books.csv")};
+             },
+         .exitStatus = 1,
+         .err = {kCsvMissing, kNoRecords},
+         .pages = {}},
+        {.id = "CsvMode000",
+         .group = "CSV source",
+         .title = "unreadable: mode 000",
+         .setup = "books.csv with mode 000 (checked when the tests do not run as root)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Mode("books.csv", fs::perms::none);
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n")};
+             },
+         .exitStatus = 1,
+         .err = {kCsvMissing, kNoRecords},
+         .pages = {},
+         .needs = Needs::NotRoot},
+        {.id = "CsvIsAFolder",
+         .group = "CSV source",
+         .title = "a folder named .csv",
+         .setup = "`CSV:data.csv`, where data.csv is a folder",
+         .prepare =
+             [](const Scene& s) {
+                 s.Folder("data.csv");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "data.csv")};
+             },
+         .exitStatus = 1,
+         .err = {kCsvMissing, kNoRecords},
+         .pages = {}},
+        {.id = "CsvRandomBytes",
+         .group = "CSV source",
+         .title = "random bytes",
+         .setup = "64 KiB of random bytes (fixed seed), records 1 and 2 selected",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("random.csv", RandomBytes(2, 64 * 1024));
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "random.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: 1 行目にダブルクォーテーション・エラーがあります．", kNoRecords},
+         .pages = {}},
+        {.id = "CsvUtf16",
+         .group = "CSV source",
+         .title = "UTF-16 with a byte-order mark",
+         .setup = "the books table saved as UTF-16LE with a BOM",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("utf16.csv", Utf16("id,title\r\n1,a\r\n2,b\r\n"));
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "utf16.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: 1 行目以降のデータは NUL 文字のため読み込みませんでした．", kNoRecords},
+         .pages = {}},
+        {.id = "Csv40000Records",
+         .group = "CSV source",
+         .title = "40000 records",
+         .setup = "a header and 40000 records; records 1, 31999, 32000 and 40000 selected",
+         .prepare =
+             [](const Scene& s) {
+                 std::string csv = "id,title\r\n";
+                 for (int i = 1; i <= 40000; ++i)
+                     csv += std::to_string(i) + ",t" + std::to_string(i) + "\r\n";
+                 s.Write("many.csv", csv);
+                 return Lines{s.Settings("site.cfg", "SelItems:1,31999,32000,40000\n", "many.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．",
+                 kDone},
+         .pages = {"00001.html", "31999.html", "_db.html", "_index.html"},
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "31999.html", "<h1>t31999</h1>\n");
+                 EXPECT_EQ(s.Read("out/_db.html").find("t32000<"), std::string::npos);
+             }},
+        {.id = "Csv100000Fields",
+         .group = "CSV source",
+         .title = "a record of 100000 fields",
+         .setup = "record 1 has 100000 fields",
+         .prepare =
+             [](const Scene& s) {
+                 std::string record = "1,wide";
+                 for (int i = 3; i <= 100000; ++i) record += ",f" + std::to_string(i);
+                 s.Write("wide.csv", "id,title,shelf\r\n" + record + "\r\n2,narrow,x\r\n");
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "wide.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: 2 行目のフィールド数が 500 を超えたため，501 番目以降のフィールドは読み込み"
+                 "ませんでした．",
+                 kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "00001.html", "<h1>wide</h1>\n");
+                 const std::string dump = s.Read("out/_db.html");
+                 EXPECT_NE(dump.find("<td>f500</td>"), std::string::npos);
+                 EXPECT_EQ(dump.find("<td>f501</td>"), std::string::npos);
+             }},
+        {.id = "Csv20MBField",
+         .group = "CSV source",
+         .title = "a field of 20 MB",
+         .setup = "record 1's title is 20 MB of text",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("huge.csv", "id,title\r\n1," + Repeat("0123456789abcdef", 20 << 16) +
+                                         "\r\n2,small\r\n");
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "huge.csv")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 EXPECT_EQ(fs::file_size(s.Out() / "00001.html"), (20u << 20) + 10);
+                 ExpectPage(s, "00002.html", "<h1>small</h1>\n");
+             }},
+
+        // ---------------------------------------------------- template
+        {.id = "TemplateNotNamed",
+         .group = "Template",
+         .title = "not named",
+         .setup = "an empty `HTML:` line",
+         .prepare =
+             [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "")}; },
+         .exitStatus = 1,
+         .err = {kNoTemplate},
+         .pages = {}},
+        {.id = "TemplateMissing",
+         .group = "Template",
+         .title = "missing",
+         .setup = "`HTML:no-such.html`",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "no-such.html")};
+             },
+         .exitStatus = 1,
+         .err = {kTemplateMissing},
+         .pages = {}},
+        {.id = "TemplateEmpty",
+         .group = "Template",
+         .title = "empty",
+         .setup = "a template of 0 bytes",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("empty.html", "");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "empty.html")};
+             },
+         // An empty template is a template: its pages are empty.
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"},
+         .check = [](const Scene& s) { EXPECT_EQ(s.Read("out/00001.html"), ""); }},
+        {.id = "TemplateBehindAFile",
+         .group = "Template",
+         .title = "unreadable: a path through a file",
+         .setup = "`HTML:books.csv/page.html`, where books.csv is a file",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "books.csv/page.html")};
+             },
+         .exitStatus = 1,
+         .err = {kTemplateMissing},
+         .pages = {}},
+        {.id = "TemplateMode000",
+         .group = "Template",
+         .title = "unreadable: mode 000",
+         .setup = "page.html with mode 000 (checked when the tests do not run as root)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Mode("page.html", fs::perms::none);
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n")};
+             },
+         .exitStatus = 1,
+         .err = {kTemplateMissing},
+         .pages = {},
+         .needs = Needs::NotRoot},
+        {.id = "TemplateIsAFolder",
+         .group = "Template",
+         .title = "a folder",
+         .setup = "`HTML:folder.html`, where folder.html is a folder",
+         .prepare =
+             [](const Scene& s) {
+                 s.Folder("folder.html");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "folder.html")};
+             },
+         .exitStatus = 1,
+         .err = {kTemplateMissing},
+         .pages = {}},
+        {.id = "TemplateRandomBytes",
+         .group = "Template",
+         .title = "random bytes",
+         .setup = "64 KiB of random bytes, none of them NUL or 0x1A (fixed seed): taken as they "
+                  "are, CR LF read as LF",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("random.html", RandomTemplate());
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "random.html")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"},
+         .check =
+             [](const Scene& s) {
+                 // Text mode: CR LF is LF.
+                 const std::string raw = RandomTemplate();
+                 std::string text;
+                 for (size_t i = 0; i < raw.size(); ++i)
+                     if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n'))
+                         text += raw[i];
+                 ASSERT_EQ(text.find("[title]"), std::string::npos);
+                 ExpectPage(s, "00001.html", text);
+             }},
+        {.id = "TemplateUtf16",
+         .group = "Template",
+         .title = "UTF-16 (NUL bytes)",
+         .setup = "`<h1>[title]</h1>` saved as UTF-16LE with a BOM",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("utf16.html", Utf16("<h1>[title]</h1>\r\n"));
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "utf16.html")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: ﾃﾝﾌﾟﾚｰﾄ(HTML) の 1 行目以降は NUL 文字のため読み込みませんでした．", kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"}},
+        {.id = "Template10MBUnclosedBracket",
+         .group = "Template",
+         .title = "10 MB with an unclosed \"[\"",
+         .setup = "`<h1>[title]</h1>[` and 10 MB of text, no \"]\" after it",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("big.html", "<h1>[title]</h1>[" + Repeat("0123456789abcdef", 10 << 16) +
+                                         kUnclosedTail);
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "books.csv", "big.html")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 const std::string page = s.Read("out/00002.html");
+                 EXPECT_EQ(page.size(), (10u << 20) + Cp("<h1>門</h1>[").size() + kUnclosedTail.size());
+                 EXPECT_TRUE(page.starts_with(Cp("<h1>門</h1>[0123")));
+                 EXPECT_TRUE(page.ends_with(kUnclosedTail));
+             }},
+        {.id = "Template10MBUnclosedAngle",
+         .group = "Template",
+         .title = "10 MB with an unclosed \"<\", repeat mode",
+         .setup = "`[title]<p>`, 5 MB, `<` and 5 MB more; two records to a page",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("big.html", "[title]<p>" + Repeat("0123456789abcdef", 5 << 16) + "<" +
+                                         Repeat("0123456789abcdef", 5 << 16) + kUnclosedTail);
+                 return Lines{s.Settings("site.cfg", "repeatChk:1\nrepeat:2\nSelItems:1,2\n",
+                                         "books.csv", "big.html")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"},
+         .check =
+             [](const Scene& s) {
+                 // Repeat mode strips tags, and a "<" that no ">" closes
+                 // takes the rest of the template with it.
+                 const std::string page = s.Read("out/00001.html");
+                 EXPECT_EQ(page.find(kUnclosedTail), std::string::npos) << page.size();
+                 EXPECT_TRUE(page.starts_with("<HTML>\n")) << page.substr(0, 40);
+             }},
+
+        // ---------------------------------------------------- output folder
+        {.id = "OutNotNamed",
+         .group = "Output folder",
+         .title = "not named",
+         .setup = "an empty `Out:` line",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "")};
+             },
+         .exitStatus = 1,
+         .err = {"出力先(ﾌｫﾙﾀﾞ) を指定してください．"},
+         .pages = {}},
+        {.id = "OutMissing",
+         .group = "Output folder",
+         .title = "missing",
+         .setup = "`Out:no-such-folder`",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "no-such-folder")};
+             },
+         .exitStatus = 1,
+         .err = {kOutMissing},
+         .pages = {}},
+        {.id = "OutBehindAFile",
+         .group = "Output folder",
+         .title = "unreadable: a path through a file",
+         .setup = "`Out:books.csv/out`, where books.csv is a file",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "books.csv/out")};
+             },
+         .exitStatus = 1,
+         .err = {kOutMissing},
+         .pages = {}},
+        {.id = "OutIsAFile",
+         .group = "Output folder",
+         .title = "a file",
+         .setup = "`Out:out.html`, a file",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "out.html")};
+             },
+         .exitStatus = 1,
+         .err = {kOutMissing},
+         .pages = {}},
+        {.id = "OutMode000",
+         .group = "Output folder",
+         .title = "unreadable: mode 000",
+         .setup = "the output folder with mode 000 (checked when the tests do not run as root)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Mode("out", fs::perms::none);
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n")};
+             },
+         .exitStatus = 1,
+         .err = {kOutMissing},
+         .pages = {},
+         .needs = Needs::NotRoot},
+        {.id = "OutReadOnly",
+         .group = "Output folder",
+         .title = "read-only",
+         .setup = "the output folder with mode 555 (checked when the tests do not run as root)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Mode("out", fs::perms::owner_read | fs::perms::owner_exec |
+                                   fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(4), "out/_index.html", "out/_db.html", "out/00001.html",
+                 "out/00002.html", kDone},
+         .pages = {},
+         .needs = Needs::NotRoot},
+        {.id = "OutNamesTakenByFolders",
+         .group = "Output folder",
+         .title = "no page can be made",
+         .setup = "every name the run writes is taken by a folder (what a read-only folder "
+                  "does, also for root)",
+         .prepare =
+             [](const Scene& s) {
+                 for (const char* name : {"00001.html", "00002.html", "_index.html", "_db.html"})
+                     s.Folder(fs::path("out") / name);
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(4), "out/_index.html", "out/_db.html", "out/00001.html",
+                 "out/00002.html", kDone},
+         .pages = kBooksPages,  // the folders, untouched
+         .check =
+             [](const Scene& s) {
+                 for (const std::string& name : kBooksPages) {
+                     EXPECT_TRUE(fs::is_directory(s.Out() / name)) << name;
+                     EXPECT_TRUE(fs::is_empty(s.Out() / name)) << name;
+                 }
+             }},
+        {.id = "DiskFillsUp",
+         .group = "Output folder",
+         .title = "the disk fills up mid-run",
+         .setup = "no file may grow past 350 KiB (RLIMIT_FSIZE); page n holds n × 100 KiB",
+         .prepare =
+             [](const Scene& s) {
+                 Lines titles;
+                 for (int n = 1; n <= 6; ++n) titles.push_back(Repeat("x", n * 100 * 1024));
+                 s.Write("growing.csv", TitlesCsv(titles));
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2,3,4,5,6\n", "growing.csv")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(4), "out/_db.html", "out/00004.html", "out/00005.html",
+                 "out/00006.html", kDone},
+         .pages = {"00001.html", "00002.html", "00003.html", "00004.html", "00005.html",
+                   "00006.html", "_db.html", "_index.html"},
+         .check =
+             [](const Scene& s) {
+                 EXPECT_EQ(fs::file_size(s.Out() / "00003.html"), 300u * 1024 + 10);
+                 EXPECT_EQ(fs::file_size(s.Out() / "00004.html"), 350u * 1024);
+                 EXPECT_TRUE(s.Read("out/_index.html").ends_with("</body></html>"));
+             },
+         .fileSizeLimit = 350 * 1024},
+
+        // ---------------------------------------------------- page names
+        {.id = "NameWithSlash",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "a value with \"/\"",
+         .setup = "values `a/b` (there is no folder a) and `c`",
+         .prepare = [](const Scene& s) { return ByValue(s, {"a/b", "c"}); },
+         .exitStatus = 1,
+         .err = {NotWritten(1), "out/a/b.html", kDone},
+         .pages = {"_db.html", "_index.html", "c.html"}},
+        {.id = "NameWithDotDot",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "values with \"..\"",
+         .setup = "values `..`, `.`, `../out` and `sub/../../out` (the file out.html next to the "
+                  "output folder); out/sub is a folder",
+         .prepare =
+             [](const Scene& s) {
+                 s.Folder("out/sub");
+                 return ByValue(s, {"..", ".", "../out", "sub/../../out"});
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(2), "out/../out.html", "out/sub/../../out.html", kDone},
+         .pages = {"...html", "..html", "_db.html", "_index.html", "sub"},
+         .check = [](const Scene& s) { EXPECT_TRUE(fs::is_empty(s.Out() / "sub")); }},
+        {.id = "NameAbsolute",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "an absolute path",
+         .setup = "value `{dir}/work/out`, {dir}/work being the run's folder, where out.html is",
+         .prepare =
+             [](const Scene& s) { return ByValue(s, {(s.Work() / "out").string(), "c"}); },
+         .exitStatus = 1,
+         .err = {NotWritten(1), "out/{dir}/work/out.html", kDone},
+         .pages = {"_db.html", "_index.html", "c.html"}},
+        {.id = "NameControlCharacters",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "control characters",
+         .setup = "values with a tab, a bell, an escape sequence, a line feed and DEL",
+         .prepare =
+             [](const Scene& s) {
+                 return ByValue(s, {"tab\there", "bell\x07", "esc\x1b[0m", "line\nfeed", "del\x7f"});
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"_db.html", "_index.html", "bell\x07.html", "del\x7f.html", "esc\x1b[0m.html",
+                   "line\nfeed.html", "tab\there.html"},
+         .check =
+             [](const Scene& s) { ExpectPage(s, "line\nfeed.html", "<h1>line<br>feed</h1>\n"); }},
+        {.id = "NameOf300Bytes",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "300-byte names",
+         .setup = "values of 300 × `n`, 150 × `名` (300 bytes) and 250 × `m`",
+         .prepare =
+             [](const Scene& s) {
+                 return ByValue(s, {kLongName, Cp(kLongJapaneseName), kLongestName});
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(2), "out/" + kLongName + ".html", "out/" + kLongJapaneseName + ".html",
+                 kDone},
+         .pages = {"_db.html", "_index.html", kLongestName + ".html"}},
+        {.id = "NameJapanese",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "Japanese text",
+         .setup = "values `日本語` and `ｶﾀｶﾅ`",
+         .prepare = [](const Scene& s) { return ByValue(s, {Cp("日本語"), Cp("ｶﾀｶﾅ")}); },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"_db.html", "_index.html", "ｶﾀｶﾅ.html", "日本語.html"},
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "日本語.html", Cp("<h1>日本語</h1>\n"));
+                 const std::string index = s.Read("out/_index.html");
+                 EXPECT_NE(index.find(Cp("<a href=\"日本語.html\">日本語</a>")), std::string::npos)
+                     << index;
+                 EXPECT_NE(index.find(Cp("<a href=\"ｶﾀｶﾅ.html\">ｶﾀｶﾅ</a>")), std::string::npos);
+             }},
+        {.id = "NameTwice",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "two records, one name",
+         .setup = "values `dup`, `other`, `dup`",
+         .prepare = [](const Scene& s) { return ByValue(s, {"dup", "other", "dup"}); },
+         .exitStatus = 1,
+         .err = {"警告: 1 個のページが同じ名前の後のページで上書きされました．", "dup.html", kDone},
+         .pages = {"_db.html", "_index.html", "dup.html", "other.html"}},
+        {.id = "NameWithoutUnicodeForm",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "values with no Unicode form",
+         .setup = "values 0xFD, 0xFE and `?`: all three are the file name `?.html`",
+         .prepare = [](const Scene& s) { return ByValue(s, {"\xFD", "\xFE", "?"}); },
+         .exitStatus = 1,
+         .err = {"警告: 2 個のページが同じ名前の後のページで上書きされました．", "?.html", "?.html",
+                 kDone},
+         .pages = {"?.html", "_db.html", "_index.html"}},
+    };
+    return cases;
+}
+
+// ------------------------------------------------------------ the test
+
+class BadInputMatrix : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(BadInputMatrix, Batch) {
+    const MatrixCase& c = Matrix()[GetParam()];
+    if (c.knownProblem) GTEST_SKIP() << "known problem: " << c.knownProblem;
+    if (c.needs == Needs::NotRoot && RunningAsRoot())
+        GTEST_SKIP() << "runs as root, and root reads and writes whatever the mode says";
+    SCOPED_TRACE(std::string(c.group) + ": " + c.title);
+
+    Scene scene;
+    const Lines files = c.prepare(scene);
+    const Snapshot before = Take(scene.Root());
+    const BatchRun run = RunBatch(scene.Work(), files, c.fileSizeLimit);
+    const Snapshot after = Take(scene.Root());
+    fs::permissions(scene.Out(), fs::perms::owner_all, fs::perm_options::add);
+
+    ASSERT_TRUE(run.finished) << "killed after " << kHangSeconds << " s: " << run.err;
+    ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal << ": " << run.err;
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_EQ(SplitLines(run.err, scene.Root().string()), c.err);
+    EXPECT_EQ(run.out, "");
+
+    std::set<std::string> expected(c.pages.begin(), c.pages.end());
+    expected.insert("keep.txt");
+    std::set<std::string> present;
+    for (const auto& entry : fs::directory_iterator(scene.Out()))
+        present.insert(entry.path().filename().string());
+    EXPECT_EQ(present, expected);
+
+    // Outside the output folder nothing appears and nothing changes; in it,
+    // only what the run names.
+    const std::string outPrefix = "work/out/";
+    auto runNames = [&](const std::string& path) {
+        if (!path.starts_with(outPrefix)) return false;
+        const std::string rest = path.substr(outPrefix.size());
+        return rest != "keep.txt" && expected.count(rest.substr(0, rest.find('/'))) > 0;
+    };
+    for (const auto& [path, state] : after) {
+        const auto was = before.find(path);
+        if (was == before.end()) {
+            EXPECT_TRUE(runNames(path)) << "appeared: " << path;
+        } else if (!(was->second == state)) {
+            EXPECT_TRUE(runNames(path) && state.type == fs::file_type::regular)
+                << "changed: " << path;
+        }
+    }
+    for (const auto& [path, state] : before)
+        EXPECT_TRUE(after.count(path)) << "disappeared: " << path;
+
+    if (c.check) c.check(scene);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<size_t>& info) {
+    return Matrix()[info.param].id;
+}
+
+std::vector<size_t> AllCases() {
+    std::vector<size_t> indexes(Matrix().size());
+    for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = i;
+    return indexes;
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadInputMatrix, ::testing::ValuesIn(AllCases()), CaseName);
+
+// ------------------------------------------------------------ the document
+
+// A table cell: control bytes as \xNN, "|" escaped, a text of more than 80
+// characters cut in the middle.
+std::string Cell(const std::string& text) {
+    constexpr size_t kMost = 80, kHead = 40, kTail = 16;
+    std::vector<size_t> starts;  // where each UTF-8 character starts
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    std::string shown = text;
+    if (starts.size() > kMost) {
+        shown = text.substr(0, starts[kHead]) + "…(" + std::to_string(starts.size()) +
+                " characters)…" + text.substr(starts[starts.size() - kTail]);
+    }
+    std::string cell;
+    for (char ch : shown) {
+        const unsigned char u = static_cast<unsigned char>(ch);
+        if (u < 0x20 || u == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            cell += hex;
+        } else if (ch == '|') {
+            cell += "\\|";
+        } else {
+            cell += ch;
+        }
+    }
+    return "`" + cell + "`";
+}
+
+std::string Join(const Lines& lines, const char* separator) {
+    std::string joined;
+    for (const std::string& l : lines) {
+        if (!joined.empty()) joined += separator;
+        joined += Cell(l);
+    }
+    return joined;
+}
+
+std::string ReliabilityDocument() {
+    std::string doc =
+        "# What Quolix does with bad input\n"
+        "\n"
+        "Each row is one case of the bad-input test (`tests/app/BadInputMatrixTest.cpp`), run\n"
+        "through the real program as `quolix --batch site.cfg` in a fresh folder. The test\n"
+        "checks, for every row, the exit status, that standard error is exactly the lines shown,\n"
+        "that the output folder holds exactly the pages listed, that no file appears outside the\n"
+        "output folder and that no file the run does not name is changed. Exit status 1 means\n"
+        "something was not read or not written; the last line is the run's final status.\n"
+        "\n"
+        "This page is written from the test's table and checked against it by the test suite;\n"
+        "after changing the table, write it again with\n"
+        "\n"
+        "    QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md \\\n"
+        "      build/quolix_app_tests --gtest_filter='BadInputMatrixDocument.*'\n"
+        "\n"
+        "Settings files name `books.csv` (three books), the template `page.html`\n"
+        "(`<h1>[title]</h1>`) and the output folder `out`, and select records 1 and 2, unless a\n"
+        "row says otherwise. Long lines are shortened in the middle here.\n";
+    const char* group = "";
+    for (const MatrixCase& c : Matrix()) {
+        if (c.knownProblem) continue;  // listed once the program does what the row says
+        if (std::strcmp(group, c.group) != 0) {
+            group = c.group;
+            doc += std::string("\n## ") + group + "\n\n";
+            doc += "| Case | Setup | What the user sees (standard error) | Exit status | Output "
+                   "folder afterwards |\n";
+            doc += "|---|---|---|---|---|\n";
+        }
+        doc += "| " + std::string(c.title) + " | " + c.setup + " | " + Join(c.err, "<br>") + " | " +
+               std::to_string(c.exitStatus) + " | " +
+               (c.pages.empty() ? std::string("nothing new") : Join(c.pages, " ")) + " |\n";
+    }
+    return doc;
+}
+
+TEST(BadInputMatrixDocument, MatchesTheTable) {
+    const std::string doc = ReliabilityDocument();
+    if (const char* target = std::getenv("QUOLIX_WRITE_RELIABILITY_DOC")) {
+        WriteBytes(target, doc);
+        std::printf("wrote %s\n", target);
+        return;
+    }
+    const fs::path path = fs::path(QUOLIX_SOURCE_DIR) / "docs" / "reliability.md";
+    ASSERT_TRUE(fs::exists(path)) << path;
+    EXPECT_EQ(ReadBytes(path), doc) << "docs/reliability.md is not the table in this test; write "
+                                       "it again (see the top of this file)";
+}
+
+// The table itself: every case runs at least one settings file, has a
+// message and names each page once.
+TEST(BadInputMatrixDocument, TableIsWellFormed) {
+    std::set<std::string> ids;
+    for (const MatrixCase& c : Matrix()) {
+        SCOPED_TRACE(c.id);
+        EXPECT_TRUE(ids.insert(c.id).second);
+        EXPECT_FALSE(c.err.empty());
+        EXPECT_TRUE(c.exitStatus == 0 || c.exitStatus == 1);
+        // A run that writes every page says nothing but its final status.
+        if (c.exitStatus == 0) {
+            EXPECT_EQ(c.err, Lines{kDone});
+        }
+        EXPECT_EQ(std::set<std::string>(c.pages.begin(), c.pages.end()).size(), c.pages.size());
+    }
+}
+
+}  // namespace
