@@ -1,0 +1,102 @@
+// Arbitrary bytes as a CSV file: the reader must keep every record it can,
+// never read or write out of bounds, and keep its own limits. The bytes are
+// read from memory and, as the window reads them, from a file.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/CsvTable.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+// A broken promise names its line before the fuzzer records the input.
+void Check(bool ok, int line) {
+    if (ok) return;
+    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
+    std::abort();
+}
+
+// The table as plain values, absent fields marked apart from empty ones.
+std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
+    std::vector<std::vector<std::string>> out;
+    for (int r = 0; r < table.RecordCount(); ++r) {
+        const CCsvRecord* rec = table.GetRecord(r);
+        auto& fields = out.emplace_back();
+        for (int i = 0; i < rec->FieldCount(); ++i) {
+            const char* f = rec->GetField(i);
+            fields.push_back(f ? "=" + std::string(f) : "absent");
+        }
+    }
+    return out;
+}
+
+// A file in memory, rewritten for each input; its path is /proc/self/fd/N.
+int InputFile() {
+    static const int fd = memfd_create("quolix-fuzz-csv", 0);
+    if (fd < 0) std::abort();
+    return fd;
+}
+
+}  // namespace
+
+#define Require(ok) Check((ok), __LINE__)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    platform::RecordingPrompter prompter;
+    CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
+    Require(table.IsOpen());
+    const char* text = table.Load(prompter);
+    Require(text != nullptr);
+
+    Require(table.RecordCount() <= kMaxRecords);
+    Require(table.GetRecord(-1) == nullptr && table.GetRecord(table.RecordCount()) == nullptr);
+    const auto& widths = table.ColumnWidths();
+    for (int r = 0; r < table.RecordCount(); ++r) {
+        const CCsvRecord* rec = table.GetRecord(r);
+        Require(rec != nullptr);
+        Require(rec->FieldCount() >= 1 && rec->FieldCount() <= kMaxFields);
+        Require(rec->GetField(rec->FieldCount()) == nullptr);
+        for (int i = 0; i < rec->FieldCount(); ++i) {
+            const char* f = rec->GetField(i);
+            if (!f) continue;
+            // A stored value is never longer than its column's widest raw field.
+            Require(std::strlen(f) <= static_cast<size_t>(widths[i]));
+        }
+    }
+    // Every header name but the empty one finds a column of that name.
+    if (const CCsvRecord* header = table.GetRecord(0)) {
+        for (int i = 0; i < header->FieldCount(); ++i) {
+            const char* name = header->GetField(i);
+            const int at = table.FieldIndex(name);
+            if (!name || !*name) {
+                Require(at == -1);
+                continue;
+            }
+            Require(at >= 0 && at <= i && std::strcmp(header->GetField(at), name) == 0);
+        }
+    }
+    // Every message is a warning box.
+    for (const auto& e : prompter.entries)
+        Require(e.kind == platform::RecordingPrompter::Kind::Information && !e.text.empty());
+
+    // The same bytes as a file give the same table and the same messages.
+    const int fd = InputFile();
+    Require(ftruncate(fd, 0) == 0);
+    Require(size == 0 || pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
+    CCsvTable fromFile("/proc/self/fd/" + std::to_string(fd));
+    Require(fromFile.IsOpen());
+    platform::RecordingPrompter filePrompter;
+    Require(fromFile.Load(filePrompter) != nullptr);
+    Require(Contents(fromFile) == Contents(table));
+    Require(fromFile.ColumnWidths() == widths);
+    Require(filePrompter.Texts() == prompter.Texts());
+    return 0;
+}

@@ -1,0 +1,118 @@
+// Template expansion over a small table. The input is
+//   one flags byte, the table's value rows, a NUL, the template text.
+// Flags: bit 0 strips the <html> frame; bit 1 puts the rows under a fixed
+// header (otherwise the first row is the header); bits 2-3 pick the record,
+// 3 being one past the last.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "data/CsvTable.h"
+#include "data/TextScan.h"
+#include "gen/Expand.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+// A broken promise names its line before the fuzzer records the input.
+void Check(bool ok, int line) {
+    if (ok) return;
+    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
+    std::abort();
+}
+
+// Names as templates use them: plain, repeated, one whose second byte is "]"
+// (0x81 0x5D), one in half-width katakana, and an empty one.
+constexpr std::string_view kHeader = "id,name,note,name,\x81\x5D\x82\xA0,\xB6\xC5,,tag\r\n";
+
+// Everything `write` puts into a stream.
+template <class Write>
+std::string Capture(Write write) {
+    char* buf = nullptr;
+    size_t size = 0;
+    FILE* f = open_memstream(&buf, &size);
+    if (!f) std::abort();
+    write(f);
+    std::fclose(f);
+    std::string bytes(buf, size);
+    std::free(buf);
+    return bytes;
+}
+
+// The expansion written out plainly, one placeholder at a time: what the
+// generator's pages must hold byte for byte.
+std::string ReferenceExpansion(const CCsvTable& table, std::string text, int record, bool strip) {
+    if (strip) StripHtmlFrame(text.data());
+    const char* cur = text.c_str();
+    const CCsvRecord* rec = table.GetRecord(record);
+    std::string out;
+    while (*cur) {
+        const char* open = FindCharMb(cur, '[');
+        const char* close = open ? FindCharMb(open + 1, ']') : nullptr;
+        if (!close) break;
+        out.append(cur, open);
+        const std::string name(open + 1, close);
+        const int column = table.FieldIndex(name.c_str());
+        if (column < 0) {
+            out.append(open, close + 1);
+        } else if (const char* value = rec ? rec->GetField(column) : nullptr) {
+            for (const char* v = value; *v; ++v) {
+                if (*v == '\n')
+                    out += "<br>";
+                else
+                    out += *v;
+            }
+        }
+        cur = close + 1;
+    }
+    out += cur;
+    return out;
+}
+
+}  // namespace
+
+#define Require(ok) Check((ok), __LINE__)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    const unsigned flags = data[0];
+    const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const size_t nul = rest.find('\0');
+    const std::string_view rows = rest.substr(0, nul);
+    // The template is a C string: it ends at its next NUL.
+    std::string_view tail = nul == std::string_view::npos ? std::string_view() : rest.substr(nul + 1);
+    const std::string text(tail.substr(0, tail.find('\0')));
+    const bool strip = flags & 1;
+
+    std::string csv;
+    if (flags & 2) csv = kHeader;
+    csv.append(rows);
+    platform::RecordingPrompter prompter;
+    CCsvTable table = CCsvTable::FromBytes(std::move(csv));
+    table.Load(prompter);
+    const int count = table.RecordCount();
+    const int pick = static_cast<int>((flags >> 2) & 3);
+    const int record = pick == 3 ? count : (count > 0 ? pick % count : 0);
+
+    const std::string page =
+        Capture([&](FILE* f) { ExpandTemplate(table, text.c_str(), record, f, strip); });
+    Require(page == ReferenceExpansion(table, text, record, strip));
+
+    // Stripping the frame never lengthens the text.
+    std::string copy = text;
+    StripHtmlFrame(copy.data());
+    Require(std::strlen(copy.c_str()) <= text.size());
+
+    // Values as pages write them: no line feed survives.
+    if (const CCsvRecord* rec = table.GetRecord(record)) {
+        for (int i = 0; i < rec->FieldCount(); ++i) {
+            const std::string out = Capture([&](FILE* f) { WriteFieldText(f, rec->GetField(i)); });
+            Require(out.find('\n') == std::string::npos);
+        }
+    }
+    return 0;
+}
