@@ -80,6 +80,8 @@ const char* CCsvTable::Load(platform::Prompter& prompter) {
 }
 
 void CCsvTable::RewriteContinuations(std::string& text) {
+    // Most files hold no continuation at all: leave them untouched.
+    if (text.find("\\\r\n") == std::string::npos) return;
     const size_t size = text.size();
     char* d = text.data();
     size_t r = 0, w = 0;

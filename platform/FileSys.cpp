@@ -12,8 +12,10 @@ FilePtr OpenFile(std::string_view cpPath, const char* mode) {
     std::string native = Cp932ToUtf8(cpPath);
     FilePtr f(std::fopen(native.c_str(), mode));
     // A folder opens for reading here, unlike on Windows; it is no file.
+    // (Opening one for writing fails by itself.)
     struct stat st {};
-    if (f && ::fstat(fileno(f.get()), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+    if (f && mode[0] == 'r' && ::fstat(fileno(f.get()), &st) == 0 && S_ISDIR(st.st_mode))
+        return nullptr;
     return f;
 }
 
