@@ -62,4 +62,18 @@ std::string CrLf(std::string_view text) {
     return out;
 }
 
+std::string Repeat(std::string_view piece, size_t times) {
+    std::string s;
+    s.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i) s += piece;
+    return s;
+}
+
+std::string RandomBytes(uint32_t seed, size_t size) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
 }  // namespace testutil

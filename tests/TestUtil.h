@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders and files of raw bytes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,5 +31,9 @@ std::string ReadBytes(const std::filesystem::path& file);
 std::string Cp(std::string_view utf8);
 // Every "\n" as "\r\n".
 std::string CrLf(std::string_view text);
+// `piece` `times` times over.
+std::string Repeat(std::string_view piece, size_t times);
+// `size` random bytes, the same for the same seed.
+std::string RandomBytes(uint32_t seed, size_t size);
 
 }  // namespace testutil

@@ -38,6 +38,9 @@
 
 namespace {
 
+using testutil::RandomBytes;
+using testutil::Repeat;
+
 namespace fs = std::filesystem;
 using testutil::Cp;
 using testutil::CrLf;
@@ -172,13 +175,6 @@ Lines SplitLines(const std::string& text, const std::string& folder) {
 // ------------------------------------------------------------ inputs
 
 // Bytes from a fixed seed: the same on every machine.
-std::string RandomBytes(uint32_t seed, size_t size) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-    return bytes;
-}
-
 // A CSV (code page 932 bytes, CR LF) with the header id,title and one
 // record per value; values with a comma, quote or line feed are quoted.
 std::string TitlesCsv(const Lines& values) {
@@ -215,13 +211,6 @@ std::string RandomTemplate() {
     for (char& c : bytes)
         if (c == '\0' || c == '\x1A') c = ' ';
     return bytes;
-}
-
-std::string Repeat(std::string_view piece, size_t times) {
-    std::string s;
-    s.reserve(piece.size() * times);
-    for (size_t i = 0; i < times; ++i) s += piece;
-    return s;
 }
 
 bool RunningAsRoot() { return geteuid() == 0; }

@@ -26,26 +26,15 @@
 
 namespace {
 
+using testutil::RandomBytes;
+using testutil::Repeat;
+
 namespace fs = std::filesystem;
 using testutil::Cp;
 using testutil::CrLf;
 using testutil::TempDir;
 using testutil::WriteBytes;
 using Lines = std::vector<std::string>;
-
-std::string RandomBytes(uint32_t seed, size_t size) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-    return bytes;
-}
-
-std::string Repeat(std::string_view piece, size_t times) {
-    std::string s;
-    s.reserve(piece.size() * times);
-    for (size_t i = 0; i < times; ++i) s += piece;
-    return s;
-}
 
 // id,title and one record per value (code page 932 bytes), quoted where needed.
 std::string TitlesCsv(const Lines& values) {
