@@ -1,33 +1,56 @@
 #include "data/CsvTable.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "data/TextScan.h"
+#include "platform/Memory.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
 using platform::StrFormat;
+
+namespace {
+
+// What a byte means to the field scanner.
+enum : uint8_t { kPlain, kLead, kEnd, kQuote };
+constexpr std::array<uint8_t, 256> kScanClass = [] {
+    std::array<uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        if (IsLeadByteValue(static_cast<unsigned char>(c))) t[c] = kLead;
+    t[static_cast<unsigned char>(',')] = kEnd;
+    t[static_cast<unsigned char>('\n')] = kEnd;
+    t[static_cast<unsigned char>('"')] = kQuote;
+    return t;
+}();
+
+}  // namespace
 
 // ---------------------------------------------------------------- CCsvRecord
 
 void CCsvRecord::AddField(int length, const char* value) {
     if (FieldCount() >= kMaxFields) return;
     if (!value || *value == '\0') {
-        offsets_.push_back(-1);
+        fields_.push_back(nullptr);
         return;
     }
-    if (length < 0) length = 0;
-    const size_t start = data_.size();
-    const void* nul = std::memchr(value, '\0', static_cast<size_t>(length));
-    size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value)
-                   : static_cast<size_t>(length);
-    data_.append(value, n);
-    data_.push_back('\0');
-    CollapseQuotes(data_.data() + start);
-    // Collapsing only shortens; the bytes after the new terminator up to the
-    // old one are dead, trim them so that the next field starts right after.
-    data_.resize(start + std::strlen(data_.data() + start) + 1);
-    offsets_.push_back(static_cast<int32_t>(start));
+    const size_t limit = static_cast<size_t>(std::max(length, 0));
+    const void* nul = std::memchr(value, '\0', limit);
+    const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
+    owned_.push_back(std::make_unique_for_overwrite<char[]>(n + 1));
+    StoreValue(owned_.back().get(), value, n, true);
+    fields_.push_back(owned_.back().get());
+}
+
+size_t CCsvRecord::StoreValue(char* dest, const char* value, size_t n, bool collapse) {
+    std::memcpy(dest, value, n);
+    dest[n] = '\0';
+    if (!collapse || !std::memchr(dest, '"', n)) return n + 1;
+    CollapseQuotes(dest);
+    return std::strlen(dest) + 1;
 }
 
 void CCsvRecord::CollapseQuotes(char* s) {
@@ -41,11 +64,6 @@ void CCsvRecord::CollapseQuotes(char* s) {
         if (c == '"' && *r == '"') ++r;
     }
     *w = '\0';
-}
-
-void CCsvRecord::ShrinkToFit() {
-    data_.shrink_to_fit();
-    offsets_.shrink_to_fit();
 }
 
 // ----------------------------------------------------------------- CCsvTable
@@ -62,8 +80,17 @@ CCsvTable CCsvTable::FromBytes(std::string bytes) {
 const char* CCsvTable::Load(platform::Prompter& prompter) {
     if (!IsOpen()) return nullptr;
     if (stream_) {
+        // Straight into the text when the size is known; a file that is no
+        // regular file, or grows meanwhile, is read on in pieces.
         text_.clear();
         std::rewind(stream_.get());
+        struct stat st {};
+        if (::fstat(fileno(stream_.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            text_.reserve(static_cast<size_t>(st.st_size));
+            platform::AdviseHugePages(text_.data(), text_.capacity());
+            text_.resize(static_cast<size_t>(st.st_size));
+            text_.resize(std::fread(text_.data(), 1, text_.size(), stream_.get()));
+        }
         char buf[1 << 16];
         size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, stream_.get())) > 0) text_.append(buf, n);
@@ -110,13 +137,31 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     bool quoteError = false;
     bool endedAtLf = true;  // whether the text ended with no record in progress
 
+    // Room for every line up front; each record is built in `rec` and
+    // stored as an exact-size copy.
+    size_t lines = 1;
+    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
+         ++p) {
+        if (++lines > kMaxRecords) break;
+    }
+    records_.reserve(std::min<size_t>(lines, kMaxRecords));
+    // Values are stored one after another; each takes at most its field's
+    // bytes in the text plus a terminator, and fields are separated by a
+    // byte, so the text's length plus one always suffices.
+    const size_t capacity = static_cast<size_t>(end - base) + 1;
+    values_ = std::make_unique_for_overwrite<char[]>(capacity);
+    platform::AdviseHugePages(values_.get(), capacity);
+    size_t used = 0;
+    std::vector<const char*> fields;  // of the record in progress
+    fields.reserve(kMaxFields);
+
     const char* cur = base;
     while (cur < end) {
         if (RecordCount() >= kMaxRecords) {
             recordsDropped = true;
             break;
         }
-        CCsvRecord rec;
+        fields.clear();
         bool overflow = false;
         const char* s = cur;  // first byte of the field in progress
         for (;;) {
@@ -124,9 +169,10 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             if (p < end && *p == '"') {
                 ++p;  // in quotes up to the closing quote
                 while (p < end) {
-                    if (IsLeadByteValue(static_cast<unsigned char>(*p))) {
+                    const uint8_t k = kScanClass[static_cast<unsigned char>(*p)];
+                    if (k == kLead) {
                         p += (p + 1 < end) ? 2 : 1;
-                    } else if (*p == '"') {
+                    } else if (k == kQuote) {
                         if (p + 1 < end && p[1] == '"') {
                             p += 2;
                         } else {
@@ -140,16 +186,14 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             }
             // Unquoted, or after the closing quote, up to a comma or LF.
             while (p < end) {
-                unsigned char c = static_cast<unsigned char>(*p);
-                if (IsLeadByteValue(c)) {
-                    p += (p + 1 < end) ? 2 : 1;
-                } else if (c == ',' || c == '\n') {
-                    break;
-                } else if (c == '"') {
-                    quoteError = true;
-                    break;
-                } else {
+                const uint8_t k = kScanClass[static_cast<unsigned char>(*p)];
+                if (k == kPlain) {
                     ++p;
+                } else if (k == kLead) {
+                    p += (p + 1 < end) ? 2 : 1;
+                } else {
+                    quoteError = k == kQuote;
+                    break;  // a comma or an LF ends the field; a quote is an error
                 }
             }
             if (quoteError) break;
@@ -164,22 +208,31 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                 value = s + 1;
             }
             if (length < 0) length = 0;
-            const int pos = rec.FieldCount();
+            const size_t pos = fields.size();
             if (pos < kMaxFields) {
                 if (length > widths_[pos]) widths_[pos] = length;
+                if (*value == '\0') {
+                    fields.push_back(nullptr);  // begins at the end of the text
+                } else {
+                    if (used + static_cast<size_t>(std::max(length, 0)) + 1 > capacity) std::abort();
+                    fields.push_back(values_.get() + used);
+                    // Only a quoted field can hold quotes; no NUL comes before
+                    // the end of the text.
+                    used += CCsvRecord::StoreValue(values_.get() + used, value,
+                                                   static_cast<size_t>(std::max(length, 0)),
+                                                   *s == '"');
+                }
             } else {
                 overflow = true;
             }
-            rec.AddField(length, value);
 
             if (p < end && *p == ',') {
                 s = p + 1;
                 continue;
             }
             // LF or end of the text: the record is complete.
-            rec.ShrinkToFit();
             if (overflow && fieldOverflowRecord == 0) fieldOverflowRecord = RecordCount() + 1;
-            records_.push_back(std::move(rec));
+            records_.emplace_back().fields_.assign(fields.begin(), fields.end());
             if (p < end) {
                 cur = p + 1;
                 endedAtLf = true;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,31 +23,39 @@ inline constexpr const char* kWarningCaption = "警告";
 
 class CCsvRecord {
 public:
-    // Adds a field of `length` bytes starting at `value`; a value that starts
-    // at the terminator of the text is absent. Fields past the 500th are
-    // dropped. Doubled quotes in the stored value are collapsed.
+    CCsvRecord() = default;
+    CCsvRecord(CCsvRecord&&) = default;
+    CCsvRecord& operator=(CCsvRecord&&) = default;
+
+    // Adds a copy of the field of `length` bytes starting at `value`; a value
+    // that starts at the terminator of the text is absent. Fields past the
+    // 500th are dropped. Doubled quotes in the stored value are collapsed.
     void AddField(int length, const char* value);
 
-    int FieldCount() const { return static_cast<int>(offsets_.size()); }
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
 
     // Field i, or null when absent or at/after the field count.
     const char* GetField(int i) const {
-        if (i < 0 || i >= FieldCount() || offsets_[i] < 0) return nullptr;
-        return data_.data() + offsets_[i];
+        return (i >= 0 && i < FieldCount()) ? fields_[i] : nullptr;
     }
 
     // Two adjacent double quotes become one, left to right ("" -> ",
     // """" -> "", """ -> ""), in place.
     static void CollapseQuotes(char* s);
 
-    // Gives back the slack left by building the record.
-    void ShrinkToFit();
+    // Copies `n` bytes of `value` to `dest` and ends them with a NUL; with
+    // `collapse`, doubled quotes are collapsed. Returns the bytes used,
+    // terminator included: n + 1 at most.
+    static size_t StoreValue(char* dest, const char* value, size_t n, bool collapse);
 
 private:
-    // All values, each NUL-terminated, one after another; offsets_ holds
-    // where each field starts, -1 for an absent field.
-    std::string data_;
-    std::vector<int32_t> offsets_;
+    friend class CCsvTable;
+
+    // Field i, NUL-terminated; null for an absent field. A record of a loaded
+    // table points into the table's value storage; one built with AddField
+    // owns its copies in owned_.
+    std::vector<const char*> fields_;
+    std::vector<std::unique_ptr<char[]>> owned_;
 };
 
 class CCsvTable {
@@ -95,4 +104,7 @@ private:
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
     std::string text_;
+    // Every stored value of every record, one after another; the records
+    // point into it. Never larger than the text plus one byte.
+    std::unique_ptr<char[]> values_;
 };

@@ -13,7 +13,7 @@ enum ByteClass : int {
 
 // Whether a byte value begins a two-byte character: 0x81-0x9F and 0xE0-0xFC.
 // Half-width katakana (0xA1-0xDF), 0x80, 0xA0 and 0xFD-0xFF stand alone.
-inline bool IsLeadByteValue(unsigned char c) {
+constexpr bool IsLeadByteValue(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 

@@ -1,23 +1,33 @@
 #include "gen/DumpPage.h"
 
-#include "data/CsvTable.h"
+#include <cstring>
 
-void WriteDumpPage(const CCsvTable& table, FILE* out) {
-    if (!out) return;
-    std::fputs("<html><body><table border>\n", out);
+#include "data/CsvTable.h"
+#include "platform/OutputFile.h"
+#include "platform/StrFormat.h"
+
+void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
+    if (!out.IsOpen()) return;
+    std::string& text = out.Text();
+    text += "<html><body><table border>\n";
     const int count = table.RecordCount();
     for (int i = 0; i < count; ++i) {
         const CCsvRecord* rec = table.GetRecord(i);
-        std::fprintf(out, "<tr><td>%03d</td>", i);
+        text += "<tr><td>";
+        platform::AppendPaddedInt(text, i, 3);
+        text += "</td>";
         const int fields = rec->FieldCount();
         for (int j = 0; j < fields; ++j) {
-            const char* v = rec->GetField(j);
-            if (v)
-                std::fprintf(out, "<td>%s</td>", v);
-            else
-                std::fputs("<td bgcolor=#ffe0e0>&nbsp;</td>", out);
+            if (const char* v = rec->GetField(j)) {
+                text += "<td>";
+                text.append(v, std::strlen(v));
+                text += "</td>";
+            } else {
+                text += "<td bgcolor=#ffe0e0>&nbsp;</td>";
+            }
         }
-        std::fputs("</tr>\n", out);
+        text += "</tr>\n";
+        out.Spill();
     }
-    std::fputs("</table></body></html>\n", out);
+    text += "</table></body></html>\n";
 }

@@ -1,8 +1,11 @@
 // _db.html: the whole loaded table as one HTML table, absent fields tinted.
 #pragma once
 
-#include <cstdio>
-
 class CCsvTable;
+namespace platform {
+class OutputFile;
+}
 
-void WriteDumpPage(const CCsvTable& table, FILE* out);
+// Appends the page to `out` (nothing when it is not open); the caller
+// closes it.
+void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out);

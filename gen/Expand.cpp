@@ -7,14 +7,16 @@
 #include "data/TextScan.h"
 
 namespace {
-inline void Put(FILE* out, const char* p, size_t n) {
-    if (n) std::fwrite(p, 1, n, out);
+void Put(FILE* out, const std::string& bytes) {
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
 }
 }  // namespace
 
 void ExpandTemplate(const CCsvTable& table, const char* text, int record, FILE* out, bool strip) {
     if (!out || !text || !*text) return;
-    CompiledTemplate(table, text, strip).Write(table, record, out);
+    std::string page;
+    CompiledTemplate(table, text, strip).Write(table, record, page);
+    Put(out, page);
 }
 
 CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip)
@@ -43,12 +45,11 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
     pieces_.push_back({literal, text_.size() - literal, -1});
 }
 
-void CompiledTemplate::Write(const CCsvTable& table, int record, FILE* out) const {
-    if (!out) return;
+void CompiledTemplate::Write(const CCsvTable& table, int record, std::string& out) const {
     const CCsvRecord* rec = table.GetRecord(record);
     for (const Piece& piece : pieces_) {
-        Put(out, text_.data() + piece.offset, piece.length);
-        if (piece.column >= 0) WriteFieldText(out, rec ? rec->GetField(piece.column) : nullptr);
+        out.append(text_, piece.offset, piece.length);
+        if (piece.column >= 0) AppendFieldText(out, rec ? rec->GetField(piece.column) : nullptr);
     }
 }
 
@@ -86,12 +87,21 @@ char* StripHtmlFrame(char* text) {
 }
 
 void WriteFieldText(FILE* out, const char* value) {
-    if (!out || !value || !*value) return;
+    if (!out) return;
+    std::string text;
+    AppendFieldText(text, value);
+    Put(out, text);
+}
+
+void AppendFieldText(std::string& out, const char* value) {
+    if (!value || !*value) return;
     const char* p = value;
-    while (const char* lf = std::strchr(p, '\n')) {
-        Put(out, p, static_cast<size_t>(lf - p));
-        Put(out, "<br>", 4);
-        p = lf + 1;
+    const char* const end = value + std::strlen(value);
+    while (const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p))) {
+        const char* at = static_cast<const char*>(lf);
+        out.append(p, at);
+        out.append("<br>", 4);
+        p = at + 1;
     }
-    Put(out, p, std::strlen(p));
+    out.append(p, end);
 }

@@ -14,7 +14,8 @@ class CCsvTable;
 class CompiledTemplate {
 public:
     CompiledTemplate(const CCsvTable& table, const char* text, bool strip);
-    void Write(const CCsvTable& table, int record, FILE* out) const;
+    // Appends the page text of `record` to `out`.
+    void Write(const CCsvTable& table, int record, std::string& out) const;
 
 private:
     struct Piece {
@@ -39,3 +40,5 @@ char* StripHtmlFrame(char* text);
 // Writes a value with each line feed turned into "<br>". An absent or empty
 // value writes nothing.
 void WriteFieldText(FILE* out, const char* value);
+// The same, appended to `out`.
+void AppendFieldText(std::string& out, const char* value);

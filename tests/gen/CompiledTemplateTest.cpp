@@ -49,14 +49,10 @@ std::string Reference(const CCsvTable& table, const std::string& text, int recor
 }
 
 std::string Written(const CompiledTemplate& compiled, const CCsvTable& table, int record) {
-    char* buf = nullptr;
-    size_t size = 0;
-    FILE* f = open_memstream(&buf, &size);
-    compiled.Write(table, record, f);
-    std::fclose(f);
-    std::string s(buf, size);
-    std::free(buf);
-    return s;
+    std::string s = "kept:";  // Write appends
+    compiled.Write(table, record, s);
+    EXPECT_EQ(s.compare(0, 5, "kept:"), 0);
+    return s.substr(5);
 }
 
 // Random templates from pieces that matter to the scanner: brackets, names
