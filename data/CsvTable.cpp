@@ -34,15 +34,21 @@ constexpr std::array<uint8_t, 256> kScanClass = [] {
 void CCsvRecord::AddField(int length, const char* value) {
     if (FieldCount() >= kMaxFields) return;
     if (!value || *value == '\0') {
-        fields_.push_back(nullptr);
+        fields_.push_back({nullptr, 0, false});
         return;
     }
     const size_t limit = static_cast<size_t>(std::max(length, 0));
     const void* nul = std::memchr(value, '\0', limit);
     const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
     owned_.push_back(std::make_unique_for_overwrite<char[]>(n + 1));
-    StoreValue(owned_.back().get(), value, n, true);
-    fields_.push_back(owned_.back().get());
+    const size_t stored = StoreValue(owned_.back().get(), value, n, true);
+    fields_.push_back(MakeField(owned_.back().get(), stored, true));
+}
+
+CCsvRecord::Field CCsvRecord::MakeField(const char* text, size_t stored, bool mayHoldLineFeed) {
+    const size_t length = stored - 1;
+    return {text, static_cast<uint32_t>(length),
+            mayHoldLineFeed && std::memchr(text, '\n', length) != nullptr};
 }
 
 size_t CCsvRecord::StoreValue(char* dest, const char* value, size_t n, bool collapse) {
@@ -152,7 +158,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     values_ = std::make_unique_for_overwrite<char[]>(capacity);
     platform::AdviseHugePages(values_.get(), capacity);
     size_t used = 0;
-    std::vector<const char*> fields;  // of the record in progress
+    std::vector<CCsvRecord::Field> fields;  // of the record in progress
     fields.reserve(kMaxFields);
 
     const char* cur = base;
@@ -212,15 +218,17 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             if (pos < kMaxFields) {
                 if (length > widths_[pos]) widths_[pos] = length;
                 if (*value == '\0') {
-                    fields.push_back(nullptr);  // begins at the end of the text
+                    fields.push_back({nullptr, 0, false});  // begins at the end of the text
                 } else {
                     if (used + static_cast<size_t>(std::max(length, 0)) + 1 > capacity) std::abort();
-                    fields.push_back(values_.get() + used);
-                    // Only a quoted field can hold quotes; no NUL comes before
-                    // the end of the text.
-                    used += CCsvRecord::StoreValue(values_.get() + used, value,
-                                                   static_cast<size_t>(std::max(length, 0)),
-                                                   *s == '"');
+                    // Only a quoted field can hold quotes or line feeds; no
+                    // NUL comes before the end of the text.
+                    const bool quoted = *s == '"';
+                    char* const dest = values_.get() + used;
+                    const size_t stored = CCsvRecord::StoreValue(
+                        dest, value, static_cast<size_t>(std::max(length, 0)), quoted);
+                    fields.push_back(CCsvRecord::MakeField(dest, stored, quoted));
+                    used += stored;
                 }
             } else {
                 overflow = true;

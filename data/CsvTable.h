@@ -36,8 +36,15 @@ public:
 
     // Field i, or null when absent or at/after the field count.
     const char* GetField(int i) const {
-        return (i >= 0 && i < FieldCount()) ? fields_[i] : nullptr;
+        return (i >= 0 && i < FieldCount()) ? fields_[i].text : nullptr;
     }
+    // Field i with its length; empty where GetField gives null.
+    std::string_view FieldView(int i) const {
+        if (i < 0 || i >= FieldCount() || !fields_[i].text) return {};
+        return {fields_[i].text, fields_[i].length};
+    }
+    // Whether field i holds a line feed.
+    bool FieldHasLineFeed(int i) const { return i >= 0 && i < FieldCount() && fields_[i].lineFeed; }
 
     // Two adjacent double quotes become one, left to right ("" -> ",
     // """" -> "", """ -> ""), in place.
@@ -51,10 +58,17 @@ public:
 private:
     friend class CCsvTable;
 
-    // Field i, NUL-terminated; null for an absent field. A record of a loaded
-    // table points into the table's value storage; one built with AddField
-    // owns its copies in owned_.
-    std::vector<const char*> fields_;
+    // A field: its NUL-terminated text (null when absent) and its length. A
+    // record of a loaded table points into the table's value storage; one
+    // built with AddField owns its copies in owned_.
+    struct Field {
+        const char* text;
+        uint32_t length;
+        bool lineFeed;
+    };
+    // A stored value of `stored` bytes, terminator included.
+    static Field MakeField(const char* text, size_t stored, bool mayHoldLineFeed);
+    std::vector<Field> fields_;
     std::vector<std::unique_ptr<char[]>> owned_;
 };
 

@@ -33,6 +33,8 @@ std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
         for (int i = 0; i < rec->FieldCount(); ++i) {
             const char* f = rec->GetField(i);
             fields.push_back(f ? "=" + std::string(f) : "absent");
+            Check(rec->FieldView(i) == (f ? std::string_view(f) : std::string_view()), __LINE__);
+            Check(rec->FieldHasLineFeed(i) == (f && std::strchr(f, '\n')), __LINE__);
         }
     }
     return out;

@@ -1,7 +1,5 @@
 #include "gen/DumpPage.h"
 
-#include <cstring>
-
 #include "data/CsvTable.h"
 #include "platform/OutputFile.h"
 #include "platform/StrFormat.h"
@@ -18,9 +16,9 @@ void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
         text += "</td>";
         const int fields = rec->FieldCount();
         for (int j = 0; j < fields; ++j) {
-            if (const char* v = rec->GetField(j)) {
+            if (rec->GetField(j)) {
                 text += "<td>";
-                text.append(v, std::strlen(v));
+                text += rec->FieldView(j);
                 text += "</td>";
             } else {
                 text += "<td bgcolor=#ffe0e0>&nbsp;</td>";

@@ -48,8 +48,12 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
 void CompiledTemplate::Write(const CCsvTable& table, int record, std::string& out) const {
     const CCsvRecord* rec = table.GetRecord(record);
     for (const Piece& piece : pieces_) {
-        out.append(text_, piece.offset, piece.length);
-        if (piece.column >= 0) AppendFieldText(out, rec ? rec->GetField(piece.column) : nullptr);
+        out.append(text_.data() + piece.offset, piece.length);
+        if (piece.column < 0 || !rec) continue;
+        if (rec->FieldHasLineFeed(piece.column))
+            AppendFieldText(out, rec->FieldView(piece.column));
+        else
+            out += rec->FieldView(piece.column);
     }
 }
 
@@ -94,9 +98,12 @@ void WriteFieldText(FILE* out, const char* value) {
 }
 
 void AppendFieldText(std::string& out, const char* value) {
-    if (!value || !*value) return;
-    const char* p = value;
-    const char* const end = value + std::strlen(value);
+    if (value) AppendFieldText(out, std::string_view(value));
+}
+
+void AppendFieldText(std::string& out, std::string_view value) {
+    const char* p = value.data();
+    const char* const end = p + value.size();
     while (const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p))) {
         const char* at = static_cast<const char*>(lf);
         out.append(p, at);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CCsvTable;
@@ -42,3 +43,4 @@ char* StripHtmlFrame(char* text);
 void WriteFieldText(FILE* out, const char* value);
 // The same, appended to `out`.
 void AppendFieldText(std::string& out, const char* value);
+void AppendFieldText(std::string& out, std::string_view value);

@@ -1,6 +1,10 @@
 #include "gen/GenerationRun.h"
 
+#include <pthread.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -32,6 +36,80 @@ const char* FieldOrEmpty(const CCsvTable& table, int record, int column) {
     const char* v = rec ? rec->GetField(column) : nullptr;
     return v ? v : "";
 }
+
+// _db.html is written on a thread of its own while the pages are written;
+// it only reads the table. The file is created at once, so files still
+// appear in the order of the run, and a page that is the same file (by its
+// name or through a link) waits for the dump page first, so that the later
+// write wins as it would one after the other.
+class DumpWriter {
+public:
+    DumpWriter() = default;
+    DumpWriter(const DumpWriter&) = delete;
+    DumpWriter& operator=(const DumpWriter&) = delete;
+    ~DumpWriter() { Finish(); }
+
+    // Creates the file and starts writing; false when it cannot be created.
+    bool Start(const CCsvTable& table, std::string path) {
+        path_ = std::move(path);
+        if (!file_.Create(path_)) return false;
+        started_ = true;
+        table_ = &table;
+        struct stat st {};
+        if (::stat(platform::Cp932ToUtf8(path_).c_str(), &st) == 0) {
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+            known_ = true;
+        }
+        running_ = ::pthread_create(&thread_, nullptr, &DumpWriter::Run, this) == 0;
+        if (!running_) Run(this);  // no thread to be had: write it now
+        return true;
+    }
+
+    // Before a page is created at `cpPath`: waits for the dump page when
+    // the path names its file.
+    void BeforeCreating(const std::string& cpPath) {
+        if (!running_) return;
+        struct stat st {};
+        if (done_.load(std::memory_order_acquire) || !known_ ||
+            (::stat(platform::Cp932ToUtf8(cpPath).c_str(), &st) == 0 && st.st_dev == device_ &&
+             st.st_ino == inode_))
+            Join();
+    }
+
+    // Waits for the writing; false when the file was created but not
+    // written whole.
+    bool Finish() {
+        Join();
+        return !started_ || written_;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    static void* Run(void* self) {
+        auto* w = static_cast<DumpWriter*>(self);
+        WriteDumpPage(*w->table_, w->file_);
+        w->written_ = w->file_.Close();
+        w->done_.store(true, std::memory_order_release);
+        return nullptr;
+    }
+    void Join() {
+        if (running_) ::pthread_join(thread_, nullptr);
+        running_ = false;
+    }
+
+    std::string path_;
+    OutputFile file_;
+    const CCsvTable* table_ = nullptr;
+    pthread_t thread_{};
+    bool started_ = false;
+    bool running_ = false;
+    bool known_ = false;  // whether device_ and inode_ name the file
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    bool written_ = false;
+    std::atomic<bool> done_{false};
+};
 
 // A page name as the file system sees it, to tell when two pages are one
 // file. A name without a folder part is already in its normal form.
@@ -132,16 +210,18 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     // and "a", or two values without a Unicode form, are one file); a later
     // page of the same name replaces the earlier file.
     std::unordered_set<std::string> taken;
+    taken.reserve(static_cast<size_t>(n) + 2);
+    DumpWriter dump;
+    size_t dbFailSlot = 0;  // where a failure of the dump page goes in the list
     const std::string indexPath = platform::JoinPath(settings.Out, "_index.html");
     OutputFile index;
     if (settings.createChk) {
         taken.insert("_index.html");
         taken.insert("_db.html");
         if (!index.Create(indexPath)) report.failedPaths.push_back(indexPath);
-        const std::string dbPath = platform::JoinPath(settings.Out, "_db.html");
-        OutputFile db;
-        if (db.Create(dbPath)) WriteDumpPage(*table, db);
-        if (!db.Close()) report.failedPaths.push_back(dbPath);
+        dbFailSlot = report.failedPaths.size();
+        if (!dump.Start(*table, platform::JoinPath(settings.Out, "_db.html")))
+            report.failedPaths.push_back(dump.Path());
     }
     if (index.IsOpen()) {
         index.Append(StrFormat(
@@ -187,7 +267,10 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                 name += '.';
                 name += ext;
                 pagePath = platform::JoinPath(settings.Out, name);
-                if (IsSafePageName(name)) page.Create(pagePath);
+                if (IsSafePageName(name)) {
+                    dump.BeforeCreating(pagePath);
+                    page.Create(pagePath);
+                }
                 ++pagesOpened;
                 if (!page.IsOpen()) {
                     report.failedPaths.push_back(pagePath);
@@ -254,6 +337,9 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
         index.Append("</body></html>");
         if (!index.Close()) report.failedPaths.push_back(indexPath);
     }
+    if (!dump.Finish())
+        report.failedPaths.insert(report.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot),
+                                  dump.Path());
     report.pagesOpened = pagesOpened;
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ Records RecordsOf(const CCsvTable& t) {
         for (int i = 0; i < rec->FieldCount(); ++i) {
             const char* f = rec->GetField(i);
             fields.push_back(f ? Field(f) : kAbsent);
+            // The stored length agrees with the terminator.
+            EXPECT_EQ(rec->FieldView(i), f ? std::string_view(f) : std::string_view()) << r << "," << i;
+            EXPECT_EQ(rec->FieldHasLineFeed(i), f && std::strchr(f, '\n')) << r << "," << i;
         }
         out.push_back(std::move(fields));
     }
@@ -214,6 +218,9 @@ TEST(CsvRecord, AddFieldLengthsAndLimits) {
     EXPECT_STREQ(rec.GetField(3), "d\"e");
     EXPECT_EQ(rec.GetField(4), nullptr);
     EXPECT_STREQ(rec.GetField(5), "\"e");
+    EXPECT_EQ(rec.FieldView(3), "d\"e");
+    EXPECT_EQ(rec.FieldView(4), "");
+    EXPECT_EQ(rec.FieldView(5), "\"e");
     EXPECT_EQ(rec.GetField(6), nullptr);
     EXPECT_EQ(rec.GetField(-1), nullptr);
     EXPECT_EQ(rec.GetField(499), nullptr);

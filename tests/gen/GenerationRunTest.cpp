@@ -612,6 +612,27 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(spelled.overwrittenNames, (std::vector<std::string>{"./x.html", "sub/y.html"}));
 }
 
+// _db.html is written while the first pages are: a page that is the same
+// file, by its name or through a link, must still end up replacing it.
+TEST_F(GenerationRunTest, APageThatIsTheDumpFileReplacesItWhole) {
+    for (const bool byLink : {false, true}) {
+        SCOPED_TRACE(byLink ? "through a link" : "by name");
+        fs::remove_all(out);
+        fs::create_directory(out);
+        if (byLink) fs::create_symlink("_db.html", out / "alias.html");
+        std::vector<std::string> names(30000, "filler");
+        names[0] = byLink ? "alias" : "_db";
+        LoadCsv(NamesCsv(names));
+        RunSettings s = Settings();
+        s.ruleNum = 2;
+        s.fieldNum = 1;
+        Run(s, {1, 2});
+        const std::string db = Read("_db.html");
+        EXPECT_EQ(db.substr(0, 80), names[0] + "\n") << db.size() << " bytes";
+        EXPECT_EQ(Read("filler.html"), "filler\n");
+    }
+}
+
 TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
     // out lies two levels down, so that an escape would have somewhere to go.
     const fs::path top = dir.Path() / "w";
