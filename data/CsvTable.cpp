@@ -13,22 +13,6 @@
 
 using platform::StrFormat;
 
-namespace {
-
-// What a byte means to the field scanner.
-enum : uint8_t { kPlain, kLead, kEnd, kQuote };
-constexpr std::array<uint8_t, 256> kScanClass = [] {
-    std::array<uint8_t, 256> t{};
-    for (int c = 0; c < 256; ++c)
-        if (IsLeadByteValue(static_cast<unsigned char>(c))) t[c] = kLead;
-    t[static_cast<unsigned char>(',')] = kEnd;
-    t[static_cast<unsigned char>('\n')] = kEnd;
-    t[static_cast<unsigned char>('"')] = kQuote;
-    return t;
-}();
-
-}  // namespace
-
 // ---------------------------------------------------------------- CCsvRecord
 
 void CCsvRecord::AddField(int length, const char* value) {
@@ -173,35 +157,22 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
         for (;;) {
             const char* p = s;
             if (p < end && *p == '"') {
-                ++p;  // in quotes up to the closing quote
-                while (p < end) {
-                    const uint8_t k = kScanClass[static_cast<unsigned char>(*p)];
-                    if (k == kLead) {
-                        p += (p + 1 < end) ? 2 : 1;
-                    } else if (k == kQuote) {
-                        if (p + 1 < end && p[1] == '"') {
-                            p += 2;
-                        } else {
-                            ++p;
-                            break;
-                        }
+                ++p;  // in quotes up to the closing quote; "" stays inside
+                for (;;) {
+                    p = FindStopMb<'"'>(p, end);
+                    if (p == end) break;
+                    if (p + 1 < end && p[1] == '"') {
+                        p += 2;
                     } else {
                         ++p;
+                        break;
                     }
                 }
             }
-            // Unquoted, or after the closing quote, up to a comma or LF.
-            while (p < end) {
-                const uint8_t k = kScanClass[static_cast<unsigned char>(*p)];
-                if (k == kPlain) {
-                    ++p;
-                } else if (k == kLead) {
-                    p += (p + 1 < end) ? 2 : 1;
-                } else {
-                    quoteError = k == kQuote;
-                    break;  // a comma or an LF ends the field; a quote is an error
-                }
-            }
+            // Unquoted, or after the closing quote, up to a comma or LF; a
+            // quote there is an error.
+            p = FindStopMb<',', '\n', '"'>(p, end);
+            quoteError = p < end && *p == '"';
             if (quoteError) break;
 
             // End the field at p: a comma, an LF or the end of the text.

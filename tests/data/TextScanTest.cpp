@@ -2,9 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace {
+
+// The byte-by-byte reading FindStopMb must agree with.
+const char* StopByteByByte(const char* p, const char* end, const std::string& stops) {
+    while (p < end) {
+        if (IsLeadByteValue(static_cast<unsigned char>(*p)))
+            p += (p + 1 < end) ? 2 : 1;
+        else if (stops.find(*p) != std::string::npos)
+            return p;
+        else
+            ++p;
+    }
+    return end;
+}
+
+// Random texts from the bytes that matter: lead bytes (whose runs decide
+// what a stop byte is), bytes that are leads and seconds alike, half-width
+// katakana, the stop bytes themselves; long enough for the 16-byte blocks.
+TEST(FindStopMb, AgreesWithByteByByteReading) {
+    const char alphabet[] = {',', '\n', '"', 'a', '\r', '\x81', '\x9F', '\xE0', '\xFC',
+                             '\x40', '\x5C', '\xA0', '\xB6', '\xFD', '\x80'};
+    std::mt19937 rng(932);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(std::uniform_int_distribution<size_t>(0, 70)(rng), 'a');
+        const int stopsEvery = std::uniform_int_distribution<int>(1, 40)(rng);
+        for (char& c : text) {
+            const bool stop = std::uniform_int_distribution<int>(0, stopsEvery)(rng) == 0;
+            c = alphabet[std::uniform_int_distribution<size_t>(stop ? 0 : 3, sizeof alphabet - 1)(rng)];
+        }
+        const char* b = text.data();
+        const char* e = b + text.size();
+        ASSERT_EQ((FindStopMb<',', '\n', '"'>(b, e) - b), StopByteByByte(b, e, ",\n\"") - b)
+            << testing::PrintToString(text);
+        ASSERT_EQ((FindStopMb<'"'>(b, e) - b), StopByteByByte(b, e, "\"") - b)
+            << testing::PrintToString(text);
+    }
+}
 
 TEST(IsLeadByte, OnlyTheCodePageLeadRangesBeginTwoByteCharacters) {
     struct Case {
