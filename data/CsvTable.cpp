@@ -18,15 +18,17 @@ using platform::StrFormat;
 void CCsvRecord::AddField(int length, const char* value) {
     if (FieldCount() >= kMaxFields) return;
     if (!value || *value == '\0') {
-        fields_.push_back({nullptr, 0, false});
-        return;
+        ownFields_.push_back({nullptr, 0, false});
+    } else {
+        const size_t limit = static_cast<size_t>(std::max(length, 0));
+        const void* nul = std::memchr(value, '\0', limit);
+        const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
+        owned_.push_back(std::make_unique_for_overwrite<char[]>(n + 1));
+        const size_t stored = StoreValue(owned_.back().get(), value, n, true);
+        ownFields_.push_back(MakeField(owned_.back().get(), stored, true));
     }
-    const size_t limit = static_cast<size_t>(std::max(length, 0));
-    const void* nul = std::memchr(value, '\0', limit);
-    const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
-    owned_.push_back(std::make_unique_for_overwrite<char[]>(n + 1));
-    const size_t stored = StoreValue(owned_.back().get(), value, n, true);
-    fields_.push_back(MakeField(owned_.back().get(), stored, true));
+    fields_ = ownFields_.data();
+    count_ = static_cast<int>(ownFields_.size());
 }
 
 CCsvRecord::Field CCsvRecord::MakeField(const char* text, size_t stored, bool mayHoldLineFeed) {
@@ -127,14 +129,18 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     bool quoteError = false;
     bool endedAtLf = true;  // whether the text ended with no record in progress
 
-    // Room for every line up front; each record is built in `rec` and
-    // stored as an exact-size copy.
-    size_t lines = 1;
-    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
-         ++p) {
-        if (++lines > kMaxRecords) break;
+    // Room for every record and field up front: a field ends at a comma, an
+    // LF or the end of the text.
+    size_t lines = 1, commas = 0;
+    for (const char* p = base; p < end; ++p) {
+        lines += *p == '\n';
+        commas += *p == ',';
     }
     records_.reserve(std::min<size_t>(lines, kMaxRecords));
+    const size_t fieldCapacity = lines + commas;
+    fieldStore_ = std::make_unique_for_overwrite<CCsvRecord::Field[]>(fieldCapacity);
+    platform::AdviseHugePages(fieldStore_.get(), fieldCapacity * sizeof(CCsvRecord::Field));
+    size_t fieldsUsed = 0;
     // Values are stored one after another; each takes at most its field's
     // bytes in the text plus a terminator, and fields are separated by a
     // byte, so the text's length plus one always suffices.
@@ -142,8 +148,6 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     values_ = std::make_unique_for_overwrite<char[]>(capacity);
     platform::AdviseHugePages(values_.get(), capacity);
     size_t used = 0;
-    std::vector<CCsvRecord::Field> fields;  // of the record in progress
-    fields.reserve(kMaxFields);
 
     const char* cur = base;
     while (cur < end) {
@@ -151,7 +155,8 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             recordsDropped = true;
             break;
         }
-        fields.clear();
+        CCsvRecord::Field* const fields = fieldStore_.get() + fieldsUsed;  // of this record
+        int count = 0;
         bool overflow = false;
         const char* s = cur;  // first byte of the field in progress
         for (;;) {
@@ -185,11 +190,11 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                 value = s + 1;
             }
             if (length < 0) length = 0;
-            const size_t pos = fields.size();
-            if (pos < kMaxFields) {
-                if (length > widths_[pos]) widths_[pos] = length;
+            if (count < kMaxFields) {
+                if (fieldsUsed + static_cast<size_t>(count) >= fieldCapacity) std::abort();
+                if (length > widths_[count]) widths_[count] = length;
                 if (*value == '\0') {
-                    fields.push_back({nullptr, 0, false});  // begins at the end of the text
+                    fields[count++] = {nullptr, 0, false};  // begins at the end of the text
                 } else {
                     if (used + static_cast<size_t>(std::max(length, 0)) + 1 > capacity) std::abort();
                     // Only a quoted field can hold quotes or line feeds; no
@@ -198,7 +203,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                     char* const dest = values_.get() + used;
                     const size_t stored = CCsvRecord::StoreValue(
                         dest, value, static_cast<size_t>(std::max(length, 0)), quoted);
-                    fields.push_back(CCsvRecord::MakeField(dest, stored, quoted));
+                    fields[count++] = CCsvRecord::MakeField(dest, stored, quoted);
                     used += stored;
                 }
             } else {
@@ -211,7 +216,10 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             }
             // LF or end of the text: the record is complete.
             if (overflow && fieldOverflowRecord == 0) fieldOverflowRecord = RecordCount() + 1;
-            records_.emplace_back().fields_.assign(fields.begin(), fields.end());
+            CCsvRecord& rec = records_.emplace_back();
+            rec.fields_ = fields;
+            rec.count_ = count;
+            fieldsUsed += static_cast<size_t>(count);
             if (p < end) {
                 cur = p + 1;
                 endedAtLf = true;

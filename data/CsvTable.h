@@ -32,7 +32,7 @@ public:
     // 500th are dropped. Doubled quotes in the stored value are collapsed.
     void AddField(int length, const char* value);
 
-    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    int FieldCount() const { return count_; }
 
     // Field i, or null when absent or at/after the field count.
     const char* GetField(int i) const {
@@ -58,9 +58,7 @@ public:
 private:
     friend class CCsvTable;
 
-    // A field: its NUL-terminated text (null when absent) and its length. A
-    // record of a loaded table points into the table's value storage; one
-    // built with AddField owns its copies in owned_.
+    // A field: its NUL-terminated text (null when absent) and its length.
     struct Field {
         const char* text;
         uint32_t length;
@@ -68,7 +66,13 @@ private:
     };
     // A stored value of `stored` bytes, terminator included.
     static Field MakeField(const char* text, size_t stored, bool mayHoldLineFeed);
-    std::vector<Field> fields_;
+
+    // count_ fields from fields_ on. A record of a loaded table points into
+    // the table's storage; one built with AddField owns its fields and
+    // their copies in ownFields_ and owned_.
+    const Field* fields_ = nullptr;
+    int count_ = 0;
+    std::vector<Field> ownFields_;
     std::vector<std::unique_ptr<char[]>> owned_;
 };
 
@@ -118,7 +122,9 @@ private:
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
     std::string text_;
-    // Every stored value of every record, one after another; the records
-    // point into it. Never larger than the text plus one byte.
+    // Every stored value of every record, one after another, and every
+    // record's fields, one record after another; the records point into
+    // them.
     std::unique_ptr<char[]> values_;
+    std::unique_ptr<CCsvRecord::Field[]> fieldStore_;
 };
