@@ -18,23 +18,27 @@ using platform::StrFormat;
 void CCsvRecord::AddField(int length, const char* value) {
     if (FieldCount() >= kMaxFields) return;
     if (!value || *value == '\0') {
-        ownFields_.push_back({nullptr, 0, false});
+        ownFields_.push_back({kAbsent, 0, 0});
     } else {
         const size_t limit = static_cast<size_t>(std::max(length, 0));
         const void* nul = std::memchr(value, '\0', limit);
         const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
-        owned_.push_back(std::make_unique_for_overwrite<char[]>(n + 1));
-        const size_t stored = StoreValue(owned_.back().get(), value, n, true);
-        ownFields_.push_back(MakeField(owned_.back().get(), stored, true));
+        const size_t start = ownValues_.size();
+        ownValues_.resize(start + n + 1);
+        const size_t stored = StoreValue(ownValues_.data() + start, value, n, true);
+        ownValues_.resize(start + stored);
+        ownFields_.push_back(MakeField(ownValues_.data(), start, stored, true));
     }
+    base_ = ownValues_.data();
     fields_ = ownFields_.data();
     count_ = static_cast<int>(ownFields_.size());
 }
 
-CCsvRecord::Field CCsvRecord::MakeField(const char* text, size_t stored, bool mayHoldLineFeed) {
+CCsvRecord::Field CCsvRecord::MakeField(const char* base, size_t offset, size_t stored,
+                                        bool mayHoldLineFeed) {
     const size_t length = stored - 1;
-    return {text, static_cast<uint32_t>(length),
-            mayHoldLineFeed && std::memchr(text, '\n', length) != nullptr};
+    const bool lineFeed = mayHoldLineFeed && std::memchr(base + offset, '\n', length) != nullptr;
+    return {static_cast<uint32_t>(offset), static_cast<uint32_t>(length), lineFeed ? 1u : 0u};
 }
 
 size_t CCsvRecord::StoreValue(char* dest, const char* value, size_t n, bool collapse) {
@@ -156,6 +160,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             break;
         }
         CCsvRecord::Field* const fields = fieldStore_.get() + fieldsUsed;  // of this record
+        char* const recordValues = values_.get() + used;
         int count = 0;
         bool overflow = false;
         const char* s = cur;  // first byte of the field in progress
@@ -176,7 +181,8 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             }
             // Unquoted, or after the closing quote, up to a comma or LF; a
             // quote there is an error.
-            p = FindStopMb<',', '\n', '"'>(p, end);
+            bool swallowed = false;  // a stop byte inside a character (bad text)
+            p = FindStopMb<',', '\n', '"'>(p, end, &swallowed);
             quoteError = p < end && *p == '"';
             if (quoteError) break;
 
@@ -194,16 +200,19 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                 if (fieldsUsed + static_cast<size_t>(count) >= fieldCapacity) std::abort();
                 if (length > widths_[count]) widths_[count] = length;
                 if (*value == '\0') {
-                    fields[count++] = {nullptr, 0, false};  // begins at the end of the text
+                    fields[count++] = {CCsvRecord::kAbsent, 0, 0};  // begins at the end of the text
                 } else {
                     if (used + static_cast<size_t>(std::max(length, 0)) + 1 > capacity) std::abort();
-                    // Only a quoted field can hold quotes or line feeds; no
-                    // NUL comes before the end of the text.
+                    // Only a quoted field can hold doubled quotes, and a line
+                    // feed only a quoted one or one whose line feed follows a
+                    // lead byte; no NUL comes before the end of the text.
                     const bool quoted = *s == '"';
                     char* const dest = values_.get() + used;
                     const size_t stored = CCsvRecord::StoreValue(
                         dest, value, static_cast<size_t>(std::max(length, 0)), quoted);
-                    fields[count++] = CCsvRecord::MakeField(dest, stored, quoted);
+                    fields[count++] = CCsvRecord::MakeField(
+                        recordValues, static_cast<size_t>(dest - recordValues), stored,
+                        quoted || swallowed);
                     used += stored;
                 }
             } else {
@@ -217,6 +226,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             // LF or end of the text: the record is complete.
             if (overflow && fieldOverflowRecord == 0) fieldOverflowRecord = RecordCount() + 1;
             CCsvRecord& rec = records_.emplace_back();
+            rec.base_ = recordValues;
             rec.fields_ = fields;
             rec.count_ = count;
             fieldsUsed += static_cast<size_t>(count);

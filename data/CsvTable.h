@@ -36,12 +36,14 @@ public:
 
     // Field i, or null when absent or at/after the field count.
     const char* GetField(int i) const {
-        return (i >= 0 && i < FieldCount()) ? fields_[i].text : nullptr;
+        return (i >= 0 && i < FieldCount() && fields_[i].offset != kAbsent)
+                   ? base_ + fields_[i].offset
+                   : nullptr;
     }
     // Field i with its length; empty where GetField gives null.
     std::string_view FieldView(int i) const {
-        if (i < 0 || i >= FieldCount() || !fields_[i].text) return {};
-        return {fields_[i].text, fields_[i].length};
+        if (i < 0 || i >= FieldCount() || fields_[i].offset == kAbsent) return {};
+        return {base_ + fields_[i].offset, fields_[i].length};
     }
     // Whether field i holds a line feed.
     bool FieldHasLineFeed(int i) const { return i >= 0 && i < FieldCount() && fields_[i].lineFeed; }
@@ -58,22 +60,25 @@ public:
 private:
     friend class CCsvTable;
 
-    // A field: its NUL-terminated text (null when absent) and its length.
+    // A field: where its NUL-terminated text starts, counted from the
+    // record's first value (kAbsent for an absent field), and its length.
     struct Field {
-        const char* text;
-        uint32_t length;
-        bool lineFeed;
+        uint32_t offset;
+        uint32_t length : 31;
+        uint32_t lineFeed : 1;
     };
-    // A stored value of `stored` bytes, terminator included.
-    static Field MakeField(const char* text, size_t stored, bool mayHoldLineFeed);
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+    // The value of `stored` bytes (terminator included) at base + offset.
+    static Field MakeField(const char* base, size_t offset, size_t stored, bool mayHoldLineFeed);
 
-    // count_ fields from fields_ on. A record of a loaded table points into
-    // the table's storage; one built with AddField owns its fields and
-    // their copies in ownFields_ and owned_.
+    // count_ fields from fields_ on, their values from base_ on. A record of
+    // a loaded table points into the table's storage; one built with
+    // AddField owns both in ownFields_ and ownValues_.
+    const char* base_ = nullptr;
     const Field* fields_ = nullptr;
     int count_ = 0;
     std::vector<Field> ownFields_;
-    std::vector<std::unique_ptr<char[]>> owned_;
+    std::vector<char> ownValues_;
 };
 
 class CCsvTable {

@@ -34,9 +34,10 @@ int EndsInLeadByte(const char* s, int n);
 // below 0x40, so never the second byte of a valid character) and stands
 // as a character of its own, reading from p as a character boundary; end
 // when there is none. A lead byte swallows the byte after it, whatever it
-// is; a lead byte as the last byte stands alone.
+// is; a lead byte as the last byte stands alone. `swallowed`, when given, is
+// set when a stop byte was passed over as the second byte of a character.
 template <char... Stops>
-const char* FindStopMb(const char* p, const char* end);
+const char* FindStopMb(const char* p, const char* end, bool* swallowed = nullptr);
 
 // Names, keys, tags and extensions are equal when they hold the same bytes:
 // case-sensitive, nothing trimmed. Null equals only null.
@@ -68,7 +69,7 @@ inline const char* FindAnyByte(const char* p, const char* end) {
 }  // namespace textscan_detail
 
 template <char... Stops>
-const char* FindStopMb(const char* p, const char* end) {
+const char* FindStopMb(const char* p, const char* end, bool* swallowed) {
     static_assert(sizeof...(Stops) >= 1 && ((static_cast<unsigned char>(Stops) < 0x40) && ...));
     const char* boundary = p;  // a known character boundary
     for (;;) {
@@ -79,6 +80,7 @@ const char* FindStopMb(const char* p, const char* end) {
         const char* b = q;
         while (b > boundary && IsLeadByteValue(static_cast<unsigned char>(b[-1]))) --b;
         if (((q - b) & 1) == 0) return q;
+        if (swallowed) *swallowed = true;
         p = boundary = q + 1;
     }
 }

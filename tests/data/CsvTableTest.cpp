@@ -95,6 +95,7 @@ TEST(CsvParse, RecordsAndFields) {
         {"quoted field open at the end", "a,\"bc", {{"a", "b"}}},
         {"spaces kept", " a , b \r\n", {{" a ", " b "}}},
         {"lone CR is data", "a\rb,c\r\n", {{"a\rb", "c"}}},
+        {"LF after a lead byte stays in the field", "a\x81\nb,c\x81,d\r\n", {{"a\x81\nb", "c\x81,d"}}},
         // Quoted fields.
         {"comma and CR LF inside quotes", "\"x,\r\ny\",z\r\nn\r\n", {{"x,\r\ny", "z"}, {"n"}}},
         {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},

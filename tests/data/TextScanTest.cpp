@@ -36,7 +36,11 @@ TEST(FindStopMb, AgreesWithByteByByteReading) {
         }
         const char* b = text.data();
         const char* e = b + text.size();
-        ASSERT_EQ((FindStopMb<',', '\n', '"'>(b, e) - b), StopByteByByte(b, e, ",\n\"") - b)
+        bool swallowed = false;
+        const char* stop = FindStopMb<',', '\n', '"'>(b, e, &swallowed);
+        ASSERT_EQ(stop - b, StopByteByByte(b, e, ",\n\"") - b) << testing::PrintToString(text);
+        // Passed-over stop bytes are told.
+        ASSERT_EQ(swallowed, std::string_view(b, stop).find_first_of(",\n\"") != std::string_view::npos)
             << testing::PrintToString(text);
         ASSERT_EQ((FindStopMb<'"'>(b, e) - b), StopByteByByte(b, e, "\"") - b)
             << testing::PrintToString(text);
