@@ -7,7 +7,21 @@
 
 #include "platform/CodePage.h"
 
+extern char** environ;
+
 namespace testutil {
+
+HeadlessEnvironment::HeadlessEnvironment() {
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
+            entry.starts_with("QT_QPA_PLATFORM="))
+            continue;
+        strings_.push_back(entry);
+    }
+    for (std::string& e : strings_) envp_.push_back(e.data());
+    envp_.push_back(nullptr);
+}
 
 TempDir::TempDir() {
     std::random_device rd;

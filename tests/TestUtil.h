@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testutil {
 
@@ -35,5 +36,18 @@ std::string CrLf(std::string_view text);
 std::string Repeat(std::string_view piece, size_t times);
 // `size` random bytes, the same for the same seed.
 std::string RandomBytes(uint32_t seed, size_t size);
+
+// This process's environment without what would let a child show a window
+// (DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM), ready for execve. Build it
+// before fork: the child may only use it.
+class HeadlessEnvironment {
+public:
+    HeadlessEnvironment();
+    char** Envp() { return envp_.data(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char*> envp_;
+};
 
 }  // namespace testutil

@@ -71,17 +71,7 @@ BatchRun RunBatch(const fs::path& folder, const Lines& files, long fileSizeLimit
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
-            entry.starts_with("QT_QPA_PLATFORM="))
-            continue;
-        envStrings.push_back(entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : envStrings) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    testutil::HeadlessEnvironment env;
     const std::string cwd = folder.string();
 
     BatchRun run;
@@ -109,7 +99,7 @@ BatchRun RunBatch(const fs::path& folder, const Lines& files, long fileSizeLimit
                                static_cast<rlim_t>(fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
-        execve(argv[0], argv.data(), envp.data());
+        execve(argv[0], argv.data(), env.Envp());
         _exit(127);
     }
     close(outPipe[1]);

@@ -126,17 +126,7 @@ TEST_F(BatchTest, GoodRunWritesEveryPage) {
 // On a terminal the progress is shown in place before the final line.
 TEST_F(BatchTest, ProgressOnlyOnATerminal) {
     const std::string cfg = Settings("tty.cfg", "SelItems:1,2,3\n");
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
-            entry.starts_with("QT_QPA_PLATFORM="))
-            continue;
-        envStrings.push_back(entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : envStrings) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    testutil::HeadlessEnvironment env;
     const std::string folder = dir_.Path().string();
     const char* exe = QUOLIX_EXE;
 
@@ -147,7 +137,7 @@ TEST_F(BatchTest, ProgressOnlyOnATerminal) {
         if (chdir(folder.c_str()) == 0) {
             char* const argv[] = {const_cast<char*>("quolix"), const_cast<char*>("--batch"),
                                   const_cast<char*>(cfg.c_str()), nullptr};
-            execve(exe, argv, envp.data());
+            execve(exe, argv, env.Envp());
         }
         _exit(127);
     }
