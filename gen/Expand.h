@@ -26,6 +26,7 @@ private:
     };
     std::string text_;
     std::vector<Piece> pieces_;
+    size_t literalBytes_ = 0;
 };
 
 // Writes the expansion of `text` for record `record` of `table` to `out`.
