@@ -1,15 +1,14 @@
 #include "app/MainApp.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/MainDlg.h"
-#include "app/QtPrompter.h"
+#include "app/BatchDlg.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
 #include "platform/Prompter.h"
@@ -37,6 +36,35 @@ void PrintUsage(FILE* out) {
                  "\n"
                  "Exit status (--batch): 0 every page written, 1 something was not read or\n"
                  "not written, 2 bad usage.\n");
+}
+
+// The window's module: next to the program in the build tree, in the
+// library folder once installed.
+std::string WindowModulePath() {
+    const char kName[] = "quolix-window.so";
+    std::string self(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+    if (n <= 0) return kName;
+    self.resize(static_cast<size_t>(n));
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+    const std::string local = dir + kName;
+    if (::access(local.c_str(), F_OK) == 0) return local;
+    return dir + QUOLIX_WINDOW_MODULE_DIR + "/" + kName;
+}
+
+int RunWindow(int argc, char** argv, const std::vector<std::string>& arguments) {
+    const std::string path = WindowModulePath();
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    using Entry = int (*)(int*, char**, const char* const*, int);
+    Entry entry = module ? reinterpret_cast<Entry>(::dlsym(module, "quolix_window_main")) : nullptr;
+    if (!entry) {
+        std::fprintf(stderr, "quolix: cannot open the window: %s\n", ::dlerror());
+        return kExitFailed;
+    }
+    std::vector<const char*> files;
+    for (const std::string& a : arguments) files.push_back(a.c_str());
+    // The module stays loaded until the program ends.
+    return entry(&argc, argv, files.data(), static_cast<int>(files.size()));
 }
 
 void PrintLine(const std::string& text) {
@@ -68,13 +96,7 @@ int CMainApp::InitInstance(int argc, char** argv) {
         arguments.push_back(platform::Utf8ToCp932(argv[i]));
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(kProgramName));
-    QtPrompter prompter;
-    CMainDlg dialog(prompter, arguments);
-    prompter.SetOwner(&dialog);
-    dialog.exec();
-    return kExitOk;
+    return RunWindow(argc, argv, arguments);
 }
 
 int RunBatch(int argc, char** argv, int firstFile) {
@@ -93,23 +115,12 @@ int RunBatch(int argc, char** argv, int firstFile) {
         return kExitUsage;
     }
 
-    // No window is shown and no display is needed. The minimal platform
-    // does not even load fonts: nothing is drawn, and starting takes a
-    // third less time than offscreen. Standard error carries the run's own
-    // messages only, not the toolkit's notes.
-    qputenv("QT_QPA_PLATFORM", "minimal");
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "quolix: %s\n", msg.toLocal8Bit().constData());
-    });
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(kProgramName));
     const bool progressShown = isatty(fileno(stderr));
 
     int status = kExitOk;
     for (const std::string& file : files) {
         platform::ConsolePrompter prompter;
-        CMainDlg dialog(prompter);
+        CBatchDlg dialog(prompter);
         bool generating = false;
         dialog.SetStatusObserver([&](const std::string& text) {
             if (!generating) {
@@ -126,7 +137,7 @@ int RunBatch(int argc, char** argv, int firstFile) {
         dialog.OnGenerate();
         generating = false;
         if (progressShown) std::fputs("\r", stderr);
-        PrintLine(dialog.StatusText().toStdString());
+        PrintLine(dialog.StatusText());
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
     }
     return status;

@@ -12,6 +12,7 @@
 
 #include "data/CsvTable.h"
 #include "gen/GenerationRun.h"
+#include "settings/SettingsReplay.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,9 +27,9 @@ namespace platform {
 class Prompter;
 }
 
-class CMainDlg : public QDialog {
+class CMainDlg : public QDialog, private SettingsTarget {
     Q_OBJECT
-public:
+  public:
     // `arguments` are the command line's (code page 932), program name excluded.
     explicit CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments = {},
                       QWidget* parent = nullptr);
@@ -95,7 +96,7 @@ public:
     bool autoChk() const { return autoChk_; }
     bool compactChk() const { return compactChk_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -103,7 +104,15 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
+    // Settings lines applied to the controls.
+    void ReplayText(SettingsKey key, std::string_view cp932) override;
+    void ReplayCsvLoad() override;
+    void ReplaySwitch(SettingsKey key, bool on) override;
+    void ReplaySelect(SettingsKey key, int index) override;
+    void ReplayRuleChange() override;
+    void ReplaySelection(const std::vector<int>& records) override;
+
     void CreateControls();
     void ConnectHandlers();
     void OnInitDialog(const std::vector<std::string>& arguments);

@@ -9,18 +9,19 @@
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
 #include "res/ControlIds.h"
+#include "res/DialogTemplate.h"
 
 void CMainDlg::LoadCsv() {
     EnableRunControls(false, false);
     const std::string path = Text(IDC_CSV_PATH);
     if (path.empty()) {
-        SetStatus("ｿｰｽﾌｧｲﾙ(CSV) を指定してください．");
+        SetStatus(res::kStatusNoCsvPath);
         return;
     }
     if (table_) ReleaseTable();
     table_ = std::make_unique<CCsvTable>(path);
     if (!table_->IsOpen()) {
-        SetStatus("ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．");
+        SetStatus(res::kStatusCsvNotFound);
         table_.reset();
         return;
     }

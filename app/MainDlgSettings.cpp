@@ -1,8 +1,6 @@
 // CMainDlg: writing and reading settings files. Reading replays each line
 // through the control it names and that control's handler.
 #include <QCheckBox>
-#include <algorithm>
-#include <iterator>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -15,6 +13,7 @@
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 #include "res/ControlIds.h"
+#include "settings/SettingsReplay.h"
 #include "settings/SettingsText.h"
 
 namespace {
@@ -102,73 +101,80 @@ int CMainDlg::LoadSettings() {
         prompter_.Message(CannotOpen(settingsPath_));
         return -1;
     }
-    // Lines that set a check box and then run the box's handler.
-    struct SwitchLine {
+    ReplaySettings(bytes, *this);
+    return 0;
+}
+
+namespace {
+
+int EditOf(SettingsKey key) {
+    switch (key) {
+        case SettingsKey::CSV:
+            return IDC_CSV_PATH;
+        case SettingsKey::HTML:
+            return IDC_HTML_PATH;
+        case SettingsKey::Out:
+            return IDC_OUT_PATH;
+        case SettingsKey::Prefix:
+            return IDC_PREFIX;
+        case SettingsKey::start:
+            return IDC_START;
+        case SettingsKey::digit:
+            return IDC_DIGIT;
+        case SettingsKey::repeat:
+            return IDC_REPEAT;
+        default:
+            return IDC_STATIC;
+    }
+}
+
+}  // namespace
+
+void CMainDlg::ReplayText(SettingsKey key, std::string_view cp932) {
+    SetText(EditOf(key), cp932);
+}
+
+void CMainDlg::ReplayCsvLoad() {
+    repaint();
+    LoadCsv();
+}
+
+void CMainDlg::ReplaySwitch(SettingsKey key, bool on) {
+    // The box, then its handler.
+    struct Switch {
         SettingsKey key;
         QCheckBox* box;
         void (CMainDlg::*handler)();
     };
-    const SwitchLine switches[] = {
+    const Switch switches[] = {
         {SettingsKey::prefixChk, prefixBox_, &CMainDlg::OnPrefixChk},
         {SettingsKey::fixChk, fixedWidthBox_, &CMainDlg::OnFixChk},
         {SettingsKey::repeatChk, repeatBox_, &CMainDlg::OnRepeatChk},
         {SettingsKey::createChk, createBox_, &CMainDlg::OnCreateChk},
         {SettingsKey::autoChk, autoBox_, &CMainDlg::OnAutoChk},
     };
-    // Lines whose value is the text of an edit, unconverted.
-    const std::pair<SettingsKey, int> texts[] = {
-        {SettingsKey::CSV, IDC_CSV_PATH}, {SettingsKey::HTML, IDC_HTML_PATH},
-        {SettingsKey::Out, IDC_OUT_PATH}, {SettingsKey::Prefix, IDC_PREFIX},
-        {SettingsKey::start, IDC_START},  {SettingsKey::digit, IDC_DIGIT},
-        {SettingsKey::repeat, IDC_REPEAT},
-    };
-
-    std::optional<std::string> repeatText;
-    for (std::string_view raw : SplitSettingsLines(bytes)) {
-        const std::optional<SettingsLine> line = SplitSettingsLine(raw);
-        if (!line) continue;
-        const SettingsKey key = LookupSettingsKey(line->key);
-        const std::string_view value = line->value;
-        if (key == SettingsKey::None) continue;
-
-        const auto text = std::find_if(std::begin(texts), std::end(texts),
-                                       [key](const auto& t) { return t.first == key; });
-        if (text != std::end(texts)) {
-            // An empty value empties the field.
-            SetText(text->second, value);
-            if (key == SettingsKey::CSV) {
-                repaint();
-                LoadCsv();
-            }
-            if (key == SettingsKey::repeat) repeatText = std::string(value);
-            continue;
-        }
-        if (key == SettingsKey::SelItems) {
-            list_->setVisible(false);
-            AddToSelection(ParseSelItems(value));
-            list_->scrollToTop();
-            list_->setVisible(true);
-            continue;
-        }
-        // The rest are numbers; a numeric line without a value is passed over.
-        if (value.empty()) continue;
-        const int number = ParseSettingsInt(value);
-        for (const SwitchLine& s : switches) {
-            if (s.key != key) continue;
-            s.box->setChecked(number != 0);
-            (this->*s.handler)();
-        }
-        if (key == SettingsKey::ruleNum) {
-            if (number != -1) SelectEntry(rule_, number);
-            OnRuleChange();
-        } else if (key == SettingsKey::fieldNum && number != -1) {
-            SelectEntry(field_, number);
-        } else if (key == SettingsKey::extNum && number != -1) {
-            SelectEntry(extension_, number);
-        }
+    for (const Switch& s : switches) {
+        if (s.key != key) continue;
+        s.box->setChecked(on);
+        (this->*s.handler)();
     }
-    // The saved repeat count comes back, whatever the handlers of later
-    // lines wrote into the field meanwhile.
-    if (repeatText) SetText(IDC_REPEAT, *repeatText);
-    return 0;
+}
+
+void CMainDlg::ReplaySelect(SettingsKey key, int index) {
+    QComboBox* combo = key == SettingsKey::ruleNum    ? rule_
+                       : key == SettingsKey::fieldNum ? field_
+                       : key == SettingsKey::extNum   ? extension_
+                                                      : nullptr;
+    if (combo) SelectEntry(combo, index);
+}
+
+void CMainDlg::ReplayRuleChange() {
+    OnRuleChange();
+}
+
+void CMainDlg::ReplaySelection(const std::vector<int>& records) {
+    list_->setVisible(false);
+    AddToSelection(records);
+    list_->scrollToTop();
+    list_->setVisible(true);
 }

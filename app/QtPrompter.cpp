@@ -11,10 +11,6 @@ namespace {
 QString U(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 }  // namespace
 
-QString FromCp(std::string_view cp932) { return QString::fromStdString(platform::Cp932ToUtf8(cp932)); }
-
-std::string ToCp(const QString& text) { return platform::Utf8ToCp932(text.toStdString()); }
-
 void QtPrompter::Information(std::string_view caption, std::string_view text) {
     QMessageBox box(QMessageBox::Information, U(caption), U(text), QMessageBox::Ok);
     box.exec();

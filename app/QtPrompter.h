@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include "app/QtText.h"
 #include "platform/Prompter.h"
 
 class QWidget;
@@ -25,6 +26,3 @@ private:
     QWidget* owner_ = nullptr;
 };
 
-// Code page 932 bytes as a QString and back.
-QString FromCp(std::string_view cp932);
-std::string ToCp(const QString& text);

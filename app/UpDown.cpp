@@ -5,6 +5,8 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "app/QtText.h"
+
 CUpDown::CUpDown(QLineEdit* buddy, QWidget* parent)
     : QWidget(parent), buddy_(buddy), up_(new QToolButton(this)), down_(new QToolButton(this)) {
     up_->setArrowType(Qt::UpArrow);
@@ -26,14 +28,7 @@ void CUpDown::SetRange(int minPos, int maxPos) {
 }
 
 int CUpDown::Pos(bool* error) const {
-    const int lo = std::min(minPos_, maxPos_);
-    const int hi = std::max(minPos_, maxPos_);
-    bool ok = false;
-    const int value = buddy_ ? buddy_->text().trimmed().toInt(&ok, 10) : 0;
-    ok = ok && value >= lo && value <= hi;
-    if (ok) lastValid_ = value;
-    if (error) *error = !ok;
-    return lastValid_;
+    return UpDownPos(buddy_ ? buddy_->text() : QString(), minPos_, maxPos_, lastValid_, error);
 }
 
 void CUpDown::SetPos(int pos) {
@@ -41,8 +36,12 @@ void CUpDown::SetPos(int pos) {
     if (buddy_) buddy_->setText(QString::number(lastValid_));
 }
 
-void CUpDown::StepUp() { Step(+1); }
-void CUpDown::StepDown() { Step(-1); }
+void CUpDown::StepUp() {
+    Step(+1);
+}
+void CUpDown::StepDown() {
+    Step(-1);
+}
 
 void CUpDown::Step(int direction) {
     const int toward = maxPos_ >= minPos_ ? direction : -direction;

@@ -1,6 +1,7 @@
 # Install rules (make install) and the Debian package (make deb).
 #
 #   bin/quolix
+#   lib/<multiarch>/quolix/quolix-window.so    the window, loaded by bin/quolix
 #   share/applications/quolix.desktop
 #   share/icons/hicolor/<n>x<n>/apps/quolix.png    n = 16 32 48 64 128
 #   share/man/man1/quolix.1.gz
@@ -67,6 +68,7 @@ add_custom_target(quolix_data ALL DEPENDS ${quolix_icons} ${quolix_data}/quolix.
                                           ${quolix_data}/changelog.gz)
 
 install(TARGETS quolix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quolix_window LIBRARY DESTINATION ${QUOLIX_WINDOW_MODULE_DIR})
 install(FILES res/quolix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size IN LISTS quolix_icon_sizes)
   install(FILES ${quolix_data}/icons/${size}x${size}/apps/quolix.png

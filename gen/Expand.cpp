@@ -55,7 +55,8 @@ void CompiledTemplate::Write(const CCsvTable& table, int record, std::string& ou
     if (rec) {
         for (const Piece& piece : pieces_)
             if (piece.column >= 0)
-                room += rec->FieldView(piece.column).size() * (rec->FieldHasLineFeed(piece.column) ? 4 : 1);
+                room += rec->FieldView(piece.column).size() *
+                        (rec->FieldHasLineFeed(piece.column) ? 4 : 1);
     }
     const size_t start = out.size();
     out.resize(start + room);

@@ -21,7 +21,7 @@ SHOT_CFG := examples/books/books.cfg
 CHECK_EXTRA += check-package check-readme smoke-x11
 
 # What `make install` puts under PREFIX.
-INSTALLED_FILES := bin/quolix share/applications/quolix.desktop \
+INSTALLED_FILES := bin/quolix lib/quolix/quolix-window.so share/applications/quolix.desktop \
   $(foreach s,16 32 48 64 128,share/icons/hicolor/$(s)x$(s)/apps/quolix.png) \
   share/man/man1/quolix.1.gz share/doc/quolix/copyright share/doc/quolix/changelog.gz \
   $(addprefix share/doc/quolix/examples/books/,books.csv book.html books.cfg)
@@ -85,6 +85,8 @@ check-package: package-files
 	{ [ -z "$$extra" ] || { echo "installed but not listed: $$extra"; exit 1; }; } && \
 	desktop-file-validate "$$tmp/share/applications/quolix.desktop" && \
 	"$$tmp/bin/quolix" --version >/dev/null && \
+	{ QT_QPA_PLATFORM=offscreen timeout 5 "$$tmp/bin/quolix" 2>"$$tmp/window.err"; status=$$?; \
+	  [ $$status = 124 ] || { cat "$$tmp/window.err"; echo "the installed window did not open (exit $$status)"; exit 1; }; } && \
 	echo "install tree: $(words $(INSTALLED_FILES)) files, as listed"
 
 check-readme: package-files

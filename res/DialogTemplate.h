@@ -43,6 +43,10 @@ inline constexpr int kDialogHeightDu = 273;
 inline constexpr const char* kDialogFontFaces[] = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic"};
 inline constexpr int kDialogFontPoints = 9;
 
+// Status line texts of the Load command.
+inline constexpr char kStatusNoCsvPath[] = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
+inline constexpr char kStatusCsvNotFound[] = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
+
 std::span<const DialogItem> MainDialogItems();
 std::span<const char* const> RuleItems();       // combo 1023
 std::span<const char* const> ExtensionItems();  // combo 1025

@@ -1,0 +1,70 @@
+#include "settings/SettingsReplay.h"
+
+#include <optional>
+#include <string>
+
+namespace {
+
+bool IsText(SettingsKey key) {
+    switch (key) {
+        case SettingsKey::CSV:
+        case SettingsKey::HTML:
+        case SettingsKey::Out:
+        case SettingsKey::Prefix:
+        case SettingsKey::start:
+        case SettingsKey::digit:
+        case SettingsKey::repeat:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsSwitch(SettingsKey key) {
+    switch (key) {
+        case SettingsKey::prefixChk:
+        case SettingsKey::fixChk:
+        case SettingsKey::repeatChk:
+        case SettingsKey::createChk:
+        case SettingsKey::autoChk:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void ReplaySettings(std::string_view file, SettingsTarget& target) {
+    std::optional<std::string> repeatText;
+    for (std::string_view raw : SplitSettingsLines(file)) {
+        const std::optional<SettingsLine> line = SplitSettingsLine(raw);
+        if (!line) continue;
+        const SettingsKey key = LookupSettingsKey(line->key);
+        const std::string_view value = line->value;
+        if (key == SettingsKey::None) continue;
+
+        if (IsText(key)) {
+            target.ReplayText(key, value);
+            if (key == SettingsKey::CSV) target.ReplayCsvLoad();
+            if (key == SettingsKey::repeat) repeatText = std::string(value);
+            continue;
+        }
+        if (key == SettingsKey::SelItems) {
+            target.ReplaySelection(ParseSelItems(value));
+            continue;
+        }
+        // The rest are numbers; a numeric line without a value is passed over.
+        if (value.empty()) continue;
+        const int number = ParseSettingsInt(value);
+        if (IsSwitch(key)) {
+            target.ReplaySwitch(key, number != 0);
+        } else if (key == SettingsKey::ruleNum) {
+            if (number != -1) target.ReplaySelect(key, number);
+            target.ReplayRuleChange();
+        } else if ((key == SettingsKey::fieldNum || key == SettingsKey::extNum) && number != -1) {
+            target.ReplaySelect(key, number);
+        }
+    }
+    if (repeatText) target.ReplayText(SettingsKey::repeat, *repeatText);
+}
