@@ -64,7 +64,8 @@ void CCsvRecord::CollapseQuotes(char* s) {
 
 // ----------------------------------------------------------------- CCsvTable
 
-CCsvTable::CCsvTable(std::string_view path) : stream_(platform::OpenFile(path, "rb")), path_(path) {}
+CCsvTable::CCsvTable(std::string_view path)
+    : stream_(platform::OpenFile(path, "rb")), path_(path) {}
 
 CCsvTable CCsvTable::FromBytes(std::string bytes) {
     CCsvTable t;
@@ -124,14 +125,25 @@ void CCsvTable::RewriteContinuations(std::string& text) {
 }
 
 void CCsvTable::Parse(platform::Prompter& prompter) {
-    const char* const base = text_.c_str();
-    const char* const end = base + std::strlen(base);  // a NUL ends the data
-    const bool hasNul = end != base + text_.size();
+    const size_t size = std::strlen(text_.c_str());  // a NUL ends the data
+    const bool hasNul = size != text_.size();
 
     int fieldOverflowRecord = 0;  // first record (from 1) with more than 500 fields
     bool recordsDropped = false;
     bool quoteError = false;
     bool endedAtLf = true;  // whether the text ended with no record in progress
+
+    // The parse works on a copy of the text, which becomes the values: each
+    // value is ended in place by a NUL over the byte that ends its field (or
+    // one in front of it), and quotes are collapsed within the field's own
+    // bytes. Every write lands at or before the byte that ended the field,
+    // never where the scan has yet to go.
+    values_ = std::make_unique_for_overwrite<char[]>(size + 1);
+    platform::AdviseHugePages(values_.get(), size + 1);
+    std::memcpy(values_.get(), text_.data(), size);
+    values_[size] = '\0';
+    char* const base = values_.get();
+    char* const end = base + size;
 
     // Room for every record and field up front: a field ends at a comma, an
     // LF or the end of the text.
@@ -145,25 +157,18 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     fieldStore_ = std::make_unique_for_overwrite<CCsvRecord::Field[]>(fieldCapacity);
     platform::AdviseHugePages(fieldStore_.get(), fieldCapacity * sizeof(CCsvRecord::Field));
     size_t fieldsUsed = 0;
-    // Values are stored one after another; each takes at most its field's
-    // bytes in the text plus a terminator, and fields are separated by a
-    // byte, so the text's length plus one always suffices.
-    const size_t capacity = static_cast<size_t>(end - base) + 1;
-    values_ = std::make_unique_for_overwrite<char[]>(capacity);
-    platform::AdviseHugePages(values_.get(), capacity);
-    size_t used = 0;
 
-    const char* cur = base;
+    char* cur = base;
     while (cur < end) {
         if (RecordCount() >= kMaxRecords) {
             recordsDropped = true;
             break;
         }
         CCsvRecord::Field* const fields = fieldStore_.get() + fieldsUsed;  // of this record
-        char* const recordValues = values_.get() + used;
+        char* const recordValues = cur;
         int count = 0;
         bool overflow = false;
-        const char* s = cur;  // first byte of the field in progress
+        char* s = cur;  // first byte of the field in progress
         for (;;) {
             const char* p = s;
             if (p < end && *p == '"') {
@@ -187,11 +192,13 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             if (quoteError) break;
 
             // End the field at p: a comma, an LF or the end of the text.
+            const bool atComma = p < end && *p == ',';
             const bool atLf = p < end && *p == '\n';
+            const bool quoted = *s == '"';
             int length = static_cast<int>(p - s);
             if (atLf && p > s && p[-1] == '\r') --length;
-            const char* value = s;
-            if (*s == '"') {
+            char* value = s;
+            if (quoted) {
                 length -= 2;
                 value = s + 1;
             }
@@ -199,28 +206,29 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             if (count < kMaxFields) {
                 if (fieldsUsed + static_cast<size_t>(count) >= fieldCapacity) std::abort();
                 if (length > widths_[count]) widths_[count] = length;
-                if (*value == '\0') {
+                if (value == end) {
                     fields[count++] = {CCsvRecord::kAbsent, 0, 0};  // begins at the end of the text
                 } else {
-                    if (used + static_cast<size_t>(std::max(length, 0)) + 1 > capacity) std::abort();
+                    // value + length is at most p, and p at most end.
+                    value[length] = '\0';
                     // Only a quoted field can hold doubled quotes, and a line
                     // feed only a quoted one or one whose line feed follows a
-                    // lead byte; no NUL comes before the end of the text.
-                    const bool quoted = *s == '"';
-                    char* const dest = values_.get() + used;
-                    const size_t stored = CCsvRecord::StoreValue(
-                        dest, value, static_cast<size_t>(std::max(length, 0)), quoted);
+                    // lead byte.
+                    size_t stored = static_cast<size_t>(length) + 1;
+                    if (quoted && std::memchr(value, '"', static_cast<size_t>(length))) {
+                        CCsvRecord::CollapseQuotes(value);
+                        stored = std::strlen(value) + 1;
+                    }
                     fields[count++] = CCsvRecord::MakeField(
-                        recordValues, static_cast<size_t>(dest - recordValues), stored,
+                        recordValues, static_cast<size_t>(value - recordValues), stored,
                         quoted || swallowed);
-                    used += stored;
                 }
             } else {
                 overflow = true;
             }
 
-            if (p < end && *p == ',') {
-                s = p + 1;
+            if (atComma) {
+                s = const_cast<char*>(p) + 1;
                 continue;
             }
             // LF or end of the text: the record is complete.
@@ -231,7 +239,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             rec.count_ = count;
             fieldsUsed += static_cast<size_t>(count);
             if (p < end) {
-                cur = p + 1;
+                cur = const_cast<char*>(p) + 1;
                 endedAtLf = true;
             } else {
                 cur = end;
@@ -240,9 +248,9 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             break;
         }
         if (quoteError) {
-            prompter.Information(
-                kWarningCaption,
-                StrFormat("%d 行目にダブルクォーテーション・エラーがあります．", RecordCount() + 1));
+            prompter.Information(kWarningCaption,
+                                 StrFormat("%d 行目にダブルクォーテーション・エラーがあります．",
+                                           RecordCount() + 1));
             break;
         }
     }

@@ -1,5 +1,3 @@
-#include "data/CsvTable.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,8 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "data/CsvTable.h"
+#include "data/TextScan.h"
 #include "platform/Prompter.h"
 
 using namespace std::string_literals;
@@ -28,7 +28,8 @@ Records RecordsOf(const CCsvTable& t) {
             const char* f = rec->GetField(i);
             fields.push_back(f ? Field(f) : kAbsent);
             // The stored length agrees with the terminator.
-            EXPECT_EQ(rec->FieldView(i), f ? std::string_view(f) : std::string_view()) << r << "," << i;
+            EXPECT_EQ(rec->FieldView(i), f ? std::string_view(f) : std::string_view())
+                << r << "," << i;
             EXPECT_EQ(rec->FieldHasLineFeed(i), f && std::strchr(f, '\n')) << r << "," << i;
         }
         out.push_back(std::move(fields));
@@ -95,7 +96,9 @@ TEST(CsvParse, RecordsAndFields) {
         {"quoted field open at the end", "a,\"bc", {{"a", "b"}}},
         {"spaces kept", " a , b \r\n", {{" a ", " b "}}},
         {"lone CR is data", "a\rb,c\r\n", {{"a\rb", "c"}}},
-        {"LF after a lead byte stays in the field", "a\x81\nb,c\x81,d\r\n", {{"a\x81\nb", "c\x81,d"}}},
+        {"LF after a lead byte stays in the field",
+         "a\x81\nb,c\x81,d\r\n",
+         {{"a\x81\nb", "c\x81,d"}}},
         // Quoted fields.
         {"comma and CR LF inside quotes", "\"x,\r\ny\",z\r\nn\r\n", {{"x,\r\ny", "z"}, {"n"}}},
         {"empty quoted field", "\"\",x\r\n", {{"", "x"}}},
@@ -378,3 +381,107 @@ TEST(CsvFile, NoFileToRead) {
 }
 
 }  // namespace
+
+// The reader's rules applied one byte at a time, with nothing skipped ahead:
+// the table must agree with it on every record, value and column width.
+struct ReferenceTable {
+    Records records;
+    std::vector<int> widths = std::vector<int>(kMaxFields, 0);
+    bool quoteError = false;
+};
+
+ReferenceTable ReferenceRead(std::string text) {
+    ReferenceTable out;
+    CCsvTable::RewriteContinuations(text);
+    const std::string t = text.substr(0, std::strlen(text.c_str()));
+    const size_t n = t.size();
+    auto lead = [&t](size_t i) { return IsLeadByteValue(static_cast<unsigned char>(t[i])); };
+    size_t pos = 0;
+    while (pos < n) {
+        std::vector<Field> record;
+        for (;;) {
+            const size_t s = pos;
+            size_t i = s;
+            if (t[i] == '"') {
+                for (++i; i < n;) {
+                    if (lead(i)) {
+                        i += 2;
+                    } else if (t[i] == '"') {
+                        if (i + 1 < n && t[i + 1] == '"') {
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    } else {
+                        ++i;
+                    }
+                }
+            }
+            while (i < n && t[i] != ',' && t[i] != '\n') {
+                if (t[i] == '"') {
+                    out.quoteError = true;
+                    return out;
+                }
+                i += lead(i) ? 2 : 1;
+            }
+            i = std::min(i, n);
+            int length = static_cast<int>(i - s);
+            if (i < n && t[i] == '\n' && i > s && t[i - 1] == '\r') --length;
+            size_t value = s;
+            if (s < n && t[s] == '"') {
+                length -= 2;
+                value = s + 1;
+            }
+            length = std::max(length, 0);
+            const size_t column = record.size();
+            if (column < static_cast<size_t>(kMaxFields)) {
+                out.widths[column] = std::max(out.widths[column], length);
+                if (value >= n) {
+                    record.push_back(kAbsent);
+                } else {
+                    std::string v = t.substr(value, static_cast<size_t>(length)), collapsed;
+                    for (size_t k = 0; k < v.size(); ++k) {
+                        collapsed += v[k];
+                        if (v[k] == '"' && k + 1 < v.size() && v[k + 1] == '"') ++k;
+                    }
+                    record.push_back(collapsed);
+                }
+            }
+            pos = i + 1;
+            if (i < n && t[i] == ',') continue;
+            break;
+        }
+        out.records.push_back(std::move(record));
+    }
+    return out;
+}
+
+TEST(CsvTableTest, AgreesWithByteByByteReadingOnRandomTexts) {
+    const char alphabet[] = {',',    '\n',   '\r',   '"',    'a',  '\\',
+                             '\x81', '\x40', '\x5c', '\xe0', '\0', ' '};
+    uint32_t state = 12345;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        state = state * 1103515245u + 12345u;
+        const size_t size = (state >> 16) % 120;
+        for (size_t k = 0; k < size; ++k) {
+            state = state * 1103515245u + 12345u;
+            const size_t pick = (state >> 16) % (round % 3 == 0 ? sizeof alphabet : 5);
+            text += alphabet[pick];
+        }
+        const ReferenceTable expected = ReferenceRead(text);
+        Loaded l = LoadBytes(text);
+        const std::vector<std::string> warnings = Warnings(l.prompter);
+        const bool quoteWarning =
+            std::any_of(warnings.begin(), warnings.end(), [](const std::string& w) {
+                return w.find("ダブルクォーテーション") != std::string::npos;
+            });
+        ASSERT_EQ(quoteWarning, expected.quoteError) << testing::PrintToString(text);
+        ASSERT_EQ(RecordsOf(l.table), expected.records) << testing::PrintToString(text);
+        for (int c = 0; c < kMaxFields; ++c)
+            ASSERT_EQ(l.table.ColumnWidths()[static_cast<size_t>(c)],
+                      expected.widths[static_cast<size_t>(c)])
+                << c << " " << testing::PrintToString(text);
+    }
+}
