@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/QtText.h"
+#include "app/ControlText.h"
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
@@ -11,10 +11,10 @@
 
 CBatchDlg::CBatchDlg(platform::Prompter& prompter) : prompter_(prompter) {
     // As the window starts: first rule and extension, numbers 1, 5 and 1.
-    extensionText_ = QString::fromUtf8(res::ExtensionItems()[0]);
-    start_ = QStringLiteral("1");
-    digit_ = QStringLiteral("5");
-    repeat_ = QStringLiteral("1");
+    extensionText_ = res::ExtensionItems()[0];
+    start_ = "1";
+    digit_ = "5";
+    repeat_ = "1";
     SetRange(startSpin_, start_, 9999, 1);
     SetRange(digitSpin_, digit_, 5, 1);
     SetRange(repeatSpin_, repeat_, 9999, 0);
@@ -35,7 +35,7 @@ int CBatchDlg::LoadSettings() {
 
 // ------------------------------------------------------------ controls
 
-QString* CBatchDlg::Edit(SettingsKey key) {
+std::string* CBatchDlg::Edit(SettingsKey key) {
     switch (key) {
         case SettingsKey::CSV:
             return &csvPath_;
@@ -56,19 +56,19 @@ QString* CBatchDlg::Edit(SettingsKey key) {
     }
 }
 
-void CBatchDlg::SetRange(Spin& spin, const QString& text, int minPos, int maxPos) {
+void CBatchDlg::SetRange(Spin& spin, const std::string& text, int minPos, int maxPos) {
     spin.minPos = minPos;
     spin.maxPos = maxPos;
     spin.lastValid = std::clamp(spin.lastValid, std::min(minPos, maxPos), std::max(minPos, maxPos));
     Pos(spin, text);
 }
 
-int CBatchDlg::Pos(const Spin& spin, const QString& text) const {
-    return UpDownPos(text, spin.minPos, spin.maxPos, spin.lastValid);
+int CBatchDlg::Pos(const Spin& spin, const std::string& text) const {
+    return UpDownPosition(text, spin.minPos, spin.maxPos, spin.lastValid);
 }
 
 void CBatchDlg::ReplayText(SettingsKey key, std::string_view cp932) {
-    if (QString* edit = Edit(key)) *edit = EditText(FromCp(cp932));
+    if (std::string* edit = Edit(key)) *edit = EditTextOf(cp932);
 }
 
 void CBatchDlg::ReplayCsvLoad() {
@@ -108,8 +108,7 @@ void CBatchDlg::ReplaySelect(SettingsKey key, int index) {
     } else if (key == SettingsKey::extNum) {
         extension_ = entry(static_cast<int>(res::ExtensionItems().size()));
         // The combo's edit field shows the entry chosen, or nothing.
-        extensionText_ =
-            extension_ >= 0 ? QString::fromUtf8(res::ExtensionItems()[extension_]) : QString();
+        extensionText_ = extension_ >= 0 ? res::ExtensionItems()[extension_] : "";
     }
 }
 
@@ -133,7 +132,7 @@ void CBatchDlg::OnRepeatChk() {
 }
 
 void CBatchDlg::UpdateRepeatCount() {
-    if (repeatChk_) repeat_ = QString::number(static_cast<int>(SelectedRecords().size()));
+    if (repeatChk_) repeat_ = std::to_string(SelectedRecords().size());
 }
 
 // The list is filled anew: every line, none selected.
@@ -150,7 +149,7 @@ void CBatchDlg::ReleaseTable() {
 }
 
 void CBatchDlg::LoadCsv() {
-    const std::string path = ToCp(csvPath_);
+    const std::string path = platform::Utf8ToCp932(csvPath_);
     if (path.empty()) {
         SetStatus(res::kStatusNoCsvPath);
         return;
@@ -187,17 +186,17 @@ std::vector<int> CBatchDlg::SelectedRecords() const {
 
 RunSettings CBatchDlg::ReadRunSettings() const {
     RunSettings s;
-    s.CSV = ToCp(csvPath_);
-    s.HTML = ToCp(htmlPath_);
-    s.Out = ToCp(outPath_);
+    s.CSV = platform::Utf8ToCp932(csvPath_);
+    s.HTML = platform::Utf8ToCp932(htmlPath_);
+    s.Out = platform::Utf8ToCp932(outPath_);
     s.ruleNum = rule_;
     s.fieldNum = field_;
-    s.extension = ToCp(extensionText_);
+    s.extension = platform::Utf8ToCp932(extensionText_);
     s.start = Pos(startSpin_, start_);
     s.digit = Pos(digitSpin_, digit_);
     s.repeat = Pos(repeatSpin_, repeat_);
     s.prefixChk = prefixChk_;
-    if (s.prefixChk) s.Prefix = ToCp(prefix_);
+    if (s.prefixChk) s.Prefix = platform::Utf8ToCp932(prefix_);
     s.fixChk = fixChk_;
     s.repeatChk = repeatChk_;
     s.createChk = createChk_;

@@ -1,11 +1,10 @@
 // The batch mode's window: the state of the controls that a settings file
-// and the Generate command touch, kept without widgets so that a batch run
-// does not load the widget libraries. Each member does to that state what
+// and the Generate command touch, kept without widgets or any of the
+// toolkit, so that a batch run loads no Qt library. Each member does to that state what
 // the window's member of the same name does to its controls; the tests
 // compare the two on many settings files.
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,9 +55,9 @@ class CBatchDlg : private SettingsTarget {
     void ReplayRuleChange() override {}  // it only enables controls
     void ReplaySelection(const std::vector<int>& records) override;
 
-    QString* Edit(SettingsKey key);
-    void SetRange(Spin& spin, const QString& text, int minPos, int maxPos);
-    int Pos(const Spin& spin, const QString& text) const;
+    std::string* Edit(SettingsKey key);
+    void SetRange(Spin& spin, const std::string& text, int minPos, int maxPos);
+    int Pos(const Spin& spin, const std::string& text) const;
     void OnFixChk();
     void OnRepeatChk();
     void UpdateRepeatCount();
@@ -73,8 +72,8 @@ class CBatchDlg : private SettingsTarget {
     std::string status_;
     std::function<void(const std::string&)> statusObserver_;
 
-    // Edits, as the controls hold them.
-    QString csvPath_, htmlPath_, outPath_, prefix_, start_, digit_, repeat_;
+    // Edits, as the controls hold them (UTF-8).
+    std::string csvPath_, htmlPath_, outPath_, prefix_, start_, digit_, repeat_;
     Spin startSpin_, digitSpin_, repeatSpin_;
     bool prefixChk_ = false;
     bool fixChk_ = false;
@@ -87,7 +86,7 @@ class CBatchDlg : private SettingsTarget {
     int field_ = -1;
     int fieldCount_ = 0;
     int extension_ = 0;
-    QString extensionText_;
+    std::string extensionText_;
     // The record list: one line per record, and which are selected.
     int rows_ = 0;
     std::vector<char> selected_;
