@@ -6,7 +6,6 @@
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
-#include "platform/StrFormat.h"
 #include "res/DialogTemplate.h"
 
 CBatchDlg::CBatchDlg(platform::Prompter& prompter) : prompter_(prompter) {
@@ -25,8 +24,7 @@ CBatchDlg::~CBatchDlg() = default;
 int CBatchDlg::LoadSettings() {
     std::string bytes;
     if (!platform::ReadWholeFile(settingsPath_, bytes)) {
-        prompter_.Message(platform::StrFormat("ファイル(%s)が開けません．",
-                                              platform::Cp932ToUtf8(settingsPath_).c_str()));
+        prompter_.Message(CannotOpenSettingsText(settingsPath_));
         return -1;
     }
     ReplaySettings(bytes, *this);

@@ -11,7 +11,6 @@
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
-#include "platform/StrFormat.h"
 #include "res/ControlIds.h"
 #include "settings/SettingsReplay.h"
 #include "settings/SettingsText.h"
@@ -20,10 +19,6 @@ namespace {
 
 const char kSettingsFilter[] = "設定ﾌｧｲﾙ(*.cfg)|*.cfg||";
 const char kSettingsDefaultExt[] = "*.cfg";
-
-std::string CannotOpen(const std::string& path) {
-    return platform::StrFormat("ファイル(%s)が開けません．", platform::Cp932ToUtf8(path).c_str());
-}
 
 // Index of a combo's selected entry; -1 when none, or when the text of an
 // editable combo was typed rather than chosen.
@@ -91,14 +86,14 @@ int CMainDlg::SaveSettings() {
         if (platform::CloseChecked(file)) return 0;
     }
     // Not opened, or not written whole: either way the settings are not saved.
-    prompter_.Message(CannotOpen(settingsPath_));
+    prompter_.Message(CannotOpenSettingsText(settingsPath_));
     return -1;
 }
 
 int CMainDlg::LoadSettings() {
     std::string bytes;
     if (!platform::ReadWholeFile(settingsPath_, bytes)) {
-        prompter_.Message(CannotOpen(settingsPath_));
+        prompter_.Message(CannotOpenSettingsText(settingsPath_));
         return -1;
     }
     ReplaySettings(bytes, *this);

@@ -1,6 +1,6 @@
 // The window's entry point. It lives in a module of its own that the
-// program loads only to open the window, so that the batch mode never
-// loads the widget libraries.
+// program loads only to open the window, so that the batch mode loads no
+// Qt library at all.
 #include <QApplication>
 #include <string>
 #include <vector>

@@ -3,6 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/CodePage.h"
+#include "platform/StrFormat.h"
+
 namespace {
 
 bool IsText(SettingsKey key) {
@@ -67,4 +70,8 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
         }
     }
     if (repeatText) target.ReplayText(SettingsKey::repeat, *repeatText);
+}
+
+std::string CannotOpenSettingsText(const std::string& cpPath) {
+    return platform::StrFormat("ファイル(%s)が開けません．", platform::Cp932ToUtf8(cpPath).c_str());
 }

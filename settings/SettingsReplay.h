@@ -3,6 +3,7 @@
 // controls; so does the batch mode's stand-in for the window.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,3 +35,7 @@ class SettingsTarget {
 // repeat line's text is set again at the end, whatever later handlers wrote
 // into that field meanwhile.
 void ReplaySettings(std::string_view file, SettingsTarget& target);
+
+// The message for a settings file (code page 932 path) that cannot be
+// opened, read or written (UTF-8).
+std::string CannotOpenSettingsText(const std::string& cpPath);
