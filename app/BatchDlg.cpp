@@ -4,7 +4,6 @@
 
 #include "app/ControlText.h"
 #include "platform/CodePage.h"
-#include "platform/FileSys.h"
 #include "platform/Prompter.h"
 #include "res/DialogTemplate.h"
 
@@ -22,13 +21,7 @@ CBatchDlg::CBatchDlg(platform::Prompter& prompter) : prompter_(prompter) {
 CBatchDlg::~CBatchDlg() = default;
 
 int CBatchDlg::LoadSettings() {
-    std::string bytes;
-    if (!platform::ReadWholeFile(settingsPath_, bytes)) {
-        prompter_.Message(CannotOpenSettingsText(settingsPath_));
-        return -1;
-    }
-    ReplaySettings(bytes, *this);
-    return 0;
+    return LoadSettingsFile(settingsPath_, *this, prompter_);
 }
 
 // ------------------------------------------------------------ controls

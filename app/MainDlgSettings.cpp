@@ -91,13 +91,7 @@ int CMainDlg::SaveSettings() {
 }
 
 int CMainDlg::LoadSettings() {
-    std::string bytes;
-    if (!platform::ReadWholeFile(settingsPath_, bytes)) {
-        prompter_.Message(CannotOpenSettingsText(settingsPath_));
-        return -1;
-    }
-    ReplaySettings(bytes, *this);
-    return 0;
+    return LoadSettingsFile(settingsPath_, *this, prompter_);
 }
 
 namespace {

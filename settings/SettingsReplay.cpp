@@ -4,6 +4,8 @@
 #include <string>
 
 #include "platform/CodePage.h"
+#include "platform/FileSys.h"
+#include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
 namespace {
@@ -74,4 +76,15 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
 
 std::string CannotOpenSettingsText(const std::string& cpPath) {
     return platform::StrFormat("ファイル(%s)が開けません．", platform::Cp932ToUtf8(cpPath).c_str());
+}
+
+int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
+                     platform::Prompter& prompter) {
+    std::string bytes;
+    if (!platform::ReadWholeFile(cpPath, bytes)) {
+        prompter.Message(CannotOpenSettingsText(cpPath));
+        return -1;
+    }
+    ReplaySettings(bytes, target);
+    return 0;
 }

@@ -9,6 +9,10 @@
 
 #include "settings/SettingsText.h"
 
+namespace platform {
+class Prompter;
+}
+
 class SettingsTarget {
   public:
     virtual ~SettingsTarget() = default;
@@ -35,6 +39,12 @@ class SettingsTarget {
 // repeat line's text is set again at the end, whatever later handlers wrote
 // into that field meanwhile.
 void ReplaySettings(std::string_view file, SettingsTarget& target);
+
+// Reads the settings file at `cpPath` (code page 932) and applies it to
+// `target`: 0. When it cannot be read, says so through `prompter` and
+// returns -1, applying nothing.
+int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
+                     platform::Prompter& prompter);
 
 // The message for a settings file (code page 932 path) that cannot be
 // opened, read or written (UTF-8).
