@@ -1,7 +1,7 @@
 # Install rules (make install) and the Debian package (make deb).
 #
 #   bin/quolix
-#   lib/<multiarch>/quolix/quolix-window.so    the window, loaded by bin/quolix
+#   libexec/quolix/quolix-window.so   the window, loaded by bin/quolix
 #   share/applications/quolix.desktop
 #   share/icons/hicolor/<n>x<n>/apps/quolix.png    n = 16 32 48 64 128
 #   share/man/man1/quolix.1.gz

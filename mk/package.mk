@@ -21,7 +21,7 @@ SHOT_CFG := examples/books/books.cfg
 CHECK_EXTRA += check-package check-readme smoke-x11
 
 # What `make install` puts under PREFIX.
-INSTALLED_FILES := bin/quolix lib/quolix/quolix-window.so share/applications/quolix.desktop \
+INSTALLED_FILES := bin/quolix libexec/quolix/quolix-window.so share/applications/quolix.desktop \
   $(foreach s,16 32 48 64 128,share/icons/hicolor/$(s)x$(s)/apps/quolix.png) \
   share/man/man1/quolix.1.gz share/doc/quolix/copyright share/doc/quolix/changelog.gz \
   $(addprefix share/doc/quolix/examples/books/,books.csv book.html books.cfg)
