@@ -48,6 +48,8 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 std::optional<int> ReadInt(std::string_view text) {
+    // The toolkit trims the text, reads the number up to a NUL, and lets
+    // ASCII blanks (only those) stand between the number and that NUL.
     text = Trimmed(text);
     text = text.substr(0, text.find('\0'));
     while (!text.empty() && (text.back() == ' ' || (text.back() >= '\t' && text.back() <= '\r')))
