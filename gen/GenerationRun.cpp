@@ -184,10 +184,10 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     if (settings.HTML.empty()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．");
     if (settings.Out.empty()) return refuse("出力先(ﾌｫﾙﾀﾞ) を指定してください．");
     CTemplateFile templateFile(settings.HTML);
-    if (!templateFile.IsOpen()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．");
+    if (!templateFile.IsOpen()) return refuse(kStatusTemplateMissing);
     templateFile.Read();
     report.templateNulLine = templateFile.NulLine();
-    if (!platform::IsFolder(settings.Out)) return refuse("出力先(ﾌｫﾙﾀﾞ) が見つかりません．");
+    if (!platform::IsFolder(settings.Out)) return refuse(kStatusOutMissing);
     if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
         return refuse("生成ファイル用のフィールド名を選択してください．");
     std::vector<int> records;

@@ -12,6 +12,14 @@ namespace platform {
 class Prompter;
 }
 
+// Status texts of the run that callers tell apart (UTF-8).
+inline constexpr char kStatusTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
+inline constexpr char kStatusOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
+// Shown once when another run is writing the same output folder; the run
+// waits for it, and gives up with this text as its status after a while.
+inline constexpr char kStatusWaitingForOutput[] =
+    "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
+
 enum NamingRule : int {
     kRuleRecordNumber = 0,
     kRuleSequenceNumber = 1,

@@ -40,6 +40,23 @@ std::optional<std::string> ConsolePrompter::ChooseFile(const FileDialogRequest&)
     return std::nullopt;
 }
 
+std::string ConsolePrompter::DataText(std::string_view utf8) const {
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(utf8.size());
+    for (char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            shown += "\\x";
+            shown += kHex[c >> 4];
+            shown += kHex[c & 15];
+        } else {
+            shown += ch;
+        }
+    }
+    return shown;
+}
+
 void RecordingPrompter::Information(std::string_view caption, std::string_view text) {
     entries.push_back({Kind::Information, std::string(caption), std::string(text), {}});
 }

@@ -30,6 +30,9 @@ public:
     virtual void Message(std::string_view text) = 0;
     // File dialog; the chosen full path, or nothing when cancelled.
     virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;
+    // How a piece of data (a name, a path; UTF-8) is written into a message
+    // text: as it is, unless the medium needs it made harmless.
+    virtual std::string DataText(std::string_view utf8) const { return std::string(utf8); }
 };
 
 // Writes every box to stderr as "CAPTION: TEXT" (TEXT alone without a
@@ -40,6 +43,9 @@ public:
     bool AskYesNo(std::string_view title, std::string_view text) override;
     void Message(std::string_view text) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+    // Control bytes (below 0x20, and 0x7F) as \xNN: no name can start a
+    // line or drive the terminal.
+    std::string DataText(std::string_view utf8) const override;
 
     int BoxesShown() const { return boxes_; }
 
