@@ -152,7 +152,12 @@ void CBatchDlg::LoadCsv() {
         table_.reset();
         return;
     }
-    table_->Load(prompter_);
+    if (!table_->Load(prompter_)) {  // could not be read; the box said why
+        ReleaseTable();
+        fieldCount_ = 0;
+        field_ = -1;
+        return;
+    }
     FillRecordList();
     std::fill(selected_.begin(), selected_.end(), 1);
     const CCsvRecord* header = table_->GetRecord(0);

@@ -25,7 +25,11 @@ void CMainDlg::LoadCsv() {
         table_.reset();
         return;
     }
-    table_->Load(prompter_);
+    if (!table_->Load(prompter_)) {  // could not be read; the box said why
+        ReleaseTable();
+        field_->clear();
+        return;
+    }
     FillRecordList(0);
     SelectAllLines();
     field_->clear();

@@ -10,6 +10,7 @@
 #include "platform/Memory.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
+#include "platform/Texts.h"
 
 using platform::StrFormat;
 
@@ -64,50 +65,46 @@ void CCsvRecord::CollapseQuotes(char* s) {
 
 // ----------------------------------------------------------------- CCsvTable
 
-CCsvTable::CCsvTable(std::string_view path)
-    : stream_(platform::OpenFile(path, "rb")), path_(path) {}
+CCsvTable::CCsvTable(std::string_view path) : stream_(platform::OpenFile(path, "rb")) {}
 
 CCsvTable CCsvTable::FromBytes(std::string bytes) {
     CCsvTable t;
     t.fromMemory_ = true;
-    t.text_ = std::move(bytes);
+    t.memoryBytes_ = std::move(bytes);
     return t;
 }
 
-const char* CCsvTable::Load(platform::Prompter& prompter) {
+const char* CCsvTable::Load(platform::Prompter& prompter, size_t fieldLimit) {
     if (!IsOpen()) return nullptr;
-    if (stream_) {
-        // Straight into the text when the size is known; a file that is no
-        // regular file, or grows meanwhile, is read on in pieces.
-        text_.clear();
-        std::rewind(stream_.get());
-        struct stat st {};
-        if (::fstat(fileno(stream_.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            text_.reserve(static_cast<size_t>(st.st_size));
-            platform::AdviseHugePages(text_.data(), text_.capacity());
-            text_.resize(static_cast<size_t>(st.st_size));
-            text_.resize(std::fread(text_.data(), 1, text_.size(), stream_.get()));
-        }
-        char buf[1 << 16];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, stream_.get())) > 0) text_.append(buf, n);
-    }
     records_.clear();
     widths_.fill(0);
-    if (text_.empty()) {
-        prompter.Information(kWarningCaption, "ファイルが空です．");
-        return text_.c_str();
+    const platform::ReadStatus read = stream_ ? platform::ReadAll(stream_.get(), text_)
+                                      : text_.Assign(memoryBytes_) ? platform::ReadStatus::kRead
+                                                                   : platform::ReadStatus::kNoMemory;
+    if (read != platform::ReadStatus::kRead) {
+        text_.Resize(0);
+        prompter.Information(kWarningCaption, read == platform::ReadStatus::kNoMemory
+                                                  ? platform::kNoMemoryText
+                                                  : "ファイルが読めません．");
+        return nullptr;
     }
-    RewriteContinuations(text_);
-    Parse(prompter);
-    return text_.c_str();
+    if (text_.Size() == 0) {
+        prompter.Information(kWarningCaption, "ファイルが空です．");
+        return text_.Data();
+    }
+    text_.Shrink(RewriteContinuations(text_.Data(), text_.Size()));
+    if (!Parse(prompter, fieldLimit)) {
+        records_.clear();
+        widths_.fill(0);
+        prompter.Information(kWarningCaption, platform::kNoMemoryText);
+        return nullptr;
+    }
+    return text_.Data();
 }
 
-void CCsvTable::RewriteContinuations(std::string& text) {
+size_t CCsvTable::RewriteContinuations(char* d, size_t size) {
     // Most files hold no continuation at all: leave them untouched.
-    if (text.find("\\\r\n") == std::string::npos) return;
-    const size_t size = text.size();
-    char* d = text.data();
+    if (std::string_view(d, size).find("\\\r\n") == std::string_view::npos) return size;
     size_t r = 0, w = 0;
     while (r < size) {
         unsigned char c = static_cast<unsigned char>(d[r]);
@@ -121,16 +118,18 @@ void CCsvTable::RewriteContinuations(std::string& text) {
             d[w++] = d[r++];
         }
     }
-    text.resize(w);
+    return w;
 }
 
-void CCsvTable::Parse(platform::Prompter& prompter) {
-    const size_t size = std::strlen(text_.c_str());  // a NUL ends the data
-    const bool hasNul = size != text_.size();
+bool CCsvTable::Parse(platform::Prompter& prompter, size_t fieldLimit) {
+    const size_t size = std::strlen(text_.Data());  // a NUL ends the data
+    const bool hasNul = size != text_.Size();
 
     int fieldOverflowRecord = 0;  // first record (from 1) with more than 500 fields
     bool recordsDropped = false;
     bool quoteError = false;
+    bool unclosedQuote = false;  // the text ended inside a quoted field
+    bool tooLong = false;        // a field too long for the table's format
     bool endedAtLf = true;  // whether the text ended with no record in progress
 
     // The parse works on a copy of the text, which becomes the values: each
@@ -138,9 +137,10 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     // one in front of it), and quotes are collapsed within the field's own
     // bytes. Every write lands at or before the byte that ended the field,
     // never where the scan has yet to go.
-    values_ = std::make_unique_for_overwrite<char[]>(size + 1);
+    values_.reset(new (std::nothrow) char[size + 1]);
+    if (!values_) return false;
     platform::AdviseHugePages(values_.get(), size + 1);
-    std::memcpy(values_.get(), text_.data(), size);
+    std::memcpy(values_.get(), text_.Data(), size);
     values_[size] = '\0';
     char* const base = values_.get();
     char* const end = base + size;
@@ -154,7 +154,8 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
     }
     records_.reserve(std::min<size_t>(lines, kMaxRecords));
     const size_t fieldCapacity = lines + commas;
-    fieldStore_ = std::make_unique_for_overwrite<CCsvRecord::Field[]>(fieldCapacity);
+    fieldStore_.reset(new (std::nothrow) CCsvRecord::Field[fieldCapacity]);
+    if (!fieldStore_) return false;
     platform::AdviseHugePages(fieldStore_.get(), fieldCapacity * sizeof(CCsvRecord::Field));
     size_t fieldsUsed = 0;
 
@@ -175,7 +176,13 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                 ++p;  // in quotes up to the closing quote; "" stays inside
                 for (;;) {
                     p = FindStopMb<'"'>(p, end);
-                    if (p == end) break;
+                    if (p == end) {
+                        // Unclosed: the rest of the text would be one
+                        // field. A lone quote as the last byte is an
+                        // absent field.
+                        unclosedQuote = end - s > 1;
+                        break;
+                    }
                     if (p + 1 < end && p[1] == '"') {
                         p += 2;
                     } else {
@@ -183,6 +190,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                         break;
                     }
                 }
+                if (unclosedQuote) break;
             }
             // Unquoted, or after the closing quote, up to a comma or LF; a
             // quote there is an error.
@@ -195,14 +203,21 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             const bool atComma = p < end && *p == ',';
             const bool atLf = p < end && *p == '\n';
             const bool quoted = *s == '"';
-            int length = static_cast<int>(p - s);
-            if (atLf && p > s && p[-1] == '\r') --length;
+            ptrdiff_t raw = p - s;
+            if (atLf && p > s && p[-1] == '\r') --raw;
             char* value = s;
             if (quoted) {
-                length -= 2;
+                raw -= 2;
                 value = s + 1;
             }
-            if (length < 0) length = 0;
+            // The table keeps a field's length in 31 bits and where it
+            // starts in its record in 32.
+            if ((raw > 0 && static_cast<size_t>(raw) > fieldLimit) ||
+                static_cast<size_t>(p - recordValues) >= CCsvRecord::kAbsent) {
+                tooLong = true;
+                break;
+            }
+            const int length = raw < 0 ? 0 : static_cast<int>(raw);
             if (count < kMaxFields) {
                 if (fieldsUsed + static_cast<size_t>(count) >= fieldCapacity) std::abort();
                 if (length > widths_[count]) widths_[count] = length;
@@ -247,17 +262,26 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
             }
             break;
         }
-        if (quoteError) {
+        if (unclosedQuote && hasNul) break;  // the NUL's message tells it
+        if (quoteError || unclosedQuote) {
             prompter.Information(kWarningCaption,
                                  StrFormat("%d 行目にダブルクォーテーション・エラーがあります．",
+                                           RecordCount() + 1));
+            quoteError = true;
+            break;
+        }
+        if (tooLong) {
+            prompter.Information(kWarningCaption,
+                                 StrFormat("%d 行目のフィールドが長すぎるため，この行以降は読み込"
+                                           "みませんでした．",
                                            RecordCount() + 1));
             break;
         }
     }
 
     // Data that was not read is never dropped silently.
-    if (hasNul && !quoteError && !recordsDropped) {
-        int line = endedAtLf ? RecordCount() + 1 : RecordCount();
+    if (hasNul && !quoteError && !recordsDropped && !tooLong) {
+        int line = endedAtLf || unclosedQuote ? RecordCount() + 1 : RecordCount();
         prompter.Information(
             kWarningCaption,
             StrFormat("%d 行目以降のデータは NUL 文字のため読み込みませんでした．", line));
@@ -274,6 +298,7 @@ void CCsvTable::Parse(platform::Prompter& prompter) {
                                        "番目以降のフィールドは読み込みませんでした．",
                                        fieldOverflowRecord));
     }
+    return true;
 }
 
 int CCsvTable::FieldIndex(const char* name) const {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/FileSys.h"
+#include "platform/Memory.h"
+#include "platform/Texts.h"
 
 namespace platform {
 class Prompter;
@@ -17,9 +19,8 @@ class Prompter;
 
 constexpr int kMaxRecords = 32000;
 constexpr int kMaxFields = 500;
-
-// Caption of the CSV reader's message boxes.
-inline constexpr const char* kWarningCaption = "警告";
+// The longest field the table can hold, in bytes of the file.
+constexpr size_t kMaxFieldBytes = (size_t{1} << 31) - 1;
 
 class CCsvRecord {
 public:
@@ -94,9 +95,12 @@ public:
     bool IsOpen() const { return stream_ != nullptr || fromMemory_; }
 
     // Reads and parses the whole source once. Problems are shown through the
-    // prompter and the records read so far are kept. Returns the text read
-    // (after continuations were rewritten), or null when nothing is open.
-    const char* Load(platform::Prompter& prompter);
+    // prompter and the records read so far are kept; a field longer than
+    // `fieldLimit` bytes ends the load there. Returns the text read (after
+    // continuations were rewritten), or null when nothing is open or the
+    // file could not be read (too large for the memory to be had, say),
+    // which leaves no record.
+    const char* Load(platform::Prompter& prompter, size_t fieldLimit = kMaxFieldBytes);
 
     int RecordCount() const { return static_cast<int>(records_.size()); }
     // Record i, or null when there is no such record.
@@ -112,21 +116,21 @@ public:
     int FieldIndex(const char* name) const;
 
     // Every backslash-CR-LF that is not part of a two-byte character becomes
-    // LF, in one left-to-right pass.
-    static void RewriteContinuations(std::string& text);
-
-    const std::string& Path() const { return path_; }
+    // LF, in one left-to-right pass over the `size` bytes at `text`; returns
+    // the new size.
+    static size_t RewriteContinuations(char* text, size_t size);
 
 private:
     CCsvTable() = default;
-    void Parse(platform::Prompter& prompter);
+    // False when the memory for the table cannot be had.
+    bool Parse(platform::Prompter& prompter, size_t fieldLimit);
 
     platform::FilePtr stream_;
     bool fromMemory_ = false;
-    std::string path_;
+    std::string memoryBytes_;
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
-    std::string text_;
+    platform::ByteBuffer text_;
     // Every stored value of every record, one after another, and every
     // record's fields, one record after another; the records point into
     // them.

@@ -3,35 +3,42 @@
 #include <algorithm>
 #include <cstring>
 
-CTemplateFile::CTemplateFile(std::string_view path)
-    : stream_(platform::OpenFile(path, "rb")), path_(path) {}
+CTemplateFile::CTemplateFile(std::string_view path) : stream_(platform::OpenFile(path, "rb")) {}
 
 int CTemplateFile::Read() {
+    read_ = false;
+    eofLine_ = 0;
     if (!stream_) return 0;
-    std::string raw;
-    std::rewind(stream_.get());
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, stream_.get())) > 0) raw.append(buf, n);
-    text_ = TranslateTextMode(raw);
-    return static_cast<int>(text_->size());
+    status_ = platform::ReadAll(stream_.get(), text_);
+    if (status_ != platform::ReadStatus::kRead) {
+        text_.Resize(0);
+        return 0;
+    }
+    const std::string_view raw = text_.View();
+    const size_t eof = raw.find('\x1A');
+    if (eof != std::string_view::npos &&
+        raw.find_first_not_of("\r\n\x1A", eof) != std::string_view::npos)
+        eofLine_ = 1 + static_cast<int>(std::count(raw.begin(), raw.begin() + eof, '\n'));
+    text_.Shrink(Translate(text_.Data(), text_.Size()));
+    read_ = true;
+    return static_cast<int>(text_.Size());
 }
 
 int CTemplateFile::NulLine() const {
-    if (!text_) return 0;
-    const size_t nul = text_->find('\0');
-    if (nul == std::string::npos) return 0;
-    return 1 + static_cast<int>(std::count(text_->begin(), text_->begin() + nul, '\n'));
+    if (!read_) return 0;
+    const std::string_view text = text_.View();
+    const size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return 0;
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + nul, '\n'));
 }
 
-std::string CTemplateFile::TranslateTextMode(std::string_view raw) {
-    const void* eof = std::memchr(raw.data(), 0x1A, raw.size());
-    if (eof) raw = raw.substr(0, static_cast<const char*>(eof) - raw.data());
-    std::string text;
-    text.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-        text.push_back(raw[i]);
+size_t CTemplateFile::Translate(char* bytes, size_t size) {
+    const void* eof = std::memchr(bytes, 0x1A, size);
+    if (eof) size = static_cast<size_t>(static_cast<const char*>(eof) - bytes);
+    size_t w = 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\r' && i + 1 < size && bytes[i + 1] == '\n') continue;
+        bytes[w++] = bytes[i];
     }
-    return text;
+    return w;
 }

@@ -2,11 +2,11 @@
 // mode: CR LF becomes LF and a 0x1A byte ends the text.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/FileSys.h"
+#include "platform/Memory.h"
 
 class CTemplateFile {
 public:
@@ -15,21 +15,28 @@ public:
     bool IsOpen() const { return stream_ != nullptr; }
 
     // Reads the file from its start, replacing the text held before; returns
-    // the number of bytes of text, 0 when no file is open.
+    // the number of bytes of text, 0 when no file is open or it could not be
+    // read (then there is no text; ReadStatus tells why).
     int Read();
+    platform::ReadStatus ReadStatus() const { return status_; }
 
     // The text of the last Read, NUL-terminated; null before the first Read.
-    const char* GetText() const { return text_ ? text_->c_str() : nullptr; }
+    const char* GetText() const { return read_ ? text_.Data() : nullptr; }
 
     // The line (from 1) in which a NUL byte cuts the text short, or 0 when
     // the text holds no NUL.
     int NulLine() const;
-
-    // Text-mode translation of raw bytes, as Read applies it.
-    static std::string TranslateTextMode(std::string_view raw);
+    // The line (from 1) of a 0x1A byte that ended the text before more
+    // text (anything but line ends and further 0x1A bytes), or 0.
+    int EofLine() const { return eofLine_; }
 
 private:
+    // In place; returns the size of the text.
+    static size_t Translate(char* bytes, size_t size);
+
     platform::FilePtr stream_;
-    std::string path_;
-    std::optional<std::string> text_;
+    platform::ByteBuffer text_;
+    bool read_ = false;
+    platform::ReadStatus status_ = platform::ReadStatus::kCannotOpen;
+    int eofLine_ = 0;
 };

@@ -11,9 +11,16 @@
 #include "platform/Prompter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The page only has to be written somewhere.
+    // The page only has to be written somewhere: one file, again and again.
+    static const std::string folderPath = [] {
+        char name[] = "/tmp/fuzz_dump_page.XXXXXX";
+        if (!::mkdtemp(name)) std::abort();
+        return std::string(name);
+    }();
+    static platform::OutputFolder folder;
+    if (!folder.IsOpen() && !folder.Open(folderPath)) std::abort();
     platform::OutputFile sink;
-    if (!sink.Create("/dev/null")) std::abort();
+    if (!sink.Create(folder, "_db.html")) std::abort();
 
     platform::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));

@@ -1,11 +1,14 @@
 #include "gen/GenerationRun.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <filesystem>
 #include <string_view>
 #include <unordered_set>
@@ -20,8 +23,10 @@
 #include "platform/OutputFile.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
+#include "platform/Texts.h"
 
 using platform::OutputFile;
+using platform::OutputFolder;
 using platform::StrFormat;
 
 namespace {
@@ -49,14 +54,15 @@ public:
     DumpWriter& operator=(const DumpWriter&) = delete;
     ~DumpWriter() { Finish(); }
 
-    // Creates the file and starts writing; false when it cannot be created.
-    bool Start(const CCsvTable& table, std::string path) {
-        path_ = std::move(path);
-        if (!file_.Create(path_)) return false;
+    // Creates the file `name` in `folder` and starts writing; false when it
+    // cannot be created.
+    bool Start(const CCsvTable& table, const OutputFolder& folder, const char* name) {
+        if (!file_.Create(folder, name)) return false;
         started_ = true;
         table_ = &table;
+        folder_ = folder.Fd();
         struct stat st {};
-        if (::stat(platform::Cp932ToUtf8(path_).c_str(), &st) == 0) {
+        if (::fstatat(folder_, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             device_ = st.st_dev;
             inode_ = st.st_ino;
             known_ = true;
@@ -66,14 +72,15 @@ public:
         return true;
     }
 
-    // Before a page is created at `cpPath`: waits for the dump page when
-    // the path names its file.
-    void BeforeCreating(const std::string& cpPath) {
+    // Before the page `cpName` is created: waits for the dump page when
+    // the name is its file.
+    void BeforeCreating(const std::string& cpName) {
         if (!running_) return;
         struct stat st {};
         if (done_.load(std::memory_order_acquire) || !known_ ||
-            (::stat(platform::Cp932ToUtf8(cpPath).c_str(), &st) == 0 && st.st_dev == device_ &&
-             st.st_ino == inode_))
+            (::fstatat(folder_, platform::Cp932ToUtf8(cpName).c_str(), &st, AT_SYMLINK_NOFOLLOW) ==
+                 0 &&
+             st.st_dev == device_ && st.st_ino == inode_))
             Join();
     }
 
@@ -83,7 +90,6 @@ public:
         Join();
         return !started_ || written_;
     }
-    const std::string& Path() const { return path_; }
 
 private:
     static void* Run(void* self) {
@@ -98,9 +104,9 @@ private:
         running_ = false;
     }
 
-    std::string path_;
     OutputFile file_;
     const CCsvTable* table_ = nullptr;
+    int folder_ = -1;
     pthread_t thread_{};
     bool started_ = false;
     bool running_ = false;
@@ -119,30 +125,50 @@ std::string FileSystemKey(const std::string& name) {
     return std::filesystem::path(utf8).lexically_normal().string();
 }
 
-std::string IncompleteRunWarning(const RunReport& report) {
+std::string IncompleteRunWarning(const RunReport& report, const platform::Prompter& prompter) {
     std::string msg;
+    auto line = [&msg](const std::string& text) {
+        if (!msg.empty()) msg += '\n';
+        msg += text;
+    };
     if (report.templateNulLine > 0)
-        msg += StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．",
-                         report.templateNulLine);
-    auto list = [&msg](const std::vector<std::string>& items) {
-        for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i) {
-            msg += '\n';
-            msg += platform::Cp932ToUtf8(items[i]);
-        }
+        line(StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．",
+                       report.templateNulLine));
+    if (report.templateEofLine > 0)
+        line(StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は 0x1A 文字のため読み込みませんでした．",
+                       report.templateEofLine));
+    auto list = [&](const std::vector<std::string>& items) {
+        for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i)
+            line(prompter.DataText(platform::Cp932ToUtf8(items[i])));
     };
     if (!report.failedPaths.empty()) {
-        if (!msg.empty()) msg += '\n';
-        msg += StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
-                         static_cast<int>(report.failedPaths.size()));
+        line(StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
+                       static_cast<int>(report.failedPaths.size())));
         list(report.failedPaths);
     }
     if (!report.overwrittenNames.empty()) {
-        if (!msg.empty()) msg += '\n';
-        msg += StrFormat("%d 個のページが同じ名前の後のページで上書きされました．",
-                         static_cast<int>(report.overwrittenNames.size()));
+        line(StrFormat("%d 個のページが同じ名前の後のページで上書きされました．",
+                       static_cast<int>(report.overwrittenNames.size())));
         list(report.overwrittenNames);
     }
     return msg;
+}
+
+// Waits until this run alone writes the folder: false when another run
+// kept it longer than `patience`. A file system that cannot lock is
+// written without.
+bool LockFolder(OutputFolder& folder, std::chrono::milliseconds patience,
+                const std::function<void(std::string)>& status) {
+    OutputFolder::Lock lock = folder.TryLock();
+    if (lock != OutputFolder::Lock::kBusy) return true;
+    status(kStatusWaitingForOutput);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (lock == OutputFolder::Lock::kBusy) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        lock = folder.TryLock();
+    }
+    return true;
 }
 
 }  // namespace
@@ -179,6 +205,7 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
         status(message);
         return report;
     };
+    auto statusText = [&](std::string text) { status(std::move(text)); };
 
     // The checks, in order; nothing is written before all have passed.
     if (settings.HTML.empty()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．");
@@ -186,7 +213,14 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     CTemplateFile templateFile(settings.HTML);
     if (!templateFile.IsOpen()) return refuse(kStatusTemplateMissing);
     templateFile.Read();
+    if (templateFile.ReadStatus() == platform::ReadStatus::kNoMemory) {
+        prompter.Information(kWarningCaption, platform::kNoMemoryText);
+        return refuse(platform::kNoMemoryText);
+    }
+    if (templateFile.ReadStatus() != platform::ReadStatus::kRead)
+        return refuse(kStatusTemplateMissing);
     report.templateNulLine = templateFile.NulLine();
+    report.templateEofLine = templateFile.EofLine();
     if (!platform::IsFolder(settings.Out)) return refuse(kStatusOutMissing);
     if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
         return refuse("生成ファイル用のフィールド名を選択してください．");
@@ -197,6 +231,10 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
             if (r >= 0 && r < table->RecordCount()) records.push_back(r);
     }
     if (records.empty()) return refuse("出力したいレコードを選択してください．");
+    OutputFolder folder;
+    if (!folder.Open(settings.Out)) return refuse(kStatusOutMissing);
+    if (!LockFolder(folder, callbacks.lockPatience, statusText))
+        return refuse(kStatusWaitingForOutput);
 
     const int n = static_cast<int>(records.size());
     if (callbacks.enableRunControls) callbacks.enableRunControls(false, true);
@@ -214,14 +252,14 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     DumpWriter dump;
     size_t dbFailSlot = 0;  // where a failure of the dump page goes in the list
     const std::string indexPath = platform::JoinPath(settings.Out, "_index.html");
+    const std::string dbPath = platform::JoinPath(settings.Out, "_db.html");
     OutputFile index;
     if (settings.createChk) {
         taken.insert("_index.html");
         taken.insert("_db.html");
-        if (!index.Create(indexPath)) report.failedPaths.push_back(indexPath);
+        if (!index.Create(folder, "_index.html")) report.failedPaths.push_back(indexPath);
         dbFailSlot = report.failedPaths.size();
-        if (!dump.Start(*table, platform::JoinPath(settings.Out, "_db.html")))
-            report.failedPaths.push_back(dump.Path());
+        if (!dump.Start(*table, folder, "_db.html")) report.failedPaths.push_back(dbPath);
     }
     if (index.IsOpen()) {
         index.Append(StrFormat(
@@ -268,8 +306,8 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
                 name += ext;
                 pagePath = platform::JoinPath(settings.Out, name);
                 if (IsSafePageName(name)) {
-                    dump.BeforeCreating(pagePath);
-                    page.Create(pagePath);
+                    dump.BeforeCreating(name);
+                    page.Create(folder, name);
                 }
                 ++pagesOpened;
                 if (!page.IsOpen()) {
@@ -339,11 +377,12 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     }
     if (!dump.Finish())
         report.failedPaths.insert(report.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot),
-                                  dump.Path());
+                                  dbPath);
+    folder.Unlock();  // before any box: another run may go on meanwhile
     report.pagesOpened = pagesOpened;
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 
     if (!report.AllWritten())
-        prompter.Information(kWarningCaption, IncompleteRunWarning(report));
+        prompter.Information(kWarningCaption, IncompleteRunWarning(report, prompter));
     return report;
 }

@@ -3,6 +3,7 @@
 // window's Generate button and the batch mode both run exactly this.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ struct RunCallbacks {
     std::function<void(const std::string&)> status;
     // Enables or disables the run controls (and also Load and Exit).
     std::function<void(bool enable, bool alsoLoadAndExit)> enableRunControls;
+    // How long to wait for another run that is writing the same folder.
+    std::chrono::milliseconds lockPatience = std::chrono::minutes(10);
 };
 
 struct RunReport {
@@ -59,10 +62,11 @@ struct RunReport {
     std::vector<std::string> failedPaths;       // not created, refused or not fully written
     std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
     int templateNulLine = 0;  // line of the template in which a NUL cut it short
+    int templateEofLine = 0;  // line of a 0x1A that cut text off the template
 
     bool AllWritten() const {
         return !refused && failedPaths.empty() && overwrittenNames.empty() &&
-               templateNulLine == 0;
+               templateNulLine == 0 && templateEofLine == 0;
     }
 };
 

@@ -63,9 +63,11 @@ private:
     iconv_t cd_;
 };
 
+// A lead byte takes the next byte with it only when that is a trail byte;
+// otherwise it stands alone, so that "?" never swallows a character after
+// it (the dot before an extension, say).
 size_t SkipCp932(const unsigned char* p, size_t left) {
-    bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
-    return (lead && left >= 2) ? 2 : 1;
+    return Cp932UnitLength(p, left);
 }
 
 size_t SkipUtf8(const unsigned char* p, size_t left) {
@@ -83,6 +85,13 @@ size_t SkipUtf8(const unsigned char* p, size_t left) {
 }
 
 }  // namespace
+
+size_t Cp932UnitLength(const unsigned char* p, size_t left) {
+    if (left == 0) return 0;
+    const bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
+    const bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
+    return lead && trail ? 2 : 1;
+}
 
 std::string Cp932ToUtf8(std::string_view cp932) {
     if (IsAscii(cp932)) return std::string(cp932);

@@ -7,9 +7,14 @@
 
 namespace platform {
 
-// Code page 932 bytes to UTF-8. A byte sequence that has no Unicode form
-// becomes "?", as Windows does.
+// Code page 932 bytes to UTF-8. Each unit that has no Unicode form becomes
+// one "?", as Windows does; see Cp932UnitLength.
 std::string Cp932ToUtf8(std::string_view cp932);
+
+// The length of the unit at p (1 or 2 bytes; 0 when left is 0): a lead
+// byte (0x81-0x9F, 0xE0-0xFC) takes the next byte with it only when that
+// is a trail byte (0x40-0x7E, 0x80-0xFC).
+size_t Cp932UnitLength(const unsigned char* p, size_t left);
 
 // UTF-8 to code page 932 bytes. A character that code page 932 cannot hold,
 // or a malformed UTF-8 sequence, becomes "?".

@@ -1,21 +1,60 @@
 #include "platform/FileSys.h"
 
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
 #include "platform/CodePage.h"
+#include "platform/Memory.h"
 
 namespace platform {
+namespace {
+
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// A descriptor opened without blocking on a FIFO or device, kept only when
+// it is a regular file; then it blocks again as usual.
+int KeepRegular(int fd) {
+    if (fd < 0) return fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+}  // namespace
 
 FilePtr OpenFile(std::string_view cpPath, const char* mode) {
     if (cpPath.empty()) return nullptr;
-    std::string native = Cp932ToUtf8(cpPath);
-    FilePtr f(std::fopen(native.c_str(), mode));
-    // A folder opens for reading here, unlike on Windows; it is no file.
-    // (Opening one for writing fails by itself.)
-    struct stat st {};
-    if (f && mode[0] == 'r' && ::fstat(fileno(f.get()), &st) == 0 && S_ISDIR(st.st_mode))
+    const std::string native = Cp932ToUtf8(cpPath);
+    const bool write = mode[0] == 'w';
+    // O_NONBLOCK: a FIFO without a partner would otherwise wait forever.
+    const int flags = (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+    const int fd = KeepRegular(OpenRetrying(native.c_str(), flags, 0666));
+    if (fd < 0) return nullptr;
+    if (write && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
         return nullptr;
+    }
+    FilePtr f(::fdopen(fd, write ? "wb" : "rb"));
+    if (!f) ::close(fd);
     return f;
 }
 
@@ -43,14 +82,103 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return path;
 }
 
-bool ReadWholeFile(std::string_view cpPath, std::string& bytes) {
-    bytes.clear();
+ReadStatus ReadAll(FILE* file, ByteBuffer& bytes) {
+    bytes.Resize(0);
+    if (!file) return ReadStatus::kCannotOpen;
+    std::rewind(file);
+    // Straight into place when the size is known; a file that grows
+    // meanwhile, or tells no size, is read on in pieces.
+    struct stat st {};
+    if (::fstat(fileno(file), &st) == 0 && st.st_size > 0 &&
+        !bytes.Resize(static_cast<size_t>(st.st_size)))
+        return ReadStatus::kNoMemory;
+    constexpr size_t kPiece = size_t{1} << 16;
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.Size()) {
+            const int c = std::fgetc(file);
+            if (c == EOF) break;
+            if (!bytes.Resize(used + std::max(kPiece, used / 2))) return ReadStatus::kNoMemory;
+            bytes.Data()[used++] = static_cast<char>(c);
+        }
+        const size_t n = std::fread(bytes.Data() + used, 1, bytes.Size() - used, file);
+        if (n == 0) break;
+        used += n;
+    }
+    bytes.Shrink(used);
+    return std::ferror(file) ? ReadStatus::kCannotOpen : ReadStatus::kRead;
+}
+
+ReadStatus ReadWholeFile(std::string_view cpPath, ByteBuffer& bytes) {
+    bytes.Resize(0);
     FilePtr f = OpenFile(cpPath, "rb");
-    if (!f) return false;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
-    return std::ferror(f.get()) == 0;
+    if (!f) return ReadStatus::kCannotOpen;
+    return ReadAll(f.get(), bytes);
+}
+
+int OpenBeneath(int dirFd, std::string_view name, int flags, mode_t mode) {
+#ifdef SYS_openat2
+    const std::string path(name);
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags);
+    how.mode = (flags & O_CREAT) ? mode : 0;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
+    long fd;
+    do {
+        fd = ::syscall(SYS_openat2, dirFd, path.c_str(), &how, sizeof how);
+    } while (fd < 0 && (errno == EINTR || errno == EAGAIN));
+    // Kernels before 5.6 lack it; some sandboxes forbid it.
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+#endif
+    return OpenBeneathByWalk(dirFd, name, flags, mode);
+}
+
+int OpenBeneathByWalk(int dirFd, std::string_view name, int flags, mode_t mode) {
+    if (name.empty() || name.front() == '/') {
+        errno = name.empty() ? ENOENT : EXDEV;
+        return -1;
+    }
+    // No link is followed, so ".." can be taken by the name's own folders.
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= name.size();) {
+        size_t slash = name.find('/', at);
+        if (slash == std::string_view::npos) slash = name.size();
+        const std::string_view part = name.substr(at, slash - at);
+        const bool last = slash == name.size();
+        at = slash + 1;
+        if (part == "..") {
+            if (parts.empty()) {
+                errno = EXDEV;  // above the folder
+                return -1;
+            }
+            parts.pop_back();
+            if (last) parts.emplace_back(".");
+        } else if ((part.empty() || part == ".") && !last) {
+            continue;
+        } else {
+            parts.emplace_back(part);
+        }
+    }
+    int dir = dirFd;  // owned from the first folder on
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        const int next =
+            ::openat(dir, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int saved = errno;
+        if (dir != dirFd) ::close(dir);
+        if (next < 0) {
+            errno = saved;
+            return -1;
+        }
+        dir = next;
+    }
+    int fd;
+    do {
+        fd = ::openat(dir, parts.back().c_str(), flags | O_NOFOLLOW, mode);
+    } while (fd < 0 && errno == EINTR);
+    const int saved = errno;
+    if (dir != dirFd) ::close(dir);
+    errno = saved;
+    return fd;
 }
 
 }  // namespace platform

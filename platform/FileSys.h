@@ -2,12 +2,16 @@
 // file system's UTF-8 here and nowhere else.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace platform {
+
+class ByteBuffer;
 
 struct FileCloser {
     void operator()(FILE* f) const noexcept {
@@ -16,8 +20,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// fopen by a code page 932 path. Modes are the C library's; "b" makes no
-// difference on this platform.
+// fopen by a code page 932 path, for regular files only: a folder, FIFO,
+// socket or device is refused at once, never waited on. Modes "r…" read,
+// "w…" create or empty the file ("b" makes no difference here).
 FilePtr OpenFile(std::string_view cpPath, const char* mode);
 
 // Closes the file and tells whether everything written to it reached the
@@ -31,7 +36,25 @@ bool IsFolder(std::string_view cpPath);
 // folder + "/" + name.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
-// Whole file read into memory; false when it cannot be opened or read.
-bool ReadWholeFile(std::string_view cpPath, std::string& bytes);
+enum class ReadStatus {
+    kRead,
+    kCannotOpen,  // missing, unreadable, no regular file, or a read error
+    kNoMemory,    // larger than the memory to be had
+};
+
+// The rest of an open file, from its start, into `bytes`.
+ReadStatus ReadAll(FILE* file, ByteBuffer& bytes);
+// A whole file by its code page 932 path (regular files only).
+ReadStatus ReadWholeFile(std::string_view cpPath, ByteBuffer& bytes);
+
+// Opens `name` (UTF-8, relative, "/" between folders) below the folder
+// `dirFd` without following a symbolic link anywhere on the way, the file
+// itself included, and without leaving the folder ("..", an absolute
+// name). `flags` and `mode` are open(2)'s. The descriptor, or -1 with errno
+// set. Uses openat2 where the kernel has it and OpenBeneathByWalk where it
+// answers ENOSYS or EPERM.
+int OpenBeneath(int dirFd, std::string_view name, int flags, mode_t mode);
+// The same, one component at a time with O_NOFOLLOW.
+int OpenBeneathByWalk(int dirFd, std::string_view name, int flags, mode_t mode);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
@@ -16,6 +17,35 @@ void AdviseHugePages(void* p, size_t size) {
     (void)p;
     (void)size;
 #endif
+}
+
+bool ByteBuffer::Resize(size_t size) {
+    if (size >= SIZE_MAX / 2) return false;
+    if (size + 1 > capacity_) {
+        // malloc and realloc report failure; operator new would throw, or
+        // end the program under a sanitizer.
+        char* grown = static_cast<char*>(std::realloc(data_.get(), size + 1));
+        if (!grown) return false;
+        (void)data_.release();
+        data_.reset(grown);
+        capacity_ = size + 1;
+        AdviseHugePages(grown, capacity_);
+    }
+    size_ = size;
+    data_.get()[size_] = '\0';
+    return true;
+}
+
+void ByteBuffer::Shrink(size_t size) {
+    if (size >= size_) return;
+    size_ = size;
+    Data()[size_] = '\0';
+}
+
+bool ByteBuffer::Assign(std::string_view bytes) {
+    if (!Resize(bytes.size())) return false;
+    if (!bytes.empty()) std::memcpy(Data(), bytes.data(), bytes.size());
+    return true;
 }
 
 }  // namespace platform

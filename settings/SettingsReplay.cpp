@@ -5,6 +5,8 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
+#include "platform/Memory.h"
+#include "platform/Texts.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
@@ -74,17 +76,25 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
     if (repeatText) target.ReplayText(SettingsKey::repeat, *repeatText);
 }
 
-std::string CannotOpenSettingsText(const std::string& cpPath) {
-    return platform::StrFormat("ファイル(%s)が開けません．", platform::Cp932ToUtf8(cpPath).c_str());
+std::string CannotOpenSettingsText(const std::string& cpPath, const platform::Prompter* shownBy) {
+    const std::string path = platform::Cp932ToUtf8(cpPath);
+    return platform::StrFormat("ファイル(%s)が開けません．",
+                               (shownBy ? shownBy->DataText(path) : path).c_str());
 }
 
 int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
                      platform::Prompter& prompter) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(cpPath, bytes)) {
-        prompter.Message(CannotOpenSettingsText(cpPath));
-        return -1;
+    platform::ByteBuffer bytes;
+    switch (platform::ReadWholeFile(cpPath, bytes)) {
+        case platform::ReadStatus::kRead:
+            ReplaySettings(bytes.View(), target);
+            return 0;
+        case platform::ReadStatus::kNoMemory:
+            prompter.Information(kWarningCaption, platform::kNoMemoryText);
+            return -1;
+        case platform::ReadStatus::kCannotOpen:
+            break;
     }
-    ReplaySettings(bytes, target);
-    return 0;
+    prompter.Message(CannotOpenSettingsText(cpPath, &prompter));
+    return -1;
 }

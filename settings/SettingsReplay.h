@@ -47,5 +47,7 @@ int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
                      platform::Prompter& prompter);
 
 // The message for a settings file (code page 932 path) that cannot be
-// opened, read or written (UTF-8).
-std::string CannotOpenSettingsText(const std::string& cpPath);
+// opened, read or written (UTF-8); the path as `shownBy` shows data, when
+// given.
+std::string CannotOpenSettingsText(const std::string& cpPath,
+                                   const platform::Prompter* shownBy = nullptr);

@@ -72,6 +72,10 @@ std::string FieldsMessage(int line) {
            " 行目のフィールド数が 500 を超えたため，501 "
            "番目以降のフィールドは読み込みませんでした．";
 }
+std::string LongFieldMessage(int line) {
+    return std::to_string(line) +
+           " 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．";
+}
 const std::string kRecordsMessage =
     "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
 
@@ -93,7 +97,6 @@ TEST(CsvParse, RecordsAndFields) {
         {"comma at the end of the text", "a,", {{"a", kAbsent}}},
         {"lone quote at the end of the text", "a,\"", {{"a", kAbsent}}},
         {"closing quote is the last byte", "a,\"b\"", {{"a", "b"}}},
-        {"quoted field open at the end", "a,\"bc", {{"a", "b"}}},
         {"spaces kept", " a , b \r\n", {{" a ", " b "}}},
         {"lone CR is data", "a\rb,c\r\n", {{"a\rb", "c"}}},
         {"LF after a lead byte stays in the field",
@@ -154,10 +157,48 @@ TEST(CsvParse, QuoteErrorKeepsTheRecordsBeforeIt) {
          {{"h"}, {"a\r\nb"}},
          {QuoteMessage(3)}},
         {"quote at the end of the text", "h\r\nab\"", {{"h"}}, {QuoteMessage(2)}},
+        // A quote open to the end would swallow every record after it.
+        {"quoted field open at the end", "a,\"bc", {}, {QuoteMessage(1)}},
+        {"unclosed quote before more records",
+         "id,title\r\n1,\"Alpha\r\n2,Beta\r\n3,Gamma\r\n",
+         {{"id", "title"}},
+         {QuoteMessage(2)}},
+        {"lead byte hides the closing quote",
+         "id,title\r\n1,\"Alpha\x81\"\r\n2,Beta\r\n",
+         {{"id", "title"}},
+         {QuoteMessage(2)}},
+        {"NUL inside an open quote: the NUL is the cause",
+         "h\r\nx\r\n\"ab\0c\"\r\ny\r\n"s,
+         {{"h"}, {"x"}},
+         {NulMessage(3)}},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
         Loaded l = LoadBytes(c.input);
+        EXPECT_EQ(RecordsOf(l.table), c.records);
+        EXPECT_EQ(Warnings(l.prompter), c.messages);
+    }
+}
+
+// A field longer than the table can hold ends the load there; none is
+// ever stored empty. (The limit is lowered: the table's own is 2 GiB.)
+TEST(CsvParse, FieldTooLongStopsTheLoad) {
+    const struct {
+        const char* name;
+        std::string input;
+        Records records;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"unquoted", "h\r\nshort\r\n0123456789\r\nafter\r\n", {{"h"}, {"short"}},
+         {LongFieldMessage(3)}},
+        {"quoted", "h\r\n\"0123456789\"\r\n\"012345678\"\r\n", {{"h"}}, {LongFieldMessage(2)}},
+        {"in the header, after a field", "ok,0123456789\r\n", {}, {LongFieldMessage(1)}},
+        {"at the limit", "h\r\n012345678\r\n", {{"h"}, {"012345678"}}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded l{CCsvTable::FromBytes(c.input), {}, {}};
+        EXPECT_NE(l.table.Load(l.prompter, 9), nullptr);
         EXPECT_EQ(RecordsOf(l.table), c.records);
         EXPECT_EQ(Warnings(l.prompter), c.messages);
     }
@@ -392,8 +433,9 @@ struct ReferenceTable {
 
 ReferenceTable ReferenceRead(std::string text) {
     ReferenceTable out;
-    CCsvTable::RewriteContinuations(text);
+    text.resize(CCsvTable::RewriteContinuations(text.data(), text.size()));
     const std::string t = text.substr(0, std::strlen(text.c_str()));
+    const bool nulCut = t.size() != text.size();
     const size_t n = t.size();
     auto lead = [&t](size_t i) { return IsLeadByteValue(static_cast<unsigned char>(t[i])); };
     size_t pos = 0;
@@ -403,6 +445,7 @@ ReferenceTable ReferenceRead(std::string text) {
             const size_t s = pos;
             size_t i = s;
             if (t[i] == '"') {
+                bool closed = false;
                 for (++i; i < n;) {
                     if (lead(i)) {
                         i += 2;
@@ -412,10 +455,17 @@ ReferenceTable ReferenceRead(std::string text) {
                             continue;
                         }
                         ++i;
+                        closed = true;
                         break;
                     } else {
                         ++i;
                     }
+                }
+                // Open to the end with a byte after the quote: the record
+                // is dropped, and said so unless a NUL cut the text.
+                if (!closed && n - s > 1) {
+                    out.quoteError = !nulCut;
+                    return out;
                 }
             }
             while (i < n && t[i] != ',' && t[i] != '\n') {

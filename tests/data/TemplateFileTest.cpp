@@ -1,6 +1,7 @@
 #include "data/TemplateFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -15,14 +16,17 @@ TEST(TemplateFile, ReadsLikeWindowsTextMode) {
         const char* name;
         std::string file;
         std::string text;
+        int eofLine = 0;  // where a 0x1A cut text off
     } cases[] = {
         {"CR LF lines", "<p>\r\n[a]\r\n</p>\r\n", "<p>\n[a]\n</p>\n"},
         {"LF lines", "a\nb\n", "a\nb\n"},
         {"lone CR", "a\rb\r", "a\rb\r"},
         {"CR CR LF", "a\r\r\nb", "a\r\nb"},
-        {"0x1A ends the text", "ab\r\ncd\x1Axy\r\n", "ab\ncd"},
-        {"0x1A first", "\x1Axyz", ""},
+        {"0x1A ends the text", "ab\r\ncd\x1Axy\r\n", "ab\ncd", 2},
+        {"0x1A first", "\x1Axyz", "", 1},
         {"CR before 0x1A", "a\r\x1A\n", "a\r"},
+        {"0x1A and line ends only after it", "a\r\n\x1A\r\n\x1A\n", "a\n"},
+        {"0x1A at the very end", "a\r\n\x1A", "a\n"},
         {"code page 932 bytes unchanged", "\x95\x5C\xB6\x81\x5B\r\n", "\x95\x5C\xB6\x81\x5B\n"},
         {"empty", "", ""},
     };
@@ -36,6 +40,7 @@ TEST(TemplateFile, ReadsLikeWindowsTextMode) {
         EXPECT_EQ(t.Read(), static_cast<int>(c.text.size()));
         ASSERT_NE(t.GetText(), nullptr);
         EXPECT_EQ(std::string(t.GetText()), c.text);
+        EXPECT_EQ(t.EofLine(), c.eofLine);
     }
 }
 
@@ -61,7 +66,9 @@ TEST(TemplateFile, ReadingTwiceGivesTheSameText) {
 
 TEST(TemplateFile, NoFileToRead) {
     testutil::TempDir dir;
-    for (const std::string& path : {dir.File("missing.html"), dir.Path().string(), ""s}) {
+    ASSERT_EQ(::mkfifo(dir.File("fifo.html").c_str(), 0600), 0);
+    for (const std::string& path :
+         {dir.File("missing.html"), dir.Path().string(), ""s, dir.File("fifo.html"), "/dev/zero"s}) {
         CTemplateFile t(path);
         EXPECT_FALSE(t.IsOpen()) << path;
         EXPECT_EQ(t.Read(), 0);

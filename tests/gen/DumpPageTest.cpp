@@ -19,8 +19,10 @@ std::string Dump(const std::string& csv) {
     CCsvTable table = CCsvTable::FromBytes(csv);
     table.Load(prompter);
     TempDir dir;
+    platform::OutputFolder folder;
+    EXPECT_TRUE(folder.Open(dir.Path().string()));
     platform::OutputFile out;
-    EXPECT_TRUE(out.Create(dir.File("_db.html")));
+    EXPECT_TRUE(out.Create(folder, "_db.html"));
     WriteDumpPage(table, out);
     EXPECT_TRUE(out.Close());
     return ReadBytes(dir.File("_db.html"));

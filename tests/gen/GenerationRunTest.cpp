@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "data/CsvTable.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
+#include "platform/OutputFile.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
@@ -100,6 +103,7 @@ class GenerationRunTest : public ::testing::Test {
             enables.emplace_back(enable, all);
             filesAtEnable.push_back(Entries().size());
         };
+        callbacks.lockPatience = patience;
         return RunGeneration(s, selection, table ? &*table : nullptr, callbacks, prompter);
     }
 
@@ -128,6 +132,7 @@ class GenerationRunTest : public ::testing::Test {
     std::optional<CCsvTable> table;
     platform::RecordingPrompter prompter;
     std::vector<std::string> statuses;
+    std::chrono::milliseconds patience = std::chrono::minutes(10);
     std::vector<size_t> boxesAtStatus;
     std::vector<std::pair<bool, bool>> enables;
     std::vector<size_t> filesAtEnable;  // files in the output folder at each call
@@ -612,9 +617,9 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(spelled.overwrittenNames, (std::vector<std::string>{"./x.html", "sub/y.html"}));
 }
 
-// _db.html is written while the first pages are: a page that is the same
-// file, by its name or through a link, must still end up replacing it.
-TEST_F(GenerationRunTest, APageThatIsTheDumpFileReplacesItWhole) {
+// _db.html is written while the first pages are: a page of the same name
+// must still end up replacing it. One that is a link to it is no page.
+TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileReplacesItWhole) {
     for (const bool byLink : {false, true}) {
         SCOPED_TRACE(byLink ? "through a link" : "by name");
         fs::remove_all(out);
@@ -626,10 +631,56 @@ TEST_F(GenerationRunTest, APageThatIsTheDumpFileReplacesItWhole) {
         RunSettings s = Settings();
         s.ruleNum = 2;
         s.fieldNum = 1;
-        Run(s, {1, 2});
+        const RunReport r = Run(s, {1, 2});
         const std::string db = Read("_db.html");
-        EXPECT_EQ(db.substr(0, 80), names[0] + "\n") << db.size() << " bytes";
+        if (byLink) {
+            EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath("alias.html")});
+            EXPECT_TRUE(db.starts_with("<html>")) << db.substr(0, 80);
+            EXPECT_TRUE(db.ends_with("</table></body></html>\n"));
+        } else {
+            EXPECT_EQ(db.substr(0, 80), names[0] + "\n") << db.size() << " bytes";
+        }
         EXPECT_EQ(Read("filler.html"), "filler\n");
+    }
+}
+
+// One run at a time per folder: a run that finds the folder taken waits,
+// says so once, and gives up after its patience like a refused check.
+TEST_F(GenerationRunTest, WaitsForAnotherRunWritingTheFolder) {
+    LoadCsv(NamesCsv({"a", "b"}));
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released ? "released" : "kept");
+        statuses.clear();
+        enables.clear();
+        fs::remove_all(out);
+        fs::create_directory(out);
+        platform::OutputFolder other;
+        ASSERT_TRUE(other.Open(out.string()));
+        ASSERT_EQ(other.TryLock(), platform::OutputFolder::Lock::kHeld);
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (released) other.Unlock();
+        });
+        patience = std::chrono::milliseconds(released ? 60000 : 600);
+        const RunReport r = Run(Settings(), {1, 2});
+        release.join();
+        ASSERT_FALSE(statuses.empty());
+        EXPECT_EQ(statuses.front(), kStatusWaitingForOutput);
+        if (released) {
+            EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kStatusWaitingForOutput), 1);
+            EXPECT_TRUE(r.AllWritten());
+            EXPECT_EQ(statuses.back(), kDone);
+            EXPECT_EQ(Entries(), (std::set<std::string>{"00001.html", "00002.html", "_db.html",
+                                                        "_index.html"}));
+        } else {
+            EXPECT_TRUE(r.refused);
+            // Said once while waiting, then as the status it gave up with.
+            EXPECT_EQ(statuses, std::vector<std::string>(2, kStatusWaitingForOutput));
+            EXPECT_TRUE(enables.empty());
+            EXPECT_TRUE(Entries().empty());
+        }
+        // Released at the end: the next run goes ahead at once.
+        EXPECT_EQ(other.TryLock(), platform::OutputFolder::Lock::kHeld);
     }
 }
 

@@ -46,6 +46,13 @@ TEST(CodePage, UnconvertibleCharactersBecomeQuestionMarks) {
         {"unassigned two-byte code", "x\x85\x40y", "x?y"},
         {"lead byte at the end", "a\x95", "a?"},
         {"two in a row", "\x85\x40\x85\x41z", "??z"},
+        // A lead byte whose next byte is no trail byte stands alone: the
+        // extension's dot stays.
+        {"lead byte before a dot", "cd\x81.html", "cd?.html"},
+        {"lead byte before a control byte", "\xE0\x1F", "?\x1F"},
+        {"lead byte before DEL", "\x81\x7F", "?\x7F"},
+        {"lead byte before 0xFD", "\x81\xFD" "a", "??a"},
+        {"bytes that are never characters", "\x80\xA0\xFD\xFE\xFF.", "?????."},
     };
     const Case toCp932[] = {
         {"emoji", "a😀b", "a?b"},
