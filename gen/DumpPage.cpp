@@ -7,7 +7,9 @@
 void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
     if (!out.IsOpen()) return;
     std::string& text = out.Text();
-    text += "<html><body><table border>\n";
+    text +=
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+        "</head><body><table border>\n";
     const int count = table.RecordCount();
     for (int i = 0; i < count; ++i) {
         const CCsvRecord* rec = table.GetRecord(i);

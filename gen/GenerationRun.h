@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CCsvTable;
@@ -81,6 +82,11 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
 // The extension as page names use it: "html" for an empty text, leading
 // dots removed.
 std::string NormalizeExtension(const std::string& extension);
+
+// Appends the link to the page `cpName` as the index page writes it: each
+// byte that a URL or the attribute would take for something else, as %XX;
+// each unit that has no Unicode form as %3F, the "?" of the file's name.
+void AppendIndexHref(std::string& out, std::string_view cpName);
 
 // Whether a page name stays inside the output folder: not absolute and
 // without a ".." component.

@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <bitset>
 #include <cerrno>
+#include <memory>
 
 namespace platform {
 namespace {
@@ -91,6 +93,30 @@ size_t Cp932UnitLength(const unsigned char* p, size_t left) {
     const bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
     const bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
     return lead && trail ? 2 : 1;
+}
+
+bool Cp932UnitConverts(const unsigned char* p, size_t length) {
+    // Every single byte and pair, asked of the converter once.
+    static const std::unique_ptr<std::bitset<0x10000>> converts = [] {
+        auto bits = std::make_unique<std::bitset<0x10000>>();
+        Converter conv("UTF-8", "CP932");
+        auto ok = [&conv](std::string_view unit) {
+            const std::string out = conv.Run(unit, SkipCp932);
+            return out.find('?') == std::string::npos || unit == "?";
+        };
+        for (unsigned b = 0; b < 0x100; ++b) bits->set(b, ok(std::string(1, static_cast<char>(b))));
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (lead >= 0xA0 && lead < 0xE0) continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                if (trail == 0x7F) continue;
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                bits->set(lead << 8 | trail, ok(std::string_view(pair, 2)));
+            }
+        }
+        return bits;
+    }();
+    if (length == 1) return converts->test(p[0]);
+    return length == 2 && converts->test(static_cast<size_t>(p[0]) << 8 | p[1]);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {

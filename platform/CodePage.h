@@ -16,6 +16,10 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // is a trail byte (0x40-0x7E, 0x80-0xFC).
 size_t Cp932UnitLength(const unsigned char* p, size_t left);
 
+// Whether the unit of `length` bytes at p (as Cp932UnitLength gives it)
+// has a Unicode form, that is, whether Cp932ToUtf8 keeps it.
+bool Cp932UnitConverts(const unsigned char* p, size_t length);
+
 // UTF-8 to code page 932 bytes. A character that code page 932 cannot hold,
 // or a malformed UTF-8 sequence, becomes "?".
 std::string Utf8ToCp932(std::string_view utf8);

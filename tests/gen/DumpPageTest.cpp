@@ -12,6 +12,10 @@
 using testutil::ReadBytes;
 using testutil::TempDir;
 
+const std::string kHead =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+    "</head><body><table border>\n";
+
 namespace {
 
 std::string Dump(const std::string& csv) {
@@ -39,7 +43,7 @@ TEST(DumpPageTest, WritesEveryRecordAsItWasRead) {
         "b1,b2,b3,b4\r\n"
         "z,";
     EXPECT_EQ(Dump(csv),
-              "<html><body><table border>\n"
+              kHead +
               "<tr><td>000</td><td>h1</td><td>h2</td><td>h3</td></tr>\n"
               "<tr><td>001</td><td>a<&></td><td></td><td>x\r\ny</td></tr>\n"
               "<tr><td>002</td><td>short</td></tr>\n"
@@ -58,11 +62,11 @@ TEST(DumpPageTest, RowNumbersGrowPastThreeDigitsAndLargePagesStayWhole) {
         std::snprintf(number, sizeof number, "%03d", i);
         rows += std::string("<tr><td>") + number + "</td><td>v" + std::to_string(i) + "</td></tr>\n";
     }
-    EXPECT_EQ(Dump(csv), "<html><body><table border>\n" + rows + "</table></body></html>\n");
+    EXPECT_EQ(Dump(csv), kHead + rows + "</table></body></html>\n");
 }
 
 TEST(DumpPageTest, EmptyTableGivesTheFrameOnly) {
-    EXPECT_EQ(Dump(""), "<html><body><table border>\n</table></body></html>\n");
+    EXPECT_EQ(Dump(""), kHead + "</table></body></html>\n");
     platform::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes("h\r\n");
     table.Load(prompter);
