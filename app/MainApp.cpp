@@ -3,15 +3,20 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/BatchDlg.h"
+#include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
 #include "platform/Prompter.h"
+#include "res/DialogTemplate.h"
+#include "settings/SettingsReplay.h"
 
 namespace {
 
@@ -21,18 +26,21 @@ constexpr int kExitUsage = 2;
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
-                 "Usage: quolix [FILE.cfg ...]\n"
-                 "       quolix --batch FILE.cfg [FILE.cfg ...]\n"
+                 "Usage: quolix [--] [FILE.cfg ...]\n"
+                 "       quolix --batch [--] FILE.cfg [FILE.cfg ...]\n"
                  "\n"
                  "Turns a CSV file (code page 932) into static HTML pages made from a template.\n"
                  "\n"
                  "Without --batch the window opens; each settings file named is opened in it,\n"
                  "and generates at once when its autoChk line is 1.\n"
                  "\n"
-                 "  --batch    read each settings file and generate its pages without a window;\n"
-                 "             messages go to standard error\n"
+                 "  --batch    read each settings file named, before or after it, in the order\n"
+                 "             given, and generate its pages without a window; messages go to\n"
+                 "             standard error\n"
                  "  --help     show this help and exit\n"
                  "  --version  show the version and exit\n"
+                 "  --         end of the options: every argument after it is a settings file,\n"
+                 "             even one that begins with --\n"
                  "\n"
                  "Exit status (--batch): 0 every page written, 1 something was not read or\n"
                  "not written, 2 bad usage.\n");
@@ -52,7 +60,7 @@ std::string WindowModulePath() {
     return dir + QUOLIX_WINDOW_MODULE_DIR + "/" + kName;
 }
 
-int RunWindow(int argc, char** argv, const std::vector<std::string>& arguments) {
+int RunWindow(char** argv, const std::vector<std::string>& cpFiles) {
     const std::string path = WindowModulePath();
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     using Entry = int (*)(int*, char**, const char* const*, int);
@@ -62,53 +70,93 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& arguments) 
         return kExitFailed;
     }
     std::vector<const char*> files;
-    for (const std::string& a : arguments) files.push_back(a.c_str());
+    for (const std::string& f : cpFiles) files.push_back(f.c_str());
+    // The toolkit sees the program's name alone: every argument is the
+    // program's own, and a file named after "--" may look like one of the
+    // toolkit's options.
+    int toolkitArgc = 1;
     // The module stays loaded until the program ends.
-    return entry(&argc, argv, files.data(), static_cast<int>(files.size()));
+    return entry(&toolkitArgc, argv, files.data(), static_cast<int>(files.size()));
 }
 
-void PrintLine(const std::string& text) {
-    std::string line = text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+// The path as the program uses it, made absolute from the current folder;
+// nothing in it is resolved.
+std::string AbsolutePath(const std::string& utf8) {
+    if (utf8.starts_with('/')) return utf8;
+    char* here = ::getcwd(nullptr, 0);
+    if (!here) return utf8;
+    std::string path = here;
+    std::free(here);
+    if (!path.ends_with('/')) path += '/';
+    return path + utf8;
+}
+
+// Whether `text` is the message for a settings file that cannot be opened,
+// whatever form the name takes in it.
+bool IsCannotOpenSettings(std::string_view text) {
+    const std::string frame = CannotOpenSettingsText("");
+    const size_t name = frame.find("()") + 1;
+    return text.size() >= frame.size() &&
+           text.starts_with(std::string_view(frame).substr(0, name)) &&
+           text.ends_with(std::string_view(frame).substr(name));
+}
+
+// The file or folder a batch message is about, absolute (UTF-8); empty for
+// a message about none.
+std::string PathOfMessage(std::string_view text, const CBatchDlg& dialog,
+                          const std::string& cpSettings) {
+    std::string cpPath;
+    if (text == res::kStatusCsvNotFound)
+        cpPath = dialog.ReadRunSettings().CSV;
+    else if (text == kStatusTemplateMissing)
+        cpPath = dialog.ReadRunSettings().HTML;
+    else if (text == kStatusOutMissing)
+        cpPath = dialog.ReadRunSettings().Out;
+    else if (IsCannotOpenSettings(text))
+        cpPath = cpSettings;
+    else
+        return {};
+    return AbsolutePath(platform::Cp932ToUtf8(cpPath));
 }
 
 }  // namespace
 
 int CMainApp::InitInstance(int argc, char** argv) {
-    std::vector<std::string> arguments;
+    // A reader that goes away (quolix --batch x.cfg 2>&1 | head -1) must not
+    // end the run: writes fail with EPIPE instead, and count as failed.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    bool batch = false;
+    bool options = true;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
+        const std::string_view arg = argv[i];
+        if (!options || !arg.starts_with("--")) {
+            files.emplace_back(arg);
+        } else if (arg == "--") {
+            options = false;
+        } else if (arg == "--batch") {
+            batch = true;
+        } else if (arg == "--help") {
             PrintUsage(stdout);
             return kExitOk;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
+        } else if (arg == "--version") {
             std::printf("%s %s\n%s\n", kProgramName, kProgramVersion, kCopyright);
             return kExitOk;
-        }
-        if (std::strcmp(argv[i], "--batch") == 0) return RunBatch(argc, argv, i + 1);
-        if (std::strcmp(argv[i], "--") == 0) continue;
-        if (std::strncmp(argv[i], "--", 2) == 0) {
+        } else {
             std::fprintf(stderr, "quolix: unknown option '%s'\n", argv[i]);
             PrintUsage(stderr);
             return kExitUsage;
         }
-        arguments.push_back(platform::Utf8ToCp932(argv[i]));
     }
+    if (batch) return RunBatch(files);
 
-    return RunWindow(argc, argv, arguments);
+    std::vector<std::string> cpFiles;
+    for (const std::string& f : files) cpFiles.push_back(platform::Utf8ToCp932(f));
+    return RunWindow(argv, cpFiles);
 }
 
-int RunBatch(int argc, char** argv, int firstFile) {
-    std::vector<std::string> files;
-    for (int i = firstFile; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--", 2) == 0 && std::strcmp(argv[i], "--") != 0) {
-            std::fprintf(stderr, "quolix: unknown option '%s'\n", argv[i]);
-            PrintUsage(stderr);
-            return kExitUsage;
-        }
-        if (std::strcmp(argv[i], "--") != 0) files.push_back(argv[i]);
-    }
+int RunBatch(const std::vector<std::string>& files) {
     if (files.empty()) {
         std::fprintf(stderr, "quolix: --batch needs at least one settings file\n");
         PrintUsage(stderr);
@@ -120,25 +168,35 @@ int RunBatch(int argc, char** argv, int firstFile) {
     int status = kExitOk;
     for (const std::string& file : files) {
         platform::ConsolePrompter prompter;
+        // Runs are told apart as head and tail tell files apart.
+        if (files.size() > 1) prompter.Line("==> " + prompter.DataText(file) + " <==");
         CBatchDlg dialog(prompter);
+        const std::string cpSettings = platform::Utf8ToCp932(file);
+        prompter.SetPathFinder(
+            [&](std::string_view text) { return PathOfMessage(text, dialog, cpSettings); });
         bool generating = false;
         dialog.SetStatusObserver([&](const std::string& text) {
-            if (!generating) {
-                PrintLine(text);
+            // While generating, only the wait for another run is a line
+            // of its own; the rest is progress.
+            if (!generating || text == kStatusWaitingForOutput) {
+                if (generating && progressShown) std::fputs("\r", stderr);
+                prompter.Line(text);
             } else if (progressShown) {
                 std::fprintf(stderr, "\r%s", text.c_str());
                 std::fflush(stderr);
             }
         });
-        dialog.SetSettingsPath(platform::Utf8ToCp932(file));
+        dialog.SetSettingsPath(cpSettings);
         const bool read = dialog.LoadSettings() == 0;
         const bool quietLoad = prompter.BoxesShown() == 0;
         generating = true;
         dialog.OnGenerate();
         generating = false;
         if (progressShown) std::fputs("\r", stderr);
-        PrintLine(dialog.StatusText());
+        prompter.Line(dialog.StatusText());
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
     }
+    // Messages that did not reach their reader are a failure too.
+    if (std::ferror(stderr)) status = kExitFailed;
     return status;
 }

@@ -1,6 +1,9 @@
 // Start-up: the window, or the batch mode that runs settings files headless.
 #pragma once
 
+#include <string>
+#include <vector>
+
 class CMainApp {
 public:
     // Parses the command line, runs the window or the batch mode; returns
@@ -8,7 +11,8 @@ public:
     int InitInstance(int argc, char** argv);
 };
 
-// The batch mode: each settings file read into a fresh window state and
-// generated as the Generate button does. 0 when everything was written, 1
-// when anything went wrong, 2 for bad usage.
-int RunBatch(int argc, char** argv, int firstFile);
+// The batch mode: each settings file (as named on the command line) read
+// into a fresh window state and generated as the Generate button does, in
+// turn. 0 when everything was written, 1 when anything went wrong, 2 for
+// bad usage.
+int RunBatch(const std::vector<std::string>& files);

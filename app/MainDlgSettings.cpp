@@ -35,7 +35,9 @@ void SelectEntry(QComboBox* combo, int index) {
 }  // namespace
 
 // The settings dialogs propose the current settings path; the choice
-// replaces it before the file is read or written.
+// replaces it before the file is read or written. A name saved without an
+// extension gets ".cfg", so that the file is taken for settings when it is
+// dropped on the window later.
 bool CMainDlg::ChooseSettingsPath(bool save) {
     platform::FileDialogRequest request;
     request.save = save;
@@ -45,6 +47,9 @@ bool CMainDlg::ChooseSettingsPath(bool save) {
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return false;
     settingsPath_ = *chosen;
+    // "/" and "." are never the second byte of a code page 932 character.
+    const size_t nameStart = settingsPath_.rfind('/') + 1;  // 0 without a folder
+    if (save && settingsPath_.find('.', nameStart) == std::string::npos) settingsPath_ += ".cfg";
     return true;
 }
 

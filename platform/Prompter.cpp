@@ -6,34 +6,36 @@ namespace platform {
 
 Prompter::~Prompter() = default;
 
-namespace {
-void PrintBox(std::string_view caption, std::string_view text) {
-    std::string line;
-    if (!caption.empty()) {
-        line.append(caption);
-        line.append(": ");
+void ConsolePrompter::Print(std::string_view caption, std::string_view text) const {
+    std::string lines;
+    if (pathFinder_) {
+        const std::string path = pathFinder_(text);
+        if (!path.empty()) lines += "  " + DataText(path) + "\n";
     }
-    line.append(text);
-    line.push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    if (!caption.empty()) {
+        lines.append(caption);
+        lines.append(": ");
+    }
+    lines.append(text);
+    lines.push_back('\n');
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
     std::fflush(stderr);
 }
-}  // namespace
 
 void ConsolePrompter::Information(std::string_view caption, std::string_view text) {
     ++boxes_;
-    PrintBox(caption, text);
+    Print(caption, text);
 }
 
 bool ConsolePrompter::AskYesNo(std::string_view title, std::string_view text) {
     ++boxes_;
-    PrintBox(title, text);
+    Print(title, text);
     return true;
 }
 
 void ConsolePrompter::Message(std::string_view text) {
     ++boxes_;
-    PrintBox({}, text);
+    Print({}, text);
 }
 
 std::optional<std::string> ConsolePrompter::ChooseFile(const FileDialogRequest&) {

@@ -61,12 +61,12 @@ struct BatchRun {
 // How long a run may take before it counts as hung and is killed.
 constexpr int kHangSeconds = 120;
 
-// `quolix --batch FILES...` in `folder`, without a display, standard input
+// `quolix ARGUMENTS...` in `folder`, without a display, standard input
 // empty. With `fileSizeLimit` > 0 the child cannot make a file larger than
 // that many bytes (RLIMIT_FSIZE, SIGXFSZ ignored): a disk that fills up.
-BatchRun RunBatch(const fs::path& folder, const Lines& files, long fileSizeLimit = 0) {
-    std::vector<std::string> args{QUOLIX_EXE, "--batch"};
-    args.insert(args.end(), files.begin(), files.end());
+BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeLimit = 0) {
+    std::vector<std::string> args{QUOLIX_EXE};
+    args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -295,7 +295,8 @@ struct MatrixCase {
     const char* group;    // heading in the document
     const char* title;    // what is wrong
     const char* setup;    // how the inputs look
-    // Writes the inputs; returns the settings files to run, in order.
+    // Writes the inputs; returns the settings files to run, in order (the
+    // arguments after `--batch`).
     std::function<Lines(const Scene&)> prepare;
     int exitStatus;
     Lines err;    // standard error, line by line, exactly
@@ -303,6 +304,8 @@ struct MatrixCase {
     // Further checks of what was written.
     std::function<void(const Scene&)> check = nullptr;
     long fileSizeLimit = 0;  // bytes; 0: no limit
+    // `prepare` gives the whole command line, `--batch` wherever it goes.
+    bool wholeCommandLine = false;
     Needs needs = Needs::Nothing;
     // Set while the program does not yet do what the row says: why.
     const char* knownProblem = nullptr;
@@ -319,6 +322,11 @@ const Lines kOnlyIndexAndDump = {"_db.html", "_index.html"};
 
 std::string CannotOpen(std::string_view path) {
     return "ファイル(" + std::string(path) + ")が開けません．";
+}
+// The line before a message about a file or folder: its path made absolute
+// from the run's folder, {dir}/work.
+std::string PathLine(std::string_view path) {
+    return "  {dir}/work/" + std::string(path);
 }
 std::string NotWritten(int count) {
     return "警告: " + std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
@@ -352,7 +360,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "`quolix --batch missing.cfg`, no such file",
          .prepare = [](const Scene&) { return Lines{"missing.cfg"}; },
          .exitStatus = 1,
-         .err = {CannotOpen("missing.cfg"), kNoTemplate},
+         .err = {PathLine("missing.cfg"), CannotOpen("missing.cfg"), kNoTemplate},
          .pages = {}},
         {.id = "SettingsEmpty",
          .group = "Settings file",
@@ -372,7 +380,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "`books.csv/site.cfg`, where books.csv is a file",
          .prepare = [](const Scene&) { return Lines{"books.csv/site.cfg"}; },
          .exitStatus = 1,
-         .err = {CannotOpen("books.csv/site.cfg"), kNoTemplate},
+         .err = {PathLine("books.csv/site.cfg"), CannotOpen("books.csv/site.cfg"), kNoTemplate},
          .pages = {}},
         {.id = "SettingsMode000",
          .group = "Settings file",
@@ -386,7 +394,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{"locked.cfg"};
              },
          .exitStatus = 1,
-         .err = {CannotOpen("locked.cfg"), kNoTemplate},
+         .err = {PathLine("locked.cfg"), CannotOpen("locked.cfg"), kNoTemplate},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "SettingsIsAFolder",
@@ -399,7 +407,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{"folder.cfg"};
              },
          .exitStatus = 1,
-         .err = {CannotOpen("folder.cfg"), kNoTemplate},
+         .err = {PathLine("folder.cfg"), CannotOpen("folder.cfg"), kNoTemplate},
          .pages = {}},
         {.id = "SettingsRandomBytes",
          .group = "Settings file",
@@ -445,7 +453,7 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "no-such.csv")}; },
          .exitStatus = 1,
-         .err = {kCsvMissing, kNoRecords},
+         .err = {PathLine("no-such.csv"), kCsvMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvEmpty",
          .group = "CSV source",
@@ -468,7 +476,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "page.html/books.csv")};
              },
          .exitStatus = 1,
-         .err = {kCsvMissing, kNoRecords},
+         .err = {PathLine("page.html/books.csv"), kCsvMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvMode000",
          .group = "CSV source",
@@ -480,7 +488,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {kCsvMissing, kNoRecords},
+         .err = {PathLine("books.csv"), kCsvMissing, kNoRecords},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "CsvIsAFolder",
@@ -493,7 +501,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "data.csv")};
              },
          .exitStatus = 1,
-         .err = {kCsvMissing, kNoRecords},
+         .err = {PathLine("data.csv"), kCsvMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvRandomBytes",
          .group = "CSV source",
@@ -601,7 +609,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "no-such.html")};
              },
          .exitStatus = 1,
-         .err = {kTemplateMissing},
+         .err = {PathLine("no-such.html"), kTemplateMissing},
          .pages = {}},
         {.id = "TemplateEmpty",
          .group = "Template",
@@ -626,7 +634,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "books.csv/page.html")};
              },
          .exitStatus = 1,
-         .err = {kTemplateMissing},
+         .err = {PathLine("books.csv/page.html"), kTemplateMissing},
          .pages = {}},
         {.id = "TemplateMode000",
          .group = "Template",
@@ -638,7 +646,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {kTemplateMissing},
+         .err = {PathLine("page.html"), kTemplateMissing},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "TemplateIsAFolder",
@@ -651,7 +659,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "folder.html")};
              },
          .exitStatus = 1,
-         .err = {kTemplateMissing},
+         .err = {PathLine("folder.html"), kTemplateMissing},
          .pages = {}},
         {.id = "TemplateRandomBytes",
          .group = "Template",
@@ -753,7 +761,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "no-such-folder")};
              },
          .exitStatus = 1,
-         .err = {kOutMissing},
+         .err = {PathLine("no-such-folder"), kOutMissing},
          .pages = {}},
         {.id = "OutBehindAFile",
          .group = "Output folder",
@@ -764,7 +772,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "books.csv/out")};
              },
          .exitStatus = 1,
-         .err = {kOutMissing},
+         .err = {PathLine("books.csv/out"), kOutMissing},
          .pages = {}},
         {.id = "OutIsAFile",
          .group = "Output folder",
@@ -775,7 +783,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "out.html")};
              },
          .exitStatus = 1,
-         .err = {kOutMissing},
+         .err = {PathLine("out.html"), kOutMissing},
          .pages = {}},
         {.id = "OutMode000",
          .group = "Output folder",
@@ -787,7 +795,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {kOutMissing},
+         .err = {PathLine("out"), kOutMissing},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "OutReadOnly",
@@ -943,6 +951,79 @@ const std::vector<MatrixCase>& Matrix() {
          .err = {"警告: 2 個のページが同じ名前の後のページで上書きされました．", "?.html", "?.html",
                  kDone},
          .pages = {"?.html", "_db.html", "_index.html"}},
+
+        // ---------------------------------------------------- command line
+        {.id = "SettingsBeforeAndAfterBatch",
+         .group = "Command line and messages",
+         .title = "settings files before and after --batch",
+         .setup = "`quolix first.cfg --batch second.cfg`: record 1, then record 2 into the same "
+                  "folder; each run under a line with its file's name",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("first.cfg", "SelItems:1\n"), "--batch",
+                              s.Settings("second.cfg", "SelItems:2\n")};
+             },
+         .exitStatus = 0,
+         .err = {"==> first.cfg <==", kDone, "==> second.cfg <==", kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 // The index is the later run's.
+                 const std::string index = s.Read("out/_index.html");
+                 EXPECT_EQ(index.find("00001.html"), std::string::npos) << index;
+                 EXPECT_NE(index.find("00002.html"), std::string::npos) << index;
+             },
+         .wholeCommandLine = true},
+        {.id = "SettingsNamedLikeAnOption",
+         .group = "Command line and messages",
+         .title = "a settings file named like an option",
+         .setup = "`quolix --batch -- --site.cfg`: after `--` every argument is a file",
+         .prepare = [](const Scene& s) { return Lines{"--", s.Settings("--site.cfg")}; },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages},
+        {.id = "ControlCharactersInNames",
+         .group = "Command line and messages",
+         .title = "control characters in names",
+         .setup = "`quolix --batch good.cfg $'b\\nc.cfg' $'gone\\e.cfg'`: the source of "
+                  "b\\nc.cfg, `no\\e[31m.csv`, is missing, and so is gone\\e.cfg; names are "
+                  "shown with control bytes as \\xNN",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("good.cfg"),
+                              s.Settings("b\nc.cfg", "SelItems:1\n", "no\x1b[31m.csv"),
+                              "gone\x1b.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {"==> good.cfg <==", kDone, "==> b\\x0ac.cfg <==", PathLine("no\\x1b[31m.csv"),
+                 kCsvMissing, kNoRecords, "==> gone\\x1b.cfg <==", PathLine("gone\\x1b.cfg"),
+                 CannotOpen("gone\\x1b.cfg"), kNoTemplate},
+         .pages = kBooksPages},
+        {.id = "PathsAsUsed",
+         .group = "Command line and messages",
+         .title = "paths in messages",
+         .setup = "`CSV:./sub/../no-such.csv` (there is no folder sub) and "
+                  "`HTML:{dir}/work/none.html`: each path made absolute from the current folder, "
+                  "nothing in it resolved",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "./sub/../no-such.csv",
+                                         (s.Work() / "none.html").string())};
+             },
+         .exitStatus = 1,
+         .err = {PathLine("./sub/../no-such.csv"), kCsvMissing, "  {dir}/work/none.html",
+                 kTemplateMissing},
+         .pages = {}},
+        {.id = "ControlCharactersInUnwrittenNames",
+         .group = "Command line and messages",
+         .title = "control characters in pages not written",
+         .setup = "ruleNum 2 with values `esc\\e[31m/x` and `line\\nfeed/y` (no such folders) "
+                  "and `c`",
+         .prepare =
+             [](const Scene& s) { return ByValue(s, {"esc\x1b[31m/x", "line\nfeed/y", "c"}); },
+         .exitStatus = 1,
+         .err = {NotWritten(2), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html", kDone},
+         .pages = {"_db.html", "_index.html", "c.html"}},
     };
     return cases;
 }
@@ -959,9 +1040,10 @@ TEST_P(BadInputMatrix, Batch) {
     SCOPED_TRACE(std::string(c.group) + ": " + c.title);
 
     Scene scene;
-    const Lines files = c.prepare(scene);
+    Lines arguments = c.prepare(scene);
+    if (!c.wholeCommandLine) arguments.insert(arguments.begin(), "--batch");
     const Snapshot before = Take(scene.Root());
-    const BatchRun run = RunBatch(scene.Work(), files, c.fileSizeLimit);
+    const BatchRun run = RunBatch(scene.Work(), arguments, c.fileSizeLimit);
     const Snapshot after = Take(scene.Root());
     fs::permissions(scene.Out(), fs::perms::owner_all, fs::perm_options::add);
 
@@ -1057,11 +1139,13 @@ std::string ReliabilityDocument() {
         "# What Quolix does with bad input\n"
         "\n"
         "Each row is one case of the bad-input test (`tests/app/BadInputMatrixTest.cpp`), run\n"
-        "through the real program as `quolix --batch site.cfg` in a fresh folder. The test\n"
-        "checks, for every row, the exit status, that standard error is exactly the lines shown,\n"
-        "that the output folder holds exactly the pages listed, that no file appears outside the\n"
-        "output folder and that no file the run does not name is changed. Exit status 1 means\n"
-        "something was not read or not written; the last line is the run's final status.\n"
+        "through the real program as `quolix --batch site.cfg` (or the command line the row\n"
+        "gives) in a fresh folder, `{dir}/work`. The test checks, for every row, the exit status,\n"
+        "that standard error is exactly the lines shown, that the output folder holds exactly\n"
+        "the pages listed, that no file appears outside the output folder and that no file the\n"
+        "run does not name is changed. Exit status 1 means something was not read or not\n"
+        "written; the last line of each run is its final status. A message about a file or\n"
+        "folder that cannot be found or opened comes after a line with its path, made absolute.\n"
         "\n"
         "This page is written from the test's table and checked against it by the test suite;\n"
         "after changing the table, write it again with\n"
@@ -1111,9 +1195,13 @@ TEST(BadInputMatrixDocument, TableIsWellFormed) {
         EXPECT_TRUE(ids.insert(c.id).second);
         EXPECT_FALSE(c.err.empty());
         EXPECT_TRUE(c.exitStatus == 0 || c.exitStatus == 1);
-        // A run that writes every page says nothing but its final status.
+        // A run that writes every page says nothing but its final status,
+        // after its file's name when there are several.
         if (c.exitStatus == 0) {
-            EXPECT_EQ(c.err, Lines{kDone});
+            for (const std::string& line : c.err) {
+                EXPECT_TRUE(line == kDone || (line.starts_with("==> ") && line.ends_with(" <==")))
+                    << line;
+            }
         }
         EXPECT_EQ(std::set<std::string>(c.pages.begin(), c.pages.end()).size(), c.pages.size());
     }

@@ -1,8 +1,11 @@
 // The headless batch mode, through the real quolix executable, run with no
 // display in its environment.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "gen/GenerationRun.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -170,7 +174,98 @@ TEST_F(BatchTest, SeveralSettingsFilesRunInTurn) {
               (std::set<std::string>{"p_00001.html", "_index.html", "_db.html"}));
     EXPECT_EQ(FilesIn(dir_.Path() / "out2"),
               (std::set<std::string>{"00002.html", "_index.html", "_db.html"}));
-    EXPECT_EQ(run.ErrLines(), (std::vector<std::string>{"100% 完了", "100% 完了"}));
+    EXPECT_EQ(run.ErrLines(), (std::vector<std::string>{"==> a.cfg <==", "100% 完了",
+                                                        "==> b.cfg <==", "100% 完了"}));
+}
+
+// Starts `quolix ARGS` in `folder` without a display, its standard error on
+// `errFd`, SIGPIPE as a new process has it; the child's id, or -1.
+pid_t StartQuolix(const fs::path& folder, const std::vector<std::string>& arguments, int errFd) {
+    testutil::HeadlessEnvironment env;
+    const std::string cwd = folder.string();
+    std::vector<std::string> args{"quolix"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here on. What the program does
+        // with SIGPIPE is its own doing, not inherited from the tests.
+        signal(SIGPIPE, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (dup2(errFd, 2) >= 0 && chdir(cwd.c_str()) == 0)
+            execve(QUOLIX_EXE, argv.data(), env.Envp());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Standard error is a pipe that nobody reads any more (as after `| head -1`):
+// the run is not ended by SIGPIPE, writes every page of every file, and its
+// status says that its messages were lost.
+TEST_F(BatchTest, ReaderGoneEndsNoRun) {
+    fs::create_directory(dir_.Path() / "out2");
+    const std::string a = Settings("a.cfg", "SelItems:1\n");
+    const std::string b = Settings("b.cfg", "SelItems:2\n", "out2");
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0) << std::strerror(errno);
+    close(errPipe[0]);
+    const pid_t pid = StartQuolix(dir_.Path(), {"--batch", a, b}, errPipe[1]);
+    close(errPipe[1]);
+    ASSERT_GE(pid, 0) << std::strerror(errno);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(FilesIn(dir_.Path() / "out"),
+              (std::set<std::string>{"00001.html", "_index.html", "_db.html"}));
+    EXPECT_EQ(FilesIn(dir_.Path() / "out2"),
+              (std::set<std::string>{"00002.html", "_index.html", "_db.html"}));
+}
+
+// Another run holds the output folder: the wait is a line of its own while
+// the run is generating, and the run goes on once the folder is free.
+TEST_F(BatchTest, WaitForAnotherRunIsALineOfItsOwn) {
+    const std::string cfg = Settings("wait.cfg", "SelItems:1\n");
+    const int otherRun = open((dir_.Path() / "out").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(otherRun, 0) << std::strerror(errno);
+    ASSERT_EQ(flock(otherRun, LOCK_EX), 0) << std::strerror(errno);
+    int errPipe[2];
+    ASSERT_EQ(pipe2(errPipe, O_CLOEXEC), 0) << std::strerror(errno);
+    const pid_t pid = StartQuolix(dir_.Path(), {"--batch", cfg}, errPipe[1]);
+    close(errPipe[1]);
+    ASSERT_GE(pid, 0) << std::strerror(errno);
+
+    // The first line, or nothing if none comes before the guard runs out;
+    // then the folder is let go and the rest read.
+    std::string err;
+    auto readSome = [&](int timeoutMs) {
+        pollfd p{errPipe[0], POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) <= 0) return false;
+        char buffer[4096];
+        const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
+        if (n > 0) err.append(buffer, static_cast<size_t>(n));
+        return n > 0;
+    };
+    while (err.find('\n') == std::string::npos && readSome(30000)) {
+    }
+    const std::string whileHeld = err;
+    close(otherRun);
+    while (readSome(30000)) {
+    }
+    close(errPipe[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_EQ(whileHeld, std::string(kStatusWaitingForOutput) + "\n");
+    EXPECT_EQ(err, std::string(kStatusWaitingForOutput) + "\n100% 完了\n");
+    EXPECT_EQ(FilesIn(dir_.Path() / "out"),
+              (std::set<std::string>{"00001.html", "_index.html", "_db.html"}));
 }
 
 // Whatever was not read or not written makes the status 1; the message the
@@ -242,14 +337,20 @@ TEST_F(BatchTest, UnwrittenPagesAreNamed) {
     EXPECT_EQ(run.LastErrLine(), "100% 完了");
 }
 
+// Bad usage runs nothing, not even a good settings file named before it.
 TEST_F(BatchTest, BadUsageGivesStatusTwo) {
+    const std::string good = Settings("good.cfg", "SelItems:1\n");
     const std::vector<std::vector<std::string>> cases = {
         {"--batch"},
+        {"--batch", "--"},
         {"--frobnicate"},
-        {"--batch", "a.cfg", "--frobnicate"},
+        {"--batch", good, "--frobnicate"},
+        {good, "--frobnicate", "--batch", good},
     };
     for (const auto& args : cases) {
-        SCOPED_TRACE(args.back());
+        std::string line;
+        for (const std::string& a : args) line += a + " ";
+        SCOPED_TRACE(line);
         const ProcessResult run = RunQuolix(args, dir_.Path());
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.out, "");
@@ -262,6 +363,7 @@ TEST_F(BatchTest, HelpAndVersionOnStandardOutput) {
     const ProcessResult help = RunQuolix({"--help"}, dir_.Path());
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--batch"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("  --         end of the options"), std::string::npos) << help.out;
     EXPECT_EQ(help.err, "");
     const ProcessResult version = RunQuolix({"--version"}, dir_.Path());
     EXPECT_EQ(version.exitCode, 0);

@@ -377,6 +377,41 @@ TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
     }
 }
 
+// A name typed without an extension is saved as a settings file, which a
+// later drop on the window recognises; a name with any extension is kept.
+TEST_F(SettingsTest, SavedNameWithoutExtensionGetsCfg) {
+    fs::create_directory(dir_.Path() / "my.sites");
+    struct Case {
+        const char* typed;
+        const char* saved;
+        bool takenWhenDropped;
+    };
+    const Case cases[] = {
+        {"site", "site.cfg", true},
+        {"my.sites/site", "my.sites/site.cfg", true},  // a dot in a folder's name does not count
+        {"site.cfg", "site.cfg", true},
+        {"site.txt", "site.txt", false},
+        {"site.", "site.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        RecordingPrompter prompter;
+        CMainDlg d(prompter);
+        Type(d, IDC_HTML_PATH, "saved.html");
+        prompter.fileChoices.push_back(dir_.File(c.typed));
+        d.OnSaveSettings();
+        EXPECT_EQ(d.SettingsPath(), dir_.File(c.saved));
+        EXPECT_TRUE(fs::is_regular_file(dir_.File(c.saved)));
+        if (std::string_view(c.typed) != c.saved) {
+            EXPECT_FALSE(fs::exists(dir_.File(c.typed)));
+        }
+
+        CMainDlg later(prompter);
+        later.OnDropFiles({dir_.File(c.saved)});
+        EXPECT_EQ(TextOf(later, IDC_HTML_PATH), c.takenWhenDropped ? "saved.html" : "");
+    }
+}
+
 TEST_F(SettingsTest, UnwritableFileIsReported) {
     CMainDlg d(prompter_);
     const std::string path = dir_.File("no such folder/x.cfg");

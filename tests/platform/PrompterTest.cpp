@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -58,6 +59,47 @@ TEST(ConsolePrompter, WritesCaptionAndTextToStderr) {
     EXPECT_TRUE(yes);
     EXPECT_EQ(chosen, std::nullopt);
     EXPECT_EQ(p.BoxesShown(), 3);
+}
+
+// What the batch mode prints for data: nothing below 0x20, nor 0x7F, gets
+// through as itself; every other byte does, multi-byte text included.
+TEST(ConsolePrompter, DataTextShowsControlBytesAsHex) {
+    const struct {
+        std::string_view data, shown;
+    } cases[] = {
+        {"plain/name.csv", "plain/name.csv"},
+        {"esc\x1b[31m", "esc\\x1b[31m"},
+        {"line\nfeed\r", "line\\x0afeed\\x0d"},
+        {std::string_view("nul\0tab\t", 8), "nul\\x00tab\\x09"},
+        {"del\x7f", "del\\x7f"},
+        {"日本語 ｶﾅ \x80\xff", "日本語 ｶﾅ \x80\xff"},
+    };
+    const platform::ConsolePrompter p;
+    for (const auto& c : cases) EXPECT_EQ(p.DataText(c.data), c.shown) << c.data;
+}
+
+// A text about a file or folder, box or line, comes after its path,
+// indented and shown as data is; other texts come alone.
+TEST(ConsolePrompter, PathLineBeforeATextAboutAPath) {
+    platform::ConsolePrompter p;
+    p.SetPathFinder([](std::string_view text) {
+        return text.starts_with("about") ? std::string("/site/a\x1b.csv") : std::string();
+    });
+    testing::internal::CaptureStderr();
+    p.Message("about a file");
+    p.Information("警告", "about a folder");
+    p.Line("about a status");
+    p.Line("other");
+    p.Information("警告", "other");
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(err,
+              "  /site/a\\x1b.csv\nabout a file\n"
+              "  /site/a\\x1b.csv\n警告: about a folder\n"
+              "  /site/a\\x1b.csv\nabout a status\n"
+              "other\n"
+              "警告: other\n");
+    EXPECT_EQ(p.BoxesShown(), 3);  // lines are no boxes
 }
 
 }  // namespace
