@@ -23,6 +23,20 @@ HeadlessEnvironment::HeadlessEnvironment() {
     envp_.push_back(nullptr);
 }
 
+void HeadlessEnvironment::Append(std::string_view name, std::string_view value) {
+    const std::string key = std::string(name) + "=";
+    bool found = false;
+    for (std::string& e : strings_) {
+        if (!e.starts_with(key)) continue;
+        e += (e.size() > key.size() ? ":" : "") + std::string(value);
+        found = true;
+    }
+    if (!found) strings_.push_back(key + std::string(value));
+    envp_.clear();
+    for (std::string& e : strings_) envp_.push_back(e.data());
+    envp_.push_back(nullptr);
+}
+
 TempDir::TempDir() {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();

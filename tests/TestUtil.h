@@ -43,6 +43,8 @@ std::string RandomBytes(uint32_t seed, size_t size);
 class HeadlessEnvironment {
 public:
     HeadlessEnvironment();
+    // Adds ":value" to the variable `name`, or sets it to `value`.
+    void Append(std::string_view name, std::string_view value);
     char** Envp() { return envp_.data(); }
 
 private:

@@ -29,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -61,10 +62,24 @@ struct BatchRun {
 // How long a run may take before it counts as hung and is killed.
 constexpr int kHangSeconds = 120;
 
+// Inputs larger than the memory the program is given.
+constexpr uintmax_t kSparseSize = uintmax_t{2} << 30;
+constexpr long kMemoryLimit = 512L << 20;
+
+#if defined(__SANITIZE_ADDRESS__)
+// An address-space limit cannot hold under AddressSanitizer: its own
+// allocation limit stands in, and it says on stderr that it refused.
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 // `quolix ARGUMENTS...` in `folder`, without a display, standard input
 // empty. With `fileSizeLimit` > 0 the child cannot make a file larger than
 // that many bytes (RLIMIT_FSIZE, SIGXFSZ ignored): a disk that fills up.
-BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeLimit = 0) {
+// With `memoryLimit` > 0 it cannot have more memory than that.
+BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeLimit = 0,
+                  long memoryLimit = 0) {
     std::vector<std::string> args{QUOLIX_EXE};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -72,6 +87,9 @@ BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeL
     argv.push_back(nullptr);
 
     testutil::HeadlessEnvironment env;
+    if (memoryLimit > 0 && kUnderAddressSanitizer)
+        env.Append("ASAN_OPTIONS", "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
+                                       std::to_string(memoryLimit >> 20));
     const std::string cwd = folder.string();
 
     BatchRun run;
@@ -98,6 +116,10 @@ BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeL
             const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
                                static_cast<rlim_t>(fileSizeLimit)};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
+        if (memoryLimit > 0 && !kUnderAddressSanitizer) {
+            const rlimit limit{static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
         }
         execve(argv[0], argv.data(), env.Envp());
         _exit(127);
@@ -239,6 +261,17 @@ public:
     void Write(const fs::path& name, std::string_view bytes) const { WriteBytes(work_ / name, bytes); }
     std::string Read(const fs::path& name) const { return Slurp(work_ / name); }
     void Folder(const fs::path& name) const { fs::create_directories(work_ / name); }
+    void Fifo(const fs::path& name) const {
+        ASSERT_EQ(::mkfifo((work_ / name).c_str(), 0600), 0) << name;
+    }
+    void Link(const fs::path& target, const fs::path& name) const {
+        fs::create_symlink(target, work_ / name);
+    }
+    // A file of 2 GiB of zeros that takes no room on the disk.
+    void Sparse(const fs::path& name) const {
+        Write(name, "");
+        fs::resize_file(work_ / name, kSparseSize);
+    }
     void Mode(const fs::path& name, fs::perms perms) const {
         fs::permissions(work_ / name, perms, fs::perm_options::replace);
     }
@@ -279,7 +312,8 @@ Snapshot Take(const fs::path& root) {
         EntryState state{st.type(), 0, 0};
         if (st.type() == fs::file_type::regular) {
             state.size = it->file_size(ec);
-            state.digest = std::hash<std::string>{}(Slurp(it->path()));
+            if (state.size < kSparseSize)  // a sparse input is told by its size
+                state.digest = std::hash<std::string>{}(Slurp(it->path()));
         }
         shot[fs::relative(it->path(), root).string()] = state;
     }
@@ -304,6 +338,7 @@ struct MatrixCase {
     // Further checks of what was written.
     std::function<void(const Scene&)> check = nullptr;
     long fileSizeLimit = 0;  // bytes; 0: no limit
+    long memoryLimit = 0;    // bytes the program may allocate; 0: no limit
     // `prepare` gives the whole command line, `--batch` wherever it goes.
     bool wholeCommandLine = false;
     Needs needs = Needs::Nothing;
@@ -328,6 +363,7 @@ std::string CannotOpen(std::string_view path) {
 std::string PathLine(std::string_view path) {
     return "  {dir}/work/" + std::string(path);
 }
+const std::string kNoMemory = "警告: メモリが足りないため読み込めませんでした．";
 std::string NotWritten(int count) {
     return "警告: " + std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
 }
@@ -438,6 +474,39 @@ const std::vector<MatrixCase>& Matrix() {
          .check = [](const Scene& s) { ExpectPage(s, "00003.html", Cp("<h1>草枕</h1>\n")); }},
 
         // ---------------------------------------------------- CSV source
+        {.id = "SettingsIsAFifo",
+         .group = "Settings file",
+         .title = "a FIFO",
+         .setup = "`fifo.cfg` is a FIFO that nobody writes to",
+         .prepare =
+             [](const Scene& s) {
+                 s.Fifo("fifo.cfg");
+                 return Lines{"fifo.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {PathLine("fifo.cfg"), CannotOpen("fifo.cfg"), kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsIsADevice",
+         .group = "Settings file",
+         .title = "a device",
+         .setup = "`quolix --batch /dev/urandom`",
+         .prepare = [](const Scene&) { return Lines{"/dev/urandom"}; },
+         .exitStatus = 1,
+         .err = {"  /dev/urandom", CannotOpen("/dev/urandom"), kNoTemplate},
+         .pages = {}},
+        {.id = "SettingsLargerThanMemory",
+         .group = "Settings file",
+         .title = "larger than the memory to be had",
+         .setup = "a settings file of 2 GiB (sparse), the program limited to 512 MiB",
+         .prepare =
+             [](const Scene& s) {
+                 s.Sparse("huge.cfg");
+                 return Lines{"huge.cfg"};
+             },
+         .exitStatus = 1,
+         .err = {kNoMemory, kNoTemplate},
+         .pages = {},
+         .memoryLimit = kMemoryLimit},
         {.id = "CsvNotNamed",
          .group = "CSV source",
          .title = "not named",
@@ -591,6 +660,66 @@ const std::vector<MatrixCase>& Matrix() {
              }},
 
         // ---------------------------------------------------- template
+        {.id = "CsvIsAFifo",
+         .group = "CSV source",
+         .title = "a FIFO",
+         .setup = "`data.csv` is a FIFO that nobody writes to",
+         .prepare =
+             [](const Scene& s) {
+                 s.Fifo("data.csv");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "data.csv")};
+             },
+         .exitStatus = 1,
+         .err = {PathLine("data.csv"), kCsvMissing, kNoRecords},
+         .pages = {}},
+        {.id = "CsvIsADevice",
+         .group = "CSV source",
+         .title = "a device",
+         .setup = "`CSV:/dev/zero`",
+         .prepare =
+             [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "/dev/zero")}; },
+         .exitStatus = 1,
+         .err = {"  /dev/zero", kCsvMissing, kNoRecords},
+         .pages = {}},
+        {.id = "CsvLargerThanMemory",
+         .group = "CSV source",
+         .title = "larger than the memory to be had",
+         .setup = "a CSV file of 2 GiB (sparse), the program limited to 512 MiB",
+         .prepare =
+             [](const Scene& s) {
+                 s.Sparse("huge.csv");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "huge.csv")};
+             },
+         .exitStatus = 1,
+         .err = {kNoMemory, kNoRecords},
+         .pages = {},
+         .memoryLimit = kMemoryLimit},
+        {.id = "CsvUnclosedQuote",
+         .group = "CSV source",
+         .title = "a quote that is never closed",
+         .setup = "`id,title` / `1,Alpha` / `2,\"Beta` / `3,Gamma`: records 2 and 3 would be one "
+                  "value",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("quote.csv", "id,title\r\n1,Alpha\r\n2,\"Beta\r\n3,Gamma\r\n");
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: 3 行目にダブルクォーテーション・エラーがあります．", kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"},
+         .check = [](const Scene& s) { ExpectPage(s, "00001.html", "<h1>Alpha</h1>\n"); }},
+        {.id = "CsvLeadByteBeforeClosingQuote",
+         .group = "CSV source",
+         .title = "a lone lead byte before the closing quote",
+         .setup = "`2,\"Beta` 0x81 `\"`: the lead byte takes the quote as its second byte",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("quote.csv", "id,title\r\n1,Alpha\r\n2,\"Beta\x81\"\r\n3,Gamma\r\n");
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: 3 行目にダブルクォーテーション・エラーがあります．", kDone},
+         .pages = {"00001.html", "_db.html", "_index.html"}},
         {.id = "TemplateNotNamed",
          .group = "Template",
          .title = "not named",
@@ -741,6 +870,68 @@ const std::vector<MatrixCase>& Matrix() {
              }},
 
         // ---------------------------------------------------- output folder
+        {.id = "TemplateIsAFifo",
+         .group = "Template",
+         .title = "a FIFO",
+         .setup = "`page.html` is a FIFO that nobody writes to",
+         .prepare =
+             [](const Scene& s) {
+                 std::filesystem::remove(s.Work() / "page.html");
+                 s.Fifo("page.html");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n")};
+             },
+         .exitStatus = 1,
+         .err = {PathLine("page.html"), kTemplateMissing},
+         .pages = {}},
+        {.id = "TemplateIsADevice",
+         .group = "Template",
+         .title = "a device",
+         .setup = "`HTML:/dev/urandom`",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "/dev/urandom")};
+             },
+         .exitStatus = 1,
+         .err = {"  /dev/urandom", kTemplateMissing},
+         .pages = {}},
+        {.id = "TemplateLargerThanMemory",
+         .group = "Template",
+         .title = "larger than the memory to be had",
+         .setup = "a template of 2 GiB (sparse), the program limited to 512 MiB",
+         .prepare =
+             [](const Scene& s) {
+                 s.Sparse("huge.html");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "huge.html")};
+             },
+         .exitStatus = 1,
+         .err = {kNoMemory, "メモリが足りないため読み込めませんでした．"},
+         .pages = {},
+         .memoryLimit = kMemoryLimit},
+        {.id = "TemplateCtrlZBeforeText",
+         .group = "Template",
+         .title = "a 0x1A byte before more text",
+         .setup = "`<h1>[title]</h1>`, then on line 2 a 0x1A byte and `<p>more</p>`",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("page.html", "<h1>[title]</h1>\r\n\x1A<p>more</p>\r\n");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {"警告: ﾃﾝﾌﾟﾚｰﾄ(HTML) の 2 行目以降は 0x1A 文字のため読み込みませんでした．", kDone},
+         .pages = kBooksPages,
+         .check = [](const Scene& s) { ExpectPage(s, "00002.html", Cp("<h1>門</h1>\n")); }},
+        {.id = "TemplateCtrlZAtTheEnd",
+         .group = "Template",
+         .title = "0x1A bytes after the last line",
+         .setup = "`<h1>[title]</h1>`, then 0x1A, CR LF and 0x1A: nothing is lost",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("page.html", "<h1>[title]</h1>\r\n\x1A\r\n\x1A");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages},
         {.id = "OutNotNamed",
          .group = "Output folder",
          .title = "not named",
@@ -861,6 +1052,68 @@ const std::vector<MatrixCase>& Matrix() {
          .fileSizeLimit = 350 * 1024},
 
         // ---------------------------------------------------- page names
+        {.id = "OutLinkToAFileOutside",
+         .group = "Output folder",
+         .title = "a page that is a link to a file outside",
+         .setup = "`out/00001.html` is a link to `../out.html`",
+         .prepare =
+             [](const Scene& s) {
+                 s.Link("../out.html", "out/00001.html");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(1), "out/00001.html", kDone},
+         .pages = kBooksPages},
+        {.id = "OutLinkedFolder",
+         .group = "Output folder",
+         .title = "a linked folder below the output folder",
+         .setup = "`out/link` is a link to `../sibling`; values `link/x` and `c`",
+         .prepare =
+             [](const Scene& s) {
+                 s.Link("../sibling", "out/link");
+                 return ByValue(s, {"link/x", "c"});
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(1), "out/link/x.html", kDone},
+         .pages = {"_db.html", "_index.html", "c.html", "link"}},
+        {.id = "OutDanglingLink",
+         .group = "Output folder",
+         .title = "a dangling link to an absolute path",
+         .setup = "`out/00002.html` is a link to `{dir}/planted.html`, which does not exist",
+         .prepare =
+             [](const Scene& s) {
+                 s.Link((s.Root() / "planted.html").string(), "out/00002.html");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(1), "out/00002.html", kDone},
+         .pages = kBooksPages},
+        {.id = "OutLinkedIndexAndDump",
+         .group = "Output folder",
+         .title = "_index.html and _db.html are links",
+         .setup = "`out/_index.html` links to `../out.html`, `out/_db.html` to `../books.csv`",
+         .prepare =
+             [](const Scene& s) {
+                 s.Link("../out.html", "out/_index.html");
+                 s.Link("../books.csv", "out/_db.html");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(2), "out/_index.html", "out/_db.html", kDone},
+         .pages = kBooksPages},
+        {.id = "OutFifos",
+         .group = "Output folder",
+         .title = "FIFOs at a page and at _index.html",
+         .setup = "`out/00001.html` and `out/_index.html` are FIFOs that nobody reads",
+         .prepare =
+             [](const Scene& s) {
+                 s.Fifo("out/00001.html");
+                 s.Fifo("out/_index.html");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 1,
+         .err = {NotWritten(2), "out/_index.html", "out/00001.html", kDone},
+         .pages = kBooksPages},
         {.id = "NameWithSlash",
          .group = "Pages named by a column's value (ruleNum 2)",
          .title = "a value with \"/\"",
@@ -951,6 +1204,26 @@ const std::vector<MatrixCase>& Matrix() {
          .err = {"警告: 2 個のページが同じ名前の後のページで上書きされました．", "?.html", "?.html",
                  kDone},
          .pages = {"?.html", "_db.html", "_index.html"}},
+        {.id = "NameEndsInLoneLeadByte",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "a lead byte as the last byte of the file",
+         .setup = "values `ab` and `cd` 0x81, the file ending in that byte: `cd?.html`, the dot "
+                  "kept",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("names.csv", "id,title\r\n1,ab\r\n2,cd\x81");
+                 return Lines{s.Settings("names.cfg", "ruleNum:2\nfieldNum:1\nSelItems:1,2\n",
+                                         "names.csv")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = {"_db.html", "_index.html", "ab.html", "cd?.html"},
+         .check =
+             [](const Scene& s) {
+                 const std::string index = s.Read("out/_index.html");
+                 EXPECT_NE(index.find("<a href=\"cd%3F.html\">cd\x81</a>"), std::string::npos)
+                     << index;
+             }},
 
         // ---------------------------------------------------- command line
         {.id = "SettingsBeforeAndAfterBatch",
@@ -1043,7 +1316,10 @@ TEST_P(BadInputMatrix, Batch) {
     Lines arguments = c.prepare(scene);
     if (!c.wholeCommandLine) arguments.insert(arguments.begin(), "--batch");
     const Snapshot before = Take(scene.Root());
-    const BatchRun run = RunBatch(scene.Work(), arguments, c.fileSizeLimit);
+    BatchRun run = RunBatch(scene.Work(), arguments, c.fileSizeLimit, c.memoryLimit);
+    if (c.memoryLimit > 0 && kUnderAddressSanitizer)
+        run.err = std::regex_replace(
+            run.err, std::regex("==[0-9]+==WARNING: AddressSanitizer failed to allocate [^\n]*\n"), "");
     const Snapshot after = Take(scene.Root());
     fs::permissions(scene.Out(), fs::perms::owner_all, fs::perm_options::add);
 
