@@ -9,15 +9,13 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
-#include <filesystem>
 #include <string_view>
-#include <unordered_set>
 
 #include "data/CsvTable.h"
 #include "data/TemplateFile.h"
 #include "gen/DumpPage.h"
 #include "gen/Expand.h"
-#include "gen/ProgramIdentity.h"
+#include "gen/RunPlan.h"
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/OutputFile.h"
@@ -31,16 +29,7 @@ using platform::StrFormat;
 
 namespace {
 
-constexpr int kIndexEntriesPerLineByValue = 5;
-constexpr int kIndexEntriesPerLineByNumber = 10;
-constexpr int kIndexValueColumn = 30;
 constexpr size_t kNamesInWarning = 10;
-
-const char* FieldOrEmpty(const CCsvTable& table, int record, int column) {
-    const CCsvRecord* rec = table.GetRecord(record);
-    const char* v = rec ? rec->GetField(column) : nullptr;
-    return v ? v : "";
-}
 
 // _db.html is written on a thread of its own while the pages are written;
 // it only reads the table. The file is created at once, so files still
@@ -117,14 +106,6 @@ private:
     std::atomic<bool> done_{false};
 };
 
-// A page name as the file system sees it, to tell when two pages are one
-// file. A name without a folder part is already in its normal form.
-std::string FileSystemKey(const std::string& name) {
-    std::string utf8 = platform::Cp932ToUtf8(name);
-    if (utf8.find('/') == std::string::npos) return utf8;
-    return std::filesystem::path(utf8).lexically_normal().string();
-}
-
 std::string IncompleteRunWarning(const RunReport& report, const platform::Prompter& prompter) {
     std::string msg;
     auto line = [&msg](const std::string& text) {
@@ -173,46 +154,159 @@ bool LockFolder(OutputFolder& folder, std::chrono::milliseconds patience,
 
 }  // namespace
 
-std::string NormalizeExtension(const std::string& extension) {
-    std::string ext = extension.empty() ? std::string("html") : extension;
-    const size_t dots = ext.find_first_not_of('.');
-    ext.erase(0, dots == std::string::npos ? ext.size() : dots);
-    return ext;
+namespace {
+
+// Everything the checks found to be in order: what the writing works with.
+struct RunInputs {
+    explicit RunInputs(const std::string& templatePath) : templateFile(templatePath) {}
+    CTemplateFile templateFile;
+    std::vector<int> records;
+    OutputFolder folder;
+};
+
+// The checks, in order; nothing is written before all have passed. The
+// message of the first that fails, or null.
+const char* CheckRun(const RunSettings& settings, const std::vector<int>& selection,
+                     const CCsvTable* table, const RunCallbacks& callbacks,
+                     platform::Prompter& prompter, RunInputs& in, RunReport& report,
+                     const std::function<void(std::string)>& status) {
+    if (settings.HTML.empty()) return "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
+    if (settings.Out.empty()) return "出力先(ﾌｫﾙﾀﾞ) を指定してください．";
+    if (!in.templateFile.IsOpen()) return kStatusTemplateMissing;
+    in.templateFile.Read();
+    if (in.templateFile.ReadStatus() == platform::ReadStatus::kNoMemory) {
+        prompter.Information(kWarningCaption, platform::kNoMemoryText);
+        return platform::kNoMemoryText;
+    }
+    if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return kStatusTemplateMissing;
+    report.templateNulLine = in.templateFile.NulLine();
+    report.templateEofLine = in.templateFile.EofLine();
+    if (!platform::IsFolder(settings.Out)) return kStatusOutMissing;
+    if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
+        return "生成ファイル用のフィールド名を選択してください．";
+    if (table) {
+        in.records.reserve(selection.size());
+        for (int r : selection)
+            if (r >= 0 && r < table->RecordCount()) in.records.push_back(r);
+    }
+    if (in.records.empty()) return "出力したいレコードを選択してください．";
+    if (!in.folder.Open(settings.Out)) return kStatusOutMissing;
+    if (!LockFolder(in.folder, callbacks.lockPatience, status)) return kStatusWaitingForOutput;
+    return nullptr;
 }
 
-void AppendIndexHref(std::string& out, std::string_view cpName) {
-    static const char kHex[] = "0123456789ABCDEF";
-    // A NUL ends the name, as it ends the file's name.
-    cpName = cpName.substr(0, cpName.find('\0'));
-    const auto* p = reinterpret_cast<const unsigned char*>(cpName.data());
-    const size_t size = cpName.size();
-    for (size_t i = 0; i < size;) {
-        const size_t n = platform::Cp932UnitLength(p + i, size - i);
-        const unsigned char c = p[i];
-        if (!platform::Cp932UnitConverts(p + i, n)) {
-            out += "%3F";  // the "?" that the file's name has in its place
-        } else if (n == 1 && (c <= 0x20 || c == 0x7F || std::strchr("\"#%&<>?\\", c))) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out.append(cpName.substr(i, n));
+// Writes what the planner hands out: _db.html on its own thread, the
+// pages and _index.html here, the progress after every record.
+class RunWriter {
+public:
+    RunWriter(const RunSettings& settings, const CCsvTable& table, RunInputs& in,
+              RunReport& report, std::function<void(std::string)> status)
+        : settings_(settings),
+          table_(table),
+          folder_(in.folder),
+          report_(report),
+          status_(std::move(status)),
+          planner_(settings, table, std::move(in.records)),
+          // Placeholders are looked up and the frame stripped once per run.
+          compiled_(table, in.templateFile.GetText(), settings.repeatChk) {}
+
+    void Run() {
+        StartCheckFiles();
+        const int n = static_cast<int>(planner_.Records().size());
+        while (!planner_.Done()) {
+            const PlannedPage& page = planner_.Next();
+            if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
+            for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
+                if (page_.IsOpen()) {
+                    compiled_.Write(table_, planner_.Records()[static_cast<size_t>(s)], page_.Text());
+                    page_.Spill();
+                }
+                if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup())
+                    ClosePage();
+                Progress(s, n);
+            }
         }
-        i += n;
+        Progress(n, n);
+        ClosePage();
+        FinishCheckFiles();
+        report_.pagesOpened = pagesOpened_;
     }
-}
 
-bool IsSafePageName(const std::string& name) {
-    if (name.empty() || name[0] == '/') return false;
-    size_t pos = 0;
-    while (pos <= name.size()) {
-        size_t slash = name.find('/', pos);
-        if (slash == std::string::npos) slash = name.size();
-        if (std::string_view(name).substr(pos, slash - pos) == "..") return false;
-        pos = slash + 1;
+private:
+    std::string OutPath(std::string_view name) const { return platform::JoinPath(settings_.Out, name); }
+
+    void StartCheckFiles() {
+        if (!settings_.createChk) return;
+        if (!index_.Create(folder_, "_index.html")) report_.failedPaths.push_back(OutPath("_index.html"));
+        dbFailSlot_ = report_.failedPaths.size();
+        if (!dump_.Start(table_, folder_, "_db.html")) report_.failedPaths.push_back(OutPath("_db.html"));
+        if (index_.IsOpen()) index_.Append(planner_.IndexHead());
     }
-    return true;
-}
+
+    // Creates the page and adds its index entry; false when it could not
+    // be created.
+    bool OpenPage(const PlannedPage& page) {
+        pagePath_ = OutPath(page.name);
+        if (!page.refused) {
+            dump_.BeforeCreating(page.name);
+            page_.Create(folder_, page.name);
+        }
+        ++pagesOpened_;
+        if (!page_.IsOpen()) {
+            report_.failedPaths.push_back(pagePath_);
+        } else {
+            if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
+            if (planner_.Repeat()) page_.Append("<HTML>\n");
+        }
+        if (index_.IsOpen()) {
+            index_.Append(page.indexEntry);
+            index_.Spill();
+        }
+        return page_.IsOpen();
+    }
+
+    void ClosePage() {
+        if (!page_.IsOpen()) return;
+        if (planner_.Repeat()) page_.Append("</HTML>\n");
+        if (!page_.Close()) report_.failedPaths.push_back(pagePath_);
+    }
+
+    void FinishCheckFiles() {
+        if (index_.IsOpen()) {
+            index_.Append(planner_.IndexTail());
+            if (!index_.Close()) report_.failedPaths.push_back(OutPath("_index.html"));
+        }
+        if (!dump_.Finish())
+            report_.failedPaths.insert(
+                report_.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot_),
+                OutPath("_db.html"));
+    }
+
+    // The text changes a hundred times at most; only a change is shown.
+    void Progress(int step, int n) {
+        const int percent = static_cast<int>(step * 100LL / n);
+        if (percent == lastPercent_) return;
+        status_(StrFormat("%3d%% 完了", percent));
+        lastPercent_ = percent;
+    }
+
+    const RunSettings& settings_;
+    const CCsvTable& table_;
+    OutputFolder& folder_;
+    RunReport& report_;
+    std::function<void(std::string)> status_;
+    RunPlanner planner_;
+    const CompiledTemplate compiled_;
+    DumpWriter dump_;
+    size_t dbFailSlot_ = 0;  // where a failure of the dump page goes in the list
+    OutputFile index_;
+    OutputFile page_;  // one buffer for every page of the run
+    std::string pagePath_;
+    int pagesOpened_ = 0;
+    int lastPercent_ = -1;
+};
+
+}  // namespace
 
 RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks,
@@ -222,187 +316,17 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
         if (callbacks.status) callbacks.status(text);
         report.lastStatus = std::move(text);
     };
-    auto refuse = [&](const char* message) {
+    RunInputs in(settings.HTML);
+    if (const char* refusal =
+            CheckRun(settings, selection, table, callbacks, prompter, in, report, status)) {
         report.refused = true;
-        status(message);
+        status(refusal);
         return report;
-    };
-    auto statusText = [&](std::string text) { status(std::move(text)); };
-
-    // The checks, in order; nothing is written before all have passed.
-    if (settings.HTML.empty()) return refuse("ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．");
-    if (settings.Out.empty()) return refuse("出力先(ﾌｫﾙﾀﾞ) を指定してください．");
-    CTemplateFile templateFile(settings.HTML);
-    if (!templateFile.IsOpen()) return refuse(kStatusTemplateMissing);
-    templateFile.Read();
-    if (templateFile.ReadStatus() == platform::ReadStatus::kNoMemory) {
-        prompter.Information(kWarningCaption, platform::kNoMemoryText);
-        return refuse(platform::kNoMemoryText);
     }
-    if (templateFile.ReadStatus() != platform::ReadStatus::kRead)
-        return refuse(kStatusTemplateMissing);
-    report.templateNulLine = templateFile.NulLine();
-    report.templateEofLine = templateFile.EofLine();
-    if (!platform::IsFolder(settings.Out)) return refuse(kStatusOutMissing);
-    if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
-        return refuse("生成ファイル用のフィールド名を選択してください．");
-    std::vector<int> records;
-    if (table) {
-        records.reserve(selection.size());
-        for (int r : selection)
-            if (r >= 0 && r < table->RecordCount()) records.push_back(r);
-    }
-    if (records.empty()) return refuse("出力したいレコードを選択してください．");
-    OutputFolder folder;
-    if (!folder.Open(settings.Out)) return refuse(kStatusOutMissing);
-    if (!LockFolder(folder, callbacks.lockPatience, statusText))
-        return refuse(kStatusWaitingForOutput);
 
-    const int n = static_cast<int>(records.size());
     if (callbacks.enableRunControls) callbacks.enableRunControls(false, true);
-
-    const int rule = (settings.ruleNum == kRuleSequenceNumber || settings.ruleNum == kRuleFieldValue)
-                         ? settings.ruleNum
-                         : kRuleRecordNumber;
-    const char* const pre = rule == kRuleFieldValue ? "<pre>" : "";
-
-    // Names already taken in this run, as the file system spells them ("./a"
-    // and "a", or two values without a Unicode form, are one file); a later
-    // page of the same name replaces the earlier file.
-    std::unordered_set<std::string> taken;
-    taken.reserve(static_cast<size_t>(n) + 2);
-    DumpWriter dump;
-    size_t dbFailSlot = 0;  // where a failure of the dump page goes in the list
-    const std::string indexPath = platform::JoinPath(settings.Out, "_index.html");
-    const std::string dbPath = platform::JoinPath(settings.Out, "_db.html");
-    OutputFile index;
-    if (settings.createChk) {
-        taken.insert("_index.html");
-        taken.insert("_db.html");
-        if (!index.Create(folder, "_index.html")) report.failedPaths.push_back(indexPath);
-        dbFailSlot = report.failedPaths.size();
-        if (!dump.Start(*table, folder, "_db.html")) report.failedPaths.push_back(dbPath);
-    }
-    if (index.IsOpen()) {
-        index.Append(StrFormat(
-            "<html>\n<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-            "<title>Database Index generated by %s %s</title></head>\n"
-            "<body><center><font size=6>Database Index Generated by %s %s</font><br>"
-            "<font size=2>%s</font></center>\n<hr>\n%s",
-            kProgramName, kProgramVersion, kProgramName, kProgramVersion, kCopyright, pre));
-    }
-
-    const std::string ext = NormalizeExtension(settings.extension);
-    const std::string prefix = settings.prefixChk ? settings.Prefix : std::string();
-    const int start = settings.start;
-    const int digit = settings.digit;
-    const int repeat = settings.repeat;
-    // Placeholders are looked up and the frame stripped once per run.
-    const CompiledTemplate compiled(*table, templateFile.GetText(), settings.repeatChk);
-
-    int pagesOpened = 0;
-    int indexEntries = 0;
-    int recordsInPage = 0;
-    OutputFile page;  // one buffer for every page of the run
-    std::string pagePath;
-    std::string name;
-    auto closePage = [&]() {
-        if (!page.Close()) report.failedPaths.push_back(pagePath);
-    };
-
-    int lastPercent = -1;
-    for (int s = 0; s <= n; ++s) {
-        if (s < n) {
-            const int r = records[s];
-            if (!settings.repeatChk || recordsInPage == 0) {
-                name.assign(prefix.c_str());
-                const char* value = "";
-                if (rule == kRuleSequenceNumber) {
-                    platform::AppendPaddedInt(name, start + pagesOpened, digit);
-                } else if (rule == kRuleFieldValue) {
-                    value = FieldOrEmpty(*table, r, settings.fieldNum);
-                    name += value;
-                } else {
-                    platform::AppendPaddedInt(name, r, 5);
-                }
-                name += '.';
-                name += ext;
-                pagePath = platform::JoinPath(settings.Out, name);
-                if (IsSafePageName(name)) {
-                    dump.BeforeCreating(name);
-                    page.Create(folder, name);
-                }
-                ++pagesOpened;
-                if (!page.IsOpen()) {
-                    report.failedPaths.push_back(pagePath);
-                } else {
-                    if (!taken.insert(FileSystemKey(name)).second)
-                        report.overwrittenNames.push_back(name);
-                    if (settings.repeatChk) page.Append("<HTML>\n");
-                }
-                if (index.IsOpen()) {
-                    std::string& f = index.Text();
-                    if (rule == kRuleFieldValue) {
-                        if (indexEntries % kIndexEntriesPerLineByValue == 0) f += '\n';
-                        f += "[<a href=\"";
-                        AppendIndexHref(f, name);
-                        f += "\">";
-                        f += value;
-                        f += "</a>]";
-                        const int len = static_cast<int>(std::strlen(value));
-                        f.append(static_cast<size_t>(std::max(0, kIndexValueColumn - len)), ' ');
-                    } else {
-                        if (indexEntries % kIndexEntriesPerLineByNumber == 0) f += "<br>";
-                        f += "[<a href=\"";
-                        AppendIndexHref(f, name);
-                        f += "\">";
-                        if (rule == kRuleSequenceNumber)
-                            platform::AppendPaddedInt(f, start + pagesOpened - 1, digit);
-                        else
-                            platform::AppendPaddedInt(f, r, 3);
-                        f += "</a>] &nbsp; &nbsp;\n";
-                    }
-                    index.Spill();
-                    ++indexEntries;
-                }
-            }
-            if (page.IsOpen()) {
-                compiled.Write(*table, r, page.Text());
-                page.Spill();
-                if (!settings.repeatChk) {
-                    closePage();
-                    recordsInPage = 0;
-                } else if (recordsInPage == repeat - 1) {
-                    page.Append("</HTML>\n");
-                    closePage();
-                    recordsInPage = 0;
-                } else {
-                    ++recordsInPage;
-                }
-            }
-        }
-        // The text changes a hundred times at most; only a change is shown.
-        const int percent = static_cast<int>(s * 100LL / n);
-        if (percent != lastPercent) {
-            status(StrFormat("%3d%% 完了", percent));
-            lastPercent = percent;
-        }
-    }
-
-    if (page.IsOpen()) {
-        if (settings.repeatChk) page.Append("</HTML>\n");
-        closePage();
-    }
-    if (index.IsOpen()) {
-        index.Append(pre);
-        index.Append("</body></html>");
-        if (!index.Close()) report.failedPaths.push_back(indexPath);
-    }
-    if (!dump.Finish())
-        report.failedPaths.insert(report.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot),
-                                  dbPath);
-    folder.Unlock();  // before any box: another run may go on meanwhile
-    report.pagesOpened = pagesOpened;
+    RunWriter(settings, *table, in, report, status).Run();
+    in.folder.Unlock();  // before any box: another run may go on meanwhile
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 
     if (!report.AllWritten())

@@ -78,16 +78,3 @@ struct RunReport {
 RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks,
                         platform::Prompter& prompter);
-
-// The extension as page names use it: "html" for an empty text, leading
-// dots removed.
-std::string NormalizeExtension(const std::string& extension);
-
-// Appends the link to the page `cpName` as the index page writes it: each
-// byte that a URL or the attribute would take for something else, as %XX;
-// each unit that has no Unicode form as %3F, the "?" of the file's name.
-void AppendIndexHref(std::string& out, std::string_view cpName);
-
-// Whether a page name stays inside the output folder: not absolute and
-// without a ".." component.
-bool IsSafePageName(const std::string& name);

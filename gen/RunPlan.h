@@ -1,0 +1,85 @@
+// What a generation run will write, worked out before anything is written:
+// the pages with their names, records and index entries, which names are
+// refused and which repeat an earlier one. Pure: no file is touched, so
+// every naming rule and grouping is tested without a file system.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "gen/GenerationRun.h"
+
+class CCsvTable;
+
+struct PlannedPage {
+    std::string name;    // prefix, base name, "." and extension (code page 932)
+    int firstStep = 0;   // its first record: records[firstStep]
+    int recordCount = 0; // consecutive selected records on the page
+    bool refused = false;      // the name would leave the output folder
+    bool repeatsName = false;  // an earlier page, _index.html or _db.html is the same file
+    std::string indexEntry;    // what the page adds to _index.html (empty without one)
+};
+
+// Hands out the pages of a run one after the other, as the writing goes:
+// in repeat mode a page that could not be created holds no record, so the
+// records after it are grouped anew (Failed).
+class RunPlanner {
+public:
+    // `records`: ascending, each a record of `table`, which must outlive
+    // the planner.
+    RunPlanner(const RunSettings& settings, const CCsvTable& table, std::vector<int> records);
+
+    const std::vector<int>& Records() const { return records_; }
+    bool Repeat() const { return repeat_; }
+    // The frame of _index.html; empty when no index is written.
+    const std::string& IndexHead() const { return indexHead_; }
+    const std::string& IndexTail() const { return indexTail_; }
+
+    bool Done() const { return step_ >= static_cast<int>(records_.size()); }
+    // The next page; valid until the next call.
+    const PlannedPage& Next();
+    // The page last handed out could not be created.
+    void Failed();
+    // Whether the page last handed out is a whole group (in repeat mode);
+    // a page short of its group is closed only after the run.
+    bool CompletesGroup() const;
+
+private:
+    void Name(PlannedPage& page) const;
+    void AddIndexEntry(PlannedPage& page);
+
+    const CCsvTable& table_;
+    std::vector<int> records_;
+    int rule_;
+    int fieldNum_;
+    int start_, digit_;
+    int groupSize_;  // records to a page; all of them for 0
+    bool repeat_;
+    bool index_;
+    std::string prefix_, extension_;
+    std::string indexHead_, indexTail_;
+    int step_ = 0;
+    int pagesOpened_ = 0;
+    int indexEntries_ = 0;
+    std::unordered_set<std::string> names_;  // as the file system spells them
+    PlannedPage page_;
+};
+
+// Every page of a run, each taken as created.
+std::vector<PlannedPage> PlanPages(const RunSettings& settings, const CCsvTable& table,
+                                   std::vector<int> records);
+
+// The extension as page names use it: "html" for an empty text, leading
+// dots removed.
+std::string NormalizeExtension(const std::string& extension);
+
+// Appends the link to the page `cpName` as the index page writes it: each
+// byte that a URL or the attribute would take for something else, as %XX;
+// each unit that has no Unicode form as %3F, the "?" of the file's name.
+void AppendIndexHref(std::string& out, std::string_view cpName);
+
+// Whether a page name stays inside the output folder: not absolute and
+// without a ".." component.
+bool IsSafePageName(const std::string& name);

@@ -1,0 +1,154 @@
+// The plan of a run, without a file system: names under each rule, groups,
+// refused names, repeated names and index entries.
+#include "gen/RunPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "data/CsvTable.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+// A page as the tests spell it: name, first step, records, and the flags
+// R (refused) and D (repeats a name).
+struct Page {
+    std::string name;
+    int firstStep;
+    int count;
+    std::string flags = {};
+    bool operator==(const Page&) const = default;
+};
+
+void PrintTo(const Page& p, std::ostream* os) {
+    *os << "{" << p.name << " " << p.firstStep << "+" << p.count << " " << p.flags << "}";
+}
+
+std::vector<Page> Spelled(const std::vector<PlannedPage>& pages) {
+    std::vector<Page> out;
+    for (const PlannedPage& p : pages)
+        out.push_back({p.name, p.firstStep, p.recordCount,
+                       std::string(p.refused ? "R" : "") + (p.repeatsName ? "D" : "")});
+    return out;
+}
+
+CCsvTable Names(const std::vector<std::string>& names) {
+    std::string csv = "id,name\r\n";
+    for (size_t i = 0; i < names.size(); ++i) csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
+    CCsvTable table = CCsvTable::FromBytes(csv);
+    platform::RecordingPrompter prompter;
+    table.Load(prompter);
+    EXPECT_TRUE(prompter.entries.empty());
+    return table;
+}
+
+RunSettings By(int rule, void (*more)(RunSettings&) = nullptr) {
+    RunSettings s;
+    s.ruleNum = rule;
+    s.fieldNum = 1;
+    if (more) more(s);
+    return s;
+}
+
+TEST(RunPlan, NamesGroupsAndRepeatedNames) {
+    const CCsvTable table =
+        Names({"a", "../x", "/abs", "a", "./a", "_db", "sub/../b", "\x95\x5C", "", "a/./b"});
+    const struct {
+        const char* name;
+        RunSettings settings;
+        std::vector<int> records;
+        std::vector<Page> pages;
+    } cases[] = {
+        {"record numbers", By(0), {0, 3, 10}, {{"00000.html", 0, 1}, {"00003.html", 1, 1},
+                                                 {"00010.html", 2, 1}}},
+        {"an unknown rule is the record number", By(7), {2}, {{"00002.html", 0, 1}}},
+        {"running numbers from start, digit wide",
+         By(1, [](RunSettings& s) { s.start = 98, s.digit = 3, s.extension = ".htm"; }),
+         {5, 6, 7},
+         {{"098.htm", 0, 1}, {"099.htm", 1, 1}, {"100.htm", 2, 1}}},
+        {"numbers wider than the digits", By(1, [](RunSettings& s) { s.start = 9, s.digit = 1; }),
+         {1, 2}, {{"9.html", 0, 1}, {"10.html", 1, 1}}},
+        {"values; refused, repeated and odd names",
+         By(2),
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+         {{"a.html", 0, 1},
+          {"../x.html", 1, 1, "R"},
+          {"/abs.html", 2, 1, "R"},
+          {"a.html", 3, 1, "D"},
+          {"./a.html", 4, 1, "D"},  // the same file
+          {"_db.html", 5, 1, "D"},  // the dump page's name
+          {"sub/../b.html", 6, 1, "R"},
+          {"\x95\x5C.html", 7, 1},
+          {".html", 8, 1},
+          {"a/./b.html", 9, 1}}},
+        {"no check files: _db.html is a page like any",
+         By(2, [](RunSettings& s) { s.createChk = false; }),
+         {6},
+         {{"_db.html", 0, 1}}},
+        {"prefix when ticked only",
+         By(0, [](RunSettings& s) { s.prefixChk = true, s.Prefix = "p-", s.extension = "."; }),
+         {1},
+         {{"p-00001.", 0, 1}}},
+        {"prefix not ticked", By(0, [](RunSettings& s) { s.Prefix = "p-"; }), {1}, {{"00001.html", 0, 1}}},
+        {"repeat: groups of two, the last one short",
+         By(1, [](RunSettings& s) { s.repeatChk = true, s.repeat = 2; }),
+         {1, 2, 3, 4, 5},
+         {{"00001.html", 0, 2}, {"00002.html", 2, 2}, {"00003.html", 4, 1}}},
+        {"repeat 0: one page", By(0, [](RunSettings& s) { s.repeatChk = true, s.repeat = 0; }),
+         {4, 5, 6}, {{"00004.html", 0, 3}}},
+        {"repeat count without the switch", By(0, [](RunSettings& s) { s.repeat = 3; }), {4, 5},
+         {{"00004.html", 0, 1}, {"00005.html", 1, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Spelled(PlanPages(c.settings, table, c.records)), c.pages);
+    }
+}
+
+// In repeat mode a page that cannot be created takes its first record only;
+// the next record opens the next page, numbered on.
+TEST(RunPlan, RepeatRegroupsAfterAPageThatFailed) {
+    const CCsvTable table = Names({"a", "b", "c", "d", "e", "f", "g"});
+    RunPlanner planner(By(1, [](RunSettings& s) { s.repeatChk = true, s.repeat = 3; }), table,
+                       {1, 2, 3, 4, 5, 6, 7});
+    std::vector<Page> pages;
+    for (bool fail = true; !planner.Done(); fail = false) {
+        const PlannedPage& page = planner.Next();
+        if (fail) planner.Failed();
+        pages.push_back(Spelled({page})[0]);
+    }
+    EXPECT_EQ(pages, (std::vector<Page>{
+                         {"00001.html", 0, 1}, {"00002.html", 1, 3}, {"00003.html", 4, 3}}));
+}
+
+TEST(RunPlan, IndexEntries) {
+    const CCsvTable table = Names({"a&b", "\x95\x5C", "x y"});
+    auto entries = [&](const RunSettings& s, std::vector<int> records) {
+        std::vector<std::string> out;
+        RunPlanner planner(s, table, std::move(records));
+        while (!planner.Done()) out.push_back(planner.Next().indexEntry);
+        return out;
+    };
+    // By value: a line feed before every fifth, values padded to 30 bytes.
+    const std::vector<std::string> byValue = entries(By(2), {1, 2, 3, 1, 2, 3});
+    ASSERT_EQ(byValue.size(), 6u);
+    EXPECT_EQ(byValue[0], "\n[<a href=\"a%26b.html\">a&b</a>]" + std::string(27, ' '));
+    EXPECT_EQ(byValue[1], "[<a href=\"\x95\x5C.html\">\x95\x5C</a>]" + std::string(28, ' '));
+    EXPECT_EQ(byValue[2], "[<a href=\"x%20y.html\">x y</a>]" + std::string(27, ' '));
+    EXPECT_EQ(byValue[5].substr(0, 2), "\n[");
+    // By number: "<br>" before every tenth.
+    const std::vector<std::string> byNumber =
+        entries(By(1, [](RunSettings& s) { s.start = 7, s.digit = 2; }), std::vector<int>(11, 1));
+    EXPECT_EQ(byNumber[0], "<br>[<a href=\"07.html\">07</a>] &nbsp; &nbsp;\n");
+    EXPECT_EQ(byNumber[1], "[<a href=\"08.html\">08</a>] &nbsp; &nbsp;\n");
+    EXPECT_EQ(byNumber[10], "<br>[<a href=\"17.html\">17</a>] &nbsp; &nbsp;\n");
+    EXPECT_EQ(entries(By(0), {3}), std::vector<std::string>{
+                                       "<br>[<a href=\"00003.html\">003</a>] &nbsp; &nbsp;\n"});
+    EXPECT_EQ(entries(By(0, [](RunSettings& s) { s.createChk = false; }), {3}),
+              std::vector<std::string>{""});
+}
+
+}  // namespace
