@@ -13,7 +13,7 @@ PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-
 CHECK_EXTRA :=
 -include mk/*.mk
 
-.PHONY: all deps configure build check demo screenshot clean
+.PHONY: all deps configure build test check demo screenshot clean
 
 all: build
 
@@ -36,6 +36,12 @@ configure: $(BUILD)/build.ninja
 
 build: configure
 	cmake --build $(BUILD)
+
+# The inner loop while working: build and run the unit and window tests,
+# nothing installed and no further passes.
+test:
+	$(MAKE) build
+	ctest --test-dir $(BUILD) --output-on-failure -j2
 
 check: deps
 	$(MAKE) build
