@@ -2,22 +2,10 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
-
-namespace {
-void Put(FILE* out, const std::string& bytes) {
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
-}
-}  // namespace
-
-void ExpandTemplate(const CCsvTable& table, const char* text, int record, FILE* out, bool strip) {
-    if (!out || !text || !*text) return;
-    std::string page;
-    CompiledTemplate(table, text, strip).Write(table, record, page);
-    Put(out, page);
-}
 
 CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip)
     : text_(text ? text : "") {
@@ -116,27 +104,4 @@ char* StripHtmlFrame(char* text) {
     }
     std::memcpy(text, out.c_str(), out.size() + 1);
     return text;
-}
-
-void WriteFieldText(FILE* out, const char* value) {
-    if (!out) return;
-    std::string text;
-    AppendFieldText(text, value);
-    Put(out, text);
-}
-
-void AppendFieldText(std::string& out, const char* value) {
-    if (value) AppendFieldText(out, std::string_view(value));
-}
-
-void AppendFieldText(std::string& out, std::string_view value) {
-    const char* p = value.data();
-    const char* const end = p + value.size();
-    while (const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p))) {
-        const char* at = static_cast<const char*>(lf);
-        out.append(p, at);
-        out.append("<br>", 4);
-        p = at + 1;
-    }
-    out.append(p, end);
 }

@@ -1,9 +1,7 @@
-// Control ids of dialog 102 and the icon id.
+// Control ids of dialog 102.
 #pragma once
 
 enum ControlId : int {
-    IDD_MAIN = 102,
-    IDI_MAIN = 128,
     IDC_CSV_PATH = 1000,
     IDC_HTML_PATH = 1001,
     IDC_OUT_PATH = 1002,
