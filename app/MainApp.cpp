@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/BatchDlg.h"
+#include "dialog/DialogModel.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
@@ -103,7 +103,7 @@ bool IsCannotOpenSettings(std::string_view text) {
 
 // The file or folder a batch message is about, absolute (UTF-8); empty for
 // a message about none.
-std::string PathOfMessage(std::string_view text, const CBatchDlg& dialog,
+std::string PathOfMessage(std::string_view text, const DialogModel& dialog,
                           const std::string& cpSettings) {
     std::string cpPath;
     if (text == res::kStatusCsvNotFound)
@@ -118,6 +118,30 @@ std::string PathOfMessage(std::string_view text, const CBatchDlg& dialog,
         return {};
     return AbsolutePath(platform::Cp932ToUtf8(cpPath));
 }
+
+// Status texts of a batch run on standard error: a line each, but while
+// generating only the wait for another run; the rest is progress, shown on
+// a terminal only.
+class StatusLines : public DialogListener {
+public:
+    StatusLines(platform::ConsolePrompter& prompter, bool progressShown)
+        : prompter_(prompter), progressShown_(progressShown) {}
+    void SetGenerating(bool on) { generating_ = on; }
+    void StatusChanged(const std::string& text) override {
+        if (!generating_ || text == kStatusWaitingForOutput) {
+            if (generating_ && progressShown_) std::fputs("\r", stderr);
+            prompter_.Line(text);
+        } else if (progressShown_) {
+            std::fprintf(stderr, "\r%s", text.c_str());
+            std::fflush(stderr);
+        }
+    }
+
+private:
+    platform::ConsolePrompter& prompter_;
+    bool progressShown_;
+    bool generating_ = false;
+};
 
 }  // namespace
 
@@ -170,28 +194,18 @@ int RunBatch(const std::vector<std::string>& files) {
         platform::ConsolePrompter prompter;
         // Runs are told apart as head and tail tell files apart.
         if (files.size() > 1) prompter.Line("==> " + prompter.DataText(file) + " <==");
-        CBatchDlg dialog(prompter);
+        DialogModel dialog(prompter);
         const std::string cpSettings = platform::Utf8ToCp932(file);
         prompter.SetPathFinder(
             [&](std::string_view text) { return PathOfMessage(text, dialog, cpSettings); });
-        bool generating = false;
-        dialog.SetStatusObserver([&](const std::string& text) {
-            // While generating, only the wait for another run is a line
-            // of its own; the rest is progress.
-            if (!generating || text == kStatusWaitingForOutput) {
-                if (generating && progressShown) std::fputs("\r", stderr);
-                prompter.Line(text);
-            } else if (progressShown) {
-                std::fprintf(stderr, "\r%s", text.c_str());
-                std::fflush(stderr);
-            }
-        });
+        StatusLines lines(prompter, progressShown);
+        dialog.SetListener(&lines);
         dialog.SetSettingsPath(cpSettings);
         const bool read = dialog.LoadSettings() == 0;
         const bool quietLoad = prompter.BoxesShown() == 0;
-        generating = true;
+        lines.SetGenerating(true);
         dialog.OnGenerate();
-        generating = false;
+        lines.SetGenerating(false);
         if (progressShown) std::fputs("\r", stderr);
         prompter.Line(dialog.StatusText());
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;

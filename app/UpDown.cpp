@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "app/QtText.h"
+#include "dialog/DialogText.h"
 
 CUpDown::CUpDown(QLineEdit* buddy, QWidget* parent)
     : QWidget(parent), buddy_(buddy), up_(new QToolButton(this)), down_(new QToolButton(this)) {
@@ -28,7 +28,8 @@ void CUpDown::SetRange(int minPos, int maxPos) {
 }
 
 int CUpDown::Pos(bool* error) const {
-    return UpDownPos(buddy_ ? buddy_->text() : QString(), minPos_, maxPos_, lastValid_, error);
+    const std::string text = buddy_ ? buddy_->text().toStdString() : std::string();
+    return UpDownPosition(text, minPos_, maxPos_, lastValid_, error);
 }
 
 void CUpDown::SetPos(int pos) {

@@ -1,6 +1,6 @@
-// The batch mode's stand-in for the window against the window itself: the
-// same settings file must leave both with the same run settings, the same
-// selection, the same status texts and the same boxes.
+// The dialog model against the window: the same settings file must leave
+// both with the same run settings, selection, status texts, boxes and
+// enabled controls.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/BatchDlg.h"
+#include <QWidget>
+
 #include "app/MainDlg.h"
+#include "dialog/DialogModel.h"
+#include "res/ControlIds.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -175,7 +178,30 @@ class SettingsFiles {
     std::vector<std::string> csvs_;
 };
 
-TEST(BatchDlgTest, ReadsEverySettingsFileAsTheWindowDoes) {
+struct StatusLog : DialogListener {
+    void StatusChanged(const std::string& t) override { text += t + '\n'; }
+    std::string text;
+};
+
+std::string EnabledControls(const CMainDlg& window) {
+    std::string out;
+    for (int id : {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_EXIT, IDC_ROTATE, IDC_FIXED_WIDTH,
+                   IDC_PREFIX, IDC_REPEAT, IDC_REPEAT_SPIN, IDC_FIELD, IDC_START, IDC_DIGIT,
+                   IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN})
+        out += std::to_string(id) + (window.Control(id)->isEnabled() ? "+ " : "- ");
+    return out;
+}
+
+std::string EnabledControls(const DialogModel& model) {
+    std::string out;
+    for (int id : {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_EXIT, IDC_ROTATE, IDC_FIXED_WIDTH,
+                   IDC_PREFIX, IDC_REPEAT, IDC_REPEAT_SPIN, IDC_FIELD, IDC_START, IDC_DIGIT,
+                   IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN})
+        out += std::to_string(id) + (model.Enabled(id) ? "+ " : "- ");
+    return out;
+}
+
+TEST(DialogModelWindowTest, ReadsEverySettingsFileAsTheWindowDoes) {
     TempDir dir;
     const SettingsFiles files(dir);
     std::mt19937 rng(20261207);
@@ -185,17 +211,19 @@ TEST(BatchDlgTest, ReadsEverySettingsFileAsTheWindowDoes) {
         WriteBytes(path, cfg);
         RecordingPrompter windowBoxes, batchBoxes;
         CMainDlg window(windowBoxes);
-        CBatchDlg batch(batchBoxes);
-        std::string windowStatus, batchStatus;
+        DialogModel batch(batchBoxes);
+        std::string windowStatus;
+        StatusLog batchStatus;
+        batch.SetListener(&batchStatus);
         window.SetStatusObserver([&](const std::string& t) { windowStatus += t + '\n'; });
-        batch.SetStatusObserver([&](const std::string& t) { batchStatus += t + '\n'; });
         window.SetSettingsPath(path);
         batch.SetSettingsPath(path);
         ASSERT_EQ(window.LoadSettings(), batch.LoadSettings());
         SCOPED_TRACE("settings file:\n" + cfg.substr(0, 2000));
         ASSERT_EQ(Describe(window.ReadRunSettings(), window.SelectedRecords()),
                   Describe(batch.ReadRunSettings(), batch.SelectedRecords()));
-        ASSERT_EQ(windowStatus, batchStatus);
+        ASSERT_EQ(windowStatus, batchStatus.text);
+        ASSERT_EQ(EnabledControls(window), EnabledControls(batch));
         ASSERT_EQ(window.StatusText().toStdString(), batch.StatusText());
         ASSERT_EQ(Describe(windowBoxes), Describe(batchBoxes));
         ASSERT_EQ(window.Table() != nullptr, batch.Table() != nullptr);
@@ -205,11 +233,11 @@ TEST(BatchDlgTest, ReadsEverySettingsFileAsTheWindowDoes) {
     }
 }
 
-TEST(BatchDlgTest, MissingSettingsFileGivesTheWindowsMessage) {
+TEST(DialogModelWindowTest, MissingSettingsFileGivesTheWindowsMessage) {
     TempDir dir;
     RecordingPrompter windowBoxes, batchBoxes;
     CMainDlg window(windowBoxes);
-    CBatchDlg batch(batchBoxes);
+    DialogModel batch(batchBoxes);
     window.SetSettingsPath(dir.File(Cp("無い.cfg")));
     batch.SetSettingsPath(dir.File(Cp("無い.cfg")));
     EXPECT_EQ(window.LoadSettings(), -1);

@@ -1,11 +1,10 @@
-#include "app/ControlText.h"
+#include "dialog/DialogText.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <optional>
 
-#include "platform/CodePage.h"
 
 namespace {
 
@@ -21,8 +20,8 @@ char32_t Decode(std::string_view s, size_t at, size_t* length) {
     return cp;
 }
 
-// The toolkit's white space: Unicode's space separators, line and paragraph
-// separators, and the controls TAB to CR and NEL.
+// White space: Unicode's space separators, line and paragraph separators,
+// and the controls TAB to CR and NEL.
 bool IsBlank(char32_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
@@ -48,8 +47,8 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 std::optional<int> ReadInt(std::string_view text) {
-    // The toolkit trims the text, reads the number up to a NUL, and lets
-    // ASCII blanks (only those) stand between the number and that NUL.
+    // Trimmed, read up to a NUL; ASCII blanks (only those) may stand
+    // between the number and that NUL.
     text = Trimmed(text);
     text = text.substr(0, text.find('\0'));
     while (!text.empty() && (text.back() == ' ' || (text.back() >= '\t' && text.back() <= '\r')))
@@ -71,8 +70,8 @@ std::optional<int> ReadInt(std::string_view text) {
 
 }  // namespace
 
-std::string EditTextOf(std::string_view cp932) {
-    std::string utf8 = platform::Cp932ToUtf8(cp932);
+std::string EditTextOf(std::string_view text) {
+    std::string utf8(text);
     size_t units = 0;
     for (size_t at = 0; at < utf8.size();) {
         size_t n;

@@ -1,0 +1,427 @@
+#include "dialog/DialogModel.h"
+
+#include <algorithm>
+
+#include "dialog/DialogText.h"
+#include "platform/CodePage.h"
+#include "platform/FileSys.h"
+#include "platform/Prompter.h"
+#include "res/ControlIds.h"
+#include "res/DialogTemplate.h"
+
+DialogListener::~DialogListener() = default;
+
+namespace {
+
+// The controls whose enabled state the program changes.
+constexpr int kGoverned[] = {IDC_GENERATE,  IDC_INVERT,     IDC_LOAD,       IDC_EXIT,
+                             IDC_ROTATE,    IDC_FIXED_WIDTH, IDC_PREFIX,    IDC_REPEAT,
+                             IDC_REPEAT_SPIN, IDC_FIELD,    IDC_START,      IDC_DIGIT,
+                             IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN};
+
+bool EnabledAtStart(int id) {
+    for (const res::DialogItem& item : res::MainDialogItems())
+        if (item.id == id) return (item.flags & res::kDisabled) == 0;
+    return true;
+}
+
+DialogEdit EditOf(SettingsKey key) {
+    switch (key) {
+        case SettingsKey::CSV: return DialogEdit::CSV;
+        case SettingsKey::HTML: return DialogEdit::HTML;
+        case SettingsKey::Out: return DialogEdit::Out;
+        case SettingsKey::Prefix: return DialogEdit::Prefix;
+        case SettingsKey::start: return DialogEdit::Start;
+        case SettingsKey::digit: return DialogEdit::Digit;
+        default: return DialogEdit::Repeat;
+    }
+}
+
+}  // namespace
+
+DialogModel::DialogModel(platform::Prompter& prompter) : prompter_(prompter), listener_(&quiet_) {
+    // As the window opens: first rule and extension, numbers 1, 5 and 1,
+    // the check-file box ticked.
+    for (int id : kGoverned) enabled_.emplace_back(id, EnabledAtStart(id));
+    switches_[Index(DialogSwitch::Create)] = true;
+    extensionText_ = res::ExtensionItems()[0];
+    texts_[Index(DialogEdit::Start)] = "1";
+    texts_[Index(DialogEdit::Digit)] = "5";
+    texts_[Index(DialogEdit::Repeat)] = "1";
+    SetRange(DialogEdit::Start, 9999, 1);
+    SetRange(DialogEdit::Digit, 5, 1);
+    SetRange(DialogEdit::Repeat, 9999, 0);
+}
+
+DialogModel::~DialogModel() = default;
+
+// ------------------------------------------------------------ state
+
+int DialogModel::Choice(DialogCombo combo) const {
+    switch (combo) {
+        case DialogCombo::Rule: return rule_;
+        case DialogCombo::Field: return field_;
+        case DialogCombo::Extension: return extension_;
+    }
+    return -1;
+}
+
+int DialogModel::ExtensionEntry() const {
+    if (extension_ < 0 || extensionText_ != res::ExtensionItems()[static_cast<size_t>(extension_)])
+        return -1;
+    return extension_;
+}
+
+DialogModel::Spin* DialogModel::SpinOf(DialogEdit edit) {
+    return const_cast<Spin*>(static_cast<const DialogModel*>(this)->SpinOf(edit));
+}
+
+const DialogModel::Spin* DialogModel::SpinOf(DialogEdit edit) const {
+    switch (edit) {
+        case DialogEdit::Start: return &startSpin_;
+        case DialogEdit::Digit: return &digitSpin_;
+        case DialogEdit::Repeat: return &repeatSpin_;
+        default: return nullptr;
+    }
+}
+
+int DialogModel::Position(DialogEdit edit) const {
+    const Spin* spin = SpinOf(edit);
+    if (!spin) return 0;
+    return UpDownPosition(Text(edit), spin->minPos, spin->maxPos, spin->lastValid);
+}
+
+void DialogModel::SetRange(DialogEdit edit, int minPos, int maxPos) {
+    Spin* spin = SpinOf(edit);
+    spin->minPos = minPos;
+    spin->maxPos = maxPos;
+    spin->lastValid = std::clamp(spin->lastValid, std::min(minPos, maxPos), std::max(minPos, maxPos));
+    Position(edit);  // the edit's number, when valid, becomes the position
+}
+
+bool DialogModel::Enabled(int controlId) const {
+    for (const auto& [id, on] : enabled_)
+        if (id == controlId) return on;
+    return EnabledAtStart(controlId);
+}
+
+std::vector<int> DialogModel::SelectedRecords() const {
+    std::vector<int> records;
+    records.reserve(static_cast<size_t>(selectedCount_));
+    for (int r = 0; r < Rows(); ++r)
+        if (selected_[static_cast<size_t>(r)]) records.push_back(r);
+    return records;
+}
+
+// ------------------------------------------------------------ changes
+
+void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
+    texts_[Index(edit)] = EditTextOf(utf8);
+}
+
+void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
+    SetText(edit, utf8);
+}
+
+void DialogModel::TypeExtension(std::string_view utf8) {
+    extensionText_ = EditTextOf(utf8);
+}
+
+void DialogModel::SetSwitch(DialogSwitch which, bool on) {
+    switches_[Index(which)] = on;
+    listener_->SwitchChanged(which);
+    OnSwitch(which);
+}
+
+void DialogModel::OnSwitch(DialogSwitch which) {
+    const bool on = Switch(which);
+    switch (which) {
+        case DialogSwitch::Prefix:
+            Enable({IDC_PREFIX}, on);
+            break;
+        case DialogSwitch::Fix:
+            FillRecordList(0);
+            break;
+        case DialogSwitch::Repeat:
+            Enable({IDC_REPEAT, IDC_REPEAT_SPIN}, on);
+            UpdateRepeatCount();
+            break;
+        case DialogSwitch::Create:
+        case DialogSwitch::Auto:
+            break;
+    }
+}
+
+void DialogModel::Choose(DialogCombo combo, int index) {
+    const int count = combo == DialogCombo::Rule    ? static_cast<int>(res::RuleItems().size())
+                      : combo == DialogCombo::Field ? static_cast<int>(fieldItems_.size())
+                                                    : static_cast<int>(res::ExtensionItems().size());
+    const int entry = index >= 0 && index < count ? index : -1;
+    if (combo == DialogCombo::Rule) {
+        rule_ = entry;
+    } else if (combo == DialogCombo::Field) {
+        field_ = entry;
+    } else {
+        extension_ = entry;
+        // The edit field shows the entry chosen, or nothing.
+        extensionText_ = entry >= 0 ? res::ExtensionItems()[static_cast<size_t>(entry)] : "";
+    }
+    listener_->ComboChanged(combo);
+    if (combo == DialogCombo::Rule) OnRuleChange();
+}
+
+void DialogModel::OnRuleChange() {
+    Enable({IDC_FIELD}, rule_ == kRuleFieldValue);
+    EnableNumberControls(rule_ == kRuleSequenceNumber);
+}
+
+void DialogModel::EnableNumberControls(bool on) {
+    Enable({IDC_START, IDC_DIGIT, IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN},
+           on);
+}
+
+void DialogModel::EnableRunControls(bool enable, bool alsoLoadAndExit) {
+    Enable({IDC_GENERATE, IDC_INVERT, IDC_ROTATE, IDC_FIXED_WIDTH}, enable);
+    if (alsoLoadAndExit) Enable({IDC_LOAD, IDC_EXIT}, enable);
+}
+
+void DialogModel::Enable(std::initializer_list<int> ids, bool on) {
+    for (int id : ids)
+        for (auto& [known, state] : enabled_)
+            if (known == id) state = on;
+    listener_->ControlsEnabled();
+}
+
+void DialogModel::StepUpDown(DialogEdit edit, int direction) {
+    const Spin* spin = SpinOf(edit);
+    if (!spin) return;
+    const int toward = spin->maxPos >= spin->minPos ? direction : -direction;
+    const int pos = std::clamp(Position(edit) + toward, std::min(spin->minPos, spin->maxPos),
+                               std::max(spin->minPos, spin->maxPos));
+    spin->lastValid = pos;
+    SetText(edit, std::to_string(pos));
+    listener_->TextChanged(edit);
+}
+
+void DialogModel::UpdateRepeatCount() {
+    if (!Switch(DialogSwitch::Repeat)) return;
+    SetText(DialogEdit::Repeat, std::to_string(selectedCount_));
+    listener_->TextChanged(DialogEdit::Repeat);
+}
+
+// ------------------------------------------------------------ the list
+
+void DialogModel::SetSelection(std::vector<char> rows) {
+    rows.resize(selected_.size());
+    selected_ = std::move(rows);
+    selectedCount_ = static_cast<int>(std::count_if(selected_.begin(), selected_.end(),
+                                                    [](char c) { return c != 0; }));
+    for (char& c : selected_) c = c ? 1 : 0;
+    listener_->SelectionChanged();
+    UpdateRepeatCount();
+}
+
+// The list is filled anew: every line, none selected.
+void DialogModel::FillRecordList(int startColumn) {
+    if (!table_) return;
+    listStartColumn_ = startColumn;
+    selected_.assign(static_cast<size_t>(table_->RecordCount()), 0);
+    selectedCount_ = 0;
+    listener_->ListRebuilt();
+}
+
+void DialogModel::SelectAll() {
+    std::fill(selected_.begin(), selected_.end(), 1);
+    selectedCount_ = Rows();
+    listener_->SelectionChanged();
+}
+
+void DialogModel::ReleaseTable() {
+    selected_.clear();
+    selectedCount_ = 0;
+    table_.reset();
+    listener_->ListRebuilt();
+}
+
+void DialogModel::OnRotate() {
+    const CCsvRecord* header = table_ ? table_->GetRecord(0) : nullptr;
+    const int columns = header ? header->FieldCount() : 0;
+    if (columns <= 0) return;
+    rotationOffset_ = (rotationOffset_ + 1) % columns;
+    FillRecordList(rotationOffset_);
+    UpdateRepeatCount();
+}
+
+void DialogModel::OnInvertSelection() {
+    for (char& c : selected_) c = c ? 0 : 1;
+    selectedCount_ = Rows() - selectedCount_;
+    if (Rows() > 0) listener_->SelectionChanged();
+    UpdateRepeatCount();
+}
+
+void DialogModel::LoadCsv() {
+    EnableRunControls(false, false);
+    const std::string path = platform::Utf8ToCp932(Text(DialogEdit::CSV));
+    if (path.empty()) {
+        SetStatus(res::kStatusNoCsvPath);
+        return;
+    }
+    if (table_) ReleaseTable();
+    table_ = std::make_unique<CCsvTable>(path);
+    if (!table_->IsOpen()) {
+        SetStatus(res::kStatusCsvNotFound);
+        table_.reset();
+        return;
+    }
+    const bool read = table_->Load(prompter_) != nullptr;
+    fieldItems_.clear();
+    field_ = -1;
+    if (!read) {  // could not be read; the box said why
+        ReleaseTable();
+        listener_->ComboChanged(DialogCombo::Field);
+        return;
+    }
+    FillRecordList(0);
+    SelectAll();
+    if (const CCsvRecord* header = table_->GetRecord(0))
+        for (int i = 0; i < header->FieldCount(); ++i) {
+            const char* name = header->GetField(i);
+            fieldItems_.emplace_back(name ? name : "");
+        }
+    listener_->ComboChanged(DialogCombo::Field);
+    EnableRunControls(true, false);
+    // Without a header record there are no columns to rotate.
+    if (table_->RecordCount() == 0) Enable({IDC_ROTATE}, false);
+    UpdateRepeatCount();
+}
+
+void DialogModel::SetStatus(std::string utf8) {
+    status_ = std::move(utf8);
+    listener_->StatusChanged(status_);
+}
+
+// ------------------------------------------------------------ settings
+
+void DialogModel::ReplayText(SettingsKey key, std::string_view cp932) {
+    const DialogEdit edit = EditOf(key);
+    SetText(edit, platform::Cp932ToUtf8(cp932));
+    listener_->TextChanged(edit);
+}
+
+void DialogModel::ReplayCsvLoad() {
+    listener_->LoadStarting();
+    LoadCsv();
+}
+
+void DialogModel::ReplaySwitch(SettingsKey key, bool on) {
+    switch (key) {
+        case SettingsKey::prefixChk: return SetSwitch(DialogSwitch::Prefix, on);
+        case SettingsKey::fixChk: return SetSwitch(DialogSwitch::Fix, on);
+        case SettingsKey::repeatChk: return SetSwitch(DialogSwitch::Repeat, on);
+        case SettingsKey::createChk: return SetSwitch(DialogSwitch::Create, on);
+        case SettingsKey::autoChk: return SetSwitch(DialogSwitch::Auto, on);
+        default: return;
+    }
+}
+
+void DialogModel::ReplaySelect(SettingsKey key, int index) {
+    const DialogCombo combo = key == SettingsKey::ruleNum    ? DialogCombo::Rule
+                              : key == SettingsKey::fieldNum ? DialogCombo::Field
+                                                             : DialogCombo::Extension;
+    // The rule's handler runs on its own line (ReplayRuleChange).
+    if (combo == DialogCombo::Rule) {
+        rule_ = index >= 0 && index < static_cast<int>(res::RuleItems().size()) ? index : -1;
+        listener_->ComboChanged(combo);
+        return;
+    }
+    Choose(combo, index);
+}
+
+void DialogModel::ReplayRuleChange() {
+    OnRuleChange();
+}
+
+void DialogModel::ReplaySelection(const std::vector<int>& records) {
+    for (int r : records) {
+        if (r == -1) {
+            std::fill(selected_.begin(), selected_.end(), 1);
+        } else if (r >= 0 && r < Rows()) {
+            selected_[static_cast<size_t>(r)] = 1;
+        }
+    }
+    selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
+    listener_->SelectionChanged();
+}
+
+int DialogModel::LoadSettings() {
+    return LoadSettingsFile(settingsPath_, *this, prompter_);
+}
+
+SettingsSnapshot DialogModel::Snapshot() const {
+    auto cp = [this](DialogEdit e) { return platform::Utf8ToCp932(Text(e)); };
+    SettingsSnapshot v;
+    v.fileName = settingsPath_;
+    v.CSV = cp(DialogEdit::CSV);
+    v.HTML = cp(DialogEdit::HTML);
+    v.Out = cp(DialogEdit::Out);
+    v.Prefix = cp(DialogEdit::Prefix);
+    v.ruleNum = rule_;
+    v.fieldNum = field_;
+    v.extNum = ExtensionEntry();
+    v.start = Position(DialogEdit::Start);
+    v.digit = Position(DialogEdit::Digit);
+    v.repeat = Position(DialogEdit::Repeat);
+    v.prefixChk = Switch(DialogSwitch::Prefix);
+    v.fixChk = Switch(DialogSwitch::Fix);
+    v.repeatChk = Switch(DialogSwitch::Repeat);
+    v.createChk = Switch(DialogSwitch::Create);
+    v.autoChk = Switch(DialogSwitch::Auto);
+    v.selection = SelectedRecords();
+    return v;
+}
+
+int DialogModel::SaveSettings() {
+    const SettingsSnapshot v = Snapshot();
+    std::string text = ComposeSettingsHead(v);
+    if (!prompter_.AskYesNo("設定ファイルの保存", platform::Cp932ToUtf8(text))) return 0;
+    text += ComposeSelItemsLine(v.selection);
+    platform::FilePtr file = platform::OpenFile(settingsPath_, "wb");
+    if (file) {
+        const std::string bytes = ToCrLf(text);
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+        if (platform::CloseChecked(file)) return 0;
+    }
+    // Not opened, or not written whole: either way the settings are not saved.
+    prompter_.Message(CannotOpenSettingsText(settingsPath_, &prompter_));
+    return -1;
+}
+
+// ------------------------------------------------------------ generate
+
+RunSettings DialogModel::ReadRunSettings() const {
+    auto cp = [this](DialogEdit e) { return platform::Utf8ToCp932(Text(e)); };
+    RunSettings s;
+    s.CSV = cp(DialogEdit::CSV);
+    s.HTML = cp(DialogEdit::HTML);
+    s.Out = cp(DialogEdit::Out);
+    s.ruleNum = rule_;
+    s.fieldNum = field_;
+    s.extension = platform::Utf8ToCp932(extensionText_);
+    s.start = Position(DialogEdit::Start);
+    s.digit = Position(DialogEdit::Digit);
+    s.repeat = Position(DialogEdit::Repeat);
+    s.prefixChk = Switch(DialogSwitch::Prefix);
+    if (s.prefixChk) s.Prefix = cp(DialogEdit::Prefix);
+    s.fixChk = Switch(DialogSwitch::Fix);
+    s.repeatChk = Switch(DialogSwitch::Repeat);
+    s.createChk = Switch(DialogSwitch::Create);
+    s.autoChk = Switch(DialogSwitch::Auto);
+    return s;
+}
+
+void DialogModel::OnGenerate(const RunCallbacks& more) {
+    RunCallbacks callbacks = more;
+    callbacks.status = [this](const std::string& text) { SetStatus(text); };
+    callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
+    lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, prompter_);
+}

@@ -1,0 +1,159 @@
+// The dialog's state and what the program does with it, without drawing:
+// the edits' texts, switches, list choices, up-downs, the loaded table and
+// its selection, the status text. The window shows it and hands it the
+// user's actions; the batch mode runs it as it is, with the console's
+// prompter.
+#pragma once
+
+#include <array>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/CsvTable.h"
+#include "gen/GenerationRun.h"
+#include "settings/SettingsReplay.h"
+#include "settings/SettingsText.h"
+
+namespace platform {
+class Prompter;
+}
+
+enum class DialogEdit { CSV, HTML, Out, Prefix, Start, Digit, Repeat };
+enum class DialogSwitch { Prefix, Fix, Repeat, Create, Auto };
+enum class DialogCombo { Rule, Field, Extension };
+
+// What the dialog tells whoever shows it. Every call follows the change.
+class DialogListener {
+public:
+    virtual ~DialogListener();
+    virtual void StatusChanged(const std::string& /*utf8*/) {}
+    // The program set an edit's text, a box, or a list's entries or choice.
+    virtual void TextChanged(DialogEdit) {}
+    virtual void SwitchChanged(DialogSwitch) {}
+    virtual void ComboChanged(DialogCombo) {}
+    // The record list has new lines (a load, the fixed-width look, a
+    // rotation) and, but for a rotation, none selected.
+    virtual void ListRebuilt() {}
+    virtual void SelectionChanged() {}
+    // Enabled states (Enabled) changed.
+    virtual void ControlsEnabled() {}
+    // A CSV load is about to start (the window shows what it has first).
+    virtual void LoadStarting() {}
+};
+
+class DialogModel : private SettingsTarget {
+public:
+    explicit DialogModel(platform::Prompter& prompter);
+    ~DialogModel() override;
+    DialogModel(const DialogModel&) = delete;
+    DialogModel& operator=(const DialogModel&) = delete;
+
+    void SetListener(DialogListener* listener) { listener_ = listener; }
+
+    // ---- state
+    const std::string& Text(DialogEdit edit) const { return texts_[Index(edit)]; }
+    bool Switch(DialogSwitch which) const { return switches_[Index(which)]; }
+    // The chosen entry of a list, -1 for none.
+    int Choice(DialogCombo combo) const;
+    // The field list's entries (code page 932), one per header column.
+    const std::vector<std::string>& FieldItems() const { return fieldItems_; }
+    // The extension's edit field (UTF-8).
+    const std::string& ExtensionText() const { return extensionText_; }
+    // The extension entry that the edit field shows; -1 when the text was
+    // typed rather than chosen.
+    int ExtensionEntry() const;
+    // An up-down's position: its edit's number within its range, else the
+    // last valid one.
+    int Position(DialogEdit edit) const;
+    bool Enabled(int controlId) const;
+    const std::string& StatusText() const { return status_; }
+    const CCsvTable* Table() const { return table_.get(); }
+    int Rows() const { return static_cast<int>(selected_.size()); }
+    bool IsSelected(int row) const { return selected_[static_cast<size_t>(row)] != 0; }
+    int SelectedCount() const { return selectedCount_; }
+    std::vector<int> SelectedRecords() const;
+    int RotationOffset() const { return rotationOffset_; }
+    // The column the record list's lines start from.
+    int ListStartColumn() const { return listStartColumn_; }
+    const std::string& SettingsPath() const { return settingsPath_; }
+    void SetSettingsPath(std::string cpPath) { settingsPath_ = std::move(cpPath); }
+    const RunReport& LastRun() const { return lastRun_; }
+
+    // ---- the user's changes and the handlers they run
+    void TypeText(DialogEdit edit, std::string_view utf8);
+    void TypeExtension(std::string_view utf8);
+    void SetSwitch(DialogSwitch which, bool on);  // the box, then its handler
+    void Choose(DialogCombo combo, int index);     // the entry; the rule's handler for Rule
+    void StepUpDown(DialogEdit edit, int direction);
+    void SetSelection(std::vector<char> rows);     // a row per line, nonzero: selected
+    void LoadCsv();
+    void OnRotate();
+    void OnInvertSelection();
+    void OnGenerate(const RunCallbacks& more = {});
+
+    // ---- what the window's commands and the run read
+    RunSettings ReadRunSettings() const;
+    SettingsSnapshot Snapshot() const;
+    // 0 when read, -1 (and a box) when it could not be.
+    int LoadSettings();
+    // 0 when written or declined, -1 (and a box) when it could not be.
+    int SaveSettings();
+    void EnableRunControls(bool enable, bool alsoLoadAndExit);
+
+private:
+    struct Spin {
+        int minPos = 0;
+        int maxPos = 100;
+        mutable int lastValid = 0;
+    };
+    template <typename E>
+    static size_t Index(E e) {
+        return static_cast<size_t>(e);
+    }
+
+    void ReplayText(SettingsKey key, std::string_view cp932) override;
+    void ReplayCsvLoad() override;
+    void ReplaySwitch(SettingsKey key, bool on) override;
+    void ReplaySelect(SettingsKey key, int index) override;
+    void ReplayRuleChange() override;
+    void ReplaySelection(const std::vector<int>& records) override;
+
+    void SetText(DialogEdit edit, std::string_view utf8);
+    Spin* SpinOf(DialogEdit edit);
+    const Spin* SpinOf(DialogEdit edit) const;
+    void SetRange(DialogEdit edit, int minPos, int maxPos);
+    void OnSwitch(DialogSwitch which);
+    void OnRuleChange();
+    void EnableNumberControls(bool on);
+    void Enable(std::initializer_list<int> ids, bool on);
+    void UpdateRepeatCount();
+    void FillRecordList(int startColumn);
+    void SelectAll();
+    void ReleaseTable();
+    void SetStatus(std::string utf8);
+
+    platform::Prompter& prompter_;
+    DialogListener* listener_ = nullptr;
+    DialogListener quiet_;  // when nobody listens
+
+    std::array<std::string, 7> texts_;
+    std::array<bool, 5> switches_{};
+    Spin startSpin_, digitSpin_, repeatSpin_;
+    int rule_ = 0;
+    int field_ = -1;
+    int extension_ = 0;
+    std::vector<std::string> fieldItems_;
+    std::string extensionText_;
+    std::vector<std::pair<int, bool>> enabled_;  // control id, enabled
+    std::string status_;
+    std::unique_ptr<CCsvTable> table_;
+    std::vector<char> selected_;  // a line per record
+    int selectedCount_ = 0;
+    int rotationOffset_ = 0;
+    int listStartColumn_ = 0;
+    std::string settingsPath_ = "default.cfg";
+    RunReport lastRun_;
+};

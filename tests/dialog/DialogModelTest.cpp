@@ -1,0 +1,246 @@
+// The dialog model without a display: how it reads up-downs and edits, which
+// controls it enables, and what a settings file leaves in it.
+#include "dialog/DialogModel.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "dialog/DialogText.h"
+#include "platform/Prompter.h"
+#include "res/ControlIds.h"
+
+namespace {
+
+using namespace std::string_literals;
+using testutil::Cp;
+using testutil::CrLf;
+using testutil::WriteBytes;
+
+TEST(DialogText, UpDownReadsAWholeNumberInItsRange) {
+    const struct {
+        std::string text;
+        int minPos, maxPos;
+        int pos;     // with 42 as the last valid position
+        bool error;
+    } cases[] = {
+        {"10", 9999, 1, 10, false},
+        {"10000", 9999, 1, 42, true},  // out of range
+        {"0", 9999, 0, 0, false},
+        {" 7 ", 9999, 1, 7, false},
+        {"\t8\n", 9999, 1, 8, false},
+        {"\u300012\u3000", 9999, 1, 12, false},  // ideographic spaces are blanks
+        {"\u00a05", 9999, 1, 5, false},
+        {"+4", 9999, 1, 4, false},
+        {"-0", 9999, 0, 0, false},
+        {"007", 9999, 1, 7, false},
+        {"4\0x"s, 9999, 1, 4, false},   // a NUL ends the number
+        {"6 \0"s, 9999, 1, 6, false},   // ASCII blanks may stand before it
+        {"\0" "7"s, 9999, 1, 42, true},
+        {"", 9999, 1, 42, true},
+        {"abc", 9999, 1, 42, true},
+        {"3x", 9999, 1, 42, true},
+        {"2 3", 9999, 1, 42, true},
+        {"0x10", 9999, 1, 42, true},
+        {"１２", 9999, 1, 42, true},  // full-width digits are no digits
+        {"2147483647", INT_MIN, INT_MAX, INT_MAX, false},
+        {"-2147483648", INT_MIN, INT_MAX, INT_MIN, false},
+        {"2147483648", INT_MIN, INT_MAX, 42, true},
+        {"99999999999", INT_MIN, INT_MAX, 42, true},
+    };
+    for (const auto& c : cases) {
+        int last = 42;
+        bool error = false;
+        EXPECT_EQ(UpDownPosition(c.text, c.minPos, c.maxPos, last, &error), c.pos) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+        EXPECT_EQ(last, c.pos) << c.text;
+    }
+}
+
+TEST(DialogText, EditsHoldAtMost32767Utf16Units) {
+    const std::string a(40000, 'a');
+    EXPECT_EQ(EditTextOf(a), std::string(32767, 'a'));
+    std::string kana, emoji;
+    for (int i = 0; i < 40000; ++i) kana += "あ";
+    for (int i = 0; i < 20000; ++i) emoji += "😀";  // two units each
+    EXPECT_EQ(EditTextOf(kana).size(), 32767u * 3);
+    EXPECT_EQ(EditTextOf(emoji).size(), 16383u * 4);
+    EXPECT_EQ(EditTextOf("短い"), "短い");
+}
+
+class DialogModelTest : public ::testing::Test {
+  protected:
+    DialogModelTest() : model(prompter) {
+        WriteBytes(dir.Path() / "a.csv", CrLf(Cp("id,名前\n1,りんご\n2,みかん\n3,なし\n")));
+        WriteBytes(dir.Path() / "empty.csv", "");
+    }
+
+    // Control ids enabled among those the program governs, in id order.
+    std::vector<int> EnabledIds() const {
+        std::vector<int> ids;
+        for (int id : {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_ROTATE, IDC_FIXED_WIDTH,
+                       IDC_EXIT, IDC_FIELD, IDC_PREFIX, IDC_START, IDC_START_SPIN, IDC_DIGIT,
+                       IDC_DIGIT_SPIN, IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_REPEAT,
+                       IDC_REPEAT_SPIN})
+            if (model.Enabled(id)) ids.push_back(id);
+        return ids;
+    }
+
+    // Reads `lines` (LF between them) as a settings file.
+    int Replay(const std::string& lines) {
+        WriteBytes(dir.Path() / "s.cfg", CrLf(lines));
+        model.SetSettingsPath(dir.File("s.cfg"));
+        return model.LoadSettings();
+    }
+    std::string Csv(const char* name) const { return "      CSV:" + dir.File(name) + "\n"; }
+
+    testutil::TempDir dir;
+    platform::RecordingPrompter prompter;
+    DialogModel model;
+};
+
+TEST_F(DialogModelTest, EnableRules) {
+    using Ids = std::vector<int>;
+    const Ids atStart = {IDC_LOAD, IDC_EXIT};
+    EXPECT_EQ(EnabledIds(), atStart);
+    const struct {
+        const char* name;
+        std::function<void(DialogModel&)> act;
+        Ids enabled;
+    } steps[] = {
+        {"prefix box", [](DialogModel& m) { m.SetSwitch(DialogSwitch::Prefix, true); },
+         {IDC_LOAD, IDC_EXIT, IDC_PREFIX}},
+        {"repeat box", [](DialogModel& m) { m.SetSwitch(DialogSwitch::Repeat, true); },
+         {IDC_LOAD, IDC_EXIT, IDC_PREFIX, IDC_REPEAT, IDC_REPEAT_SPIN}},
+        {"both off", [](DialogModel& m) {
+             m.SetSwitch(DialogSwitch::Prefix, false);
+             m.SetSwitch(DialogSwitch::Repeat, false);
+         }, atStart},
+        {"rule: by value", [](DialogModel& m) { m.Choose(DialogCombo::Rule, 2); },
+         {IDC_LOAD, IDC_EXIT, IDC_FIELD}},
+        {"rule: running number", [](DialogModel& m) { m.Choose(DialogCombo::Rule, 1); },
+         {IDC_LOAD, IDC_EXIT, IDC_START, IDC_START_SPIN, IDC_DIGIT, IDC_DIGIT_SPIN,
+          IDC_START_LABEL, IDC_DIGIT_LABEL}},
+        {"no rule", [](DialogModel& m) { m.Choose(DialogCombo::Rule, 5); }, atStart},
+        {"a table loaded", [](DialogModel& m) { m.LoadCsv(); },
+         {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_ROTATE, IDC_FIXED_WIDTH, IDC_EXIT}},
+        {"a run", [](DialogModel& m) { m.OnGenerate(); },  // refused: nothing changes
+         {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_ROTATE, IDC_FIXED_WIDTH, IDC_EXIT}},
+        {"a table without records: no rotation", [this](DialogModel& m) {
+             m.TypeText(DialogEdit::CSV, dir.File("empty.csv"));
+             m.LoadCsv();
+         }, {IDC_GENERATE, IDC_INVERT, IDC_LOAD, IDC_FIXED_WIDTH, IDC_EXIT}},
+        {"a load that fails", [](DialogModel& m) {
+             m.TypeText(DialogEdit::CSV, "missing.csv");
+             m.LoadCsv();
+         }, atStart},
+    };
+    model.TypeText(DialogEdit::CSV, dir.File("a.csv"));
+    for (const auto& step : steps) {
+        step.act(model);
+        EXPECT_EQ(EnabledIds(), step.enabled) << step.name;
+    }
+}
+
+// What a settings file leaves: the lines act in order, each as its
+// control's change and handler would.
+TEST_F(DialogModelTest, ReplayRules) {
+    const struct {
+        const char* name;
+        std::string lines;
+        std::vector<int> selection;
+        std::string repeatText;
+        int field, extension;
+        std::string extensionText;
+    } cases[] = {
+        {"a load selects every record", Csv("a.csv"), {0, 1, 2, 3}, "1", -1, 0, "html"},
+        {"fixChk lists the records again, SelItems adds to none",
+         Csv("a.csv") + "   fixChk:0\n SelItems:1,3,9\n", {1, 3}, "1", -1, 0, "html"},
+        {"-1 selects all, SelItems only adds",
+         Csv("a.csv") + "   fixChk:1\n SelItems:2\n SelItems:-1\n", {0, 1, 2, 3}, "1", -1, 0,
+         "html"},
+        {"repeatChk writes the count at that moment",
+         Csv("a.csv") + "   repeat:7\n   fixChk:0\nrepeatChk:1\n SelItems:1,2\n", {1, 2}, "7", -1,
+         0, "html"},
+        {"the repeat line's text is set again at the end",
+         Csv("a.csv") + "repeatChk:1\n   repeat:5\n   fixChk:0\n", {}, "5", -1, 0, "html"},
+        {"a field chosen before the load does not last",
+         " fieldNum:1\n" + Csv("a.csv") + " fieldNum:1\n", {0, 1, 2, 3}, "1", 1, 0, "html"},
+        {"a field beyond the list chooses none", Csv("a.csv") + " fieldNum:2\n", {0, 1, 2, 3}, "1",
+         -1, 0, "html"},
+        {"extNum -1 changes nothing, one beyond the list empties the edit",
+         "   extNum:3\n   extNum:-1\n", {}, "1", -1, 3, "shtm"},
+        {"extension beyond the list", "   extNum:7\n", {}, "1", -1, -1, ""},
+        {"a numeric line without a value is passed over", "   extNum:\n   extNum:2\n", {}, "1",
+         -1, 2, "shtml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DialogModel m(prompter);
+        WriteBytes(dir.Path() / "s.cfg", CrLf(c.lines));
+        m.SetSettingsPath(dir.File("s.cfg"));
+        ASSERT_EQ(m.LoadSettings(), 0);
+        EXPECT_EQ(m.SelectedRecords(), c.selection);
+        EXPECT_EQ(m.Text(DialogEdit::Repeat), c.repeatText);
+        EXPECT_EQ(m.Choice(DialogCombo::Field), c.field);
+        EXPECT_EQ(m.Choice(DialogCombo::Extension), c.extension);
+        EXPECT_EQ(m.ExtensionText(), c.extensionText);
+    }
+    EXPECT_TRUE(prompter.entries.empty());
+}
+
+// Texts as the edits hold them (UTF-8); code page 932 at the settings file
+// and in the run's settings.
+TEST_F(DialogModelTest, TextsCrossIntoCodePage932AtTheEdges) {
+    ASSERT_EQ(Replay("     HTML:" + Cp("頁.html") + "\n   Prefix:" + Cp("ｶﾅ") +
+                     "\nprefixChk:1\n    start:  12 \n  ruleNum:1\n"),
+              0);
+    EXPECT_EQ(model.Text(DialogEdit::HTML), "頁.html");
+    const RunSettings s = model.ReadRunSettings();
+    EXPECT_EQ(s.HTML, Cp("頁.html"));
+    EXPECT_EQ(s.Prefix, Cp("ｶﾅ"));
+    EXPECT_EQ(s.start, 12);
+    EXPECT_EQ(s.ruleNum, 1);
+    const SettingsSnapshot v = model.Snapshot();
+    EXPECT_EQ(v.Prefix, Cp("ｶﾅ"));
+    EXPECT_EQ(v.start, 12);
+    // A number the up-down cannot take keeps the last valid one.
+    model.TypeText(DialogEdit::Start, "12000");
+    EXPECT_EQ(model.Position(DialogEdit::Start), 12);
+    // Its range runs from 9999 down to 1: the up arrow counts down.
+    model.StepUpDown(DialogEdit::Start, +1);
+    EXPECT_EQ(model.Text(DialogEdit::Start), "11");
+    // A typed extension is no entry of the list.
+    model.TypeExtension("php");
+    EXPECT_EQ(model.ExtensionEntry(), -1);
+    EXPECT_EQ(model.ReadRunSettings().extension, "php");
+}
+
+TEST_F(DialogModelTest, SelectionRotationAndRepeatCount) {
+    model.TypeText(DialogEdit::CSV, dir.File("a.csv"));
+    model.LoadCsv();
+    model.SetSwitch(DialogSwitch::Repeat, true);
+    EXPECT_EQ(model.Text(DialogEdit::Repeat), "4");
+    model.SetSelection({0, 1, 0, 1});
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(model.Text(DialogEdit::Repeat), "2");
+    model.OnInvertSelection();
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{0, 2}));
+    model.OnRotate();  // lists the lines anew, from the second column
+    EXPECT_EQ(model.RotationOffset(), 1);
+    EXPECT_EQ(model.ListStartColumn(), 1);
+    EXPECT_EQ(model.SelectedCount(), 0);
+    EXPECT_EQ(model.Text(DialogEdit::Repeat), "0");
+    model.OnRotate();
+    EXPECT_EQ(model.RotationOffset(), 0);
+    model.OnRotate();
+    model.LoadCsv();  // all columns again; the offset stays
+    EXPECT_EQ(model.ListStartColumn(), 0);
+    EXPECT_EQ(model.RotationOffset(), 1);
+}
+
+}  // namespace
