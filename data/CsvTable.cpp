@@ -1,11 +1,10 @@
 #include "data/CsvTable.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "data/CsvScan.h"
 #include "data/TextScan.h"
 #include "platform/Memory.h"
 #include "platform/Prompter.h"
@@ -16,38 +15,18 @@ using platform::StrFormat;
 
 // ---------------------------------------------------------------- CCsvRecord
 
-void CCsvRecord::AddField(int length, const char* value) {
-    if (FieldCount() >= kMaxFields) return;
-    if (!value || *value == '\0') {
-        ownFields_.push_back({kAbsent, 0, 0});
-    } else {
-        const size_t limit = static_cast<size_t>(std::max(length, 0));
-        const void* nul = std::memchr(value, '\0', limit);
-        const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - value) : limit;
-        const size_t start = ownValues_.size();
-        ownValues_.resize(start + n + 1);
-        const size_t stored = StoreValue(ownValues_.data() + start, value, n, true);
-        ownValues_.resize(start + stored);
-        ownFields_.push_back(MakeField(ownValues_.data(), start, stored, true));
+// Inline: the parse calls it for every field.
+inline CCsvRecord::Field CCsvRecord::EndValue(char* base, size_t offset, size_t length, bool quoted,
+                                              bool mayHoldLineFeed) {
+    char* const value = base + offset;
+    value[length] = '\0';
+    // Only a quoted field can hold doubled quotes.
+    if (quoted && std::memchr(value, '"', length)) {
+        CollapseQuotes(value);
+        length = std::strlen(value);
     }
-    base_ = ownValues_.data();
-    fields_ = ownFields_.data();
-    count_ = static_cast<int>(ownFields_.size());
-}
-
-CCsvRecord::Field CCsvRecord::MakeField(const char* base, size_t offset, size_t stored,
-                                        bool mayHoldLineFeed) {
-    const size_t length = stored - 1;
-    const bool lineFeed = mayHoldLineFeed && std::memchr(base + offset, '\n', length) != nullptr;
+    const bool lineFeed = mayHoldLineFeed && std::memchr(value, '\n', length) != nullptr;
     return {static_cast<uint32_t>(offset), static_cast<uint32_t>(length), lineFeed ? 1u : 0u};
-}
-
-size_t CCsvRecord::StoreValue(char* dest, const char* value, size_t n, bool collapse) {
-    std::memcpy(dest, value, n);
-    dest[n] = '\0';
-    if (!collapse || !std::memchr(dest, '"', n)) return n + 1;
-    CollapseQuotes(dest);
-    return std::strlen(dest) + 1;
 }
 
 void CCsvRecord::CollapseQuotes(char* s) {
@@ -65,41 +44,103 @@ void CCsvRecord::CollapseQuotes(char* s) {
 
 // ----------------------------------------------------------------- CCsvTable
 
-CCsvTable::CCsvTable(std::string_view path) : stream_(platform::OpenFile(path, "rb")) {}
+namespace {
+
+std::string ProblemText(const CsvProblem& problem) {
+    using Kind = CsvProblem::Kind;
+    switch (problem.kind) {
+        case Kind::kReadError:
+            return "ファイルが読めません．";
+        case Kind::kNoMemory:
+            return platform::kNoMemoryText;
+        case Kind::kEmptyFile:
+            return "ファイルが空です．";
+        case Kind::kQuoteError:
+            return StrFormat("%d 行目にダブルクォーテーション・エラーがあります．", problem.record);
+        case Kind::kFieldTooLong:
+            return StrFormat(
+                "%d 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．",
+                problem.record);
+        case Kind::kNul:
+            return StrFormat("%d 行目以降のデータは NUL 文字のため読み込みませんでした．",
+                             problem.record);
+        case Kind::kTooManyRecords:
+            return StrFormat("レコード数が 32000 を超えたため，%d 行目以降は読み込みませんでした．",
+                             problem.record);
+        case Kind::kTooManyFields:
+            return StrFormat(
+                "%d 行目のフィールド数が 500 を超えたため，501 "
+                "番目以降のフィールドは読み込みませんでした．",
+                problem.record);
+    }
+    return {};
+}
+
+// Where a field's value lies: after the opening quote when the field is
+// quoted, and its raw length, which counts neither the quotes around it nor
+// a CR before the LF that ends it (negative for a lone quote at the end of
+// the text).
+struct RawValue {
+    char* start;
+    ptrdiff_t raw;
+    bool quoted;
+};
+
+RawValue ValueOf(char* field, const char* end, const CsvFieldScan& scan) {
+    const bool quoted = field < end && *field == '"';
+    ptrdiff_t raw = static_cast<ptrdiff_t>(scan.length);
+    if (scan.kind == CsvFieldEnd::kLineFeed && raw > 0 && field[raw - 1] == '\r') --raw;
+    if (quoted) return {field + 1, raw - 2, true};
+    return {field, raw, false};
+}
+
+}  // namespace
+
+CCsvTable::CCsvTable(std::string_view path) : source_(platform::OpenFile(path, "rb")) {}
 
 CCsvTable CCsvTable::FromBytes(std::string bytes) {
     CCsvTable t;
-    t.fromMemory_ = true;
-    t.memoryBytes_ = std::move(bytes);
+    t.source_ = std::move(bytes);
     return t;
 }
 
 const char* CCsvTable::Load(platform::Prompter& prompter, size_t fieldLimit) {
     if (!IsOpen()) return nullptr;
+    const CsvLoadProblems problems = Read(fieldLimit);
+    // The one place where the load's problems reach the user.
+    for (const CsvProblem& problem : problems)
+        prompter.Information(kWarningCaption, ProblemText(problem));
+    const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
+        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory;
+    });
+    return unread ? nullptr : text_.Data();
+}
+
+platform::ReadStatus CCsvTable::ReadSource() {
+    if (const platform::FilePtr* file = std::get_if<platform::FilePtr>(&source_))
+        return platform::ReadAll(file->get(), text_);
+    return text_.Assign(std::get<std::string>(source_)) ? platform::ReadStatus::kRead
+                                                        : platform::ReadStatus::kNoMemory;
+}
+
+CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
+    using Kind = CsvProblem::Kind;
     records_.clear();
     widths_.fill(0);
-    const platform::ReadStatus read = stream_ ? platform::ReadAll(stream_.get(), text_)
-                                      : text_.Assign(memoryBytes_) ? platform::ReadStatus::kRead
-                                                                   : platform::ReadStatus::kNoMemory;
+    const platform::ReadStatus read = ReadSource();
     if (read != platform::ReadStatus::kRead) {
         text_.Resize(0);
-        prompter.Information(kWarningCaption, read == platform::ReadStatus::kNoMemory
-                                                  ? platform::kNoMemoryText
-                                                  : "ファイルが読めません．");
-        return nullptr;
+        return {{read == platform::ReadStatus::kNoMemory ? Kind::kNoMemory : Kind::kReadError}};
     }
-    if (text_.Size() == 0) {
-        prompter.Information(kWarningCaption, "ファイルが空です．");
-        return text_.Data();
-    }
+    if (text_.Size() == 0) return {{Kind::kEmptyFile}};
     text_.Shrink(RewriteContinuations(text_.Data(), text_.Size()));
-    if (!Parse(prompter, fieldLimit)) {
+    CsvLoadProblems problems;
+    if (!Parse(fieldLimit, problems)) {
         records_.clear();
         widths_.fill(0);
-        prompter.Information(kWarningCaption, platform::kNoMemoryText);
-        return nullptr;
+        return {{Kind::kNoMemory}};
     }
-    return text_.Data();
+    return problems;
 }
 
 size_t CCsvTable::RewriteContinuations(char* d, size_t size) {
@@ -121,184 +162,140 @@ size_t CCsvTable::RewriteContinuations(char* d, size_t size) {
     return w;
 }
 
-bool CCsvTable::Parse(platform::Prompter& prompter, size_t fieldLimit) {
+// A parse in progress over the values' copy of the text.
+struct CCsvTable::ParseState {
+    char* next;       // where the next record starts
+    const char* end;  // the end of the text, which a NUL ends
+    size_t fieldLimit;
+    size_t fieldCapacity = 0;  // slots in fieldStore_
+    size_t fieldsUsed = 0;
+    bool recordOpen = false;      // the last record ended at the end of the text, not at an LF
+    int fieldOverflowRecord = 0;  // first record (from 1) with more than 500 fields
+};
+
+bool CCsvTable::Parse(size_t fieldLimit, CsvLoadProblems& problems) {
+    using Kind = CsvProblem::Kind;
     const size_t size = std::strlen(text_.Data());  // a NUL ends the data
     const bool hasNul = size != text_.Size();
+    ParseState state{.next = nullptr, .end = nullptr, .fieldLimit = fieldLimit};
+    if (!AllocateStorage(size, state)) return false;
 
-    int fieldOverflowRecord = 0;  // first record (from 1) with more than 500 fields
-    bool recordsDropped = false;
-    bool quoteError = false;
-    bool unclosedQuote = false;  // the text ended inside a quoted field
-    bool tooLong = false;        // a field too long for the table's format
-    bool endedAtLf = true;  // whether the text ended with no record in progress
+    RecordStop stop = RecordStop::kStored;
+    bool tooManyRecords = false;
+    while (state.next < state.end && stop == RecordStop::kStored) {
+        tooManyRecords = RecordCount() >= kMaxRecords;
+        if (tooManyRecords) break;
+        stop = ParseRecord(state);
+    }
+    const int inProgress = RecordCount() + 1;
+    switch (stop) {
+        case RecordStop::kQuoteError:
+            problems.push_back({Kind::kQuoteError, inProgress});
+            break;
+        case RecordStop::kUnclosedQuote:  // a NUL in the open quote is the cause
+            problems.push_back({hasNul ? Kind::kNul : Kind::kQuoteError, inProgress});
+            break;
+        case RecordStop::kFieldTooLong:
+            problems.push_back({Kind::kFieldTooLong, inProgress});
+            break;
+        case RecordStop::kStored:
+            // Data that was not read is never dropped silently.
+            if (tooManyRecords)
+                problems.push_back({Kind::kTooManyRecords, kMaxRecords + 1});
+            else if (hasNul)
+                problems.push_back({Kind::kNul, state.recordOpen ? RecordCount() : inProgress});
+            break;
+    }
+    if (state.fieldOverflowRecord > 0)
+        problems.push_back({Kind::kTooManyFields, state.fieldOverflowRecord});
+    return true;
+}
 
-    // The parse works on a copy of the text, which becomes the values: each
-    // value is ended in place by a NUL over the byte that ends its field (or
-    // one in front of it), and quotes are collapsed within the field's own
-    // bytes. Every write lands at or before the byte that ended the field,
-    // never where the scan has yet to go.
+// The parse works on a copy of the text, which becomes the values: each
+// value is ended in place by a NUL over the byte that ends its field (or one
+// in front of it), and quotes are collapsed within the field's own bytes.
+// Every write lands at or before the byte that ended the field, never where
+// the scan has yet to go.
+bool CCsvTable::AllocateStorage(size_t size, ParseState& state) {
     values_.reset(new (std::nothrow) char[size + 1]);
     if (!values_) return false;
     platform::AdviseHugePages(values_.get(), size + 1);
     std::memcpy(values_.get(), text_.Data(), size);
     values_[size] = '\0';
-    char* const base = values_.get();
-    char* const end = base + size;
+    state.next = values_.get();
+    state.end = values_.get() + size;
 
     // Room for every record and field up front: a field ends at a comma, an
     // LF or the end of the text.
     size_t lines = 1, commas = 0;
-    for (const char* p = base; p < end; ++p) {
+    for (const char* p = state.next; p < state.end; ++p) {
         lines += *p == '\n';
         commas += *p == ',';
     }
     records_.reserve(std::min<size_t>(lines, kMaxRecords));
-    const size_t fieldCapacity = lines + commas;
-    fieldStore_.reset(new (std::nothrow) CCsvRecord::Field[fieldCapacity]);
+    state.fieldCapacity = lines + commas;
+    fieldStore_.reset(new (std::nothrow) CCsvRecord::Field[state.fieldCapacity]);
     if (!fieldStore_) return false;
-    platform::AdviseHugePages(fieldStore_.get(), fieldCapacity * sizeof(CCsvRecord::Field));
-    size_t fieldsUsed = 0;
-
-    char* cur = base;
-    while (cur < end) {
-        if (RecordCount() >= kMaxRecords) {
-            recordsDropped = true;
-            break;
-        }
-        CCsvRecord::Field* const fields = fieldStore_.get() + fieldsUsed;  // of this record
-        char* const recordValues = cur;
-        int count = 0;
-        bool overflow = false;
-        char* s = cur;  // first byte of the field in progress
-        for (;;) {
-            const char* p = s;
-            if (p < end && *p == '"') {
-                ++p;  // in quotes up to the closing quote; "" stays inside
-                for (;;) {
-                    p = FindStopMb<'"'>(p, end);
-                    if (p == end) {
-                        // Unclosed: the rest of the text would be one
-                        // field. A lone quote as the last byte is an
-                        // absent field.
-                        unclosedQuote = end - s > 1;
-                        break;
-                    }
-                    if (p + 1 < end && p[1] == '"') {
-                        p += 2;
-                    } else {
-                        ++p;
-                        break;
-                    }
-                }
-                if (unclosedQuote) break;
-            }
-            // Unquoted, or after the closing quote, up to a comma or LF; a
-            // quote there is an error.
-            bool swallowed = false;  // a stop byte inside a character (bad text)
-            p = FindStopMb<',', '\n', '"'>(p, end, &swallowed);
-            quoteError = p < end && *p == '"';
-            if (quoteError) break;
-
-            // End the field at p: a comma, an LF or the end of the text.
-            const bool atComma = p < end && *p == ',';
-            const bool atLf = p < end && *p == '\n';
-            const bool quoted = *s == '"';
-            ptrdiff_t raw = p - s;
-            if (atLf && p > s && p[-1] == '\r') --raw;
-            char* value = s;
-            if (quoted) {
-                raw -= 2;
-                value = s + 1;
-            }
-            // The table keeps a field's length in 31 bits and where it
-            // starts in its record in 32.
-            if ((raw > 0 && static_cast<size_t>(raw) > fieldLimit) ||
-                static_cast<size_t>(p - recordValues) >= CCsvRecord::kAbsent) {
-                tooLong = true;
-                break;
-            }
-            const int length = raw < 0 ? 0 : static_cast<int>(raw);
-            if (count < kMaxFields) {
-                if (fieldsUsed + static_cast<size_t>(count) >= fieldCapacity) std::abort();
-                if (length > widths_[count]) widths_[count] = length;
-                if (value == end) {
-                    fields[count++] = {CCsvRecord::kAbsent, 0, 0};  // begins at the end of the text
-                } else {
-                    // value + length is at most p, and p at most end.
-                    value[length] = '\0';
-                    // Only a quoted field can hold doubled quotes, and a line
-                    // feed only a quoted one or one whose line feed follows a
-                    // lead byte.
-                    size_t stored = static_cast<size_t>(length) + 1;
-                    if (quoted && std::memchr(value, '"', static_cast<size_t>(length))) {
-                        CCsvRecord::CollapseQuotes(value);
-                        stored = std::strlen(value) + 1;
-                    }
-                    fields[count++] = CCsvRecord::MakeField(
-                        recordValues, static_cast<size_t>(value - recordValues), stored,
-                        quoted || swallowed);
-                }
-            } else {
-                overflow = true;
-            }
-
-            if (atComma) {
-                s = const_cast<char*>(p) + 1;
-                continue;
-            }
-            // LF or end of the text: the record is complete.
-            if (overflow && fieldOverflowRecord == 0) fieldOverflowRecord = RecordCount() + 1;
-            CCsvRecord& rec = records_.emplace_back();
-            rec.base_ = recordValues;
-            rec.fields_ = fields;
-            rec.count_ = count;
-            fieldsUsed += static_cast<size_t>(count);
-            if (p < end) {
-                cur = const_cast<char*>(p) + 1;
-                endedAtLf = true;
-            } else {
-                cur = end;
-                endedAtLf = false;
-            }
-            break;
-        }
-        if (unclosedQuote && hasNul) break;  // the NUL's message tells it
-        if (quoteError || unclosedQuote) {
-            prompter.Information(kWarningCaption,
-                                 StrFormat("%d 行目にダブルクォーテーション・エラーがあります．",
-                                           RecordCount() + 1));
-            quoteError = true;
-            break;
-        }
-        if (tooLong) {
-            prompter.Information(kWarningCaption,
-                                 StrFormat("%d 行目のフィールドが長すぎるため，この行以降は読み込"
-                                           "みませんでした．",
-                                           RecordCount() + 1));
-            break;
-        }
-    }
-
-    // Data that was not read is never dropped silently.
-    if (hasNul && !quoteError && !recordsDropped && !tooLong) {
-        int line = endedAtLf || unclosedQuote ? RecordCount() + 1 : RecordCount();
-        prompter.Information(
-            kWarningCaption,
-            StrFormat("%d 行目以降のデータは NUL 文字のため読み込みませんでした．", line));
-    }
-    if (recordsDropped) {
-        prompter.Information(
-            kWarningCaption,
-            StrFormat("レコード数が 32000 を超えたため，%d 行目以降は読み込みませんでした．",
-                      kMaxRecords + 1));
-    }
-    if (fieldOverflowRecord > 0) {
-        prompter.Information(kWarningCaption,
-                             StrFormat("%d 行目のフィールド数が 500 を超えたため，501 "
-                                       "番目以降のフィールドは読み込みませんでした．",
-                                       fieldOverflowRecord));
-    }
+    platform::AdviseHugePages(fieldStore_.get(), state.fieldCapacity * sizeof(CCsvRecord::Field));
     return true;
+}
+
+CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
+    // Locals, not the state: a write into the values, being of chars, would
+    // make the compiler read the state again after every field.
+    char* const recordValues = state.next;
+    const char* const end = state.end;
+    const size_t fieldLimit = state.fieldLimit;
+    const size_t slotsLeft = state.fieldCapacity - state.fieldsUsed;
+    CCsvRecord::Field* const fields = fieldStore_.get() + state.fieldsUsed;
+    int count = 0;
+    bool overflow = false;  // fields past the 500th were dropped
+    for (char* start = recordValues;;) {
+        const CsvFieldScan field = ScanCsvField(start, end);
+        if (field.kind == CsvFieldEnd::kQuoteError) return RecordStop::kQuoteError;
+        if (field.kind == CsvFieldEnd::kUnclosedQuote) return RecordStop::kUnclosedQuote;
+        char* const stop = start + field.length;
+        const RawValue value = ValueOf(start, end, field);
+        // The table keeps a field's length in 31 bits and where it starts in
+        // its record in 32.
+        if ((value.raw > 0 && static_cast<size_t>(value.raw) > fieldLimit) ||
+            static_cast<size_t>(stop - recordValues) >= CCsvRecord::kAbsent)
+            return RecordStop::kFieldTooLong;
+        const int length = value.raw < 0 ? 0 : static_cast<int>(value.raw);
+        if (count < kMaxFields) {
+            if (static_cast<size_t>(count) >= slotsLeft) std::abort();
+            if (length > widths_[count]) widths_[count] = length;
+            // A value that begins at the end of the text is absent; a line
+            // feed can be only in a quoted field or after a lead byte.
+            fields[count++] =
+                value.start == end
+                    ? CCsvRecord::Field{CCsvRecord::kAbsent, 0, 0}
+                    : CCsvRecord::EndValue(recordValues,
+                                           static_cast<size_t>(value.start - recordValues),
+                                           static_cast<size_t>(length), value.quoted,
+                                           value.quoted || field.swallowed);
+        } else {
+            overflow = true;
+        }
+        if (field.kind == CsvFieldEnd::kComma) {
+            start = stop + 1;
+            continue;
+        }
+        // An LF or the end of the text: the record is complete.
+        AddRecord(state, recordValues, count, overflow);
+        state.recordOpen = field.kind == CsvFieldEnd::kEndOfText;
+        state.next = state.recordOpen ? stop : stop + 1;
+        return RecordStop::kStored;
+    }
+}
+
+void CCsvTable::AddRecord(ParseState& state, const char* values, int count, bool overflow) {
+    if (overflow && state.fieldOverflowRecord == 0) state.fieldOverflowRecord = RecordCount() + 1;
+    CCsvRecord& record = records_.emplace_back();
+    record.base_ = values;
+    record.fields_ = fieldStore_.get() + state.fieldsUsed;
+    record.count_ = count;
+    state.fieldsUsed += static_cast<size_t>(count);
 }
 
 int CCsvTable::FieldIndex(const char* name) const {

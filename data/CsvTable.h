@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "platform/FileSys.h"
@@ -22,16 +23,30 @@ constexpr int kMaxFields = 500;
 // The longest field the table can hold, in bytes of the file.
 constexpr size_t kMaxFieldBytes = (size_t{1} << 31) - 1;
 
+// Something that kept a load from reading all of its source, or a source
+// with nothing in it. `record` counts records from 1.
+struct CsvProblem {
+    enum class Kind : unsigned char {
+        kReadError,       // the source could not be read
+        kNoMemory,        // the text or the table is too large for the memory to be had
+        kEmptyFile,       // nothing to read
+        kQuoteError,      // in `record`, which is not read, nor anything after it
+        kFieldTooLong,    // likewise, a field longer than the load allows
+        kNul,             // a NUL cuts the data from `record` on
+        kTooManyRecords,  // `record` is the first record not read
+        kTooManyFields,   // `record` is the first with fields past the 500th
+    };
+    Kind kind;
+    int record = 0;
+};
+// In the order the user is told of them.
+using CsvLoadProblems = std::vector<CsvProblem>;
+
 class CCsvRecord {
 public:
     CCsvRecord() = default;
     CCsvRecord(CCsvRecord&&) = default;
     CCsvRecord& operator=(CCsvRecord&&) = default;
-
-    // Adds a copy of the field of `length` bytes starting at `value`; a value
-    // that starts at the terminator of the text is absent. Fields past the
-    // 500th are dropped. Doubled quotes in the stored value are collapsed.
-    void AddField(int length, const char* value);
 
     int FieldCount() const { return count_; }
 
@@ -53,11 +68,6 @@ public:
     // """" -> "", """ -> ""), in place.
     static void CollapseQuotes(char* s);
 
-    // Copies `n` bytes of `value` to `dest` and ends them with a NUL; with
-    // `collapse`, doubled quotes are collapsed. Returns the bytes used,
-    // terminator included: n + 1 at most.
-    static size_t StoreValue(char* dest, const char* value, size_t n, bool collapse);
-
 private:
     friend class CCsvTable;
 
@@ -69,17 +79,16 @@ private:
         uint32_t lineFeed : 1;
     };
     static constexpr uint32_t kAbsent = UINT32_MAX;
-    // The value of `stored` bytes (terminator included) at base + offset.
-    static Field MakeField(const char* base, size_t offset, size_t stored, bool mayHoldLineFeed);
+    // Ends the `length` bytes at base + offset with a NUL in place,
+    // collapsing doubled quotes in a quoted value, and describes them.
+    static Field EndValue(char* base, size_t offset, size_t length, bool quoted,
+                          bool mayHoldLineFeed);
 
-    // count_ fields from fields_ on, their values from base_ on. A record of
-    // a loaded table points into the table's storage; one built with
-    // AddField owns both in ownFields_ and ownValues_.
+    // count_ fields from fields_ on, their values from base_ on, all in the
+    // storage of the table the record belongs to.
     const char* base_ = nullptr;
     const Field* fields_ = nullptr;
     int count_ = 0;
-    std::vector<Field> ownFields_;
-    std::vector<char> ownValues_;
 };
 
 class CCsvTable {
@@ -92,7 +101,10 @@ public:
     CCsvTable(CCsvTable&&) = default;
     CCsvTable& operator=(CCsvTable&&) = default;
 
-    bool IsOpen() const { return stream_ != nullptr || fromMemory_; }
+    bool IsOpen() const {
+        const platform::FilePtr* file = std::get_if<platform::FilePtr>(&source_);
+        return !file || *file;
+    }
 
     // Reads and parses the whole source once. Problems are shown through the
     // prompter and the records read so far are kept; a field longer than
@@ -122,12 +134,26 @@ public:
 
 private:
     CCsvTable() = default;
-    // False when the memory for the table cannot be had.
-    bool Parse(platform::Prompter& prompter, size_t fieldLimit);
 
-    platform::FilePtr stream_;
-    bool fromMemory_ = false;
-    std::string memoryBytes_;
+    // How the parse of one record ended: stored, or why the load stops there.
+    enum class RecordStop : unsigned char { kStored, kQuoteError, kUnclosedQuote, kFieldTooLong };
+    struct ParseState;
+
+    // The whole source into text_, whether it is a file or bytes.
+    platform::ReadStatus ReadSource();
+    // Reads the source and parses it, keeping what can be read; tells what
+    // went wrong. Says nothing to the user.
+    CsvLoadProblems Read(size_t fieldLimit);
+    // False when the memory for the table cannot be had.
+    bool Parse(size_t fieldLimit, CsvLoadProblems& problems);
+    // Copies the text into values_ and makes room for every record and field.
+    bool AllocateStorage(size_t size, ParseState& state);
+    RecordStop ParseRecord(ParseState& state);
+    // The record of `count` fields whose values start at `values`.
+    void AddRecord(ParseState& state, const char* values, int count, bool overflow);
+
+    // An open file (null when it could not be opened) or the bytes to read.
+    std::variant<platform::FilePtr, std::string> source_;
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
     platform::ByteBuffer text_;

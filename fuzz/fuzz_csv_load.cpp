@@ -1,6 +1,7 @@
 // Arbitrary bytes as a CSV file: the reader must keep every record it can,
 // never read or write out of bounds, and keep its own limits. The bytes are
-// read from memory and, as the window reads them, from a file.
+// read from memory and, as the window reads them, from a file. The field
+// scanner also walks the raw bytes, NULs and all.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/CsvScan.h"
 #include "data/CsvTable.h"
 #include "platform/Prompter.h"
 
@@ -40,6 +42,34 @@ std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
     return out;
 }
 
+// Field after field from the start of the bytes: each ends inside them, at
+// the byte its kind names.
+void WalkFields(const char* text, const char* end) {
+    for (const char* field = text; field <= end;) {
+        const CsvFieldScan scan = ScanCsvField(field, end);
+        Check(scan.length <= static_cast<size_t>(end - field), __LINE__);
+        const char* stop = field + scan.length;
+        switch (scan.kind) {
+            case CsvFieldEnd::kComma:
+                Check(*stop == ',', __LINE__);
+                break;
+            case CsvFieldEnd::kLineFeed:
+                Check(*stop == '\n', __LINE__);
+                break;
+            case CsvFieldEnd::kQuoteError:
+                Check(*stop == '"', __LINE__);
+                return;
+            case CsvFieldEnd::kUnclosedQuote:
+                Check(*field == '"' && stop == end && scan.length > 1, __LINE__);
+                return;
+            case CsvFieldEnd::kEndOfText:
+                Check(stop == end, __LINE__);
+                return;
+        }
+        field = stop + 1;
+    }
+}
+
 // A file in memory, rewritten for each input; its path is /proc/self/fd/N.
 int InputFile() {
     static const int fd = memfd_create("quolix-fuzz-csv", 0);
@@ -52,6 +82,8 @@ int InputFile() {
 #define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    WalkFields(reinterpret_cast<const char*>(data), reinterpret_cast<const char*>(data) + size);
+
     platform::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
     Require(table.IsOpen());

@@ -1,0 +1,57 @@
+// One CSV field at a time: where it ends and what ended it. Pure and
+// allocation-free; the table's parse calls it once per field, so it lives
+// here inline.
+#pragma once
+
+#include <cstddef>
+
+#include "data/TextScan.h"
+
+// What ended a field.
+enum class CsvFieldEnd : unsigned char {
+    kComma,          // another field follows
+    kLineFeed,       // the record is complete
+    kEndOfText,      // the field runs to the end of the text
+    kQuoteError,     // a quote in an unquoted field or after the closing quote
+    kUnclosedQuote,  // a quote opened the field and nothing closes it
+};
+
+struct CsvFieldScan {
+    // Bytes from the field's start to the byte that ended it (the comma, LF
+    // or stray quote), or to the end of the text.
+    size_t length;
+    CsvFieldEnd kind;
+    // A comma, LF or quote outside quotes was taken as the second byte of a
+    // character (text that is not valid code page 932).
+    bool swallowed;
+};
+
+// The field that starts at `field`, in a text that ends at `end`. A field
+// that starts with a quote runs in quotes up to the closing quote ("" stays
+// inside), then, as an unquoted field does, up to a comma, an LF or the end
+// of the text. Lead bytes hide the byte after them. A quote open to the end
+// of the text is unclosed, except a lone quote as the last byte: that field
+// ends at the end of the text (and holds no value).
+inline CsvFieldScan ScanCsvField(const char* field, const char* end) {
+    const char* p = field;
+    if (p < end && *p == '"') {
+        for (++p;;) {
+            p = FindStopMb<'"'>(p, end);
+            if (p == end) {
+                if (end - field > 1)
+                    return {static_cast<size_t>(end - field), CsvFieldEnd::kUnclosedQuote, false};
+                break;
+            }
+            const bool doubled = p + 1 < end && p[1] == '"';
+            p += doubled ? 2 : 1;
+            if (!doubled) break;
+        }
+    }
+    bool swallowed = false;
+    p = FindStopMb<',', '\n', '"'>(p, end, &swallowed);
+    const CsvFieldEnd kind = p == end     ? CsvFieldEnd::kEndOfText
+                             : *p == ','  ? CsvFieldEnd::kComma
+                             : *p == '\n' ? CsvFieldEnd::kLineFeed
+                                          : CsvFieldEnd::kQuoteError;
+    return {static_cast<size_t>(p - field), kind, swallowed};
+}
