@@ -1,6 +1,7 @@
 #include "dialog/DialogModel.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "dialog/DialogText.h"
 #include "platform/CodePage.h"
@@ -44,10 +45,10 @@ DialogModel::DialogModel(platform::Prompter& prompter) : prompter_(prompter), li
     // the check-file box ticked.
     for (int id : kGoverned) enabled_.emplace_back(id, EnabledAtStart(id));
     switches_[Index(DialogSwitch::Create)] = true;
-    extensionText_ = res::ExtensionItems()[0];
-    texts_[Index(DialogEdit::Start)] = "1";
-    texts_[Index(DialogEdit::Digit)] = "5";
-    texts_[Index(DialogEdit::Repeat)] = "1";
+    extensionText_.assign(res::ExtensionItems()[0]);
+    for (auto [edit, text] : {std::pair{DialogEdit::Start, '1'}, std::pair{DialogEdit::Digit, '5'},
+                              std::pair{DialogEdit::Repeat, '1'}})
+        texts_[Index(edit)].assign(1, text);
     SetRange(DialogEdit::Start, 9999, 1);
     SetRange(DialogEdit::Digit, 5, 1);
     SetRange(DialogEdit::Repeat, 9999, 0);
