@@ -1,5 +1,17 @@
 #include "TestUtil.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utmp.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -10,32 +22,6 @@
 extern char** environ;
 
 namespace testutil {
-
-HeadlessEnvironment::HeadlessEnvironment() {
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
-            entry.starts_with("QT_QPA_PLATFORM="))
-            continue;
-        strings_.push_back(entry);
-    }
-    for (std::string& e : strings_) envp_.push_back(e.data());
-    envp_.push_back(nullptr);
-}
-
-void HeadlessEnvironment::Append(std::string_view name, std::string_view value) {
-    const std::string key = std::string(name) + "=";
-    bool found = false;
-    for (std::string& e : strings_) {
-        if (!e.starts_with(key)) continue;
-        e += (e.size() > key.size() ? ":" : "") + std::string(value);
-        found = true;
-    }
-    if (!found) strings_.push_back(key + std::string(value));
-    envp_.clear();
-    for (std::string& e : strings_) envp_.push_back(e.data());
-    envp_.push_back(nullptr);
-}
 
 TempDir::TempDir() {
     std::random_device rd;
@@ -64,7 +50,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::File(std::string_view name) const { return (path_ / name).string(); }
+std::string TempDir::File(std::string_view name) const {
+    return (path_ / name).string();
+}
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -78,7 +66,9 @@ std::string ReadBytes(const std::filesystem::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string Cp(std::string_view utf8) { return platform::Utf8ToCp932(utf8); }
+std::string Cp(std::string_view utf8) {
+    return platform::Utf8ToCp932(utf8);
+}
 
 std::string CrLf(std::string_view text) {
     std::string out;
@@ -102,6 +92,304 @@ std::string RandomBytes(uint32_t seed, size_t size) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
     return bytes;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string NumberedCsv(std::string_view column, const std::vector<std::string>& values) {
+    std::string csv = "id," + std::string(column) + "\r\n";
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string& v = values[i];
+        csv += std::to_string(i + 1) + ",";
+        if (v.find_first_of(",\"\n") != std::string::npos) {
+            csv += '"';
+            for (char c : v) csv += c == '"' ? std::string("\"\"") : std::string(1, c);
+            csv += '"';
+        } else {
+            csv += v;
+        }
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+// ------------------------------------------------------------ the product's texts
+
+std::string Progress(int percent) {
+    std::string number = std::to_string(percent);
+    return std::string(number.size() < 3 ? 3 - number.size() : 0, ' ') + number + "% 完了";
+}
+
+std::string Warning(std::string_view text) {
+    return std::string(kWarningTitle) + ": " + std::string(text);
+}
+
+std::string CannotOpen(std::string_view path) {
+    return "ファイル(" + std::string(path) + ")が開けません．";
+}
+
+std::string QuoteError(int line) {
+    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
+}
+
+std::string NulInData(int line) {
+    return std::to_string(line) + " 行目以降のデータは NUL 文字のため読み込みませんでした．";
+}
+
+std::string TooManyFields(int line) {
+    return std::to_string(line) + " 行目のフィールド数が 500 を超えたため，" +
+           "501 番目以降のフィールドは読み込みませんでした．";
+}
+
+std::string NulInTemplate(int line) {
+    return "ﾃﾝﾌﾟﾚｰﾄ(HTML) の " + std::to_string(line) +
+           " 行目以降は NUL 文字のため読み込みませんでした．";
+}
+
+std::string EofInTemplate(int line) {
+    return "ﾃﾝﾌﾟﾚｰﾄ(HTML) の " + std::to_string(line) +
+           " 行目以降は 0x1A 文字のため読み込みませんでした．";
+}
+
+std::string NotWritten(int count) {
+    return std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
+}
+
+std::string Overwritten(int count) {
+    return std::to_string(count) + " 個のページが同じ名前の後のページで上書きされました．";
+}
+
+// ------------------------------------------------------------ running quolix
+
+std::string RunResult::LastErrLine() const {
+    const std::vector<std::string> lines = ErrLines();
+    return lines.empty() ? std::string() : lines.back();
+}
+
+bool RunResult::ErrHasLine(std::string_view line) const {
+    for (const std::string& l : ErrLines())
+        if (l == line) return true;
+    return false;
+}
+
+namespace {
+
+#ifdef QUOLIX_EXE
+const char* const kProgram = QUOLIX_EXE;
+#else
+const char* const kProgram = nullptr;  // the core tests build no program
+#endif
+
+// This process's environment without what would let a child show a window
+// (DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM), ready for execve. Built
+// before fork: the child may only use it.
+class HeadlessEnvironment {
+  public:
+    HeadlessEnvironment() {
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
+                entry.starts_with("QT_QPA_PLATFORM="))
+                continue;
+            strings_.push_back(entry);
+        }
+    }
+    // Adds ":value" to the variable `name`, or sets it to `value`.
+    void Append(std::string_view name, std::string_view value) {
+        const std::string key = std::string(name) + "=";
+        for (std::string& e : strings_) {
+            if (!e.starts_with(key)) continue;
+            e += (e.size() > key.size() ? ":" : "") + std::string(value);
+            return;
+        }
+        strings_.push_back(key + std::string(value));
+    }
+    std::vector<char*> Envp() {
+        std::vector<char*> envp;
+        for (std::string& e : strings_) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        return envp;
+    }
+
+  private:
+    std::vector<std::string> strings_;
+};
+
+void SetLimit(int resource, long bytes) {
+    const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    if (setrlimit(resource, &limit) != 0) _exit(127);
+}
+
+}  // namespace
+
+Quolix::Quolix(const Launch& launch)
+    : deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(kHangSeconds)) {
+    if (!kProgram) {
+        ADD_FAILURE() << "this test program is built without quolix";
+        return;
+    }
+    std::vector<std::string> args{kProgram};
+    args.insert(args.end(), launch.arguments.begin(), launch.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    HeadlessEnvironment environment;
+    if (launch.memoryLimit > 0 && kUnderAddressSanitizer)
+        environment.Append("ASAN_OPTIONS",
+                           "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
+                               std::to_string(launch.memoryLimit >> 20));
+    std::vector<char*> envp = environment.Envp();
+    const std::string cwd = launch.folder.string();
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+
+    // The child's ends: standard input, output, error.
+    int child[3] = {-1, -1, -1};
+    int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
+    if (launch.terminal) {
+        int terminal = -1;
+        if (openpty(&fds_[1], &terminal, nullptr, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "openpty: " << std::strerror(errno);
+            return;
+        }
+        fcntl(fds_[1], F_SETFD, FD_CLOEXEC);
+        child[0] = child[1] = child[2] = terminal;
+    } else {
+        if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "pipe: " << std::strerror(errno);
+            for (int fd : {outPipe[0], outPipe[1]})
+                if (fd >= 0) close(fd);
+            return;
+        }
+        fds_[0] = outPipe[0];
+        fds_[1] = errPipe[0];
+        child[1] = outPipe[1];
+        child[2] = errPipe[1];
+        if (launch.errorsUnread) {
+            close(fds_[1]);
+            fds_[1] = -1;
+        }
+    }
+
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls from here on. What the program does
+        // with SIGPIPE is its own doing, not inherited from the tests.
+        sigaction(SIGPIPE, &defaultAction, nullptr);
+        sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+        if (launch.terminal) {
+            if (login_tty(child[0]) != 0) _exit(127);
+        } else {
+            const int devNull = open("/dev/null", O_RDONLY);
+            if (devNull < 0 || dup2(devNull, 0) < 0 || dup2(child[1], 1) < 0 ||
+                dup2(child[2], 2) < 0)
+                _exit(127);
+        }
+        if (chdir(cwd.c_str()) != 0) _exit(127);
+        if (launch.fileSizeLimit > 0) {
+            sigaction(SIGXFSZ, &ignore, nullptr);
+            SetLimit(RLIMIT_FSIZE, launch.fileSizeLimit);
+        }
+        if (launch.memoryLimit > 0 && !kUnderAddressSanitizer)
+            SetLimit(RLIMIT_AS, launch.memoryLimit);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(child[1]);
+    if (!launch.terminal) close(child[2]);
+    if (pid_ < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        for (int& fd : fds_) {
+            if (fd >= 0) close(fd);
+            fd = -1;
+        }
+    }
+}
+
+Quolix::~Quolix() {
+    if (pid_ <= 0) return;
+    Kill();
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void Quolix::Kill() {
+    kill(pid_, SIGKILL);
+    killed_ = true;
+    for (int& fd : fds_) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+}
+
+void Quolix::Pump(const std::function<bool()>& enough) {
+    std::string* sinks[2] = {&result_.out, &result_.err};
+    while ((fds_[0] >= 0 || fds_[1] >= 0) && !enough()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline_ - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            Kill();
+            return;
+        }
+        pollfd polled[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+        const int ready = poll(polled, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            ADD_FAILURE() << "poll: " << std::strerror(errno);
+            Kill();
+            return;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds_[i] < 0 || polled[i].revents == 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(fds_[i], buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                // The end, or EIO once a terminal's last user has gone.
+                close(fds_[i]);
+                fds_[i] = -1;
+            }
+        }
+    }
+}
+
+const std::string& Quolix::ReadErrLine() {
+    Pump([this] { return result_.err.find('\n') != std::string::npos; });
+    return result_.err;
+}
+
+RunResult Quolix::Finish() {
+    if (pid_ <= 0) return result_;
+    Pump([] { return false; });
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    result_.finished = !killed_;
+    if (WIFEXITED(status)) result_.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
+    if (killed_)
+        ADD_FAILURE() << "quolix did not finish in " << kHangSeconds << " s and was killed";
+    return result_;
+}
+
+RunResult RunQuolix(const Launch& launch) {
+    return Quolix(launch).Finish();
 }
 
 }  // namespace testutil

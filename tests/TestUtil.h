@@ -1,8 +1,14 @@
-// Helpers shared by the tests: temporary folders and files of raw bytes.
+// Helpers shared by the tests: temporary folders and files of raw bytes, CSV
+// text, the product's messages as a user reads them, and running the quolix
+// program.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +17,7 @@ namespace testutil {
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +27,7 @@ public:
     // Path of a file in the folder, as a string.
     std::string File(std::string_view name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -36,20 +42,127 @@ std::string CrLf(std::string_view text);
 std::string Repeat(std::string_view piece, size_t times);
 // `size` random bytes, the same for the same seed.
 std::string RandomBytes(uint32_t seed, size_t size);
+// The text's lines without their line feeds; a last line without one counts.
+std::vector<std::string> SplitLines(std::string_view text);
 
-// This process's environment without what would let a child show a window
-// (DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM), ready for execve. Build it
-// before fork: the child may only use it.
-class HeadlessEnvironment {
-public:
-    HeadlessEnvironment();
-    // Adds ":value" to the variable `name`, or sets it to `value`.
-    void Append(std::string_view name, std::string_view value);
-    char** Envp() { return envp_.data(); }
+// A CSV text with the header `id,<column>` and one record per value,
+// numbered from 1, CR LF line ends, the values' bytes as given. A value
+// holding a comma, a double quote or a line feed is quoted, its quotes
+// doubled.
+std::string NumberedCsv(std::string_view column, const std::vector<std::string>& values);
 
-private:
-    std::vector<std::string> strings_;
-    std::vector<char*> envp_;
+// ------------------------------------------------------------ the product's texts
+// Written out here rather than taken from the product, so that a text that
+// changes fails the tests.
+
+inline constexpr char kDone[] = "100% 完了";
+inline constexpr char kWarningTitle[] = "警告";  // the caption of a warning box
+inline constexpr char kNoSource[] = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
+inline constexpr char kSourceMissing[] = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
+inline constexpr char kNoTemplate[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
+inline constexpr char kTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
+inline constexpr char kNoOut[] = "出力先(ﾌｫﾙﾀﾞ) を指定してください．";
+inline constexpr char kOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
+inline constexpr char kNoNameField[] = "生成ファイル用のフィールド名を選択してください．";
+inline constexpr char kNoRecords[] = "出力したいレコードを選択してください．";
+inline constexpr char kEmptyFile[] = "ファイルが空です．";
+inline constexpr char kNoMemory[] = "メモリが足りないため読み込めませんでした．";
+inline constexpr char kTooManyRecords[] =
+    "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
+inline constexpr char kWaitingForOutput[] =
+    "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
+
+// The status line during a run: "  0% 完了" to "100% 完了".
+std::string Progress(int percent);
+// A warning box's text as the batch mode prints it.
+std::string Warning(std::string_view text);
+// A settings file that cannot be read or written.
+std::string CannotOpen(std::string_view path);
+// CSV load: a misplaced or unclosed quote in `line`, a NUL byte in `line`,
+// more than 500 fields in `line`.
+std::string QuoteError(int line);
+std::string NulInData(int line);
+std::string TooManyFields(int line);
+// Template load: a NUL byte, a 0x1A byte in `line`.
+std::string NulInTemplate(int line);
+std::string EofInTemplate(int line);
+// A run: `count` files not written, `count` pages replaced by a later one of
+// the same name (each followed by the names, a line each).
+std::string NotWritten(int count);
+std::string Overwritten(int count);
+
+// ------------------------------------------------------------ running quolix
+
+// How long a run of the program may take before it counts as hung and is
+// killed.
+inline constexpr int kHangSeconds = 120;
+
+#if defined(__SANITIZE_ADDRESS__)
+// An address-space limit cannot hold under AddressSanitizer: its own
+// allocation limit stands in, and it says on stderr that it refused.
+inline constexpr bool kUnderAddressSanitizer = true;
+#else
+inline constexpr bool kUnderAddressSanitizer = false;
+#endif
+
+// `quolix ARGUMENTS...` run in `folder` with no display in its environment,
+// SIGPIPE and the signal mask as a new process has them and standard input
+// empty; standard output and standard error are read by the test.
+struct Launch {
+    std::filesystem::path folder;
+    std::vector<std::string> arguments;
+    // > 0: the program cannot make a file larger than this many bytes
+    // (RLIMIT_FSIZE, SIGXFSZ ignored): a disk that fills up.
+    long fileSizeLimit = 0;
+    // > 0: the program cannot have more memory than this many bytes.
+    long memoryLimit = 0;
+    // Standard input, output and error are one terminal, whose text is read
+    // as standard error.
+    bool terminal = false;
+    // Standard error is a pipe whose reader has gone, as after `| head -1`.
+    bool errorsUnread = false;
 };
+
+struct RunResult {
+    bool finished = false;  // false: killed after kHangSeconds
+    int exitStatus = -1;    // -1 when the program did not exit normally
+    int signal = 0;         // the signal that ended it, if one did
+    std::string out, err;
+
+    std::vector<std::string> ErrLines() const { return SplitLines(err); }
+    std::string LastErrLine() const;
+    bool ErrHasLine(std::string_view line) const;
+};
+
+// The program, started; what it writes is read as the test asks for it.
+// A failure to start it fails the test.
+class Quolix {
+  public:
+    explicit Quolix(const Launch& launch);
+    // A program still running is killed.
+    ~Quolix();
+    Quolix(const Quolix&) = delete;
+    Quolix& operator=(const Quolix&) = delete;
+
+    // Reads until standard error holds a whole line (or the streams end, or
+    // the program counts as hung); standard error so far.
+    const std::string& ReadErrLine();
+    // Reads both streams to their end and waits for the program; a hung
+    // program is killed.
+    RunResult Finish();
+
+  private:
+    void Pump(const std::function<bool()>& enough);
+    void Kill();
+
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};  // standard output, standard error
+    bool killed_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+    RunResult result_;
+};
+
+// Runs the program to its end.
+RunResult RunQuolix(const Launch& launch);
 
 }  // namespace testutil

@@ -9,17 +9,10 @@
 //
 //   QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md build/quolix_app_tests
 //     --gtest_filter='BadInputMatrixDocument.*'
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,171 +32,46 @@
 
 namespace {
 
-using testutil::RandomBytes;
-using testutil::Repeat;
-
 namespace fs = std::filesystem;
+using testutil::CannotOpen;
 using testutil::Cp;
 using testutil::CrLf;
+using testutil::kDone;
+using testutil::kHangSeconds;
+using testutil::kNoRecords;
+using testutil::kNoTemplate;
+using testutil::kSourceMissing;
+using testutil::kUnderAddressSanitizer;
+using testutil::NotWritten;
+using testutil::RandomBytes;
 using testutil::ReadBytes;
+using testutil::Repeat;
 using testutil::TempDir;
+using testutil::Warning;
 using testutil::WriteBytes;
 using Lines = std::vector<std::string>;
 
 // ------------------------------------------------------------ running quolix
 
-struct BatchRun {
-    bool finished = false;
-    int exitStatus = -1;  // -1 when the program did not exit normally
-    int signal = 0;       // the signal that ended it, if one did
-    std::string out, err;
-};
-
-// How long a run may take before it counts as hung and is killed.
-constexpr int kHangSeconds = 120;
-
 // Inputs larger than the memory the program is given.
 constexpr uintmax_t kSparseSize = uintmax_t{2} << 30;
 constexpr long kMemoryLimit = 512L << 20;
 
-#if defined(__SANITIZE_ADDRESS__)
-// An address-space limit cannot hold under AddressSanitizer: its own
-// allocation limit stands in, and it says on stderr that it refused.
-constexpr bool kUnderAddressSanitizer = true;
-#else
-constexpr bool kUnderAddressSanitizer = false;
-#endif
-
-// `quolix ARGUMENTS...` in `folder`, without a display, standard input
-// empty. With `fileSizeLimit` > 0 the child cannot make a file larger than
-// that many bytes (RLIMIT_FSIZE, SIGXFSZ ignored): a disk that fills up.
-// With `memoryLimit` > 0 it cannot have more memory than that.
-BatchRun RunBatch(const fs::path& folder, const Lines& arguments, long fileSizeLimit = 0,
-                  long memoryLimit = 0) {
-    std::vector<std::string> args{QUOLIX_EXE};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    testutil::HeadlessEnvironment env;
-    if (memoryLimit > 0 && kUnderAddressSanitizer)
-        env.Append("ASAN_OPTIONS", "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
-                                       std::to_string(memoryLimit >> 20));
-    const std::string cwd = folder.string();
-
-    BatchRun run;
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
-        return run;
-    }
-    const pid_t pid = fork();
-    if (pid < 0) {
-        ADD_FAILURE() << "fork: " << std::strerror(errno);
-        return run;
-    }
-    if (pid == 0) {
-        // Only async-signal-safe calls from here on.
-        const int devNull = open("/dev/null", O_RDONLY);
-        if (devNull < 0 || dup2(devNull, 0) < 0 || dup2(outPipe[1], 1) < 0 ||
-            dup2(errPipe[1], 2) < 0 || chdir(cwd.c_str()) != 0)
-            _exit(127);
-        if (fileSizeLimit > 0) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(SIGXFSZ, &ignore, nullptr);
-            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
-                               static_cast<rlim_t>(fileSizeLimit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
-        }
-        if (memoryLimit > 0 && !kUnderAddressSanitizer) {
-            const rlimit limit{static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
-            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
-        }
-        execve(argv[0], argv.data(), env.Envp());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kHangSeconds);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&run.out, &run.err};
-    int openPipes = 2;
-    bool killed = false;
-    while (openPipes > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            kill(pid, SIGKILL);
-            killed = true;
-            break;
-        }
-        const int ready = poll(fds, 2, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[65536];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --openPipes;
-            }
-        }
-    }
-    for (const pollfd& p : fds)
-        if (p.fd >= 0) close(p.fd);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    run.finished = !killed;
-    if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
-    return run;
-}
-
-// The text's lines without their LF; `dir` stands for `folder` wherever that
-// appears, so that a line does not depend on where the case ran.
-Lines SplitLines(const std::string& text, const std::string& folder) {
-    Lines lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
+// Standard error's lines; `{dir}` stands for `folder` wherever that appears,
+// so that a line does not depend on where the case ran.
+Lines ErrLinesIn(const testutil::RunResult& run, const std::string& folder) {
+    Lines lines = run.ErrLines();
+    for (std::string& line : lines)
         for (size_t at; (at = line.find(folder)) != std::string::npos;)
             line.replace(at, folder.size(), "{dir}");
-        lines.push_back(std::move(line));
-        pos = end + 1;
-    }
     return lines;
 }
 
 // ------------------------------------------------------------ inputs
 
-// Bytes from a fixed seed: the same on every machine.
-// A CSV (code page 932 bytes, CR LF) with the header id,title and one
-// record per value; values with a comma, quote or line feed are quoted.
+// A CSV with the header id,title and one record per value.
 std::string TitlesCsv(const Lines& values) {
-    std::string csv = "id,title\r\n";
-    for (size_t i = 0; i < values.size(); ++i) {
-        const std::string& v = values[i];
-        csv += std::to_string(i + 1) + ",";
-        if (v.find_first_of(",\"\n") != std::string::npos) {
-            csv += '"';
-            for (char c : v) csv += c == '"' ? std::string("\"\"") : std::string(1, c);
-            csv += '"';
-        } else {
-            csv += v;
-        }
-        csv += "\r\n";
-    }
-    return csv;
+    return testutil::NumberedCsv("title", values);
 }
 
 // ASCII text as UTF-16LE with a byte-order mark.
@@ -346,26 +214,14 @@ struct MatrixCase {
     const char* knownProblem = nullptr;
 };
 
-const char* const kDone = "100% 完了";
-const char* const kNoRecords = "出力したいレコードを選択してください．";
-const char* const kNoTemplate = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
-const char* const kTemplateMissing = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
-const char* const kCsvMissing = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
-const char* const kOutMissing = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
+const std::string kNoMemory = Warning(testutil::kNoMemory);
 const Lines kBooksPages = {"00001.html", "00002.html", "_db.html", "_index.html"};
 const Lines kOnlyIndexAndDump = {"_db.html", "_index.html"};
 
-std::string CannotOpen(std::string_view path) {
-    return "ファイル(" + std::string(path) + ")が開けません．";
-}
 // The line before a message about a file or folder: its path made absolute
 // from the run's folder, {dir}/work.
 std::string PathLine(std::string_view path) {
     return "  {dir}/work/" + std::string(path);
-}
-const std::string kNoMemory = "警告: メモリが足りないため読み込めませんでした．";
-std::string NotWritten(int count) {
-    return "警告: " + std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
 }
 
 const std::string kLongName = Repeat("n", 300);
@@ -513,7 +369,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "an empty `CSV:` line",
          .prepare = [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "")}; },
          .exitStatus = 1,
-         .err = {"ｿｰｽﾌｧｲﾙ(CSV) を指定してください．", kNoRecords},
+         .err = {testutil::kNoSource, kNoRecords},
          .pages = {}},
         {.id = "CsvMissing",
          .group = "CSV source",
@@ -522,7 +378,7 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "no-such.csv")}; },
          .exitStatus = 1,
-         .err = {PathLine("no-such.csv"), kCsvMissing, kNoRecords},
+         .err = {PathLine("no-such.csv"), kSourceMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvEmpty",
          .group = "CSV source",
@@ -534,7 +390,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "empty.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: ファイルが空です．", kNoRecords},
+         .err = {Warning(testutil::kEmptyFile), kNoRecords},
          .pages = {}},
         {.id = "CsvBehindAFile",
          .group = "CSV source",
@@ -545,7 +401,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "page.html/books.csv")};
              },
          .exitStatus = 1,
-         .err = {PathLine("page.html/books.csv"), kCsvMissing, kNoRecords},
+         .err = {PathLine("page.html/books.csv"), kSourceMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvMode000",
          .group = "CSV source",
@@ -557,7 +413,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {PathLine("books.csv"), kCsvMissing, kNoRecords},
+         .err = {PathLine("books.csv"), kSourceMissing, kNoRecords},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "CsvIsAFolder",
@@ -570,7 +426,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "data.csv")};
              },
          .exitStatus = 1,
-         .err = {PathLine("data.csv"), kCsvMissing, kNoRecords},
+         .err = {PathLine("data.csv"), kSourceMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvRandomBytes",
          .group = "CSV source",
@@ -582,7 +438,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "random.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: 1 行目にダブルクォーテーション・エラーがあります．", kNoRecords},
+         .err = {Warning(testutil::QuoteError(1)), kNoRecords},
          .pages = {}},
         {.id = "CsvUtf16",
          .group = "CSV source",
@@ -594,7 +450,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "utf16.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: 1 行目以降のデータは NUL 文字のため読み込みませんでした．", kNoRecords},
+         .err = {Warning(testutil::NulInData(1)), kNoRecords},
          .pages = {}},
         {.id = "Csv40000Records",
          .group = "CSV source",
@@ -609,8 +465,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,31999,32000,40000\n", "many.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．",
-                 kDone},
+         .err = {Warning(testutil::kTooManyRecords), kDone},
          .pages = {"00001.html", "31999.html", "_db.html", "_index.html"},
          .check =
              [](const Scene& s) {
@@ -629,9 +484,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "wide.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: 2 行目のフィールド数が 500 を超えたため，501 番目以降のフィールドは読み込み"
-                 "ませんでした．",
-                 kDone},
+         .err = {Warning(testutil::TooManyFields(2)), kDone},
          .pages = kBooksPages,
          .check =
              [](const Scene& s) {
@@ -670,7 +523,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "data.csv")};
              },
          .exitStatus = 1,
-         .err = {PathLine("data.csv"), kCsvMissing, kNoRecords},
+         .err = {PathLine("data.csv"), kSourceMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvIsADevice",
          .group = "CSV source",
@@ -679,7 +532,7 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return Lines{s.Settings("site.cfg", "SelItems:1\n", "/dev/zero")}; },
          .exitStatus = 1,
-         .err = {"  /dev/zero", kCsvMissing, kNoRecords},
+         .err = {"  /dev/zero", kSourceMissing, kNoRecords},
          .pages = {}},
         {.id = "CsvLargerThanMemory",
          .group = "CSV source",
@@ -705,7 +558,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: 3 行目にダブルクォーテーション・エラーがあります．", kDone},
+         .err = {Warning(testutil::QuoteError(3)), kDone},
          .pages = {"00001.html", "_db.html", "_index.html"},
          .check = [](const Scene& s) { ExpectPage(s, "00001.html", "<h1>Alpha</h1>\n"); }},
         {.id = "CsvLeadByteBeforeClosingQuote",
@@ -718,7 +571,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
              },
          .exitStatus = 1,
-         .err = {"警告: 3 行目にダブルクォーテーション・エラーがあります．", kDone},
+         .err = {Warning(testutil::QuoteError(3)), kDone},
          .pages = {"00001.html", "_db.html", "_index.html"}},
         {.id = "TemplateNotNamed",
          .group = "Template",
@@ -738,7 +591,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "no-such.html")};
              },
          .exitStatus = 1,
-         .err = {PathLine("no-such.html"), kTemplateMissing},
+         .err = {PathLine("no-such.html"), testutil::kTemplateMissing},
          .pages = {}},
         {.id = "TemplateEmpty",
          .group = "Template",
@@ -763,7 +616,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "books.csv/page.html")};
              },
          .exitStatus = 1,
-         .err = {PathLine("books.csv/page.html"), kTemplateMissing},
+         .err = {PathLine("books.csv/page.html"), testutil::kTemplateMissing},
          .pages = {}},
         {.id = "TemplateMode000",
          .group = "Template",
@@ -775,7 +628,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {PathLine("page.html"), kTemplateMissing},
+         .err = {PathLine("page.html"), testutil::kTemplateMissing},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "TemplateIsAFolder",
@@ -788,7 +641,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "folder.html")};
              },
          .exitStatus = 1,
-         .err = {PathLine("folder.html"), kTemplateMissing},
+         .err = {PathLine("folder.html"), testutil::kTemplateMissing},
          .pages = {}},
         {.id = "TemplateRandomBytes",
          .group = "Template",
@@ -824,7 +677,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "utf16.html")};
              },
          .exitStatus = 1,
-         .err = {"警告: ﾃﾝﾌﾟﾚｰﾄ(HTML) の 1 行目以降は NUL 文字のため読み込みませんでした．", kDone},
+         .err = {Warning(testutil::NulInTemplate(1)), kDone},
          .pages = {"00001.html", "_db.html", "_index.html"}},
         {.id = "Template10MBUnclosedBracket",
          .group = "Template",
@@ -881,7 +734,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {PathLine("page.html"), kTemplateMissing},
+         .err = {PathLine("page.html"), testutil::kTemplateMissing},
          .pages = {}},
         {.id = "TemplateIsADevice",
          .group = "Template",
@@ -892,7 +745,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "/dev/urandom")};
              },
          .exitStatus = 1,
-         .err = {"  /dev/urandom", kTemplateMissing},
+         .err = {"  /dev/urandom", testutil::kTemplateMissing},
          .pages = {}},
         {.id = "TemplateLargerThanMemory",
          .group = "Template",
@@ -904,7 +757,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "huge.html")};
              },
          .exitStatus = 1,
-         .err = {kNoMemory, "メモリが足りないため読み込めませんでした．"},
+         .err = {kNoMemory, testutil::kNoMemory},
          .pages = {},
          .memoryLimit = kMemoryLimit},
         {.id = "TemplateCtrlZBeforeText",
@@ -917,7 +770,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {"警告: ﾃﾝﾌﾟﾚｰﾄ(HTML) の 2 行目以降は 0x1A 文字のため読み込みませんでした．", kDone},
+         .err = {Warning(testutil::EofInTemplate(2)), kDone},
          .pages = kBooksPages,
          .check = [](const Scene& s) { ExpectPage(s, "00002.html", Cp("<h1>門</h1>\n")); }},
         {.id = "TemplateCtrlZAtTheEnd",
@@ -941,7 +794,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "")};
              },
          .exitStatus = 1,
-         .err = {"出力先(ﾌｫﾙﾀﾞ) を指定してください．"},
+         .err = {testutil::kNoOut},
          .pages = {}},
         {.id = "OutMissing",
          .group = "Output folder",
@@ -952,7 +805,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "no-such-folder")};
              },
          .exitStatus = 1,
-         .err = {PathLine("no-such-folder"), kOutMissing},
+         .err = {PathLine("no-such-folder"), testutil::kOutMissing},
          .pages = {}},
         {.id = "OutBehindAFile",
          .group = "Output folder",
@@ -963,7 +816,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "books.csv/out")};
              },
          .exitStatus = 1,
-         .err = {PathLine("books.csv/out"), kOutMissing},
+         .err = {PathLine("books.csv/out"), testutil::kOutMissing},
          .pages = {}},
         {.id = "OutIsAFile",
          .group = "Output folder",
@@ -974,7 +827,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "page.html", "out.html")};
              },
          .exitStatus = 1,
-         .err = {PathLine("out.html"), kOutMissing},
+         .err = {PathLine("out.html"), testutil::kOutMissing},
          .pages = {}},
         {.id = "OutMode000",
          .group = "Output folder",
@@ -986,7 +839,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n")};
              },
          .exitStatus = 1,
-         .err = {PathLine("out"), kOutMissing},
+         .err = {PathLine("out"), testutil::kOutMissing},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "OutReadOnly",
@@ -1001,7 +854,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(4), "out/_index.html", "out/_db.html", "out/00001.html",
+         .err = {Warning(NotWritten(4)), "out/_index.html", "out/_db.html", "out/00001.html",
                  "out/00002.html", kDone},
          .pages = {},
          .needs = Needs::NotRoot},
@@ -1017,7 +870,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(4), "out/_index.html", "out/_db.html", "out/00001.html",
+         .err = {Warning(NotWritten(4)), "out/_index.html", "out/_db.html", "out/00001.html",
                  "out/00002.html", kDone},
          .pages = kBooksPages,  // the folders, untouched
          .check =
@@ -1039,7 +892,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2,3,4,5,6\n", "growing.csv")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(4), "out/_db.html", "out/00004.html", "out/00005.html",
+         .err = {Warning(NotWritten(4)), "out/_db.html", "out/00004.html", "out/00005.html",
                  "out/00006.html", kDone},
          .pages = {"00001.html", "00002.html", "00003.html", "00004.html", "00005.html",
                    "00006.html", "_db.html", "_index.html"},
@@ -1062,7 +915,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(1), "out/00001.html", kDone},
+         .err = {Warning(NotWritten(1)), "out/00001.html", kDone},
          .pages = kBooksPages},
         {.id = "OutLinkedFolder",
          .group = "Output folder",
@@ -1074,7 +927,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {"link/x", "c"});
              },
          .exitStatus = 1,
-         .err = {NotWritten(1), "out/link/x.html", kDone},
+         .err = {Warning(NotWritten(1)), "out/link/x.html", kDone},
          .pages = {"_db.html", "_index.html", "c.html", "link"}},
         {.id = "OutDanglingLink",
          .group = "Output folder",
@@ -1086,7 +939,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(1), "out/00002.html", kDone},
+         .err = {Warning(NotWritten(1)), "out/00002.html", kDone},
          .pages = kBooksPages},
         {.id = "OutLinkedIndexAndDump",
          .group = "Output folder",
@@ -1099,7 +952,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(2), "out/_index.html", "out/_db.html", kDone},
+         .err = {Warning(NotWritten(2)), "out/_index.html", "out/_db.html", kDone},
          .pages = kBooksPages},
         {.id = "OutFifos",
          .group = "Output folder",
@@ -1112,7 +965,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {NotWritten(2), "out/_index.html", "out/00001.html", kDone},
+         .err = {Warning(NotWritten(2)), "out/_index.html", "out/00001.html", kDone},
          .pages = kBooksPages},
         {.id = "NameWithSlash",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1120,7 +973,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "values `a/b` (there is no folder a) and `c`",
          .prepare = [](const Scene& s) { return ByValue(s, {"a/b", "c"}); },
          .exitStatus = 1,
-         .err = {NotWritten(1), "out/a/b.html", kDone},
+         .err = {Warning(NotWritten(1)), "out/a/b.html", kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
         {.id = "NameWithDotDot",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1133,7 +986,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {"..", ".", "../out", "sub/../../out"});
              },
          .exitStatus = 1,
-         .err = {NotWritten(2), "out/../out.html", "out/sub/../../out.html", kDone},
+         .err = {Warning(NotWritten(2)), "out/../out.html", "out/sub/../../out.html", kDone},
          .pages = {"...html", "..html", "_db.html", "_index.html", "sub"},
          .check = [](const Scene& s) { EXPECT_TRUE(fs::is_empty(s.Out() / "sub")); }},
         {.id = "NameAbsolute",
@@ -1143,7 +996,7 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return ByValue(s, {(s.Work() / "out").string(), "c"}); },
          .exitStatus = 1,
-         .err = {NotWritten(1), "out/{dir}/work/out.html", kDone},
+         .err = {Warning(NotWritten(1)), "out/{dir}/work/out.html", kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
         {.id = "NameControlCharacters",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1168,8 +1021,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {kLongName, Cp(kLongJapaneseName), kLongestName});
              },
          .exitStatus = 1,
-         .err = {NotWritten(2), "out/" + kLongName + ".html", "out/" + kLongJapaneseName + ".html",
-                 kDone},
+         .err = {Warning(NotWritten(2)), "out/" + kLongName + ".html",
+                 "out/" + kLongJapaneseName + ".html", kDone},
          .pages = {"_db.html", "_index.html", kLongestName + ".html"}},
         {.id = "NameJapanese",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1193,7 +1046,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "values `dup`, `other`, `dup`",
          .prepare = [](const Scene& s) { return ByValue(s, {"dup", "other", "dup"}); },
          .exitStatus = 1,
-         .err = {"警告: 1 個のページが同じ名前の後のページで上書きされました．", "dup.html", kDone},
+         .err = {Warning(testutil::Overwritten(1)), "dup.html", kDone},
          .pages = {"_db.html", "_index.html", "dup.html", "other.html"}},
         {.id = "NameWithoutUnicodeForm",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1201,7 +1054,7 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "values 0xFD, 0xFE and `?`: all three are the file name `?.html`",
          .prepare = [](const Scene& s) { return ByValue(s, {"\xFD", "\xFE", "?"}); },
          .exitStatus = 1,
-         .err = {"警告: 2 個のページが同じ名前の後のページで上書きされました．", "?.html", "?.html",
+         .err = {Warning(testutil::Overwritten(2)), "?.html", "?.html",
                  kDone},
          .pages = {"?.html", "_db.html", "_index.html"}},
         {.id = "NameEndsInLoneLeadByte",
@@ -1269,7 +1122,7 @@ const std::vector<MatrixCase>& Matrix() {
              },
          .exitStatus = 1,
          .err = {"==> good.cfg <==", kDone, "==> b\\x0ac.cfg <==", PathLine("no\\x1b[31m.csv"),
-                 kCsvMissing, kNoRecords, "==> gone\\x1b.cfg <==", PathLine("gone\\x1b.cfg"),
+                 kSourceMissing, kNoRecords, "==> gone\\x1b.cfg <==", PathLine("gone\\x1b.cfg"),
                  CannotOpen("gone\\x1b.cfg"), kNoTemplate},
          .pages = kBooksPages},
         {.id = "PathsAsUsed",
@@ -1284,8 +1137,8 @@ const std::vector<MatrixCase>& Matrix() {
                                          (s.Work() / "none.html").string())};
              },
          .exitStatus = 1,
-         .err = {PathLine("./sub/../no-such.csv"), kCsvMissing, "  {dir}/work/none.html",
-                 kTemplateMissing},
+         .err = {PathLine("./sub/../no-such.csv"), kSourceMissing, "  {dir}/work/none.html",
+                 testutil::kTemplateMissing},
          .pages = {}},
         {.id = "ControlCharactersInUnwrittenNames",
          .group = "Command line and messages",
@@ -1295,7 +1148,8 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return ByValue(s, {"esc\x1b[31m/x", "line\nfeed/y", "c"}); },
          .exitStatus = 1,
-         .err = {NotWritten(2), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html", kDone},
+         .err = {Warning(NotWritten(2)), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html",
+                 kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
     };
     return cases;
@@ -1316,7 +1170,10 @@ TEST_P(BadInputMatrix, Batch) {
     Lines arguments = c.prepare(scene);
     if (!c.wholeCommandLine) arguments.insert(arguments.begin(), "--batch");
     const Snapshot before = Take(scene.Root());
-    BatchRun run = RunBatch(scene.Work(), arguments, c.fileSizeLimit, c.memoryLimit);
+    testutil::RunResult run = testutil::RunQuolix({.folder = scene.Work(),
+                                                   .arguments = arguments,
+                                                   .fileSizeLimit = c.fileSizeLimit,
+                                                   .memoryLimit = c.memoryLimit});
     if (c.memoryLimit > 0 && kUnderAddressSanitizer)
         run.err = std::regex_replace(
             run.err, std::regex("==[0-9]+==WARNING: AddressSanitizer failed to allocate [^\n]*\n"), "");
@@ -1326,7 +1183,7 @@ TEST_P(BadInputMatrix, Batch) {
     ASSERT_TRUE(run.finished) << "killed after " << kHangSeconds << " s: " << run.err;
     ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal << ": " << run.err;
     EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
-    EXPECT_EQ(SplitLines(run.err, scene.Root().string()), c.err);
+    EXPECT_EQ(ErrLinesIn(run, scene.Root().string()), c.err);
     EXPECT_EQ(run.out, "");
 
     std::set<std::string> expected(c.pages.begin(), c.pages.end());

@@ -2,16 +2,9 @@
 // display in its environment.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -20,67 +13,22 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "gen/GenerationRun.h"
-#include "platform/CodePage.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testutil::CannotOpen;
 using testutil::Cp;
 using testutil::CrLf;
+using testutil::kDone;
+using testutil::NotWritten;
+using testutil::Progress;
 using testutil::ReadBytes;
+using testutil::RunQuolix;
+using testutil::RunResult;
 using testutil::TempDir;
+using testutil::Warning;
 using testutil::WriteBytes;
-
-struct ProcessResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-
-    std::vector<std::string> ErrLines() const {
-        std::vector<std::string> lines;
-        size_t pos = 0;
-        while (pos < err.size()) {
-            size_t end = err.find('\n', pos);
-            if (end == std::string::npos) end = err.size();
-            lines.push_back(err.substr(pos, end - pos));
-            pos = end + 1;
-        }
-        return lines;
-    }
-    std::string LastErrLine() const {
-        const std::vector<std::string> lines = ErrLines();
-        return lines.empty() ? std::string() : lines.back();
-    }
-    bool ErrHasLine(std::string_view line) const {
-        for (const std::string& l : ErrLines())
-            if (l == line) return true;
-        return false;
-    }
-};
-
-ProcessResult RunQuolix(const std::vector<std::string>& arguments, const fs::path& workingDir) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // No display of any kind, and no platform chosen for the program.
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QString::fromStdString(workingDir.string()));
-    QStringList args;
-    for (const std::string& a : arguments) args << QString::fromStdString(a);
-    process.start(QStringLiteral(QUOLIX_EXE), args);
-    ProcessResult run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "quolix did not finish";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 std::set<std::string> FilesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -106,10 +54,14 @@ class BatchTest : public ::testing::Test {
                                             "\n   fixChk:0\n" + std::string(extra)));
         return std::string(name);
     }
-    ProcessResult Batch(const std::vector<std::string>& files) {
+    // `quolix ARGUMENTS...` in the test's folder.
+    RunResult Run(const std::vector<std::string>& arguments) {
+        return RunQuolix({.folder = dir_.Path(), .arguments = arguments});
+    }
+    RunResult Batch(const std::vector<std::string>& files) {
         std::vector<std::string> args{"--batch"};
         args.insert(args.end(), files.begin(), files.end());
-        return RunQuolix(args, dir_.Path());
+        return Run(args);
     }
 
     TempDir dir_;
@@ -117,90 +69,39 @@ class BatchTest : public ::testing::Test {
 
 TEST_F(BatchTest, GoodRunWritesEveryPage) {
     // The file's own autoChk says no run; the batch mode runs all the same.
-    const ProcessResult run = Batch({Settings("good.cfg", "  autoChk:0\n SelItems:1,3\n")});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const RunResult run = Batch({Settings("good.cfg", "  autoChk:0\n SelItems:1,3\n")});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(FilesIn(dir_.Path() / "out"),
               (std::set<std::string>{"00001.html", "00003.html", "_index.html", "_db.html"}));
     EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "00003.html"), Cp("<h1>草枕</h1>"));
     // Not a terminal: no progress, only the final status line.
-    EXPECT_EQ(run.err, "100% 完了\n");
+    EXPECT_EQ(run.err, std::string(kDone) + "\n");
     EXPECT_EQ(run.out, "");
 }
 
 // On a terminal the progress is shown in place before the final line.
 TEST_F(BatchTest, ProgressOnlyOnATerminal) {
     const std::string cfg = Settings("tty.cfg", "SelItems:1,2,3\n");
-    testutil::HeadlessEnvironment env;
-    const std::string folder = dir_.Path().string();
-    const char* exe = QUOLIX_EXE;
-
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0) << std::strerror(errno);
-    if (pid == 0) {
-        if (chdir(folder.c_str()) == 0) {
-            char* const argv[] = {const_cast<char*>("quolix"), const_cast<char*>("--batch"),
-                                  const_cast<char*>(cfg.c_str()), nullptr};
-            execve(exe, argv, env.Envp());
-        }
-        _exit(127);
-    }
-    std::string output;
-    for (;;) {
-        pollfd p{master, POLLIN, 0};
-        if (poll(&p, 1, 30000) <= 0) break;
-        char buffer[4096];
-        const ssize_t n = read(master, buffer, sizeof buffer);
-        if (n <= 0) break;  // EIO once the child has gone
-        output.append(buffer, static_cast<size_t>(n));
-    }
-    close(master);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
-    EXPECT_NE(output.find("\r 33% 完了"), std::string::npos) << output;
-    EXPECT_NE(output.find("\r 66% 完了"), std::string::npos) << output;
-    EXPECT_NE(output.find("100% 完了"), std::string::npos) << output;
+    const RunResult run =
+        RunQuolix({.folder = dir_.Path(), .arguments = {"--batch", cfg}, .terminal = true});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.err.find("\r" + Progress(33)), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\r" + Progress(66)), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(kDone), std::string::npos) << run.err;
 }
 
 TEST_F(BatchTest, SeveralSettingsFilesRunInTurn) {
     fs::create_directory(dir_.Path() / "out2");
     // Each file starts from a fresh window: the second one has no prefix.
-    const ProcessResult run = Batch({Settings("a.cfg", "Prefix:p_\nprefixChk:1\nSelItems:1\n"),
-                                     Settings("b.cfg", "SelItems:2\n", "out2")});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const RunResult run = Batch({Settings("a.cfg", "Prefix:p_\nprefixChk:1\nSelItems:1\n"),
+                                 Settings("b.cfg", "SelItems:2\n", "out2")});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(FilesIn(dir_.Path() / "out"),
               (std::set<std::string>{"p_00001.html", "_index.html", "_db.html"}));
     EXPECT_EQ(FilesIn(dir_.Path() / "out2"),
               (std::set<std::string>{"00002.html", "_index.html", "_db.html"}));
-    EXPECT_EQ(run.ErrLines(), (std::vector<std::string>{"==> a.cfg <==", "100% 完了",
-                                                        "==> b.cfg <==", "100% 完了"}));
-}
-
-// Starts `quolix ARGS` in `folder` without a display, its standard error on
-// `errFd`, SIGPIPE as a new process has it; the child's id, or -1.
-pid_t StartQuolix(const fs::path& folder, const std::vector<std::string>& arguments, int errFd) {
-    testutil::HeadlessEnvironment env;
-    const std::string cwd = folder.string();
-    std::vector<std::string> args{"quolix"};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls from here on. What the program does
-        // with SIGPIPE is its own doing, not inherited from the tests.
-        signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (dup2(errFd, 2) >= 0 && chdir(cwd.c_str()) == 0)
-            execve(QUOLIX_EXE, argv.data(), env.Envp());
-        _exit(127);
-    }
-    return pid;
+    EXPECT_EQ(run.ErrLines(),
+              (std::vector<std::string>{"==> a.cfg <==", kDone, "==> b.cfg <==", kDone}));
 }
 
 // Standard error is a pipe that nobody reads any more (as after `| head -1`):
@@ -210,17 +111,10 @@ TEST_F(BatchTest, ReaderGoneEndsNoRun) {
     fs::create_directory(dir_.Path() / "out2");
     const std::string a = Settings("a.cfg", "SelItems:1\n");
     const std::string b = Settings("b.cfg", "SelItems:2\n", "out2");
-    int errPipe[2];
-    ASSERT_EQ(pipe(errPipe), 0) << std::strerror(errno);
-    close(errPipe[0]);
-    const pid_t pid = StartQuolix(dir_.Path(), {"--batch", a, b}, errPipe[1]);
-    close(errPipe[1]);
-    ASSERT_GE(pid, 0) << std::strerror(errno);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const RunResult run =
+        RunQuolix({.folder = dir_.Path(), .arguments = {"--batch", a, b}, .errorsUnread = true});
+    ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal;
+    EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(FilesIn(dir_.Path() / "out"),
               (std::set<std::string>{"00001.html", "_index.html", "_db.html"}));
     EXPECT_EQ(FilesIn(dir_.Path() / "out2"),
@@ -234,36 +128,15 @@ TEST_F(BatchTest, WaitForAnotherRunIsALineOfItsOwn) {
     const int otherRun = open((dir_.Path() / "out").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(otherRun, 0) << std::strerror(errno);
     ASSERT_EQ(flock(otherRun, LOCK_EX), 0) << std::strerror(errno);
-    int errPipe[2];
-    ASSERT_EQ(pipe2(errPipe, O_CLOEXEC), 0) << std::strerror(errno);
-    const pid_t pid = StartQuolix(dir_.Path(), {"--batch", cfg}, errPipe[1]);
-    close(errPipe[1]);
-    ASSERT_GE(pid, 0) << std::strerror(errno);
-
-    // The first line, or nothing if none comes before the guard runs out;
+    testutil::Quolix run({.folder = dir_.Path(), .arguments = {"--batch", cfg}});
+    // The first line, or all there is if none comes before the hang guard;
     // then the folder is let go and the rest read.
-    std::string err;
-    auto readSome = [&](int timeoutMs) {
-        pollfd p{errPipe[0], POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0) return false;
-        char buffer[4096];
-        const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
-        if (n > 0) err.append(buffer, static_cast<size_t>(n));
-        return n > 0;
-    };
-    while (err.find('\n') == std::string::npos && readSome(30000)) {
-    }
-    const std::string whileHeld = err;
+    const std::string whileHeld = run.ReadErrLine();
     close(otherRun);
-    while (readSome(30000)) {
-    }
-    close(errPipe[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
-    EXPECT_EQ(whileHeld, std::string(kStatusWaitingForOutput) + "\n");
-    EXPECT_EQ(err, std::string(kStatusWaitingForOutput) + "\n100% 完了\n");
+    const RunResult result = run.Finish();
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(whileHeld, std::string(testutil::kWaitingForOutput) + "\n");
+    EXPECT_EQ(result.err, std::string(testutil::kWaitingForOutput) + "\n" + kDone + "\n");
     EXPECT_EQ(FilesIn(dir_.Path() / "out"),
               (std::set<std::string>{"00001.html", "_index.html", "_db.html"}));
 }
@@ -276,48 +149,48 @@ TEST_F(BatchTest, ProblemsGiveStatusOne) {
     struct Case {
         const char* name;
         std::vector<std::string> files;
-        const char* lineShown;  // a whole stderr line
-        const char* lastLine;   // nullptr: not checked
+        std::string lineShown;  // a whole stderr line; "": not checked
+        std::string lastLine;   // "": not checked
     };
     const Case cases[] = {
-        {"missing settings file", {"missing.cfg"}, "ファイル(missing.cfg)が開けません．", nullptr},
+        {"missing settings file", {"missing.cfg"}, CannotOpen("missing.cfg"), ""},
         {"quote error in the source",
          {Settings("quote.cfg", "SelItems:1\n", "out", "quote.csv")},
-         "警告: 3 行目にダブルクォーテーション・エラーがあります．",
-         "100% 完了"},
+         Warning(testutil::QuoteError(3)),
+         kDone},
         {"empty source",
          {Settings("empty.cfg", "", "out", "empty.csv")},
-         "警告: ファイルが空です．",
-         nullptr},
+         Warning(testutil::kEmptyFile),
+         ""},
         {"source missing",
          {Settings("nocsv.cfg", "SelItems:1\n", "out", "no-such.csv")},
-         "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．",
-         "出力したいレコードを選択してください．"},
+         testutil::kSourceMissing,
+         testutil::kNoRecords},
         {"output folder missing",
          {Settings("nofolder.cfg", "SelItems:1\n", "no-such-folder")},
-         "出力先(ﾌｫﾙﾀﾞ) が見つかりません．",
-         "出力先(ﾌｫﾙﾀﾞ) が見つかりません．"},
+         testutil::kOutMissing,
+         testutil::kOutMissing},
         {"nothing selected",
          {Settings("none.cfg", "SelItems:\n")},
-         "出力したいレコードを選択してください．",
-         "出力したいレコードを選択してください．"},
+         testutil::kNoRecords,
+         testutil::kNoRecords},
         {"page overwritten in the run",
          {Settings("twice.cfg", "ruleNum:2\nfieldNum:2\nSelItems:2,3\n")},
-         nullptr,
-         "100% 完了"},
+         "",
+         kDone},
         {"one good file, one bad",
          {Settings("ok.cfg", "SelItems:1\n"), "missing.cfg"},
-         "ファイル(missing.cfg)が開けません．",
-         nullptr},
+         CannotOpen("missing.cfg"),
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ProcessResult run = Batch(c.files);
-        EXPECT_EQ(run.exitCode, 1) << run.err;
-        if (c.lineShown) {
+        const RunResult run = Batch(c.files);
+        EXPECT_EQ(run.exitStatus, 1) << run.err;
+        if (!c.lineShown.empty()) {
             EXPECT_TRUE(run.ErrHasLine(c.lineShown)) << run.err;
         }
-        if (c.lastLine) {
+        if (!c.lastLine.empty()) {
             EXPECT_EQ(run.LastErrLine(), c.lastLine) << run.err;
         }
     }
@@ -325,16 +198,14 @@ TEST_F(BatchTest, ProblemsGiveStatusOne) {
 
 // Record 1's shelf a/b names a folder that does not exist.
 TEST_F(BatchTest, UnwrittenPagesAreNamed) {
-    const ProcessResult run =
+    const RunResult run =
         Batch({Settings("unwritable.cfg", "ruleNum:2\nfieldNum:2\nSelItems:1,2\n")});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("1 個のファイルを作成または書き込みできませんでした．"),
-              std::string::npos)
-        << run.err;
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find(NotWritten(1)), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("a/b.html"), std::string::npos) << run.err;
     // The other page was written.
     EXPECT_EQ(FilesIn(dir_.Path() / "out").count("a.html"), 1u);
-    EXPECT_EQ(run.LastErrLine(), "100% 完了");
+    EXPECT_EQ(run.LastErrLine(), kDone);
 }
 
 // Bad usage runs nothing, not even a good settings file named before it.
@@ -351,8 +222,8 @@ TEST_F(BatchTest, BadUsageGivesStatusTwo) {
         std::string line;
         for (const std::string& a : args) line += a + " ";
         SCOPED_TRACE(line);
-        const ProcessResult run = RunQuolix(args, dir_.Path());
-        EXPECT_EQ(run.exitCode, 2);
+        const RunResult run = Run(args);
+        EXPECT_EQ(run.exitStatus, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err, "");
     }
@@ -360,13 +231,13 @@ TEST_F(BatchTest, BadUsageGivesStatusTwo) {
 }
 
 TEST_F(BatchTest, HelpAndVersionOnStandardOutput) {
-    const ProcessResult help = RunQuolix({"--help"}, dir_.Path());
-    EXPECT_EQ(help.exitCode, 0);
+    const RunResult help = Run({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.out.find("--batch"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("  --         end of the options"), std::string::npos) << help.out;
     EXPECT_EQ(help.err, "");
-    const ProcessResult version = RunQuolix({"--version"}, dir_.Path());
-    EXPECT_EQ(version.exitCode, 0);
+    const RunResult version = Run({"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
     EXPECT_EQ(version.out.rfind("Quolix ver.0.9i", 0), 0u) << version.out;
     EXPECT_EQ(version.err, "");
 }
@@ -377,9 +248,9 @@ TEST_F(BatchTest, BundledExample) {
     fs::create_directories(dir_.Path() / "examples");
     fs::copy(example, dir_.Path() / "examples" / "books", fs::copy_options::recursive);
     fs::create_directories(dir_.Path() / "out" / "books");
-    const ProcessResult run = Batch({"examples/books/books.cfg"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.LastErrLine(), "100% 完了");
+    const RunResult run = Batch({"examples/books/books.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.LastErrLine(), kDone);
     const std::set<std::string> pages = FilesIn(dir_.Path() / "out" / "books");
     EXPECT_EQ(pages.size(), 22u);  // twenty records, the index and the dump
     EXPECT_EQ(pages.count("_index.html"), 1u);

@@ -26,25 +26,19 @@
 
 namespace {
 
-using testutil::RandomBytes;
-using testutil::Repeat;
-
 namespace fs = std::filesystem;
 using testutil::Cp;
 using testutil::CrLf;
+using testutil::kDone;
+using testutil::RandomBytes;
+using testutil::Repeat;
 using testutil::TempDir;
 using testutil::WriteBytes;
 using Lines = std::vector<std::string>;
 
-// id,title and one record per value (code page 932 bytes), quoted where needed.
+// A CSV with the header id,title and one record per value.
 std::string TitlesCsv(const Lines& values) {
-    std::string csv = "id,title\r\n";
-    for (size_t i = 0; i < values.size(); ++i) {
-        std::string v = values[i];
-        if (v.find_first_of(",\"\n") != std::string::npos) v = "\"" + v + "\"";
-        csv += std::to_string(i + 1) + "," + v + "\r\n";
-    }
-    return csv;
+    return testutil::NumberedCsv("title", values);
 }
 
 struct HostileCsv {
@@ -68,7 +62,10 @@ std::string Put(const fs::path& folder, const char* name, const std::string& byt
 const std::vector<HostileCsv>& Sources() {
     static const std::vector<HostileCsv> sources = {
         {"Missing", [](const fs::path& f) { return (f / "no-such.csv").string(); }, {}, -1},
-        {"Empty", [](const fs::path& f) { return Put(f, "empty.csv", ""); }, {"ファイルが空です．"}, 0},
+        {"Empty",
+         [](const fs::path& f) { return Put(f, "empty.csv", ""); },
+         {testutil::kEmptyFile},
+         0},
         {"BehindAFile",
          [](const fs::path& f) { return Put(f, "file.csv", "a\r\n") + "/x.csv"; },
          {},
@@ -82,7 +79,7 @@ const std::vector<HostileCsv>& Sources() {
          -1},
         {"RandomBytes",
          [](const fs::path& f) { return Put(f, "random.csv", RandomBytes(2, 64 * 1024)); },
-         {"1 行目にダブルクォーテーション・エラーがあります．"},
+         {testutil::QuoteError(1)},
          0},
         // Random bytes that parse: every byte but NUL and the double quote.
         {"RandomRecords",
@@ -100,7 +97,7 @@ const std::vector<HostileCsv>& Sources() {
              for (char c : std::string("id,title\r\n1,a\r\n")) bytes += std::string{c, '\0'};
              return Put(f, "utf16.csv", bytes);
          },
-         {"1 行目以降のデータは NUL 文字のため読み込みませんでした．"},
+         {testutil::NulInData(1)},
          1},
         {"40000Records",
          [](const fs::path& f) {
@@ -109,7 +106,7 @@ const std::vector<HostileCsv>& Sources() {
                  csv += std::to_string(i) + "," + Cp("題") + std::to_string(i) + "\r\n";
              return Put(f, "many.csv", csv);
          },
-         {"レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．"},
+         {testutil::kTooManyRecords},
          32000,
          nullptr,
          false},
@@ -123,9 +120,7 @@ const std::vector<HostileCsv>& Sources() {
              }
              return Put(f, "wide.csv", header + "\r\n" + record + "\r\n2,x\r\n");
          },
-         {"1 行目のフィールド数が 500 を超えたため，501 番目以降のフィールドは読み込みませんでし"
-          "た．",
-          },
+         {testutil::TooManyFields(1)},
          3},
         {"64KBField",
          [](const fs::path& f) {
@@ -192,12 +187,12 @@ protected:
             EXPECT_EQ(dlg.StatusText().toStdString(), run.lastStatus);
             return;
         }
-        EXPECT_EQ(dlg.StatusText().toStdString(), "100% 完了");
+        EXPECT_EQ(dlg.StatusText().toStdString(), kDone);
         // A run that did not write everything says so in one box.
         const bool complete = run.failedPaths.empty() && run.overwrittenNames.empty();
         ASSERT_EQ(prompter.entries.size(), complete ? 0u : 1u);
         if (!complete) {
-            EXPECT_EQ(prompter.entries[0].caption, "警告");
+            EXPECT_EQ(prompter.entries[0].caption, testutil::kWarningTitle);
         }
     }
 };
@@ -224,7 +219,7 @@ TEST_P(HostileInput, WindowSurvives) {
     EXPECT_EQ(prompter.Texts(), source.boxes);
     if (source.records == -1) {
         EXPECT_EQ(dlg.Table(), nullptr);
-        EXPECT_EQ(dlg.StatusText().toStdString(), "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．");
+        EXPECT_EQ(dlg.StatusText().toStdString(), testutil::kSourceMissing);
     } else {
         ASSERT_NE(dlg.Table(), nullptr);
         if (source.records >= 0) {
@@ -296,8 +291,7 @@ TEST(HostileInputWindow, PagesNamedAfterTheIndexAreReported) {
     qobject_cast<QComboBox*>(dlg.Control(IDC_FIELD))->setCurrentIndex(1);
     dlg.OnGenerate();
     ASSERT_EQ(prompter.entries.size(), 1u);
-    EXPECT_EQ(prompter.entries[0].text,
-              "2 個のページが同じ名前の後のページで上書きされました．\n_index.html\n_db.html");
+    EXPECT_EQ(prompter.entries[0].text, testutil::Overwritten(2) + "\n_index.html\n_db.html");
     EXPECT_FALSE(dlg.LastRun().AllWritten());
 }
 

@@ -27,8 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::RecordingPrompter;
+using testutil::CannotOpen;
 using testutil::Cp;
 using testutil::CrLf;
+using testutil::kDone;
 using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
@@ -124,7 +126,7 @@ TEST_F(IntakeTest, DroppedSettingsFileRunsWhenItsAutoLineIsOn) {
                       (std::set<std::string>{"00001.html", "00003.html", "00004.html",
                                              "_index.html", "_db.html"}));
             EXPECT_EQ(ReadBytes(fs::path(out_) / "00003.html"), Cp("<p>ぶどう</p>"));
-            EXPECT_EQ(d.StatusText().toStdString(), "100% 完了");
+            EXPECT_EQ(d.StatusText().toStdString(), kDone);
         } else {
             EXPECT_TRUE(FilesIn(out_).empty());
             EXPECT_EQ(d.StatusText().toStdString(), "");
@@ -254,7 +256,7 @@ TEST_F(IntakeTest, DroppedFolderNamedLikeASettingsFile) {
     EXPECT_EQ(TextOf(d, IDC_OUT_PATH), "");
     EXPECT_EQ(d.SettingsPath(), folder);
     ASSERT_EQ(prompter_.entries.size(), 1u);
-    EXPECT_EQ(prompter_.entries[0].text, "ファイル(" + folder + ")が開けません．");
+    EXPECT_EQ(prompter_.entries[0].text, CannotOpen(folder));
 }
 
 // The names are handled in order: the settings file loads its own source,
@@ -287,7 +289,7 @@ TEST_F(IntakeTest, AutomaticRunSwitchOutlivesTheFile) {
     const std::string missing = dir_.File("missing.cfg");
     d.OnDropFiles({missing});
     ASSERT_EQ(prompter_.entries.size(), 1u);
-    EXPECT_EQ(prompter_.entries[0].text, "ファイル(" + missing + ")が開けません．");
+    EXPECT_EQ(prompter_.entries[0].text, CannotOpen(missing));
     EXPECT_EQ(FilesIn(out_), (std::set<std::string>{"00002.html", "_index.html", "_db.html"}));
 }
 
@@ -380,8 +382,7 @@ TEST_F(IntakeTest, CommandLineOpensSettingsFilesOnly) {
         EXPECT_EQ(TextOf(d, IDC_OUT_PATH), "");
         EXPECT_EQ(prompter.entries.size(), c.messages);
         if (c.messages == 1) {
-            EXPECT_EQ(prompter.entries[0].text,
-                      "ファイル(" + dir_.File("missing.cfg") + ")が開けません．");
+            EXPECT_EQ(prompter.entries[0].text, CannotOpen(dir_.File("missing.cfg")));
         }
     }
 }
@@ -392,7 +393,7 @@ TEST_F(IntakeTest, CommandLineSettingsFileRunsAtOnce) {
     EXPECT_EQ(d.SettingsPath(), cfg);
     EXPECT_EQ(FilesIn(out_),
               (std::set<std::string>{"00002.html", "00004.html", "_index.html", "_db.html"}));
-    EXPECT_EQ(d.StatusText().toStdString(), "100% 完了");
+    EXPECT_EQ(d.StatusText().toStdString(), kDone);
     EXPECT_TRUE(d.isVisible());
     // The window is usable afterwards.
     EXPECT_TRUE(d.Control(IDC_GENERATE)->isEnabled());

@@ -23,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::RecordingPrompter;
+using testutil::CannotOpen;
 using testutil::Cp;
 using testutil::CrLf;
 using testutil::ReadBytes;
@@ -420,7 +421,7 @@ TEST_F(SettingsTest, UnwritableFileIsReported) {
     EXPECT_FALSE(fs::exists(path));
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
-    EXPECT_EQ(prompter_.entries[1].text, "ファイル(" + path + ")が開けません．");
+    EXPECT_EQ(prompter_.entries[1].text, CannotOpen(path));
 }
 
 TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
@@ -444,7 +445,7 @@ TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
     EXPECT_EQ(d.SettingsPath(), missing);
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
-    EXPECT_EQ(prompter_.entries[1].text, "ファイル(" + missing + ")が開けません．");
+    EXPECT_EQ(prompter_.entries[1].text, CannotOpen(missing));
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
     EXPECT_EQ(d.Table(), nullptr);
     EXPECT_EQ(d.LoadSettings(), -1);
@@ -701,8 +702,8 @@ TEST_F(SettingsTest, SourceLineProblemsAreThoseOfTheLoad) {
         const char* status;
     };
     const Case cases[] = {
-        {"CSV:\r\n", "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．"},
-        {"CSV:" + dir_.File("missing.csv") + "\r\n", "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．"},
+        {"CSV:\r\n", testutil::kNoSource},
+        {"CSV:" + dir_.File("missing.csv") + "\r\n", testutil::kSourceMissing},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

@@ -31,6 +31,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testutil::kDone;
+using testutil::kEmptyFile;
+using testutil::kNoNameField;
+using testutil::kNoRecords;
+using testutil::kNoSource;
+using testutil::kNoTemplate;
+using testutil::kSourceMissing;
+using testutil::QuoteError;
 using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
@@ -38,18 +46,6 @@ using Lines = std::vector<std::string>;
 
 QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
-}
-
-const char* const kNoSource = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
-const char* const kSourceMissing = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
-const char* const kNoTemplate = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
-const char* const kNoNameField = "生成ファイル用のフィールド名を選択してください．";
-const char* const kNoRecords = "出力したいレコードを選択してください．";
-const char* const kEmptyFile = "ファイルが空です．";
-const char* const kDone = "100% 完了";
-
-std::string QuoteError(int line) {
-    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
 }
 
 // Code page 932 CSV sources, CR LF line ends.
@@ -63,11 +59,9 @@ const Lines kThreeColumnLines = {
     "002\t|2 \t|banana\t|2500 ",
 };
 
+// A CSV with the header id,name and one record per name.
 std::string NamesCsv(const std::vector<std::string>& names) {
-    std::string csv = "id,name\r\n";
-    for (size_t i = 0; i < names.size(); ++i)
-        csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
-    return csv;
+    return testutil::NumberedCsv("name", names);
 }
 
 // A header and `records` one-field records.
@@ -898,8 +892,8 @@ TEST_F(MainDlgGenerateTest, RecordNumbersOfTheSelectedLines) {
               "<tr><td>005</td><td>5</td><td>five</td></tr>\n"
               "</table></body></html>\n");
 
-    EXPECT_EQ(statuses,
-              (std::vector<std::string>{"  0% 完了", " 33% 完了", " 66% 完了", "100% 完了"}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{testutil::Progress(0), testutil::Progress(33),
+                                                  testutil::Progress(66), kDone}));
     EXPECT_EQ(dlg->StatusText(), U(kDone));
     // Everything is off while the run writes, and on again at its end.
     EXPECT_EQ(runControlsAtFirstStatus, kRunOff);
