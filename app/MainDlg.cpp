@@ -41,6 +41,44 @@ QFont DialogFont() {
     return font;
 }
 
+// The controls of the template that need more than a caption, as it
+// describes them.
+QCheckBox* NewCheckBox(const res::DialogItem& item, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setChecked(item.flags & res::kChecked);
+    if (item.flags & res::kTextRight) box->setLayoutDirection(Qt::RightToLeft);
+    return box;
+}
+
+QLabel* NewLabel(const res::DialogItem& item, const QString& caption, QWidget* parent) {
+    auto* label = new QLabel(caption, parent);
+    label->setAlignment((item.flags & res::kTextRight ? Qt::AlignRight : Qt::AlignLeft) |
+                        Qt::AlignVCenter);
+    return label;
+}
+
+QPushButton* NewButton(const res::DialogItem& item, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    if (item.kind == res::Kind::DefaultButton) button->setDefault(true);
+    return button;
+}
+
+QComboBox* NewCombo(const res::DialogItem& item, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(item.kind == res::Kind::DropCombo);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // The text typed is the text used: no completion from the items.
+    if (combo->isEditable()) combo->setCompleter(nullptr);
+    return combo;
+}
+
+QLabel* NewStatusText(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments,
@@ -74,81 +112,11 @@ QRect CMainDlg::DuToPixels(int x, int y, int w, int h) const {
 }
 
 void CMainDlg::CreateControls() {
-    using res::Kind;
     QWidget* previousFocusable = nullptr;
     QWidget* groupBox = nullptr;
     for (const res::DialogItem& item : res::MainDialogItems()) {
-        const QString caption = QString::fromUtf8(item.caption);
-        QRect rect = DuToPixels(item.x, item.y, item.w, item.h);
-        QWidget* w = nullptr;
-        switch (item.kind) {
-            case Kind::CheckBox: {
-                auto* box = new QCheckBox(caption, this);
-                box->setChecked(item.flags & res::kChecked);
-                if (item.flags & res::kTextRight) box->setLayoutDirection(Qt::RightToLeft);
-                w = box;
-                break;
-            }
-            case Kind::Edit:
-                w = new QLineEdit(caption, this);
-                break;
-            case Kind::UpDown: {
-                auto* buddy = qobject_cast<QLineEdit*>(controls_.at(item.buddy));
-                w = new CUpDown(buddy, this);
-                break;
-            }
-            case Kind::Label: {
-                auto* label = new QLabel(caption, this);
-                label->setAlignment((item.flags & res::kTextRight ? Qt::AlignRight : Qt::AlignLeft) |
-                                    Qt::AlignVCenter);
-                w = label;
-                break;
-            }
-            case Kind::Button:
-            case Kind::DefaultButton: {
-                auto* button = new QPushButton(caption, this);
-                if (item.kind == Kind::DefaultButton) button->setDefault(true);
-                w = button;
-                break;
-            }
-            case Kind::DropList:
-            case Kind::DropCombo: {
-                auto* combo = new QComboBox(this);
-                combo->setEditable(item.kind == Kind::DropCombo);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                // The text typed is the text used: no completion from the items.
-                if (combo->isEditable()) combo->setCompleter(nullptr);
-                // The template's height includes the drop-down part.
-                rect.setHeight(DuToPixels(0, 0, 0, 14).height());
-                w = combo;
-                break;
-            }
-            case Kind::ListBox: {
-                auto* view = new QListView(this);
-                listModel_ = new RecordListModel(view);
-                listDelegate_ = new RecordLineDelegate(view);
-                view->setModel(listModel_);
-                view->setItemDelegate(listDelegate_);
-                view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-                view->setUniformItemSizes(true);
-                view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-                view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-                w = view;
-                break;
-            }
-            case Kind::StatusText: {
-                auto* label = new QLabel(this);
-                label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-                w = label;
-                break;
-            }
-            case Kind::GroupBox:
-                w = groupBox = new QGroupBox(caption, this);
-                break;
-        }
-        w->setGeometry(rect);
+        QWidget* w = CreateControl(item);
+        if (item.kind == res::Kind::GroupBox) groupBox = w;
         if (item.flags & res::kDisabled) w->setEnabled(false);
         if (item.flags & res::kHidden) w->setVisible(false);
         if (item.id != IDC_STATIC) controls_[item.id] = w;
@@ -161,6 +129,68 @@ void CMainDlg::CreateControls() {
     // The group box frames controls created before it: keep it underneath.
     if (groupBox) groupBox->lower();
 
+    BindControls();
+    for (const char* item : res::RuleItems()) rule_->addItem(QString::fromUtf8(item));
+    for (const char* item : res::ExtensionItems()) extension_->addItem(QString::fromUtf8(item));
+}
+
+QWidget* CMainDlg::CreateControl(const res::DialogItem& item) {
+    using res::Kind;
+    const QString caption = QString::fromUtf8(item.caption);
+    QRect rect = DuToPixels(item.x, item.y, item.w, item.h);
+    QWidget* w = nullptr;
+    switch (item.kind) {
+        case Kind::CheckBox:
+            w = NewCheckBox(item, caption, this);
+            break;
+        case Kind::Edit:
+            w = new QLineEdit(caption, this);
+            break;
+        case Kind::UpDown:
+            w = new CUpDown(qobject_cast<QLineEdit*>(controls_.at(item.buddy)), this);
+            break;
+        case Kind::Label:
+            w = NewLabel(item, caption, this);
+            break;
+        case Kind::Button:
+        case Kind::DefaultButton:
+            w = NewButton(item, caption, this);
+            break;
+        case Kind::DropList:
+        case Kind::DropCombo:
+            w = NewCombo(item, this);
+            // The template's height includes the drop-down part.
+            rect.setHeight(DuToPixels(0, 0, 0, 14).height());
+            break;
+        case Kind::ListBox:
+            w = CreateRecordList();
+            break;
+        case Kind::StatusText:
+            w = NewStatusText(this);
+            break;
+        case Kind::GroupBox:
+            w = new QGroupBox(caption, this);
+            break;
+    }
+    w->setGeometry(rect);
+    return w;
+}
+
+QListView* CMainDlg::CreateRecordList() {
+    auto* view = new QListView(this);
+    listModel_ = new RecordListModel(view);
+    listDelegate_ = new RecordLineDelegate(view);
+    view->setModel(listModel_);
+    view->setItemDelegate(listDelegate_);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setUniformItemSizes(true);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return view;
+}
+
+void CMainDlg::BindControls() {
     csvPath_ = qobject_cast<QLineEdit*>(Control(IDC_CSV_PATH));
     htmlPath_ = qobject_cast<QLineEdit*>(Control(IDC_HTML_PATH));
     outPath_ = qobject_cast<QLineEdit*>(Control(IDC_OUT_PATH));
@@ -182,9 +212,6 @@ void CMainDlg::CreateControls() {
     compactBox_ = qobject_cast<QCheckBox*>(Control(IDC_COMPACT));
     createBox_ = qobject_cast<QCheckBox*>(Control(IDC_CREATE_CHK));
     autoBox_ = qobject_cast<QCheckBox*>(Control(IDC_AUTO_CHK));
-
-    for (const char* item : res::RuleItems()) rule_->addItem(QString::fromUtf8(item));
-    for (const char* item : res::ExtensionItems()) extension_->addItem(QString::fromUtf8(item));
 }
 
 QWidget* CMainDlg::Control(int id) const {

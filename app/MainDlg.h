@@ -23,6 +23,9 @@ class QPushButton;
 class CUpDown;
 class RecordListModel;
 class RecordLineDelegate;
+namespace res {
+struct DialogItem;
+}
 namespace platform {
 class Prompter;
 }
@@ -113,7 +116,13 @@ class CMainDlg : public QDialog, private SettingsTarget {
     void ReplayRuleChange() override;
     void ReplaySelection(const std::vector<int>& records) override;
 
+    // The controls of the dialog template, in its order.
     void CreateControls();
+    // One control, placed at its position in the template.
+    QWidget* CreateControl(const res::DialogItem& item);
+    QListView* CreateRecordList();
+    // The members that name the controls the handlers use.
+    void BindControls();
     void ConnectHandlers();
     void OnInitDialog(const std::vector<std::string>& arguments);
     void OnClose();

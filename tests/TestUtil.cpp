@@ -230,6 +230,66 @@ void SetLimit(int resource, long bytes) {
     if (setrlimit(resource, &limit) != 0) _exit(127);
 }
 
+// Everything the child needs, made before fork: after it, the child may
+// only make async-signal-safe calls.
+class ChildPlan {
+  public:
+    explicit ChildPlan(const Launch& launch) : launch_(launch), cwd_(launch.folder.string()) {
+        args_.push_back(kProgram);
+        args_.insert(args_.end(), launch.arguments.begin(), launch.arguments.end());
+        for (std::string& a : args_) argv_.push_back(a.data());
+        argv_.push_back(nullptr);
+        if (launch.memoryLimit > 0 && kUnderAddressSanitizer)
+            environment_.Append(
+                "ASAN_OPTIONS",
+                "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
+                    std::to_string(launch.memoryLimit >> 20));
+        envp_ = environment_.Envp();
+        sigemptyset(&noSignals_);
+        defaultAction_.sa_handler = SIG_DFL;
+        ignore_.sa_handler = SIG_IGN;
+    }
+
+    // The child's standard input, output and error: a terminal, or
+    // /dev/null and the two pipes' write ends.
+    int terminal = -1;
+    int out = -1, err = -1;
+
+    [[noreturn]] void Exec() const {
+        // What the program does with SIGPIPE is its own doing, not inherited
+        // from the tests.
+        sigaction(SIGPIPE, &defaultAction_, nullptr);
+        sigprocmask(SIG_SETMASK, &noSignals_, nullptr);
+        if (launch_.terminal) {
+            if (login_tty(terminal) != 0) _exit(127);
+        } else {
+            const int devNull = open("/dev/null", O_RDONLY);
+            if (devNull < 0 || dup2(devNull, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+                _exit(127);
+        }
+        if (chdir(cwd_.c_str()) != 0) _exit(127);
+        if (launch_.fileSizeLimit > 0) {
+            sigaction(SIGXFSZ, &ignore_, nullptr);
+            SetLimit(RLIMIT_FSIZE, launch_.fileSizeLimit);
+        }
+        if (launch_.memoryLimit > 0 && !kUnderAddressSanitizer)
+            SetLimit(RLIMIT_AS, launch_.memoryLimit);
+        execve(argv_[0], argv_.data(), envp_.data());
+        _exit(127);
+    }
+
+  private:
+    const Launch& launch_;
+    const std::string cwd_;
+    std::vector<std::string> args_;
+    std::vector<char*> argv_;
+    HeadlessEnvironment environment_;
+    std::vector<char*> envp_;
+    sigset_t noSignals_;
+    struct sigaction defaultAction_ {};
+    struct sigaction ignore_ {};
+};
+
 }  // namespace
 
 Quolix::Quolix(const Launch& launch)
@@ -238,79 +298,12 @@ Quolix::Quolix(const Launch& launch)
         ADD_FAILURE() << "this test program is built without quolix";
         return;
     }
-    std::vector<std::string> args{kProgram};
-    args.insert(args.end(), launch.arguments.begin(), launch.arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    HeadlessEnvironment environment;
-    if (launch.memoryLimit > 0 && kUnderAddressSanitizer)
-        environment.Append("ASAN_OPTIONS",
-                           "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
-                               std::to_string(launch.memoryLimit >> 20));
-    std::vector<char*> envp = environment.Envp();
-    const std::string cwd = launch.folder.string();
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    struct sigaction defaultAction {};
-    defaultAction.sa_handler = SIG_DFL;
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-
-    // The child's ends: standard input, output, error.
-    int child[3] = {-1, -1, -1};
-    int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
-    if (launch.terminal) {
-        int terminal = -1;
-        if (openpty(&fds_[1], &terminal, nullptr, nullptr, nullptr) != 0) {
-            ADD_FAILURE() << "openpty: " << std::strerror(errno);
-            return;
-        }
-        fcntl(fds_[1], F_SETFD, FD_CLOEXEC);
-        child[0] = child[1] = child[2] = terminal;
-    } else {
-        if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "pipe: " << std::strerror(errno);
-            for (int fd : {outPipe[0], outPipe[1]})
-                if (fd >= 0) close(fd);
-            return;
-        }
-        fds_[0] = outPipe[0];
-        fds_[1] = errPipe[0];
-        child[1] = outPipe[1];
-        child[2] = errPipe[1];
-        if (launch.errorsUnread) {
-            close(fds_[1]);
-            fds_[1] = -1;
-        }
-    }
-
+    ChildPlan child(launch);
+    if (!OpenStreams(launch, child.terminal, child.out, child.err)) return;
     pid_ = fork();
-    if (pid_ == 0) {
-        // Only async-signal-safe calls from here on. What the program does
-        // with SIGPIPE is its own doing, not inherited from the tests.
-        sigaction(SIGPIPE, &defaultAction, nullptr);
-        sigprocmask(SIG_SETMASK, &noSignals, nullptr);
-        if (launch.terminal) {
-            if (login_tty(child[0]) != 0) _exit(127);
-        } else {
-            const int devNull = open("/dev/null", O_RDONLY);
-            if (devNull < 0 || dup2(devNull, 0) < 0 || dup2(child[1], 1) < 0 ||
-                dup2(child[2], 2) < 0)
-                _exit(127);
-        }
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        if (launch.fileSizeLimit > 0) {
-            sigaction(SIGXFSZ, &ignore, nullptr);
-            SetLimit(RLIMIT_FSIZE, launch.fileSizeLimit);
-        }
-        if (launch.memoryLimit > 0 && !kUnderAddressSanitizer)
-            SetLimit(RLIMIT_AS, launch.memoryLimit);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(child[1]);
-    if (!launch.terminal) close(child[2]);
+    if (pid_ == 0) child.Exec();
+    for (int fd : {child.terminal, child.out, child.err})
+        if (fd >= 0) close(fd);
     if (pid_ < 0) {
         ADD_FAILURE() << "fork: " << std::strerror(errno);
         for (int& fd : fds_) {
@@ -318,6 +311,32 @@ Quolix::Quolix(const Launch& launch)
             fd = -1;
         }
     }
+}
+
+bool Quolix::OpenStreams(const Launch& launch, int& terminal, int& out, int& err) {
+    if (launch.terminal) {
+        if (openpty(&fds_[1], &terminal, nullptr, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "openpty: " << std::strerror(errno);
+            return false;
+        }
+        fcntl(fds_[1], F_SETFD, FD_CLOEXEC);
+        return true;
+    }
+    int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        for (int fd : outPipe)
+            if (fd >= 0) close(fd);
+        return false;
+    }
+    fds_[0] = outPipe[0];
+    out = outPipe[1];
+    err = errPipe[1];
+    if (launch.errorsUnread)
+        close(errPipe[0]);
+    else
+        fds_[1] = errPipe[0];
+    return true;
 }
 
 Quolix::~Quolix() {

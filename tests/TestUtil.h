@@ -152,6 +152,9 @@ class Quolix {
     RunResult Finish();
 
   private:
+    // Opens the streams between the test and the program: this end in
+    // fds_, the program's in `terminal` or `out` and `err`.
+    bool OpenStreams(const Launch& launch, int& terminal, int& out, int& err);
     void Pump(const std::function<bool()>& enough);
     void Kill();
 
