@@ -20,6 +20,7 @@
 #include "gen/DumpPage.h"
 #include "gen/Expand.h"
 #include "platform/OutputFile.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::string g_csv, g_html, g_wideCsv, g_wideHtml;
 
 std::unique_ptr<CCsvTable> LoadTable(const std::string& path, benchmark::State& state) {
     auto table = std::make_unique<CCsvTable>(path);
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     if (!table->IsOpen() || !table->Load(prompter) || !prompter.entries.empty()) {
         state.SkipWithError(("cannot load " + path).c_str());
         return nullptr;
@@ -52,7 +53,7 @@ void LoadOne(benchmark::State& state, const std::string& csv) {
     int records = 0;
     for (auto _ : state) {
         auto table = std::make_unique<CCsvTable>(csv);
-        platform::RecordingPrompter prompter;
+        testutil::RecordingPrompter prompter;
         const char* text = table->Load(prompter);
         if (!text || !prompter.entries.empty()) {
             state.SkipWithError("the CSV load reported a problem");

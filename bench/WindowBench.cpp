@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "app/MainDlg.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
@@ -41,7 +42,7 @@ std::string MakeCsv(int records) {
 
 struct Fixture {
     std::filesystem::path madeUp;
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CMainDlg dialog{prompter};
     Fixture() {
         std::string path = g_csv;

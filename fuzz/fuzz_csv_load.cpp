@@ -15,6 +15,7 @@
 
 #include "data/CsvScan.h"
 #include "data/CsvTable.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -84,7 +85,7 @@ int InputFile() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WalkFields(reinterpret_cast<const char*>(data), reinterpret_cast<const char*>(data) + size);
 
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
     Require(table.IsOpen());
     const char* text = table.Load(prompter);
@@ -119,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Every message is a warning box.
     for (const auto& e : prompter.entries)
-        Require(e.kind == platform::RecordingPrompter::Kind::Information && !e.text.empty());
+        Require(e.kind == testutil::RecordingPrompter::Kind::Information && !e.text.empty());
 
     // The same bytes as a file give the same table and the same messages.
     const int fd = InputFile();
@@ -127,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(size == 0 || pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
     CCsvTable fromFile("/proc/self/fd/" + std::to_string(fd));
     Require(fromFile.IsOpen());
-    platform::RecordingPrompter filePrompter;
+    testutil::RecordingPrompter filePrompter;
     Require(fromFile.Load(filePrompter) != nullptr);
     Require(Contents(fromFile) == Contents(table));
     Require(fromFile.ColumnWidths() == widths);

@@ -8,6 +8,7 @@
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
 #include "platform/OutputFile.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::OutputFile sink;
     if (!sink.Create(folder, "_db.html")) std::abort();
 
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
     table.Load(prompter);
     WriteDumpPage(table, sink);

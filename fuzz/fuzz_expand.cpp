@@ -15,6 +15,7 @@
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 #include "gen/Expand.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string csv;
     if (flags & 2) csv = kHeader;
     csv.append(rows);
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::move(csv));
     table.Load(prompter);
     const int count = table.RecordCount();

@@ -1,9 +1,9 @@
 // Every message box and file dialog of the program goes through a Prompter:
-// the window uses one on Qt, the batch mode one on stderr, tests a recorder.
+// the window uses one on Qt, the batch mode one on stderr, tests a recorder
+// of their own.
 // Texts given to a Prompter are UTF-8; paths it returns are code page 932.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -65,31 +65,6 @@ private:
 
     int boxes_ = 0;
     PathFinder pathFinder_;
-};
-
-// Remembers what was asked and answers from queues set up by a test.
-class RecordingPrompter : public Prompter {
-public:
-    enum class Kind { Information, Question, Message, FileDialog };
-    struct Entry {
-        Kind kind;
-        std::string caption;  // caption or title; empty for Message
-        std::string text;     // for FileDialog: the filter
-        FileDialogRequest request;
-    };
-
-    void Information(std::string_view caption, std::string_view text) override;
-    bool AskYesNo(std::string_view title, std::string_view text) override;
-    void Message(std::string_view text) override;
-    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
-
-    std::vector<Entry> entries;
-    std::deque<bool> answers;                            // AskYesNo; Yes when empty
-    std::deque<std::optional<std::string>> fileChoices;  // ChooseFile; cancel when empty
-
-    // The texts of all entries, in order.
-    std::vector<std::string> Texts() const;
-    void Clear() { entries.clear(); }
 };
 
 }  // namespace platform

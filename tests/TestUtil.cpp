@@ -151,6 +151,10 @@ std::string TooManyFields(int line) {
            "501 番目以降のフィールドは読み込みませんでした．";
 }
 
+std::string FieldTooLong(int line) {
+    return std::to_string(line) + " 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．";
+}
+
 std::string NulInTemplate(int line) {
     return "ﾃﾝﾌﾟﾚｰﾄ(HTML) の " + std::to_string(line) +
            " 行目以降は NUL 文字のため読み込みませんでした．";

@@ -79,10 +79,11 @@ std::string Warning(std::string_view text);
 // A settings file that cannot be read or written.
 std::string CannotOpen(std::string_view path);
 // CSV load: a misplaced or unclosed quote in `line`, a NUL byte in `line`,
-// more than 500 fields in `line`.
+// more than 500 fields in `line`, a field too long in `line`.
 std::string QuoteError(int line);
 std::string NulInData(int line);
 std::string TooManyFields(int line);
+std::string FieldTooLong(int line);
 // Template load: a NUL byte, a 0x1A byte in `line`.
 std::string NulInTemplate(int line);
 std::string EofInTemplate(int line);

@@ -6,6 +6,7 @@
 
 #include "app/MainDlg.h"
 #include "platform/CodePage.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CMainDlg dialog(prompter);
     if (argc > 2) {
         dialog.SetSettingsPath(platform::Utf8ToCp932(argv[2]));

@@ -14,11 +14,12 @@
 #include "app/MainDlg.h"
 #include "dialog/DialogModel.h"
 #include "res/ControlIds.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
 
-using platform::RecordingPrompter;
+using testutil::RecordingPrompter;
 using testutil::Cp;
 using testutil::CrLf;
 using testutil::Repeat;

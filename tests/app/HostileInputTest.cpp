@@ -21,6 +21,7 @@
 
 #include "TestUtil.h"
 #include "app/MainDlg.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
@@ -178,7 +179,7 @@ protected:
         edit->setText(QString::fromStdString(utf8));
     }
     // Generates and checks that the run ended and said what it could not do.
-    void Generate(CMainDlg& dlg, platform::RecordingPrompter& prompter) {
+    void Generate(CMainDlg& dlg, testutil::RecordingPrompter& prompter) {
         prompter.Clear();
         dlg.OnGenerate();
         const RunReport& run = dlg.LastRun();
@@ -207,7 +208,7 @@ TEST_P(HostileInput, WindowSurvives) {
     const std::string csv = source.make(dir.Path());
     const auto before = Listing(dir.Path(), out);
 
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CMainDlg dlg(prompter);
     dlg.show();
     Edit(dlg, IDC_CSV_PATH, csv);
@@ -277,7 +278,7 @@ TEST(HostileInputWindow, PagesNamedAfterTheIndexAreReported) {
     fs::create_directory(out);
     WriteBytes(dir.Path() / "page.html", "<p>[title]</p>");
     WriteBytes(dir.Path() / "names.csv", TitlesCsv({"_index", "_db", "x"}));
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CMainDlg dlg(prompter);
     qobject_cast<QLineEdit*>(dlg.Control(IDC_CSV_PATH))
         ->setText(QString::fromStdString((dir.Path() / "names.csv").string()));

@@ -7,6 +7,7 @@
 
 #include "app/ListFormat.h"
 #include "data/CsvTable.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -93,7 +94,7 @@ class RecordLineTest : public ::testing::Test {
         return FormatRecordLine(*table->GetRecord(r), r, start, table->ColumnWidths(), fixed);
     }
 
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     std::optional<CCsvTable> table;
 };
 

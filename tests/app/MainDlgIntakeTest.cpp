@@ -20,13 +20,14 @@
 #include "TestUtil.h"
 #include "app/MainDlg.h"
 #include "platform/CodePage.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using platform::RecordingPrompter;
+using testutil::RecordingPrompter;
 using testutil::CannotOpen;
 using testutil::Cp;
 using testutil::CrLf;

@@ -25,6 +25,7 @@
 #include "app/MainDlg.h"
 #include "app/UpDown.h"
 #include "gen/ProgramIdentity.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
@@ -72,7 +73,7 @@ std::string CountCsv(int records) {
 }
 
 // Sees the state of the window at the moment a box comes up.
-class SnoopingPrompter : public platform::RecordingPrompter {
+class SnoopingPrompter : public testutil::RecordingPrompter {
   public:
     void Information(std::string_view caption, std::string_view text) override {
         if (onInformation) onInformation();
@@ -580,7 +581,7 @@ TEST_F(MainDlgTest, QuoteErrorAfterTheHeaderKeepsTheRecordsBeforeIt) {
 
     LoadCsv("id,name\r\n1,a\r\n2,b\"c\r\n3,d\r\n", "broken.csv");
     ASSERT_EQ(prompter.entries.size(), 1u);
-    EXPECT_EQ(prompter.entries[0].kind, platform::RecordingPrompter::Kind::Information);
+    EXPECT_EQ(prompter.entries[0].kind, testutil::RecordingPrompter::Kind::Information);
     EXPECT_EQ(prompter.entries[0].caption, "警告");
     EXPECT_EQ(prompter.entries[0].text, QuoteError(3));
     EXPECT_EQ(atBox, std::vector<States>{kRunOff});

@@ -10,6 +10,7 @@
 #include "data/CsvScan.h"
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 using namespace std::string_literals;
@@ -40,10 +41,10 @@ Records RecordsOf(const CCsvTable& t) {
 
 // Every box the reader shows is an information box captioned 警告; returns
 // their texts in order.
-std::vector<std::string> Warnings(const platform::RecordingPrompter& p) {
+std::vector<std::string> Warnings(const testutil::RecordingPrompter& p) {
     std::vector<std::string> texts;
     for (const auto& e : p.entries) {
-        EXPECT_EQ(e.kind, platform::RecordingPrompter::Kind::Information);
+        EXPECT_EQ(e.kind, testutil::RecordingPrompter::Kind::Information);
         EXPECT_EQ(e.caption, "警告");
         texts.push_back(e.text);
     }
@@ -52,7 +53,7 @@ std::vector<std::string> Warnings(const platform::RecordingPrompter& p) {
 
 struct Loaded {
     CCsvTable table;
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     std::optional<std::string> text;  // what Load returned; nothing for null
 };
 
@@ -62,23 +63,11 @@ Loaded LoadBytes(std::string bytes) {
     return l;
 }
 
-std::string NulMessage(int line) {
-    return std::to_string(line) + " 行目以降のデータは NUL 文字のため読み込みませんでした．";
-}
-std::string QuoteMessage(int line) {
-    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
-}
-std::string FieldsMessage(int line) {
-    return std::to_string(line) +
-           " 行目のフィールド数が 500 を超えたため，501 "
-           "番目以降のフィールドは読み込みませんでした．";
-}
-std::string LongFieldMessage(int line) {
-    return std::to_string(line) +
-           " 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．";
-}
-const std::string kRecordsMessage =
-    "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
+using testutil::FieldTooLong;
+using testutil::NulInData;
+using testutil::QuoteError;
+using testutil::TooManyFields;
+const std::string kRecordsMessage = testutil::kTooManyRecords;
 
 struct ParseCase {
     const char* name;
@@ -173,10 +162,10 @@ TEST(CsvParse, RecordsAndFields) {
         {"ー and a quote inside quotes", "\"\x81\x5B\"\"\"\r\n", {{"\x81\x5B\""}}},
         {"lead byte as the last byte", "a,\x81", {{"a", "\x81"}}},
         // A NUL ends the data.
-        {"NUL inside a record", "h\r\nab\0cd\r\nx\r\n"s, {{"h"}, {"ab"}}, {NulMessage(2)}},
-        {"NUL after a line end", "h\r\nb\r\n\0x\r\n"s, {{"h"}, {"b"}}, {NulMessage(3)}},
-        {"NUL after a comma", "h\r\na,\0x"s, {{"h"}, {"a", kAbsent}}, {NulMessage(2)}},
-        {"NUL first", "\0h\r\n"s, {}, {NulMessage(1)}},
+        {"NUL inside a record", "h\r\nab\0cd\r\nx\r\n"s, {{"h"}, {"ab"}}, {NulInData(2)}},
+        {"NUL after a line end", "h\r\nb\r\n\0x\r\n"s, {{"h"}, {"b"}}, {NulInData(3)}},
+        {"NUL after a comma", "h\r\na,\0x"s, {{"h"}, {"a", kAbsent}}, {NulInData(2)}},
+        {"NUL first", "\0h\r\n"s, {}, {NulInData(1)}},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,30 +180,30 @@ TEST(CsvParse, QuoteErrorKeepsTheRecordsBeforeIt) {
         {"quote inside an unquoted field",
          "h1,h2\r\na,b\r\nc,d\"e\r\nf,g\r\n",
          {{"h1", "h2"}, {"a", "b"}},
-         {QuoteMessage(3)}},
-        {"quote after a leading space", "h\r\nx\r\n \"a\"\r\n", {{"h"}, {"x"}}, {QuoteMessage(3)}},
-        {"second quote after the closing one", "h\r\n\"a\"b\"\r\n", {{"h"}}, {QuoteMessage(2)}},
-        {"in the header", "id,na\"me\r\na,b\r\n", {}, {QuoteMessage(1)}},
+         {QuoteError(3)}},
+        {"quote after a leading space", "h\r\nx\r\n \"a\"\r\n", {{"h"}, {"x"}}, {QuoteError(3)}},
+        {"second quote after the closing one", "h\r\n\"a\"b\"\r\n", {{"h"}}, {QuoteError(2)}},
+        {"in the header", "id,na\"me\r\na,b\r\n", {}, {QuoteError(1)}},
         // The number counts records, not lines of the file.
         {"after a line break in quotes",
          "h\r\n\"a\r\nb\"\r\nx\"\r\n",
          {{"h"}, {"a\r\nb"}},
-         {QuoteMessage(3)}},
-        {"quote at the end of the text", "h\r\nab\"", {{"h"}}, {QuoteMessage(2)}},
+         {QuoteError(3)}},
+        {"quote at the end of the text", "h\r\nab\"", {{"h"}}, {QuoteError(2)}},
         // A quote open to the end would swallow every record after it.
-        {"quoted field open at the end", "a,\"bc", {}, {QuoteMessage(1)}},
+        {"quoted field open at the end", "a,\"bc", {}, {QuoteError(1)}},
         {"unclosed quote before more records",
          "id,title\r\n1,\"Alpha\r\n2,Beta\r\n3,Gamma\r\n",
          {{"id", "title"}},
-         {QuoteMessage(2)}},
+         {QuoteError(2)}},
         {"lead byte hides the closing quote",
          "id,title\r\n1,\"Alpha\x81\"\r\n2,Beta\r\n",
          {{"id", "title"}},
-         {QuoteMessage(2)}},
+         {QuoteError(2)}},
         {"NUL inside an open quote: the NUL is the cause",
          "h\r\nx\r\n\"ab\0c\"\r\ny\r\n"s,
          {{"h"}, {"x"}},
-         {NulMessage(3)}},
+         {NulInData(3)}},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,9 +223,9 @@ TEST(CsvParse, FieldTooLongStopsTheLoad) {
         std::vector<std::string> messages;
     } cases[] = {
         {"unquoted", "h\r\nshort\r\n0123456789\r\nafter\r\n", {{"h"}, {"short"}},
-         {LongFieldMessage(3)}},
-        {"quoted", "h\r\n\"0123456789\"\r\n\"012345678\"\r\n", {{"h"}}, {LongFieldMessage(2)}},
-        {"in the header, after a field", "ok,0123456789\r\n", {}, {LongFieldMessage(1)}},
+         {FieldTooLong(3)}},
+        {"quoted", "h\r\n\"0123456789\"\r\n\"012345678\"\r\n", {{"h"}}, {FieldTooLong(2)}},
+        {"in the header, after a field", "ok,0123456789\r\n", {}, {FieldTooLong(1)}},
         {"at the limit", "h\r\n012345678\r\n", {{"h"}, {"012345678"}}, {}},
     };
     for (const auto& c : cases) {
@@ -304,7 +293,7 @@ TEST(CsvLimits, FieldsBeyondThe500thAreDroppedWithOneMessage) {
     EXPECT_STREQ(l.table.GetRecord(1)->GetField(499), "f499");
     EXPECT_STREQ(l.table.GetRecord(3)->GetField(499), "k499");
     EXPECT_EQ(l.table.ColumnWidths()[499], 4);
-    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{FieldsMessage(2)});
+    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{TooManyFields(2)});
 }
 
 TEST(CsvLimits, RecordsBeyondThe32000thAreDroppedWithOneMessage) {
@@ -344,8 +333,8 @@ TEST(CsvLimits, EachMessageOncePerLoad) {
         int records;
         std::vector<std::string> messages;  // in the order shown
     } cases[] = {
-        {"fields and NUL", wide + "c\0d\r\n\0e"s, 4, {NulMessage(4), FieldsMessage(2)}},
-        {"fields and quote", wide + "a\"b\r\nc\r\n", 3, {QuoteMessage(4), FieldsMessage(2)}},
+        {"fields and NUL", wide + "c\0d\r\n\0e"s, 4, {NulInData(4), TooManyFields(2)}},
+        {"fields and quote", wide + "a\"b\r\nc\r\n", 3, {QuoteError(4), TooManyFields(2)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -361,7 +350,7 @@ TEST(CsvLoad, EmptySource) {
     EXPECT_EQ(l.table.GetRecord(0), nullptr);
     EXPECT_EQ(l.table.FieldIndex("a"), -1);
     EXPECT_EQ(l.text, "");
-    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{"ファイルが空です．"});
+    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{testutil::kEmptyFile});
 }
 
 TEST(CsvLoad, ReturnsTheTextWithContinuationsRewritten) {
@@ -404,10 +393,10 @@ TEST(CsvFile, ReadsAFileByItsCodePagePath) {
     testutil::WriteBytes(dir.Path() / "表ｶ.csv", "h1,h2\r\n\x95\x5C,\"x\\\r\ny\"\r\nab\0cd"s);
     CCsvTable t(dir.File("") + "\x95\x5C\xB6.csv");
     ASSERT_TRUE(t.IsOpen());
-    platform::RecordingPrompter p;
+    testutil::RecordingPrompter p;
     ASSERT_NE(t.Load(p), nullptr);
     EXPECT_EQ(RecordsOf(t), (Records{{"h1", "h2"}, {"\x95\x5C", "x\ny"}, {"ab"}}));
-    EXPECT_EQ(Warnings(p), std::vector<std::string>{NulMessage(3)});
+    EXPECT_EQ(Warnings(p), std::vector<std::string>{NulInData(3)});
 }
 
 TEST(CsvFile, EmptyFile) {
@@ -415,10 +404,10 @@ TEST(CsvFile, EmptyFile) {
     testutil::WriteBytes(dir.Path() / "e.csv", "");
     CCsvTable t(dir.File("e.csv"));
     ASSERT_TRUE(t.IsOpen());
-    platform::RecordingPrompter p;
+    testutil::RecordingPrompter p;
     EXPECT_NE(t.Load(p), nullptr);
     EXPECT_EQ(t.RecordCount(), 0);
-    EXPECT_EQ(Warnings(p), std::vector<std::string>{"ファイルが空です．"});
+    EXPECT_EQ(Warnings(p), std::vector<std::string>{testutil::kEmptyFile});
 }
 
 TEST(CsvFile, NoFileToRead) {
@@ -426,7 +415,7 @@ TEST(CsvFile, NoFileToRead) {
     for (const std::string& path : {dir.File("missing.csv"), dir.File(""), dir.Path().string()}) {
         CCsvTable t(path);
         EXPECT_FALSE(t.IsOpen()) << path;
-        platform::RecordingPrompter p;
+        testutil::RecordingPrompter p;
         EXPECT_EQ(t.Load(p), nullptr) << path;
         EXPECT_EQ(t.RecordCount(), 0);
         EXPECT_TRUE(p.entries.empty());

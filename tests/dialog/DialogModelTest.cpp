@@ -11,6 +11,7 @@
 
 #include "TestUtil.h"
 #include "dialog/DialogText.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
@@ -99,7 +100,7 @@ class DialogModelTest : public ::testing::Test {
     std::string Csv(const char* name) const { return "      CSV:" + dir.File(name) + "\n"; }
 
     testutil::TempDir dir;
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     DialogModel model;
 };
 

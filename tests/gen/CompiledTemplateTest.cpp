@@ -9,6 +9,7 @@
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 #include "gen/Expand.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -59,7 +60,7 @@ std::string Written(const CompiledTemplate& compiled, const CCsvTable& table, in
 // known and unknown, frame tags, two-byte characters with bracket-valued
 // second bytes, half-width katakana and line feeds.
 TEST(CompiledTemplate, WritesTheSameBytesAsThePlainExpansion) {
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(
         "id,name,\x95\x5c,id,note\r\n"
         "1,abc,x\ny,dup,\"multi\r\nline\"\r\n"

@@ -7,6 +7,7 @@
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
 #include "platform/OutputFile.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 using testutil::ReadBytes;
@@ -19,7 +20,7 @@ const std::string kHead =
 namespace {
 
 std::string Dump(const std::string& csv) {
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(csv);
     table.Load(prompter);
     TempDir dir;
@@ -67,7 +68,7 @@ TEST(DumpPageTest, RowNumbersGrowPastThreeDigitsAndLargePagesStayWhole) {
 
 TEST(DumpPageTest, EmptyTableGivesTheFrameOnly) {
     EXPECT_EQ(Dump(""), kHead + "</table></body></html>\n");
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes("h\r\n");
     table.Load(prompter);
     platform::OutputFile closed;

@@ -4,6 +4,7 @@
 
 #include "data/CsvTable.h"
 #include "gen/Expand.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 // record 1 has a multi-line value, an empty value, a value that looks like a
 // placeholder and one that looks like a frame tag; record 2 has one field only.
 CCsvTable SampleTable() {
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(
         "id,name,note,name,\x81\x5D\x82\xA0,blank,raw,tag\r\n"
         "7,Taro,\"a\nb\n\",Other,K,,[id],<html>\r\n"

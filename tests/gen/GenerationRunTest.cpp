@@ -21,6 +21,7 @@
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
 #include "platform/OutputFile.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
@@ -31,7 +32,7 @@ using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
 
-const char* const kDone = "100% 完了";
+using testutil::kDone;
 
 std::string IndexHead(const std::string& pre) {
     return std::string(
@@ -47,12 +48,9 @@ std::string IndexTail(const std::string& pre) {
     return pre + "</body></html>";
 }
 
-// "id,name" and one record per name, CR LF line ends.
+// "id,name" and one record per name.
 std::string NamesCsv(const std::vector<std::string>& names) {
-    std::string csv = "id,name\r\n";
-    for (size_t i = 0; i < names.size(); ++i)
-        csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
-    return csv;
+    return testutil::NumberedCsv("name", names);
 }
 
 std::vector<int> Range(int first, int last) {
@@ -81,7 +79,7 @@ class GenerationRunTest : public ::testing::Test {
     }
 
     void LoadCsv(const std::string& bytes) {
-        platform::RecordingPrompter loadPrompter;
+        testutil::RecordingPrompter loadPrompter;
         table.emplace(CCsvTable::FromBytes(bytes));
         table->Load(loadPrompter);
         ASSERT_TRUE(loadPrompter.entries.empty());
@@ -125,7 +123,7 @@ class GenerationRunTest : public ::testing::Test {
     std::string WarningText() const {
         EXPECT_EQ(prompter.entries.size(), 1u);
         if (prompter.entries.empty()) return {};
-        EXPECT_EQ(prompter.entries[0].kind, platform::RecordingPrompter::Kind::Information);
+        EXPECT_EQ(prompter.entries[0].kind, testutil::RecordingPrompter::Kind::Information);
         EXPECT_EQ(prompter.entries[0].caption, "警告");
         return prompter.entries[0].text;
     }
@@ -133,7 +131,7 @@ class GenerationRunTest : public ::testing::Test {
     TempDir dir;
     fs::path out;
     std::optional<CCsvTable> table;
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     std::vector<std::string> statuses;
     std::chrono::milliseconds patience = std::chrono::minutes(10);
     std::vector<size_t> boxesAtStatus;
@@ -157,33 +155,33 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
              s.HTML.clear();
              s.Out.clear();
          },
-         "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．"},
+         testutil::kNoTemplate},
         {"template path empty", [](RunSettings& s, auto&, bool&) { s.HTML.clear(); },
-         "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．"},
+         testutil::kNoTemplate},
         {"output path empty", [](RunSettings& s, auto&, bool&) { s.Out.clear(); },
-         "出力先(ﾌｫﾙﾀﾞ) を指定してください．"},
+         testutil::kNoOut},
         {"template and folder missing",
          [&](RunSettings& s, auto&, bool&) {
              s.HTML = missing;
              s.Out = missing;
          },
-         "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．"},
+         testutil::kTemplateMissing},
         {"template is a folder", [&](RunSettings& s, auto&, bool&) { s.HTML = s.Out; },
-         "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．"},
+         testutil::kTemplateMissing},
         {"folder missing", [&](RunSettings& s, auto&, bool&) { s.Out = missing; },
-         "出力先(ﾌｫﾙﾀﾞ) が見つかりません．"},
+         testutil::kOutMissing},
         {"folder is a file", [&](RunSettings& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
-         "出力先(ﾌｫﾙﾀﾞ) が見つかりません．"},
+         testutil::kOutMissing},
         {"rule 2 without a field, nothing selected",
          [](RunSettings& s, std::vector<int>& sel, bool&) {
              s.ruleNum = 2;
              sel.clear();
          },
-         "生成ファイル用のフィールド名を選択してください．"},
+         testutil::kNoNameField},
         {"nothing selected", [](RunSettings&, std::vector<int>& sel, bool&) { sel.clear(); },
-         "出力したいレコードを選択してください．"},
+         testutil::kNoRecords},
         {"no table loaded", [](RunSettings&, auto&, bool& loaded) { loaded = false; },
-         "出力したいレコードを選択してください．"},
+         testutil::kNoRecords},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -768,7 +766,7 @@ TEST_F(GenerationRunTest, IndexLinksReachThePagesWhateverTheirNames) {
         {Cp("#1 人気せんべい"), Cp("%231%20人気せんべい")},
         {Cp("Q&A? ブック"), Cp("Q%26A%3F%20ブック")},
         {Cp("100% 綿タオル"), Cp("100%25%20綿タオル")},
-        {"x\"\"y", "x%22y", "x\"y"},
+        {"x\"y", "x%22y"},
         {"a&lt;b", "a%26lt;b"},
         {"<b>\\~'", "%3Cb%3E%5C~'"},
         {Cp("表ｶ①㈱髙～"), Cp("表ｶ①㈱髙～")},  // 表 ends in 0x5C
@@ -780,9 +778,7 @@ TEST_F(GenerationRunTest, IndexLinksReachThePagesWhateverTheirNames) {
         {"sub/" + Cp("ｶﾅ"), "sub/" + Cp("ｶﾅ"), "sub/ｶﾅ"},
     };
     std::vector<std::string> values;
-    for (const auto& c : cases) values.push_back(c.value.find_first_of("\"") == std::string::npos
-                                                     ? c.value
-                                                     : "\"" + c.value + "\"");
+    for (const auto& c : cases) values.push_back(c.value);
     LoadCsv(NamesCsv(values));
     fs::create_directory(out / "sub");
     fs::create_directory(out / "#p 「sub");
@@ -812,7 +808,7 @@ TEST_F(GenerationRunTest, BooksExampleGivesJapaneseTitles) {
     const fs::path books =
         fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "books";
     if (!fs::exists(books / "books.csv")) GTEST_SKIP() << "no examples folder at " << books;
-    platform::RecordingPrompter loadPrompter;
+    testutil::RecordingPrompter loadPrompter;
     table.emplace((books / "books.csv").string());
     ASSERT_NE(table->Load(loadPrompter), nullptr);
     EXPECT_TRUE(loadPrompter.entries.empty());

@@ -9,6 +9,7 @@
 
 #include "TestUtil.h"
 #include "data/CsvTable.h"
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -39,7 +40,7 @@ CCsvTable Names(const std::vector<std::string>& names) {
     std::string csv = "id,name\r\n";
     for (size_t i = 0; i < names.size(); ++i) csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
     CCsvTable table = CCsvTable::FromBytes(csv);
-    platform::RecordingPrompter prompter;
+    testutil::RecordingPrompter prompter;
     table.Load(prompter);
     EXPECT_TRUE(prompter.entries.empty());
     return table;

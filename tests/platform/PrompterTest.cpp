@@ -1,3 +1,4 @@
+#include "RecordingPrompter.h"
 #include "platform/Prompter.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 
 namespace {
 
-using platform::RecordingPrompter;
+using testutil::RecordingPrompter;
 
 TEST(RecordingPrompter, RecordsEveryBoxAndAnswersFromItsQueues) {
     RecordingPrompter p;
