@@ -1,5 +1,5 @@
-// CMainDlg: construction from the dialog template, the switches and their
-// handlers, enabling rules, the generate and exit commands.
+// CMainDlg: construction from the dialog template, the message map, the
+// model's notifications, the generate and exit commands.
 #include "app/MainDlg.h"
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
+#include "app/ListFormat.h"
 #include "app/UpDown.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/Prompter.h"
@@ -83,7 +84,7 @@ QLabel* NewStatusText(QWidget* parent) {
 
 CMainDlg::CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments,
                    QWidget* parent)
-    : QDialog(parent), prompter_(prompter) {
+    : QDialog(parent), prompter_(prompter), model_(prompter) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
@@ -191,27 +192,11 @@ QListView* CMainDlg::CreateRecordList() {
 }
 
 void CMainDlg::BindControls() {
-    csvPath_ = qobject_cast<QLineEdit*>(Control(IDC_CSV_PATH));
-    htmlPath_ = qobject_cast<QLineEdit*>(Control(IDC_HTML_PATH));
-    outPath_ = qobject_cast<QLineEdit*>(Control(IDC_OUT_PATH));
     list_ = qobject_cast<QListView*>(Control(IDC_RECORD_LIST));
     status_ = qobject_cast<QLabel*>(Control(IDC_STATUS));
-    fixedWidthBox_ = qobject_cast<QCheckBox*>(Control(IDC_FIXED_WIDTH));
     rule_ = qobject_cast<QComboBox*>(Control(IDC_RULE));
     field_ = qobject_cast<QComboBox*>(Control(IDC_FIELD));
     extension_ = qobject_cast<QComboBox*>(Control(IDC_EXTENSION));
-    prefix_ = qobject_cast<QLineEdit*>(Control(IDC_PREFIX));
-    prefixBox_ = qobject_cast<QCheckBox*>(Control(IDC_PREFIX_CHK));
-    repeatBox_ = qobject_cast<QCheckBox*>(Control(IDC_REPEAT_CHK));
-    start_ = qobject_cast<QLineEdit*>(Control(IDC_START));
-    startSpin_ = qobject_cast<CUpDown*>(Control(IDC_START_SPIN));
-    digit_ = qobject_cast<QLineEdit*>(Control(IDC_DIGIT));
-    digitSpin_ = qobject_cast<CUpDown*>(Control(IDC_DIGIT_SPIN));
-    repeat_ = qobject_cast<QLineEdit*>(Control(IDC_REPEAT));
-    repeatSpin_ = qobject_cast<CUpDown*>(Control(IDC_REPEAT_SPIN));
-    compactBox_ = qobject_cast<QCheckBox*>(Control(IDC_COMPACT));
-    createBox_ = qobject_cast<QCheckBox*>(Control(IDC_CREATE_CHK));
-    autoBox_ = qobject_cast<QCheckBox*>(Control(IDC_AUTO_CHK));
 }
 
 QWidget* CMainDlg::Control(int id) const {
@@ -219,31 +204,81 @@ QWidget* CMainDlg::Control(int id) const {
     return it == controls_.end() ? nullptr : it->second;
 }
 
+namespace {
+
+struct EditControl {
+    DialogEdit edit;
+    int id;
+    int spin;  // its up-down, or IDC_STATIC
+};
+constexpr EditControl kEdits[] = {
+    {DialogEdit::CSV, IDC_CSV_PATH, IDC_STATIC},  {DialogEdit::HTML, IDC_HTML_PATH, IDC_STATIC},
+    {DialogEdit::Out, IDC_OUT_PATH, IDC_STATIC},  {DialogEdit::Prefix, IDC_PREFIX, IDC_STATIC},
+    {DialogEdit::Start, IDC_START, IDC_START_SPIN}, {DialogEdit::Digit, IDC_DIGIT, IDC_DIGIT_SPIN},
+    {DialogEdit::Repeat, IDC_REPEAT, IDC_REPEAT_SPIN},
+};
+
+struct SwitchControl {
+    DialogSwitch which;
+    int id;
+};
+constexpr SwitchControl kSwitches[] = {
+    {DialogSwitch::Prefix, IDC_PREFIX_CHK}, {DialogSwitch::Fix, IDC_FIXED_WIDTH},
+    {DialogSwitch::Repeat, IDC_REPEAT_CHK}, {DialogSwitch::Create, IDC_CREATE_CHK},
+    {DialogSwitch::Auto, IDC_AUTO_CHK},
+};
+
+}  // namespace
+
+QLineEdit* CMainDlg::EditWidget(DialogEdit edit) const {
+    for (const EditControl& e : kEdits)
+        if (e.edit == edit) return qobject_cast<QLineEdit*>(Control(e.id));
+    return nullptr;
+}
+
 // The message map: only user-driven signals, so that changes the program
 // makes run no handler.
 void CMainDlg::ConnectHandlers() {
-    auto onClick = [this](int id, void (CMainDlg::*handler)()) {
+    auto onClick = [this](int id, auto handler) {
         connect(qobject_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
-                [this, handler] { (this->*handler)(); });
+                handler);
     };
-    onClick(IDC_LOAD, &CMainDlg::LoadCsv);
-    onClick(IDC_INVERT, &CMainDlg::OnInvertSelection);
-    onClick(IDC_ROTATE, &CMainDlg::OnRotate);
-    onClick(IDC_FIXED_WIDTH, &CMainDlg::OnFixChk);
-    onClick(IDC_BROWSE_CSV, &CMainDlg::OnBrowseCsv);
-    onClick(IDC_BROWSE_HTML, &CMainDlg::OnBrowseTemplate);
-    onClick(IDC_EXIT, &CMainDlg::OnExit);
-    onClick(IDC_PREFIX_CHK, &CMainDlg::OnPrefixChk);
-    onClick(IDC_OPEN_SETTINGS, &CMainDlg::OnOpenSettings);
-    onClick(IDC_SAVE_SETTINGS, &CMainDlg::OnSaveSettings);
-    onClick(IDC_COMPACT, &CMainDlg::OnCompact);
-    onClick(IDC_GENERATE, &CMainDlg::OnGenerate);
-    onClick(IDC_REPEAT_CHK, &CMainDlg::OnRepeatChk);
-    onClick(IDC_CREATE_CHK, &CMainDlg::OnCreateChk);
-    onClick(IDC_AUTO_CHK, &CMainDlg::OnAutoChk);
-    connect(rule_, &QComboBox::activated, this, [this] { OnRuleChange(); });
+    onClick(IDC_LOAD, [this] { model_.LoadCsv(); });
+    onClick(IDC_INVERT, [this] { model_.OnInvertSelection(); });
+    onClick(IDC_ROTATE, [this] { model_.OnRotate(); });
+    onClick(IDC_GENERATE, [this] { OnGenerate(); });
+    onClick(IDC_BROWSE_CSV, [this] { OnBrowseCsv(); });
+    onClick(IDC_BROWSE_HTML, [this] { OnBrowseTemplate(); });
+    onClick(IDC_EXIT, [this] { OnExit(); });
+    onClick(IDC_OPEN_SETTINGS, [this] { OnOpenSettings(); });
+    onClick(IDC_SAVE_SETTINGS, [this] { OnSaveSettings(); });
+    onClick(IDC_COMPACT, [this] { OnCompact(); });
+    for (const SwitchControl& s : kSwitches)
+        connect(qobject_cast<QAbstractButton*>(Control(s.id)), &QAbstractButton::clicked, this,
+                [this, which = s.which](bool on) { model_.SetSwitch(which, on); });
+    const std::pair<QComboBox*, DialogCombo> combos[] = {
+        {rule_, DialogCombo::Rule}, {field_, DialogCombo::Field},
+        {extension_, DialogCombo::Extension}};
+    for (const auto& [combo, which] : combos)
+        connect(combo, &QComboBox::activated, this,
+                [this, which = which](int index) { model_.Choose(which, index); });
+    connect(extension_->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.TypeExtension(text.toStdString()); });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { OnListSelectionChanged(); });
+    ConnectEdits();
+}
+
+void CMainDlg::ConnectEdits() {
+    for (const EditControl& e : kEdits) {
+        connect(EditWidget(e.edit), &QLineEdit::textEdited, this,
+                [this, edit = e.edit](const QString& text) {
+                    model_.TypeText(edit, text.toStdString());
+                });
+        if (auto* spin = qobject_cast<CUpDown*>(Control(e.spin)))
+            connect(spin, &CUpDown::Stepped, this,
+                    [this, edit = e.edit](int direction) { model_.StepUpDown(edit, direction); });
+    }
 }
 
 void CMainDlg::OnInitDialog(const std::vector<std::string>& arguments) {
@@ -254,18 +289,14 @@ void CMainDlg::OnInitDialog(const std::vector<std::string>& arguments) {
     setWindowTitle(QStringLiteral("%1 %2   %3")
                        .arg(QString::fromUtf8(kProgramName), QString::fromUtf8(kProgramVersion),
                             QString::fromUtf8(kCopyright)));
-    fixedWidthBox_->setChecked(fixChk_);
-    prefixBox_->setChecked(prefixChk_);
-    rule_->setCurrentIndex(0);
-    extension_->setCurrentIndex(0);
-    createBox_->setChecked(createChk_);
-    start_->setText(QStringLiteral("1"));
-    digit_->setText(QStringLiteral("5"));
-    repeat_->setText(QStringLiteral("1"));
-    startSpin_->SetRange(9999, 1);
-    digitSpin_->SetRange(5, 1);
-    repeatSpin_->SetRange(9999, 0);
-    repeatBox_->setFocus();
+    // The widgets show the model's state at start.
+    for (const EditControl& e : kEdits) TextChanged(e.edit);
+    for (const SwitchControl& s : kSwitches) SwitchChanged(s.which);
+    for (DialogCombo c : {DialogCombo::Rule, DialogCombo::Field, DialogCombo::Extension})
+        ComboChanged(c);
+    ControlsEnabled();
+    model_.SetListener(this);
+    Control(IDC_REPEAT_CHK)->setFocus();
 
     if (!arguments.empty()) {
         show();
@@ -273,90 +304,9 @@ void CMainDlg::OnInitDialog(const std::vector<std::string>& arguments) {
     }
 }
 
-// ------------------------------------------------------------ switches
+// ------------------------------------------------------------ the model shown
 
-void CMainDlg::OnFixChk() {
-    fixChk_ = fixedWidthBox_->isChecked();
-    FillRecordList(0);
-}
-
-void CMainDlg::OnPrefixChk() {
-    prefixChk_ = prefixBox_->isChecked();
-    prefix_->setEnabled(prefixChk_);
-}
-
-void CMainDlg::OnRepeatChk() {
-    repeatChk_ = repeatBox_->isChecked();
-    repeat_->setEnabled(repeatChk_);
-    repeatSpin_->setEnabled(repeatChk_);
-    UpdateRepeatCount();
-}
-
-void CMainDlg::OnCreateChk() { createChk_ = createBox_->isChecked(); }
-
-void CMainDlg::OnAutoChk() { autoChk_ = autoBox_->isChecked(); }
-
-void CMainDlg::OnRuleChange() {
-    const int s = rule_->currentIndex();
-    field_->setEnabled(s == kRuleFieldValue);
-    EnableNumberControls(s == kRuleSequenceNumber);
-}
-
-void CMainDlg::EnableNumberControls(bool on) {
-    for (int id : {IDC_START, IDC_DIGIT, IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN,
-                   IDC_DIGIT_SPIN})
-        Control(id)->setEnabled(on);
-}
-
-void CMainDlg::UpdateRepeatCount() {
-    if (repeatChk_) repeat_->setText(QString::number(SelectedCount()));
-}
-
-void CMainDlg::EnableRunControls(bool enable, bool alsoLoadAndExit) {
-    Control(IDC_GENERATE)->setEnabled(enable);
-    Control(IDC_INVERT)->setEnabled(enable);
-    if (alsoLoadAndExit) {
-        Control(IDC_LOAD)->setEnabled(enable);
-        Control(IDC_EXIT)->setEnabled(enable);
-    }
-    Control(IDC_ROTATE)->setEnabled(enable);
-    Control(IDC_FIXED_WIDTH)->setEnabled(enable);
-}
-
-// ------------------------------------------------------------ generate
-
-std::string CMainDlg::Text(int id) const {
-    const QWidget* w = Control(id);
-    if (auto* edit = qobject_cast<const QLineEdit*>(w)) return ToCp(edit->text());
-    if (auto* combo = qobject_cast<const QComboBox*>(w)) return ToCp(combo->currentText());
-    return {};
-}
-
-void CMainDlg::SetText(int id, std::string_view cp932) {
-    if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) edit->setText(FromCp(cp932));
-}
-
-RunSettings CMainDlg::ReadRunSettings() const {
-    RunSettings s;
-    s.CSV = Text(IDC_CSV_PATH);
-    s.HTML = Text(IDC_HTML_PATH);
-    s.Out = Text(IDC_OUT_PATH);
-    s.ruleNum = rule_->currentIndex();
-    s.fieldNum = field_->currentIndex();
-    s.extension = ToCp(extension_->currentText());
-    s.start = startSpin_->Pos();
-    s.digit = digitSpin_->Pos();
-    s.repeat = repeatSpin_->Pos();
-    s.prefixChk = prefixBox_->isChecked();
-    if (s.prefixChk) s.Prefix = Text(IDC_PREFIX);
-    s.fixChk = fixChk_;
-    s.repeatChk = repeatChk_;
-    s.createChk = createChk_;
-    s.autoChk = autoChk_;
-    return s;
-}
-
-void CMainDlg::SetStatus(const std::string& utf8) {
+void CMainDlg::StatusChanged(const std::string& utf8) {
     status_->setText(QString::fromStdString(utf8));
     // The run holds the event loop; show each text now.
     if (status_->isVisible()) status_->repaint();
@@ -365,22 +315,60 @@ void CMainDlg::SetStatus(const std::string& utf8) {
 
 QString CMainDlg::StatusText() const { return status_->text(); }
 
-void CMainDlg::OnGenerate() {
-    RunCallbacks callbacks;
-    callbacks.status = [this](const std::string& text) { SetStatus(text); };
-    callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
-    lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, prompter_);
+void CMainDlg::TextChanged(DialogEdit edit) {
+    ProgramChange change(*this);
+    EditWidget(edit)->setText(QString::fromStdString(model_.Text(edit)));
 }
+
+void CMainDlg::SwitchChanged(DialogSwitch which) {
+    ProgramChange change(*this);
+    for (const SwitchControl& s : kSwitches)
+        if (s.which == which)
+            qobject_cast<QAbstractButton*>(Control(s.id))->setChecked(model_.Switch(which));
+}
+
+void CMainDlg::ComboChanged(DialogCombo combo) {
+    ProgramChange change(*this);
+    if (combo == DialogCombo::Rule) {
+        rule_->setCurrentIndex(model_.Choice(combo));
+    } else if (combo == DialogCombo::Field) {
+        const std::vector<std::string>& names = model_.FieldItems();
+        QStringList items;
+        for (size_t i = 0; i < names.size(); ++i)
+            items << FromCp(FormatFieldItem(static_cast<int>(i) + 1, names[i].c_str()));
+        QStringList shown;
+        for (int i = 0; i < field_->count(); ++i) shown << field_->itemText(i);
+        if (items != shown) {
+            field_->clear();
+            field_->addItems(items);
+        }
+        field_->setCurrentIndex(model_.Choice(combo));
+    } else {
+        extension_->setCurrentIndex(model_.Choice(combo));
+        extension_->setEditText(QString::fromStdString(model_.ExtensionText()));
+    }
+}
+
+void CMainDlg::ControlsEnabled() {
+    for (const auto& [id, widget] : controls_)
+        if (model_.Enabled(id) != widget->isEnabled()) widget->setEnabled(model_.Enabled(id));
+}
+
+void CMainDlg::LoadStarting() { repaint(); }
+
+// ------------------------------------------------------------ generate
+
+void CMainDlg::OnGenerate() { model_.OnGenerate(); }
 
 // ------------------------------------------------------------ ending
 
 void CMainDlg::OnExit() {
     if (focusWidget() != Control(IDC_EXIT)) return;
-    ReleaseTable();
+    model_.Close();
     accept();
 }
 
-void CMainDlg::OnClose() { ReleaseTable(); }
+void CMainDlg::OnClose() { model_.Close(); }
 
 void CMainDlg::reject() {
     // Escape ends the dialog like the close box.

@@ -1,18 +1,17 @@
-// The main window: one dialog built from dialog template 102. Handlers are
-// the On... members; Qt signals reach them in ConnectHandlers only.
+// The main window: one dialog built from dialog template 102, a view of the
+// dialog model. The user's signals reach the model through the On...
+// handlers, connected in ConnectHandlers only; the model's notifications
+// update the widgets, under one guard so that they run no handler.
 #pragma once
 
 #include <QDialog>
 #include <QRect>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "data/CsvTable.h"
-#include "gen/GenerationRun.h"
-#include "settings/SettingsReplay.h"
+#include "dialog/DialogModel.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,14 +22,14 @@ class QPushButton;
 class CUpDown;
 class RecordListModel;
 class RecordLineDelegate;
-namespace res {
-struct DialogItem;
-}
 namespace platform {
 class Prompter;
 }
+namespace res {
+struct DialogItem;
+}
 
-class CMainDlg : public QDialog, private SettingsTarget {
+class CMainDlg : public QDialog, private DialogListener {
     Q_OBJECT
   public:
     // `arguments` are the command line's (code page 932), program name excluded.
@@ -38,49 +37,26 @@ class CMainDlg : public QDialog, private SettingsTarget {
                       QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // Window handlers and operations.
-    void LoadCsv();
-    void FillRecordList(int startColumn);
-    void SetListTabStops(int startColumn);
-    void OnRotate();
-    void OnInvertSelection();
-    void OnGenerate();
-    void EnableRunControls(bool enable, bool alsoLoadAndExit);
-    void EnableNumberControls(bool on);
-    void UpdateRepeatCount();
-    void OnFixChk();
-    void OnPrefixChk();
-    void OnRepeatChk();
-    void OnCreateChk();
-    void OnAutoChk();
-    void OnRuleChange();
-    void OnExit();
-    void OnCompact();
-    void OnSize(int cx, int cy);
+    // The dialog's state, and what the commands do with it.
+    DialogModel& Model() { return model_; }
+    const DialogModel& Model() const { return model_; }
 
     // Settings files and file intake.
-    void OnOpenSettings();
-    void OnSaveSettings();
-    int LoadSettings();
-    int SaveSettings();
-    void OnBrowseCsv();
-    void OnBrowseTemplate();
-    void OnDropFiles(const std::vector<std::string>& names);
+    int LoadSettings() { return model_.LoadSettings(); }
     void OpenDroppedFile(const char* name);
+    void OnDropFiles(const std::vector<std::string>& names);
 
-    // What the generation run reads from the controls.
-    RunSettings ReadRunSettings() const;
-    // Selected lines of the record list, ascending.
-    std::vector<int> SelectedRecords() const;
-    int SelectedCount() const;
-
-    // For the batch mode and tests.
+    // What the window shows, for tests and tools.
     QWidget* Control(int id) const;
-    const CCsvTable* Table() const { return table_.get(); }
-    const std::string& SettingsPath() const { return settingsPath_; }
-    void SetSettingsPath(std::string path) { settingsPath_ = std::move(path); }
-    const RunReport& LastRun() const { return lastRun_; }
-    int RotationOffset() const { return rotationOffset_; }
+    const CCsvTable* Table() const { return model_.Table(); }
+    const std::string& SettingsPath() const { return model_.SettingsPath(); }
+    void SetSettingsPath(std::string path) { model_.SetSettingsPath(std::move(path)); }
+    const RunReport& LastRun() const { return model_.LastRun(); }
+    int RotationOffset() const { return model_.RotationOffset(); }
+    RunSettings ReadRunSettings() const { return model_.ReadRunSettings(); }
+    // Selected lines of the record list, ascending, as the list shows them.
+    std::vector<int> SelectedRecords() const;
+    int SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
     int BaseUnitX() const { return baseUnitX_; }
     int BaseUnitY() const { return baseUnitY_; }
     QString StatusText() const;
@@ -92,11 +68,11 @@ class CMainDlg : public QDialog, private SettingsTarget {
     std::vector<std::string> ListLines() const;
     std::vector<int> ListTabStops() const { return tabStops_; }
     QListView* RecordList() const { return list_; }
-    bool fixChk() const { return fixChk_; }
-    bool prefixChk() const { return prefixChk_; }
-    bool repeatChk() const { return repeatChk_; }
-    bool createChk() const { return createChk_; }
-    bool autoChk() const { return autoChk_; }
+    bool fixChk() const { return model_.Switch(DialogSwitch::Fix); }
+    bool prefixChk() const { return model_.Switch(DialogSwitch::Prefix); }
+    bool repeatChk() const { return model_.Switch(DialogSwitch::Repeat); }
+    bool createChk() const { return model_.Switch(DialogSwitch::Create); }
+    bool autoChk() const { return model_.Switch(DialogSwitch::Auto); }
     bool compactChk() const { return compactChk_; }
 
   protected:
@@ -108,78 +84,73 @@ class CMainDlg : public QDialog, private SettingsTarget {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    // Settings lines applied to the controls.
-    void ReplayText(SettingsKey key, std::string_view cp932) override;
-    void ReplayCsvLoad() override;
-    void ReplaySwitch(SettingsKey key, bool on) override;
-    void ReplaySelect(SettingsKey key, int index) override;
-    void ReplayRuleChange() override;
-    void ReplaySelection(const std::vector<int>& records) override;
+    // Changes the program makes to widgets: no handler runs meanwhile.
+    class ProgramChange {
+      public:
+        explicit ProgramChange(CMainDlg& dlg) : dlg_(dlg) { ++dlg_.programChanges_; }
+        ~ProgramChange() { --dlg_.programChanges_; }
+        ProgramChange(const ProgramChange&) = delete;
+        ProgramChange& operator=(const ProgramChange&) = delete;
 
-    // The controls of the dialog template, in its order.
+      private:
+        CMainDlg& dlg_;
+    };
+    bool ProgramChanging() const { return programChanges_ > 0; }
+
+    // The user's actions.
+    void OnGenerate();
+    void OnExit();
+    void OnCompact();
+    void OnSize(int cx, int cy);
+    void OnOpenSettings();
+    void OnSaveSettings();
+    void OnBrowseCsv();
+    void OnBrowseTemplate();
+    void OnListSelectionChanged();
+    void OnClose();
+
+    // The model's notifications.
+    void StatusChanged(const std::string& utf8) override;
+    void TextChanged(DialogEdit edit) override;
+    void SwitchChanged(DialogSwitch which) override;
+    void ComboChanged(DialogCombo combo) override;
+    void ListRebuilt() override;
+    void SelectionChanged(SelectionChange how, const std::vector<int>& added) override;
+    void ControlsEnabled() override;
+    void LoadStarting() override;
+
     void CreateControls();
-    // One control, placed at its position in the template.
     QWidget* CreateControl(const res::DialogItem& item);
     QListView* CreateRecordList();
-    // The members that name the controls the handlers use.
     void BindControls();
     void ConnectHandlers();
+    void ConnectEdits();
     void OnInitDialog(const std::vector<std::string>& arguments);
-    void OnClose();
-    void ReleaseTable();
     bool ChooseSettingsPath(bool save);
-    void OnListSelectionChanged();
-    // Program-made selection changes: no selection handler runs meanwhile.
-    void SelectAllLines();
-    void AddToSelection(const std::vector<int>& records);
+    void SetListTabStops(int startColumn);
+    void SelectRows(const std::vector<int>& records);
+    QLineEdit* EditWidget(DialogEdit edit) const;
     QRect DuToPixels(int x, int y, int w, int h) const;
-    std::string Text(int id) const;
-    void SetText(int id, std::string_view cp932);
-    void SetStatus(const std::string& utf8);
     void ApplyMinimumSize();
 
     platform::Prompter& prompter_;
-    std::unique_ptr<CCsvTable> table_;
-    std::string settingsPath_ = "default.cfg";
-    bool fixChk_ = false;
-    bool prefixChk_ = false;
+    DialogModel model_;
     bool compactChk_ = false;
-    bool repeatChk_ = false;
-    bool createChk_ = true;
-    bool autoChk_ = false;
-    int rotationOffset_ = 0;
     QRect savedWindowRect_;
-    RunReport lastRun_;
 
     int baseUnitX_ = 0;
     int baseUnitY_ = 0;
     std::vector<int> tabStops_;
     std::map<int, QWidget*> controls_;
-    bool programChange_ = false;
+    int programChanges_ = 0;
     std::function<void(const std::string&)> statusObserver_;
 
     // Bound controls.
-    QLineEdit* csvPath_ = nullptr;
-    QLineEdit* htmlPath_ = nullptr;
-    QLineEdit* outPath_ = nullptr;
     QListView* list_ = nullptr;
     RecordListModel* listModel_ = nullptr;
     RecordLineDelegate* listDelegate_ = nullptr;
     QLabel* status_ = nullptr;
-    QCheckBox* fixedWidthBox_ = nullptr;
     QComboBox* rule_ = nullptr;
     QComboBox* field_ = nullptr;
     QComboBox* extension_ = nullptr;
-    QLineEdit* prefix_ = nullptr;
-    QCheckBox* prefixBox_ = nullptr;
-    QCheckBox* repeatBox_ = nullptr;
-    QLineEdit* start_ = nullptr;
-    CUpDown* startSpin_ = nullptr;
-    QLineEdit* digit_ = nullptr;
-    CUpDown* digitSpin_ = nullptr;
-    QLineEdit* repeat_ = nullptr;
-    CUpDown* repeatSpin_ = nullptr;
-    QCheckBox* compactBox_ = nullptr;
-    QCheckBox* createBox_ = nullptr;
-    QCheckBox* autoBox_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "app/MainDlg.h"
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
+#include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
@@ -28,10 +29,8 @@ void CMainDlg::OnBrowseCsv() {
     request.defaultExt = "*.csv";
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
-    SetText(IDC_CSV_PATH, *chosen);
-    programChange_ = true;
-    listModel_->Clear();
-    programChange_ = false;
+    model_.PutText(DialogEdit::CSV, platform::Cp932ToUtf8(*chosen));
+    model_.ClearList();
 }
 
 void CMainDlg::OnBrowseTemplate() {
@@ -41,7 +40,7 @@ void CMainDlg::OnBrowseTemplate() {
     request.defaultExt = "*.html;*.html";
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
-    SetText(IDC_HTML_PATH, *chosen);
+    model_.PutText(DialogEdit::HTML, platform::Cp932ToUtf8(*chosen));
 }
 
 void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
@@ -56,11 +55,11 @@ void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
         if (EndsIn(name, ".cfg")) {
             OpenDroppedFile(name.c_str());
         } else if (EndsIn(name, ".csv")) {
-            SetText(IDC_CSV_PATH, name);
+            model_.PutText(DialogEdit::CSV, platform::Cp932ToUtf8(name));
         } else if (EndsIn(name, ".htm") || EndsIn(name, ".html")) {
-            SetText(IDC_HTML_PATH, name);
+            model_.PutText(DialogEdit::HTML, platform::Cp932ToUtf8(name));
         } else if (platform::IsFolder(name)) {
-            SetText(IDC_OUT_PATH, name);
+            model_.PutText(DialogEdit::Out, platform::Cp932ToUtf8(name));
         }
     }
 }
@@ -72,10 +71,10 @@ void CMainDlg::OpenDroppedFile(const char* name) {
     if (dot == std::string_view::npos) return;
     const std::string_view ext = path.substr(dot);
     if (ext != ".cfg" && ext != ".CFG") return;
-    settingsPath_ = name;
-    LoadSettings();
+    model_.SetSettingsPath(name);
+    model_.LoadSettings();
     repaint();
-    if (autoChk_) OnGenerate();
+    if (model_.Switch(DialogSwitch::Auto)) OnGenerate();
 }
 
 void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,6 +1,5 @@
-// CMainDlg: the CSV load and the record list (fill, tab stops, rotation,
-// inversion, selection).
-#include <QComboBox>
+// CMainDlg: the record list as the model has it: its lines, tab stops and
+// selection.
 #include <QItemSelectionModel>
 #include <QListView>
 
@@ -9,101 +8,57 @@
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
 #include "res/ControlIds.h"
-#include "res/DialogTemplate.h"
 
-void CMainDlg::LoadCsv() {
-    EnableRunControls(false, false);
-    const std::string path = Text(IDC_CSV_PATH);
-    if (path.empty()) {
-        SetStatus(res::kStatusNoCsvPath);
-        return;
-    }
-    if (table_) ReleaseTable();
-    table_ = std::make_unique<CCsvTable>(path);
-    if (!table_->IsOpen()) {
-        SetStatus(res::kStatusCsvNotFound);
-        table_.reset();
-        return;
-    }
-    if (!table_->Load(prompter_)) {  // could not be read; the box said why
-        ReleaseTable();
-        field_->clear();
-        return;
-    }
-    FillRecordList(0);
-    SelectAllLines();
-    field_->clear();
-    if (const CCsvRecord* header = table_->GetRecord(0)) {
-        QStringList items;
-        for (int i = 0; i < header->FieldCount(); ++i)
-            items << FromCp(FormatFieldItem(i + 1, header->GetField(i)));
-        field_->addItems(items);
-    }
-    field_->setCurrentIndex(-1);
-    EnableRunControls(true, false);
-    // Without a header record there are no columns to rotate.
-    if (table_->RecordCount() == 0) Control(IDC_ROTATE)->setEnabled(false);
-    UpdateRepeatCount();
-}
-
-void CMainDlg::FillRecordList(int startColumn) {
-    if (!table_) return;
-    SetListTabStops(startColumn);
-    programChange_ = true;
-    listModel_->SetTable(table_.get(), startColumn, fixChk_);
-    programChange_ = false;
+void CMainDlg::ListRebuilt() {
+    const CCsvTable* table = model_.ListTable();
+    if (table) SetListTabStops(model_.ListStartColumn());
+    ProgramChange change(*this);
+    listModel_->SetTable(table, model_.ListStartColumn(), model_.Switch(DialogSwitch::Fix));
 }
 
 void CMainDlg::SetListTabStops(int startColumn) {
-    if (!table_) return;
-    const CCsvRecord* header = table_->GetRecord(0);
+    const CCsvTable* table = model_.Table();
+    const CCsvRecord* header = table->GetRecord(0);
     tabStops_ = ComputeTabStops(baseUnitX_, header ? header->FieldCount() : 0, startColumn,
-                                table_->ColumnWidths(), fixChk_);
+                                table->ColumnWidths(), model_.Switch(DialogSwitch::Fix));
     // Stops are in quarters of the average character width.
     QList<qreal> pixels;
     for (int stop : tabStops_) pixels << stop * baseUnitX_ / 4.0;
     listDelegate_->SetTabStops(pixels);
 }
 
-void CMainDlg::OnRotate() {
-    if (!table_) return;
-    const CCsvRecord* header = table_->GetRecord(0);
-    const int columns = header ? header->FieldCount() : 0;
-    if (columns <= 0) return;
-    rotationOffset_ = (rotationOffset_ + 1) % columns;
-    FillRecordList(rotationOffset_);
-    UpdateRepeatCount();
-}
-
-void CMainDlg::OnInvertSelection() {
+void CMainDlg::SelectionChanged(SelectionChange how, const std::vector<int>& added) {
     const int rows = listModel_->rowCount();
-    if (rows > 0) {
-        list_->setUpdatesEnabled(false);
-        const QModelIndex top = list_->indexAt(QPoint(0, 0));
-        const QItemSelection all(listModel_->index(0), listModel_->index(rows - 1));
-        programChange_ = true;
-        list_->selectionModel()->select(all, QItemSelectionModel::Toggle);
-        programChange_ = false;
-        if (top.isValid()) list_->scrollTo(top, QAbstractItemView::PositionAtTop);
-        list_->setUpdatesEnabled(true);
+    ProgramChange change(*this);
+    switch (how) {
+        case SelectionChange::User:
+            break;  // the list shows it already
+        case SelectionChange::All:
+            if (rows > 0)
+                list_->selectionModel()->select(
+                    QItemSelection(listModel_->index(0), listModel_->index(rows - 1)),
+                    QItemSelectionModel::Select);
+            break;
+        case SelectionChange::Inverted: {
+            list_->setUpdatesEnabled(false);
+            const QModelIndex top = list_->indexAt(QPoint(0, 0));
+            const QItemSelection all(listModel_->index(0), listModel_->index(rows - 1));
+            list_->selectionModel()->select(all, QItemSelectionModel::Toggle);
+            if (top.isValid()) list_->scrollTo(top, QAbstractItemView::PositionAtTop);
+            list_->setUpdatesEnabled(true);
+            break;
+        }
+        case SelectionChange::Added:
+            // A settings file's lines: the list hidden meanwhile, then at its top.
+            list_->setVisible(false);
+            SelectRows(added);
+            list_->scrollToTop();
+            list_->setVisible(true);
+            break;
     }
-    UpdateRepeatCount();
 }
 
-void CMainDlg::OnListSelectionChanged() {
-    if (!programChange_) UpdateRepeatCount();
-}
-
-void CMainDlg::SelectAllLines() {
-    const int rows = listModel_->rowCount();
-    if (rows == 0) return;
-    programChange_ = true;
-    list_->selectionModel()->select(QItemSelection(listModel_->index(0), listModel_->index(rows - 1)),
-                                    QItemSelectionModel::Select);
-    programChange_ = false;
-}
-
-void CMainDlg::AddToSelection(const std::vector<int>& records) {
+void CMainDlg::SelectRows(const std::vector<int>& records) {
     const int rows = listModel_->rowCount();
     QItemSelection selection;
     // Consecutive indexes become one range: a selection of thousands of
@@ -129,10 +84,15 @@ void CMainDlg::AddToSelection(const std::vector<int>& records) {
         }
     }
     flush();
-    if (selection.isEmpty()) return;
-    programChange_ = true;
-    list_->selectionModel()->select(selection, QItemSelectionModel::Select);
-    programChange_ = false;
+    if (!selection.isEmpty()) list_->selectionModel()->select(selection, QItemSelectionModel::Select);
+}
+
+// The user changed the selection: the model takes it as the list shows it.
+void CMainDlg::OnListSelectionChanged() {
+    if (ProgramChanging()) return;
+    std::vector<char> rows(static_cast<size_t>(listModel_->rowCount()), 0);
+    for (int r : SelectedRecords()) rows[static_cast<size_t>(r)] = 1;
+    model_.SetSelection(std::move(rows));
 }
 
 std::vector<int> CMainDlg::SelectedRecords() const {
@@ -146,18 +106,8 @@ std::vector<int> CMainDlg::SelectedRecords() const {
     return records;
 }
 
-int CMainDlg::SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
-
 std::vector<std::string> CMainDlg::ListLines() const {
     std::vector<std::string> lines;
     for (int r = 0; r < listModel_->rowCount(); ++r) lines.push_back(listModel_->Line(r));
     return lines;
-}
-
-void CMainDlg::ReleaseTable() {
-    // The list reads its lines from the table: empty it first.
-    programChange_ = true;
-    listModel_->Clear();
-    programChange_ = false;
-    table_.reset();
 }

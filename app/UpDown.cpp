@@ -3,9 +3,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
-#include <algorithm>
-
-#include "dialog/DialogText.h"
 
 CUpDown::CUpDown(QLineEdit* buddy, QWidget* parent)
     : QWidget(parent), buddy_(buddy), up_(new QToolButton(this)), down_(new QToolButton(this)) {
@@ -15,38 +12,9 @@ CUpDown::CUpDown(QLineEdit* buddy, QWidget* parent)
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRepeat(true);
     }
-    connect(up_, &QToolButton::clicked, this, &CUpDown::StepUp);
-    connect(down_, &QToolButton::clicked, this, &CUpDown::StepDown);
+    connect(up_, &QToolButton::clicked, this, [this] { emit Stepped(+1); });
+    connect(down_, &QToolButton::clicked, this, [this] { emit Stepped(-1); });
     if (buddy_) buddy_->installEventFilter(this);
-}
-
-void CUpDown::SetRange(int minPos, int maxPos) {
-    minPos_ = minPos;
-    maxPos_ = maxPos;
-    lastValid_ = std::clamp(lastValid_, std::min(minPos, maxPos), std::max(minPos, maxPos));
-    Pos();  // take the edit's number when it is valid
-}
-
-int CUpDown::Pos(bool* error) const {
-    const std::string text = buddy_ ? buddy_->text().toStdString() : std::string();
-    return UpDownPosition(text, minPos_, maxPos_, lastValid_, error);
-}
-
-void CUpDown::SetPos(int pos) {
-    lastValid_ = std::clamp(pos, std::min(minPos_, maxPos_), std::max(minPos_, maxPos_));
-    if (buddy_) buddy_->setText(QString::number(lastValid_));
-}
-
-void CUpDown::StepUp() {
-    Step(+1);
-}
-void CUpDown::StepDown() {
-    Step(-1);
-}
-
-void CUpDown::Step(int direction) {
-    const int toward = maxPos_ >= minPos_ ? direction : -direction;
-    SetPos(Pos() + toward);
 }
 
 void CUpDown::resizeEvent(QResizeEvent*) {
@@ -58,12 +26,8 @@ void CUpDown::resizeEvent(QResizeEvent*) {
 bool CUpDown::eventFilter(QObject* watched, QEvent* event) {
     if (watched == buddy_ && event->type() == QEvent::KeyPress && isEnabled()) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Up) {
-            StepUp();
-            return true;
-        }
-        if (key->key() == Qt::Key_Down) {
-            StepDown();
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+            emit Stepped(key->key() == Qt::Key_Up ? +1 : -1);
             return true;
         }
     }

@@ -51,8 +51,7 @@ struct Fixture {
             std::ofstream(madeUp, std::ios::binary) << MakeCsv(32000);
             path = madeUp.string();
         }
-        qobject_cast<QLineEdit*>(dialog.Control(IDC_CSV_PATH))
-            ->setText(QString::fromStdString(path));
+        dialog.Model().PutText(DialogEdit::CSV, path);
         dialog.show();
         QApplication::processEvents();
     }
@@ -65,7 +64,7 @@ struct Fixture {
 void BM_WindowLoad(benchmark::State& state) {
     Fixture f;
     for (auto _ : state) {
-        f.dialog.LoadCsv();
+        f.dialog.Model().LoadCsv();
         f.Settle();
     }
     const CCsvTable* table = f.dialog.Table();
@@ -76,10 +75,10 @@ BENCHMARK(BM_WindowLoad)->Unit(benchmark::kMillisecond);
 
 void BM_WindowRotate(benchmark::State& state) {
     Fixture f;
-    f.dialog.LoadCsv();
+    f.dialog.Model().LoadCsv();
     f.Settle();
     for (auto _ : state) {
-        f.dialog.OnRotate();
+        f.dialog.Model().OnRotate();
         f.Settle();
     }
 }
@@ -87,12 +86,11 @@ BENCHMARK(BM_WindowRotate)->Unit(benchmark::kMillisecond);
 
 void BM_WindowFixedWidth(benchmark::State& state) {
     Fixture f;
-    f.dialog.LoadCsv();
+    f.dialog.Model().LoadCsv();
     f.Settle();
     auto* box = qobject_cast<QCheckBox*>(f.dialog.Control(IDC_FIXED_WIDTH));
     for (auto _ : state) {
-        box->setChecked(!box->isChecked());
-        f.dialog.OnFixChk();
+        box->click();
         f.Settle();
     }
 }
@@ -100,10 +98,10 @@ BENCHMARK(BM_WindowFixedWidth)->Unit(benchmark::kMillisecond);
 
 void BM_WindowInvert(benchmark::State& state) {
     Fixture f;
-    f.dialog.LoadCsv();
+    f.dialog.Model().LoadCsv();
     f.Settle();
     for (auto _ : state) {
-        f.dialog.OnInvertSelection();
+        f.dialog.Model().OnInvertSelection();
         f.Settle();
     }
 }

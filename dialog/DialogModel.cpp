@@ -86,10 +86,10 @@ const DialogModel::Spin* DialogModel::SpinOf(DialogEdit edit) const {
     }
 }
 
-int DialogModel::Position(DialogEdit edit) const {
+int DialogModel::Position(DialogEdit edit, bool* error) const {
     const Spin* spin = SpinOf(edit);
     if (!spin) return 0;
-    return UpDownPosition(Text(edit), spin->minPos, spin->maxPos, spin->lastValid);
+    return UpDownPosition(Text(edit), spin->minPos, spin->maxPos, spin->lastValid, error);
 }
 
 void DialogModel::SetRange(DialogEdit edit, int minPos, int maxPos) {
@@ -122,6 +122,18 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
+}
+
+void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
+    SetText(edit, utf8);
+    listener_->TextChanged(edit);
+}
+
+void DialogModel::ClearList() {
+    selected_.clear();
+    selectedCount_ = 0;
+    listShown_ = false;
+    listener_->ListRebuilt();
 }
 
 void DialogModel::TypeExtension(std::string_view utf8) {
@@ -218,7 +230,7 @@ void DialogModel::SetSelection(std::vector<char> rows) {
     selectedCount_ = static_cast<int>(std::count_if(selected_.begin(), selected_.end(),
                                                     [](char c) { return c != 0; }));
     for (char& c : selected_) c = c ? 1 : 0;
-    listener_->SelectionChanged();
+    listener_->SelectionChanged(SelectionChange::User, {});
     UpdateRepeatCount();
 }
 
@@ -226,6 +238,7 @@ void DialogModel::SetSelection(std::vector<char> rows) {
 void DialogModel::FillRecordList(int startColumn) {
     if (!table_) return;
     listStartColumn_ = startColumn;
+    listShown_ = true;
     selected_.assign(static_cast<size_t>(table_->RecordCount()), 0);
     selectedCount_ = 0;
     listener_->ListRebuilt();
@@ -234,12 +247,13 @@ void DialogModel::FillRecordList(int startColumn) {
 void DialogModel::SelectAll() {
     std::fill(selected_.begin(), selected_.end(), 1);
     selectedCount_ = Rows();
-    listener_->SelectionChanged();
+    listener_->SelectionChanged(SelectionChange::All, {});
 }
 
 void DialogModel::ReleaseTable() {
     selected_.clear();
     selectedCount_ = 0;
+    listShown_ = false;
     table_.reset();
     listener_->ListRebuilt();
 }
@@ -256,7 +270,7 @@ void DialogModel::OnRotate() {
 void DialogModel::OnInvertSelection() {
     for (char& c : selected_) c = c ? 0 : 1;
     selectedCount_ = Rows() - selectedCount_;
-    if (Rows() > 0) listener_->SelectionChanged();
+    if (Rows() > 0) listener_->SelectionChanged(SelectionChange::Inverted, {});
     UpdateRepeatCount();
 }
 
@@ -351,7 +365,7 @@ void DialogModel::ReplaySelection(const std::vector<int>& records) {
         }
     }
     selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
-    listener_->SelectionChanged();
+    listener_->SelectionChanged(SelectionChange::Added, records);
 }
 
 int DialogModel::LoadSettings() {

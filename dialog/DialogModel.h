@@ -24,6 +24,9 @@ class Prompter;
 enum class DialogEdit { CSV, HTML, Out, Prefix, Start, Digit, Repeat };
 enum class DialogSwitch { Prefix, Fix, Repeat, Create, Auto };
 enum class DialogCombo { Rule, Field, Extension };
+// How the selection changed: by the user (who sees it already), every line
+// selected, every line toggled, or lines added by number (-1: all).
+enum class SelectionChange { User, All, Inverted, Added };
 
 // What the dialog tells whoever shows it. Every call follows the change.
 class DialogListener {
@@ -35,9 +38,9 @@ public:
     virtual void SwitchChanged(DialogSwitch) {}
     virtual void ComboChanged(DialogCombo) {}
     // The record list has new lines (a load, the fixed-width look, a
-    // rotation) and, but for a rotation, none selected.
+    // rotation) or none (ListTable), and no line is selected.
     virtual void ListRebuilt() {}
-    virtual void SelectionChanged() {}
+    virtual void SelectionChanged(SelectionChange, const std::vector<int>& /*added*/) {}
     // Enabled states (Enabled) changed.
     virtual void ControlsEnabled() {}
     // A CSV load is about to start (the window shows what it has first).
@@ -66,11 +69,13 @@ public:
     // typed rather than chosen.
     int ExtensionEntry() const;
     // An up-down's position: its edit's number within its range, else the
-    // last valid one.
-    int Position(DialogEdit edit) const;
+    // last valid one (and *error set).
+    int Position(DialogEdit edit, bool* error = nullptr) const;
     bool Enabled(int controlId) const;
     const std::string& StatusText() const { return status_; }
     const CCsvTable* Table() const { return table_.get(); }
+    // The table whose records the list shows; none when the list is empty.
+    const CCsvTable* ListTable() const { return listShown_ ? table_.get() : nullptr; }
     int Rows() const { return static_cast<int>(selected_.size()); }
     bool IsSelected(int row) const { return selected_[static_cast<size_t>(row)] != 0; }
     int SelectedCount() const { return selectedCount_; }
@@ -84,6 +89,12 @@ public:
 
     // ---- the user's changes and the handlers they run
     void TypeText(DialogEdit edit, std::string_view utf8);
+    // A text the program puts into an edit (a file chosen or dropped).
+    void PutText(DialogEdit edit, std::string_view utf8);
+    // Empties the record list; the table stays loaded.
+    void ClearList();
+    // The window closes: the table goes.
+    void Close() { ReleaseTable(); }
     void TypeExtension(std::string_view utf8);
     void SetSwitch(DialogSwitch which, bool on);  // the box, then its handler
     void Choose(DialogCombo combo, int index);     // the entry; the rule's handler for Rule
@@ -154,6 +165,7 @@ private:
     int selectedCount_ = 0;
     int rotationOffset_ = 0;
     int listStartColumn_ = 0;
+    bool listShown_ = false;
     std::string settingsPath_ = "default.cfg";
     RunReport lastRun_;
 };

@@ -177,11 +177,12 @@ protected:
         auto* edit = qobject_cast<QLineEdit*>(dlg.Control(id));
         ASSERT_NE(edit, nullptr) << id;
         edit->setText(QString::fromStdString(utf8));
+        emit edit->textEdited(edit->text());  // as the user types it
     }
     // Generates and checks that the run ended and said what it could not do.
     void Generate(CMainDlg& dlg, testutil::RecordingPrompter& prompter) {
         prompter.Clear();
-        dlg.OnGenerate();
+        dlg.Model().OnGenerate();
         const RunReport& run = dlg.LastRun();
         if (run.refused) {
             EXPECT_TRUE(prompter.entries.empty());
@@ -215,7 +216,7 @@ TEST_P(HostileInput, WindowSurvives) {
     Edit(dlg, IDC_HTML_PATH, (dir.Path() / "page.html").string());
     Edit(dlg, IDC_OUT_PATH, out.string());
 
-    dlg.LoadCsv();
+    dlg.Model().LoadCsv();
     dlg.grab();
     EXPECT_EQ(prompter.Texts(), source.boxes);
     if (source.records == -1) {
@@ -248,9 +249,8 @@ TEST_P(HostileInput, WindowSurvives) {
         auto* rule = qobject_cast<QComboBox*>(dlg.Control(IDC_RULE));
         auto* field = qobject_cast<QComboBox*>(dlg.Control(IDC_FIELD));
         ASSERT_TRUE(rule && field);
-        rule->setCurrentIndex(kRuleFieldValue);
-        dlg.OnRuleChange();
-        field->setCurrentIndex(std::min(1, field->count() - 1));
+        dlg.Model().Choose(DialogCombo::Rule, kRuleFieldValue);
+        dlg.Model().Choose(DialogCombo::Field, std::min(1, field->count() - 1));
         Generate(dlg, prompter);
     }
     dlg.grab();
@@ -280,17 +280,13 @@ TEST(HostileInputWindow, PagesNamedAfterTheIndexAreReported) {
     WriteBytes(dir.Path() / "names.csv", TitlesCsv({"_index", "_db", "x"}));
     testutil::RecordingPrompter prompter;
     CMainDlg dlg(prompter);
-    qobject_cast<QLineEdit*>(dlg.Control(IDC_CSV_PATH))
-        ->setText(QString::fromStdString((dir.Path() / "names.csv").string()));
-    qobject_cast<QLineEdit*>(dlg.Control(IDC_HTML_PATH))
-        ->setText(QString::fromStdString((dir.Path() / "page.html").string()));
-    qobject_cast<QLineEdit*>(dlg.Control(IDC_OUT_PATH))
-        ->setText(QString::fromStdString(out.string()));
-    dlg.LoadCsv();
-    qobject_cast<QComboBox*>(dlg.Control(IDC_RULE))->setCurrentIndex(kRuleFieldValue);
-    dlg.OnRuleChange();
-    qobject_cast<QComboBox*>(dlg.Control(IDC_FIELD))->setCurrentIndex(1);
-    dlg.OnGenerate();
+    dlg.Model().PutText(DialogEdit::CSV, (dir.Path() / "names.csv").string());
+    dlg.Model().PutText(DialogEdit::HTML, (dir.Path() / "page.html").string());
+    dlg.Model().PutText(DialogEdit::Out, out.string());
+    dlg.Model().LoadCsv();
+    dlg.Model().Choose(DialogCombo::Rule, kRuleFieldValue);
+    dlg.Model().Choose(DialogCombo::Field, 1);
+    dlg.Model().OnGenerate();
     ASSERT_EQ(prompter.entries.size(), 1u);
     EXPECT_EQ(prompter.entries[0].text, testutil::Overwritten(2) + "\n_index.html\n_db.html");
     EXPECT_FALSE(dlg.LastRun().AllWritten());

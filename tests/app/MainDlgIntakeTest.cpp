@@ -2,6 +2,8 @@
 // the command line and the two browse buttons.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
@@ -93,8 +95,8 @@ TEST_F(IntakeTest, DroppedCsvSetsTheSourceFieldOnly) {
     const std::string other = dir_.File("other.csv");
     WriteBytes(other, "a\r\nb\r\n");
     CMainDlg d(prompter_);
-    Edit(d, IDC_CSV_PATH)->setText(QString::fromStdString(csv_));
-    d.LoadCsv();
+    d.Model().PutText(DialogEdit::CSV, csv_);
+    d.Model().LoadCsv();
     SelectOnly(d, {1, 3});
     const CCsvTable* table = d.Table();
     const std::vector<std::string> lines = d.ListLines();
@@ -417,13 +419,13 @@ const char kHtmlFilter[] =
 
 TEST_F(IntakeTest, BrowsingForTheSourceEmptiesTheListOnly) {
     CMainDlg d(prompter_);
-    Edit(d, IDC_CSV_PATH)->setText(QString::fromStdString(csv_));
-    d.LoadCsv();
+    d.Model().PutText(DialogEdit::CSV, csv_);
+    d.Model().LoadCsv();
     const CCsvTable* table = d.Table();
     const int fields = qobject_cast<QComboBox*>(d.Control(IDC_FIELD))->count();
     const std::string chosen = dir_.File("データ.csv");
     prompter_.fileChoices.push_back(Cp(chosen));
-    d.OnBrowseCsv();
+    qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_CSV))->click();
 
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), chosen);
     EXPECT_TRUE(d.ListLines().empty());
@@ -441,12 +443,12 @@ TEST_F(IntakeTest, BrowsingForTheSourceEmptiesTheListOnly) {
 
 TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
     CMainDlg d(prompter_);
-    Edit(d, IDC_CSV_PATH)->setText(QString::fromStdString(csv_));
-    d.LoadCsv();
+    d.Model().PutText(DialogEdit::CSV, csv_);
+    d.Model().LoadCsv();
     const std::vector<std::string> lines = d.ListLines();
     const std::string chosen = dir_.File("ひな形.html");
     prompter_.fileChoices.push_back(Cp(chosen));
-    d.OnBrowseTemplate();
+    qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_HTML))->click();
 
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), chosen);
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
@@ -459,12 +461,12 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
 
 TEST_F(IntakeTest, CancelledBrowseChangesNothing) {
     CMainDlg d(prompter_);
-    Edit(d, IDC_CSV_PATH)->setText(QString::fromStdString(csv_));
-    d.LoadCsv();
-    Edit(d, IDC_HTML_PATH)->setText("keep.html");
+    d.Model().PutText(DialogEdit::CSV, csv_);
+    d.Model().LoadCsv();
+    d.Model().PutText(DialogEdit::HTML, "keep.html");
     const std::vector<std::string> lines = d.ListLines();
-    d.OnBrowseCsv();
-    d.OnBrowseTemplate();
+    qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_CSV))->click();
+    qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_HTML))->click();
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
     EXPECT_EQ(d.ListLines(), lines);

@@ -3,6 +3,7 @@
 // of replaying its lines through the handlers.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -45,13 +46,28 @@ QCheckBox* Box(const CMainDlg& d, int id) {
 std::string TextOf(const CMainDlg& d, int id) {
     return Edit(d, id)->text().toStdString();
 }
-void Type(const CMainDlg& d, int id, std::string_view utf8) {
-    Edit(d, id)->setText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
+// A click on a button.
+void Click(const CMainDlg& d, int id) {
+    qobject_cast<QAbstractButton*>(d.Control(id))->click();
+}
+
+// As the user types it.
+void Type(CMainDlg& d, int id, std::string_view utf8) {
+    QLineEdit* edit = Edit(d, id);
+    const QString text = QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+    edit->setText(text);
+    emit edit->textEdited(text);
+}
+
+// As the user chooses an entry.
+void Choose(CMainDlg& d, int id, int index) {
+    QComboBox* combo = Combo(d, id);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
 }
 
 void ChooseRule(CMainDlg& d, int rule) {
-    Combo(d, IDC_RULE)->setCurrentIndex(rule);
-    d.OnRuleChange();
+    Choose(d, IDC_RULE, rule);
 }
 
 // The user's own selection: cleared, then the given lines picked.
@@ -144,14 +160,14 @@ class SettingsRoundTrip : public SettingsTest {
     // A window changed in every control a settings file holds.
     void SetUpWindow(CMainDlg& d) {
         Type(d, IDC_CSV_PATH, csv_);
-        d.LoadCsv();
+        d.Model().LoadCsv();
         Type(d, IDC_HTML_PATH, dir_.File("テンプレート.html"));
         Type(d, IDC_OUT_PATH, "D:\\site\\pages");
         Type(d, IDC_PREFIX, "果物_");
         Box(d, IDC_PREFIX_CHK)->click();
         ChooseRule(d, 2);
-        Combo(d, IDC_FIELD)->setCurrentIndex(1);
-        Combo(d, IDC_EXTENSION)->setCurrentIndex(3);
+        Choose(d, IDC_FIELD, 1);
+        Choose(d, IDC_EXTENSION, 3);
         Type(d, IDC_START, "12");
         Type(d, IDC_DIGIT, "4");
         Type(d, IDC_REPEAT, "3");
@@ -187,8 +203,8 @@ class SettingsRoundTrip : public SettingsTest {
     static void Scramble(CMainDlg& d) {
         for (int id : {IDC_CSV_PATH, IDC_HTML_PATH, IDC_OUT_PATH, IDC_PREFIX}) Type(d, id, "x");
         ChooseRule(d, 1);
-        Combo(d, IDC_FIELD)->setCurrentIndex(0);
-        Combo(d, IDC_EXTENSION)->setCurrentIndex(0);
+        Choose(d, IDC_FIELD, 0);
+        Choose(d, IDC_EXTENSION, 0);
         Type(d, IDC_START, "1");
         Type(d, IDC_DIGIT, "5");
         Type(d, IDC_REPEAT, "1");
@@ -202,7 +218,7 @@ TEST_F(SettingsRoundTrip, WrittenFileRestoresTheSameWindow) {
     CMainDlg d(prompter_);
     SetUpWindow(d);
     d.SetSettingsPath(cfg_);
-    ASSERT_EQ(d.SaveSettings(), 0);
+    ASSERT_EQ(d.Model().SaveSettings(), 0);
     Scramble(d);
     EXPECT_EQ(d.LoadSettings(), 0);
     ExpectState(d, Saved());
@@ -214,7 +230,7 @@ TEST_F(SettingsRoundTrip, WrittenFileRestoresAFreshWindow) {
         CMainDlg writer(prompter_);
         SetUpWindow(writer);
         writer.SetSettingsPath(cfg_);
-        ASSERT_EQ(writer.SaveSettings(), 0);
+        ASSERT_EQ(writer.Model().SaveSettings(), 0);
     }
     CMainDlg d(prompter_);
     d.SetSettingsPath(cfg_);
@@ -236,7 +252,7 @@ TEST_F(SettingsRoundTrip, RepeatCountComesBack) {
         {
             CMainDlg writer(prompter_);
             Type(writer, IDC_CSV_PATH, csv_);
-            writer.LoadCsv();
+            writer.Model().LoadCsv();
             SelectOnly(writer, {2, 3, 5, 8});
             if (c.repeatOn) {
                 Box(writer, IDC_REPEAT_CHK)->click();
@@ -244,7 +260,7 @@ TEST_F(SettingsRoundTrip, RepeatCountComesBack) {
             }
             Type(writer, IDC_REPEAT, c.typed);
             writer.SetSettingsPath(cfg_);
-            ASSERT_EQ(writer.SaveSettings(), 0);
+            ASSERT_EQ(writer.Model().SaveSettings(), 0);
         }
         const std::string file = ReadBytes(cfg_);
         EXPECT_NE(file.find(std::string("   repeat:") + c.typed + "\r\n"), std::string::npos);
@@ -269,7 +285,7 @@ TEST_F(SettingsRoundTrip, SelectionOfThirtyTwoThousandRecords) {
     {
         CMainDlg writer(prompter_);
         Type(writer, IDC_CSV_PATH, bigCsv);
-        writer.LoadCsv();
+        writer.Model().LoadCsv();
         ASSERT_EQ(writer.SelectedRecords().size(), 32000u);
         QItemSelectionModel* sel = writer.RecordList()->selectionModel();
         for (int r : {0, 17, 15000, 31998})
@@ -277,7 +293,7 @@ TEST_F(SettingsRoundTrip, SelectionOfThirtyTwoThousandRecords) {
         expected = writer.SelectedRecords();
         ASSERT_EQ(expected.size(), 31996u);
         writer.SetSettingsPath(cfg_);
-        ASSERT_EQ(writer.SaveSettings(), 0);
+        ASSERT_EQ(writer.Model().SaveSettings(), 0);
     }
     const std::string file = ReadBytes(cfg_);
     const size_t sel = file.find(" SelItems:");
@@ -297,7 +313,7 @@ TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
     const std::string html = dir_.File("book.html");
     const std::string out = dir_.File("pages");
     Type(d, IDC_CSV_PATH, csv_);
-    d.LoadCsv();
+    d.Model().LoadCsv();
     Type(d, IDC_HTML_PATH, html);
     Type(d, IDC_OUT_PATH, out);
     Type(d, IDC_PREFIX, "bk");
@@ -306,7 +322,7 @@ TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
     Type(d, IDC_DIGIT, "3");
     SelectOnly(d, {1, 2, 7});
     d.SetSettingsPath(cfg_);
-    ASSERT_EQ(d.SaveSettings(), 0);
+    ASSERT_EQ(d.Model().SaveSettings(), 0);
 
     const std::string head = " FileName:" + cfg_ + "\n" + "      CSV:" + csv_ + "\n" +
                              "     HTML:" + html + "\n" + "      Out:" + out + "\n" +
@@ -338,9 +354,11 @@ TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
 TEST_F(SettingsTest, SavedValuesOfEmptyAndTypedControls) {
     CMainDlg d(prompter_);
     // Nothing loaded, nothing selected, an extension typed in.
-    Combo(d, IDC_EXTENSION)->setEditText("php");
+    QLineEdit* typed = Combo(d, IDC_EXTENSION)->lineEdit();
+    typed->setText("php");
+    emit typed->textEdited("php");
     d.SetSettingsPath(cfg_);
-    ASSERT_EQ(d.SaveSettings(), 0);
+    ASSERT_EQ(d.Model().SaveSettings(), 0);
     const std::string file = ReadBytes(cfg_);
     for (const char* line : {"      CSV:\r\n", "   Prefix:\r\n", "   extNum:-1\r\n",
                              " fieldNum:-1\r\n", " csvCount:0\r\n"})
@@ -363,7 +381,7 @@ TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
         CMainDlg d(prompter);
         prompter.fileChoices.push_back(cfg_);
         prompter.answers.push_back(false);
-        d.OnSaveSettings();
+        Click(d, IDC_SAVE_SETTINGS);
 
         EXPECT_EQ(fs::exists(cfg_), existing);
         if (existing) {
@@ -401,7 +419,7 @@ TEST_F(SettingsTest, SavedNameWithoutExtensionGetsCfg) {
         CMainDlg d(prompter);
         Type(d, IDC_HTML_PATH, "saved.html");
         prompter.fileChoices.push_back(dir_.File(c.typed));
-        d.OnSaveSettings();
+        Click(d, IDC_SAVE_SETTINGS);
         EXPECT_EQ(d.SettingsPath(), dir_.File(c.saved));
         EXPECT_TRUE(fs::is_regular_file(dir_.File(c.saved)));
         if (std::string_view(c.typed) != c.saved) {
@@ -418,7 +436,7 @@ TEST_F(SettingsTest, UnwritableFileIsReported) {
     CMainDlg d(prompter_);
     const std::string path = dir_.File("no such folder/x.cfg");
     d.SetSettingsPath(path);
-    EXPECT_EQ(d.SaveSettings(), -1);
+    EXPECT_EQ(d.Model().SaveSettings(), -1);
     EXPECT_FALSE(fs::exists(path));
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
@@ -428,7 +446,7 @@ TEST_F(SettingsTest, UnwritableFileIsReported) {
 TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
     CMainDlg d(prompter_);
     d.SetSettingsPath(cfg_);
-    d.OnSaveSettings();
+    Click(d, IDC_SAVE_SETTINGS);
     EXPECT_FALSE(fs::exists(cfg_));
     EXPECT_EQ(d.SettingsPath(), cfg_);
     ASSERT_EQ(prompter_.entries.size(), 1u);
@@ -442,7 +460,7 @@ TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
     Type(d, IDC_HTML_PATH, "keep.html");
     const std::string missing = dir_.File("gone.cfg");
     prompter_.fileChoices.push_back(missing);
-    d.OnOpenSettings();
+    Click(d, IDC_OPEN_SETTINGS);
     EXPECT_EQ(d.SettingsPath(), missing);
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
@@ -463,7 +481,7 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
                          CrLf("HTML:" + html + "\nOut:" + out + "\nautoChk:1\n"));
     CMainDlg d(prompter_);
     prompter_.fileChoices.push_back(cfg_);
-    d.OnOpenSettings();
+    Click(d, IDC_OPEN_SETTINGS);
 
     ASSERT_EQ(prompter_.entries.size(), 1u);
     const platform::FileDialogRequest& request = prompter_.entries[0].request;
@@ -477,7 +495,7 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
     EXPECT_TRUE(fs::is_empty(out));
     EXPECT_EQ(d.LastRun().pagesOpened, 0);
 
-    d.OnSaveSettings();  // cancelled
+    Click(d, IDC_SAVE_SETTINGS);  // cancelled
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].request.proposedName, cfg_);
 }
@@ -555,10 +573,10 @@ TEST_F(SettingsTest, NumberLines) {
         SCOPED_TRACE(c.line);
         CMainDlg d(prompter_);
         Type(d, IDC_CSV_PATH, csv_);
-        d.LoadCsv();
+        d.Model().LoadCsv();
         ChooseRule(d, 1);
-        Combo(d, IDC_FIELD)->setCurrentIndex(1);
-        Combo(d, IDC_EXTENSION)->setCurrentIndex(2);
+        Choose(d, IDC_FIELD, 1);
+        Choose(d, IDC_EXTENSION, 2);
         Box(d, IDC_CREATE_CHK)->click();
         ASSERT_EQ(Read(d, std::string(c.line) + "\r\n"), 0);
         int actual = 0;
@@ -601,8 +619,8 @@ TEST_F(SettingsTest, RuleLineRunsTheRuleHandler) {
                           Case{"ruleNum:9\r\n", false, false}}) {
         SCOPED_TRACE(c.line);
         CMainDlg d(prompter_);
-        Combo(d, IDC_RULE)->setCurrentIndex(2);  // no handler: enable states still those of rule 0
-        ASSERT_FALSE(d.Control(IDC_FIELD)->isEnabled());
+        ChooseRule(d, 2);
+        ASSERT_TRUE(d.Control(IDC_FIELD)->isEnabled());
         ASSERT_EQ(Read(d, c.line), 0);
         EXPECT_EQ(d.Control(IDC_FIELD)->isEnabled(), c.fieldEnabled);
         for (int id : {IDC_START, IDC_DIGIT, IDC_START_SPIN, IDC_DIGIT_SPIN, IDC_START_LABEL,
@@ -642,7 +660,7 @@ TEST_F(SettingsTest, SelectionLineScrollsTheListToItsTop) {
         CMainDlg d(prompter_);
         d.show();
         Type(d, IDC_CSV_PATH, manyCsv);
-        d.LoadCsv();
+        d.Model().LoadCsv();
         d.RecordList()->scrollToBottom();
         ASSERT_GT(d.RecordList()->verticalScrollBar()->value(), 0);
         ASSERT_EQ(Read(d, line), 0);

@@ -158,7 +158,7 @@ class MainDlgTest : public ::testing::Test {
         return path;
     }
     void LoadPath(const std::string& path) {
-        As<QLineEdit>(IDC_CSV_PATH)->setText(QString::fromStdString(path));
+        dlg->Model().PutText(DialogEdit::CSV, path);
         Click(IDC_LOAD);
     }
     void LoadCsv(const std::string& bytes, const std::string& name = "source.csv") {
@@ -296,9 +296,10 @@ TEST_F(MainDlgTest, NamingRuleEnablesFieldListOrNumberControls) {
     bool field = false, numbers = false;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
+        // A choice made by the program runs no handler; the user's does.
         Combo(IDC_RULE)->setCurrentIndex(c.rule);
         expectRule(field, numbers);
-        dlg->OnRuleChange();
+        emit Combo(IDC_RULE)->activated(c.rule);
         expectRule(c.field, c.numbers);
         field = c.field;
         numbers = c.numbers;
@@ -433,7 +434,7 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
         SCOPED_TRACE(text);
         Type(IDC_START, text);
         EXPECT_EQ(Text(IDC_START), U(text));  // the edit takes any text
-        EXPECT_EQ(Spin(IDC_START_SPIN)->Pos(&error), 2);
+        EXPECT_EQ(dlg->Model().Position(DialogEdit::Start, &error), 2);
         EXPECT_TRUE(error);
         EXPECT_EQ(dlg->ReadRunSettings().start, 2);
     }
@@ -442,14 +443,14 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
     EXPECT_EQ(Text(IDC_START), "3");
 
     Type(IDC_DIGIT, "3");
-    EXPECT_EQ(Spin(IDC_DIGIT_SPIN)->Pos(&error), 3);
+    EXPECT_EQ(dlg->Model().Position(DialogEdit::Digit, &error), 3);
     EXPECT_FALSE(error);
     Type(IDC_DIGIT, "6");
     EXPECT_EQ(dlg->ReadRunSettings().digit, 3);
 
     // 0 is within the repeat count's range.
     Type(IDC_REPEAT, "0");
-    EXPECT_EQ(Spin(IDC_REPEAT_SPIN)->Pos(&error), 0);
+    EXPECT_EQ(dlg->Model().Position(DialogEdit::Repeat, &error), 0);
     EXPECT_FALSE(error);
     EXPECT_EQ(dlg->ReadRunSettings().repeat, 0);
 }
@@ -541,7 +542,7 @@ TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
     const CCsvTable* first = dlg->Table();
 
     // No path: table and list stay.
-    As<QLineEdit>(IDC_CSV_PATH)->clear();
+    Type(IDC_CSV_PATH, "");
     Click(IDC_LOAD);
     EXPECT_EQ(dlg->StatusText(), U(kNoSource));
     EXPECT_EQ(RunControls(), kRunOff);
@@ -621,7 +622,7 @@ TEST_F(MainDlgTest, TableWithoutHeaderRecordShowsNothingAndCannotRotate) {
         EXPECT_FALSE(Enabled(IDC_ROTATE));
 
         // Nothing reads a header that is not there.
-        dlg->OnRotate();
+        dlg->Model().OnRotate();
         EXPECT_EQ(dlg->RotationOffset(), 1);
         if (Enabled(IDC_FIXED_WIDTH)) {
             Click(IDC_FIXED_WIDTH);
@@ -837,9 +838,8 @@ class MainDlgGenerateTest : public MainDlgTest {
         });
     }
     void SetPaths(const std::string& templateBytes) {
-        As<QLineEdit>(IDC_HTML_PATH)
-            ->setText(QString::fromStdString(WriteFile("template.html", templateBytes)));
-        As<QLineEdit>(IDC_OUT_PATH)->setText(QString::fromStdString(out.string()));
+        dlg->Model().PutText(DialogEdit::HTML, WriteFile("template.html", templateBytes));
+        dlg->Model().PutText(DialogEdit::Out, out.string());
     }
     std::set<std::string> Entries(const fs::path& folder) const {
         std::set<std::string> names;
