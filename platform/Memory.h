@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 
@@ -20,8 +21,13 @@ void AdviseHugePages(void* p, size_t size);
 class ByteBuffer {
 public:
     ByteBuffer() = default;
-    ByteBuffer(ByteBuffer&&) = default;
-    ByteBuffer& operator=(ByteBuffer&&) = default;
+    ByteBuffer(ByteBuffer&& other) noexcept { *this = std::move(other); }
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept {
+        data_ = std::move(other.data_);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        return *this;
+    }
 
     // Room for `size` bytes and the NUL after them; the first
     // min(old size, size) bytes are kept, the rest are unset. False when the

@@ -53,6 +53,11 @@ TEST(FileSys, ReadsFilesOfAnySize) {
     testutil::WriteBytes(dir.Path() / "big", big);
     ASSERT_EQ(platform::ReadWholeFile(dir.File("big"), bytes), platform::ReadStatus::kRead);
     EXPECT_EQ(bytes.View(), big);
+    // Moved, the bytes go along and leave an empty buffer behind.
+    platform::ByteBuffer moved = std::move(bytes);
+    EXPECT_EQ(moved.View(), big);
+    EXPECT_EQ(bytes.Size(), 0u);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(bytes.View(), "");
 }
 
 // Only regular files: nothing else is opened, and nothing is waited on.
