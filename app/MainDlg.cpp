@@ -104,7 +104,13 @@ CMainDlg::CMainDlg(platform::Prompter& prompter, std::vector<std::string> argume
     OnInitDialog(arguments);
 }
 
-CMainDlg::~CMainDlg() = default;
+CMainDlg::~CMainDlg() {
+    // The base class hides the window after the model is gone, and a combo
+    // may still report its text on losing the focus: nothing may reach the
+    // model from here on.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+    model_.SetListener(nullptr);
+}
 
 QRect CMainDlg::DuToPixels(int x, int y, int w, int h) const {
     auto mx = [this](int v) { return (v * baseUnitX_ + 2) / 4; };

@@ -54,7 +54,8 @@ public:
     DialogModel(const DialogModel&) = delete;
     DialogModel& operator=(const DialogModel&) = delete;
 
-    void SetListener(DialogListener* listener) { listener_ = listener; }
+    // Null: nobody listens.
+    void SetListener(DialogListener* listener) { listener_ = listener ? listener : &quiet_; }
 
     // ---- state
     const std::string& Text(DialogEdit edit) const { return texts_[Index(edit)]; }
