@@ -15,6 +15,7 @@
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
 #include "platform/Prompter.h"
+#include "platform/StrFormat.h"
 #include "res/DialogTemplate.h"
 #include "settings/SettingsReplay.h"
 
@@ -23,6 +24,10 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// Before a run's final status line when files were left as they were.
+constexpr char kUnchangedFilesText[] =
+    "%d 個のファイルは内容が変わらないため書き換えませんでした．";
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
@@ -207,6 +212,10 @@ int RunBatch(const std::vector<std::string>& files) {
         dialog.OnGenerate();
         lines.SetGenerating(false);
         if (progressShown) std::fputs("\r", stderr);
+        // The window leaves this unsaid; a script may want to know why
+        // nothing new is in the folder.
+        if (const int unchanged = dialog.LastRun().unchangedFiles; unchanged > 0)
+            prompter.Line(platform::StrFormat(kUnchangedFilesText, unchanged));
         prompter.Line(dialog.StatusText());
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
     }

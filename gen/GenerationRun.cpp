@@ -8,8 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
 #include <string_view>
+#include <thread>
+#include <unordered_set>
+#include <utility>
 
 #include "data/CsvTable.h"
 #include "data/TemplateFile.h"
@@ -32,10 +34,10 @@ namespace {
 constexpr size_t kNamesInWarning = 10;
 
 // _db.html is written on a thread of its own while the pages are written;
-// it only reads the table. The file is created at once, so files still
-// appear in the order of the run, and a page that is the same file (by its
-// name or through a link) waits for the dump page first, so that the later
-// write wins as it would one after the other.
+// it only reads the table. The file is created at once (or, when there is
+// one, compared), so files still appear in the order of the run, and a page
+// that is the same file (by its name or through a link) waits for the dump
+// page first, so that the later write wins as it would one after the other.
 class DumpWriter {
 public:
     DumpWriter() = default;
@@ -43,11 +45,10 @@ public:
     DumpWriter& operator=(const DumpWriter&) = delete;
     ~DumpWriter() { Finish(); }
 
-    // Creates the file `name` in `folder` and starts writing; false when it
-    // cannot be created.
+    // Creates the file `name` in `folder` (or compares the one there) and
+    // starts writing; false when it cannot be created.
     bool Start(const CCsvTable& table, const OutputFolder& folder, const char* name) {
-        if (!file_.Create(folder, name)) return false;
-        started_ = true;
+        if (!file_.CreateUnlessSame(folder, name)) return false;
         table_ = &table;
         folder_ = folder.Fd();
         struct stat st {};
@@ -73,18 +74,20 @@ public:
             Join();
     }
 
-    // Waits for the writing; false when the file was created but not
-    // written whole.
-    bool Finish() {
+    // Waits for the writing; what became of the file (kNone when it was
+    // not started).
+    OutputFile::Outcome Finish() {
         Join();
-        return !started_ || written_;
+        return outcome_;
     }
+    const OutputFile& File() const { return file_; }
 
 private:
     static void* Run(void* self) {
         auto* w = static_cast<DumpWriter*>(self);
         WriteDumpPage(*w->table_, w->file_);
-        w->written_ = w->file_.Close();
+        w->file_.Close();
+        w->outcome_ = w->file_.Closed();
         w->done_.store(true, std::memory_order_release);
         return nullptr;
     }
@@ -97,12 +100,11 @@ private:
     const CCsvTable* table_ = nullptr;
     int folder_ = -1;
     pthread_t thread_{};
-    bool started_ = false;
     bool running_ = false;
     bool known_ = false;  // whether device_ and inode_ name the file
     dev_t device_ = 0;
     ino_t inode_ = 0;
-    bool written_ = false;
+    OutputFile::Outcome outcome_ = OutputFile::Outcome::kNone;
     std::atomic<bool> done_{false};
 };
 
@@ -213,21 +215,30 @@ public:
     void Run() {
         StartCheckFiles();
         const int n = static_cast<int>(planner_.Records().size());
-        while (!planner_.Done()) {
-            const PlannedPage& page = planner_.Next();
-            if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
-            for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
-                if (page_.IsOpen()) {
-                    compiled_.Write(table_, planner_.Records()[static_cast<size_t>(s)], page_.Text());
-                    page_.Spill();
+        // In repeat mode a page that could not be created holds one record
+        // and the records after it are grouped anew. A page compared with
+        // the file there may find that out only as it is closed: then the
+        // planner goes back to the record after its first.
+        do {
+            while (!planner_.Done()) {
+                const PlannedPage& page = planner_.Next();
+                if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
+                for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
+                    if (page_.IsOpen()) {
+                        compiled_.Write(table_, planner_.Records()[static_cast<size_t>(s)],
+                                        page_.Text());
+                        page_.Spill();
+                    }
+                    if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup() &&
+                        !ClosePage() && planner_.Repeat())
+                        planner_.Failed();
+                    Progress(s, n);
                 }
-                if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup())
-                    ClosePage();
-                Progress(s, n);
             }
-        }
-        Progress(n, n);
-        ClosePage();
+            Progress(n, n);
+            if (ClosePage() || !planner_.Repeat()) break;
+            planner_.Failed();
+        } while (!planner_.Done());
         FinishCheckFiles();
         report_.pagesOpened = pagesOpened_;
     }
@@ -237,7 +248,8 @@ private:
 
     void StartCheckFiles() {
         if (!settings_.createChk) return;
-        if (!index_.Create(folder_, "_index.html")) report_.failedPaths.push_back(OutPath("_index.html"));
+        if (!index_.CreateUnlessSame(folder_, "_index.html"))
+            report_.failedPaths.push_back(OutPath("_index.html"));
         dbFailSlot_ = report_.failedPaths.size();
         if (!dump_.Start(table_, folder_, "_db.html")) report_.failedPaths.push_back(OutPath("_db.html"));
         if (index_.IsOpen()) index_.Append(planner_.IndexHead());
@@ -249,7 +261,13 @@ private:
         pagePath_ = OutPath(page.name);
         if (!page.refused) {
             dump_.BeforeCreating(page.name);
-            page_.Create(folder_, page.name);
+            IndexBeforeCreating(page);
+            // A name that comes again in the run is written every time, as
+            // its last page must win.
+            if (page.repeatsName)
+                page_.Create(folder_, page.name);
+            else
+                page_.CreateUnlessSame(folder_, page.name);
         }
         ++pagesOpened_;
         if (!page_.IsOpen()) {
@@ -265,27 +283,71 @@ private:
         return page_.IsOpen();
     }
 
-    void ClosePage() {
-        if (!page_.IsOpen()) return;
-        if (planner_.Repeat()) page_.Append("</HTML>\n");
-        if (!page_.Close()) report_.failedPaths.push_back(pagePath_);
+    // _index.html is written from the start once a page is to be the same
+    // file (by its name or a hard link), as it would have been created then.
+    void IndexBeforeCreating(const PlannedPage& page) {
+        if (!(page.repeatsName || index_.HasOtherNames())) return;
+        struct stat st {};
+        if (::fstatat(folder_.Fd(), platform::Cp932ToUtf8(page.name).c_str(), &st,
+                      AT_SYMLINK_NOFOLLOW) == 0 &&
+            index_.Compares(st.st_dev, st.st_ino))
+            index_.StopComparing();
     }
 
+    // Notes a file left as it was or written; false when the file turned
+    // out to differ from the one there and that could not be opened for
+    // writing.
+    bool Closed(const OutputFile& file) {
+        switch (file.Closed()) {
+            case OutputFile::Outcome::kUnchanged:
+                unchanged_.insert(file.FileId());
+                break;
+            case OutputFile::Outcome::kWritten:
+            case OutputFile::Outcome::kNotWritten:
+                if (!unchanged_.empty()) written_.insert(file.FileId());
+                break;
+            default:
+                break;
+        }
+        return file.Closed() != OutputFile::Outcome::kNotCreated;
+    }
+
+    // False when the page could not be created after all.
+    bool ClosePage() {
+        if (!page_.IsOpen()) return true;
+        if (planner_.Repeat()) page_.Append("</HTML>\n");
+        if (!page_.Close()) report_.failedPaths.push_back(pagePath_);
+        return Closed(page_);
+    }
+
+    // Failures keep their places: _index.html not created first, then
+    // _db.html, the pages, and _index.html not written whole.
     void FinishCheckFiles() {
+        bool indexCreated = true;
         if (index_.IsOpen()) {
             index_.Append(planner_.IndexTail());
-            if (!index_.Close()) report_.failedPaths.push_back(OutPath("_index.html"));
+            const bool written = index_.Close();
+            indexCreated = Closed(index_);
+            if (!written && indexCreated) report_.failedPaths.push_back(OutPath("_index.html"));
         }
-        if (!dump_.Finish())
+        const OutputFile::Outcome dump = dump_.Finish();
+        Closed(dump_.File());
+        if (dump == OutputFile::Outcome::kNotCreated || dump == OutputFile::Outcome::kNotWritten)
             report_.failedPaths.insert(
                 report_.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot_),
                 OutPath("_db.html"));
+        if (!indexCreated)
+            report_.failedPaths.insert(report_.failedPaths.begin(), OutPath("_index.html"));
+        // A file left alone once and written later in the run (a name that
+        // comes again, a hard link) was not left alone.
+        for (const FileId& id : unchanged_) report_.unchangedFiles += written_.count(id) == 0;
     }
 
-    // The text changes a hundred times at most; only a change is shown.
+    // The text changes a hundred times at most; only a step forward is
+    // shown (a page regrouped goes back a few records).
     void Progress(int step, int n) {
         const int percent = static_cast<int>(step * 100LL / n);
-        if (percent == lastPercent_) return;
+        if (percent <= lastPercent_) return;
         status_(StrFormat("%3d%% 完了", percent));
         lastPercent_ = percent;
     }
@@ -304,6 +366,15 @@ private:
     std::string pagePath_;
     int pagesOpened_ = 0;
     int lastPercent_ = -1;
+    using FileId = std::pair<dev_t, ino_t>;
+    struct FileIdHash {
+        size_t operator()(const FileId& id) const {
+            return std::hash<uint64_t>{}(static_cast<uint64_t>(id.second) * 31 + id.first);
+        }
+    };
+    // Files found holding their bytes, and files written after one was
+    // found so (only then can one be both).
+    std::unordered_set<FileId, FileIdHash> unchanged_, written_;
 };
 
 }  // namespace

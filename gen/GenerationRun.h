@@ -62,6 +62,9 @@ struct RunReport {
     int pagesOpened = 0;
     std::vector<std::string> failedPaths;       // not created, refused or not fully written
     std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
+    // Pages, _index.html and _db.html that already held exactly their bytes
+    // and were left untouched (they count as written).
+    int unchangedFiles = 0;
     int templateNulLine = 0;  // line of the template in which a NUL cut it short
     int templateEofLine = 0;  // line of a 0x1A that cut text off the template
 

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
@@ -51,19 +53,59 @@ void OutputFolder::Unlock() {
 
 // ------------------------------------------------------------ OutputFile
 
+namespace {
+
+// The piece of an existing file read at a time while comparing.
+constexpr size_t kPiece = size_t{1} << 16;
+
+}  // namespace
+
 OutputFile::~OutputFile() {
     if (IsOpen()) Close();
 }
 
-bool OutputFile::Create(const OutputFolder& folder, std::string_view cpName) {
+void OutputFile::Reset() {
     if (IsOpen()) Close();
     text_.clear();
     failed_ = false;
+    outcome_ = Outcome::kNone;
+    compared_ = 0;
+}
+
+bool OutputFile::Create(const OutputFolder& folder, std::string_view cpName) {
+    Reset();
     if (!folder.IsOpen() || cpName.empty()) return false;
+    return OpenForWriting(folder.Fd(), Cp932ToUtf8(cpName));
+}
+
+bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view cpName) {
+    Reset();
+    if (!folder.IsOpen() || cpName.empty()) return false;
+    name_ = Cp932ToUtf8(cpName);
+    // Read with the same care as written: nothing through a link, nothing
+    // but a regular file, never waited on.
+    const int fd = OpenBeneath(folder.Fd(), name_, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            fd_ = fd;
+            state_ = State::kComparing;
+            dirFd_ = folder.Fd();
+            size_ = st.st_size;
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+            links_ = st.st_nlink;
+            return true;
+        }
+        ::close(fd);
+    }
+    return OpenForWriting(folder.Fd(), name_);
+}
+
+bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
     // Not truncated on opening: only a regular file is emptied, and a FIFO
     // without a reader fails at once (O_NONBLOCK) instead of waiting.
-    int fd = OpenBeneath(folder.Fd(), Cp932ToUtf8(cpName),
-                         O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = OpenBeneath(dirFd, name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
@@ -71,35 +113,130 @@ bool OutputFile::Create(const OutputFolder& folder, std::string_view cpName) {
         return false;
     }
     fd_ = fd;
+    state_ = State::kWriting;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    return true;
+}
+
+char* OutputFile::Scratch() {
+    if (!scratch_) scratch_ = std::make_unique<char[]>(kPiece);
+    return scratch_.get();
+}
+
+bool OutputFile::SameAhead() {
+    const size_t n = text_.size();
+    if (n > static_cast<uint64_t>(size_ - compared_)) return false;  // longer than the file
+    char* piece = Scratch();
+    for (size_t at = 0; at < n;) {
+        const ssize_t got =
+            ::pread(fd_, piece, std::min(kPiece, n - at), compared_ + static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) continue;
+        // Shorter than it was, or unreadable: written as if different.
+        if (got <= 0) return false;
+        if (std::memcmp(piece, text_.data() + at, static_cast<size_t>(got)) != 0) return false;
+        at += static_cast<size_t>(got);
+    }
+    compared_ += static_cast<off_t>(n);
+    return true;
+}
+
+void OutputFile::StopComparing() {
+    if (Comparing()) StartWriting();
+}
+
+void OutputFile::StartWriting() {
+    const int compared = fd_;
+    fd_ = -1;
+    int fd = OpenBeneath(dirFd_, name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    const bool same = fd >= 0 && st.st_dev == device_ && st.st_ino == inode_;
+    // The file compared already holds the bytes found equal: it is cut
+    // after them and written on. Another file that took the name meanwhile
+    // is emptied and given those bytes from the one compared.
+    if (fd >= 0 && ::ftruncate(fd, same ? compared_ : 0) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        state_ = State::kLost;
+    } else {
+        fd_ = fd;
+        state_ = State::kWriting;
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
+        if (same ? ::lseek(fd, compared_, SEEK_SET) != compared_ : !CopyFrom(compared, compared_))
+            failed_ = true;
+    }
+    ::close(compared);
+}
+
+bool OutputFile::CopyFrom(int fd, off_t size) {
+    char* piece = Scratch();
+    for (off_t at = 0; at < size;) {
+        const ssize_t got =
+            ::pread(fd, piece, static_cast<size_t>(std::min<off_t>(kPiece, size - at)), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || !WriteAll(piece, static_cast<size_t>(got))) return false;
+        at += got;
+    }
+    return true;
+}
+
+bool OutputFile::WriteAll(const char* p, size_t left) {
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
     return true;
 }
 
 void OutputFile::Flush() {
-    const char* p = text_.data();
-    size_t left = text_.size();
-    while (left > 0 && !failed_) {
-        const ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;  // the rest is lost, as a stream would lose it
-        } else {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
+    if (Comparing() && !SameAhead()) StartWriting();
+    // The rest is lost after a failed write, as a stream would lose it.
+    if (state_ == State::kWriting && !failed_ && !WriteAll(text_.data(), text_.size()))
+        failed_ = true;
     text_.clear();
 }
 
 bool OutputFile::Close() {
     if (!IsOpen()) {
         text_.clear();
+        outcome_ = Outcome::kNone;
+        return false;
+    }
+    if (Comparing()) {
+        // Sizes first: only a file of the same size is read to its end.
+        if (static_cast<uint64_t>(size_ - compared_) == text_.size() && SameAhead()) {
+            ::close(fd_);
+            fd_ = -1;
+            state_ = State::kClosed;
+            text_.clear();
+            outcome_ = Outcome::kUnchanged;
+            return true;
+        }
+        StartWriting();
+    }
+    if (state_ == State::kLost) {
+        state_ = State::kClosed;
+        text_.clear();
+        outcome_ = Outcome::kNotCreated;
         return false;
     }
     Flush();
     // No retry on EINTR: the descriptor is released either way on Linux.
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return closed && !failed_;
+    state_ = State::kClosed;
+    outcome_ = closed && !failed_ ? Outcome::kWritten : Outcome::kNotWritten;
+    return outcome_ == Outcome::kWritten;
 }
 
 }  // namespace platform

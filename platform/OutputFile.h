@@ -1,12 +1,17 @@
 // The output folder of a run, and files written into it from one memory
 // buffer with plain write calls, without a stdio stream per file.
 // Generation creates tens of thousands of small files; this keeps each to
-// one open, one write and one close.
+// one open, one write and one close, and a file that already holds the
+// bytes to one open, one read and one close, without touching it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 
@@ -46,6 +51,15 @@ public:
     // at Close; a page smaller than this is one write call.
     static constexpr size_t kSpillSize = size_t{1} << 16;
 
+    // What the last Close did with the file.
+    enum class Outcome {
+        kNone,        // nothing was open
+        kWritten,     // every byte reached the file
+        kUnchanged,   // the file already held these bytes and was left alone
+        kNotCreated,  // the bytes differ, and the file could not be opened for writing
+        kNotWritten,  // opened for writing, but not every byte reached it
+    };
+
     OutputFile() = default;
     // Writes what is left and closes, unchecked (like fclose at exit).
     ~OutputFile();
@@ -59,7 +73,26 @@ public:
     // but a regular file (a FIFO, socket or device is never waited on). A
     // file still open is closed first, unchecked.
     bool Create(const OutputFolder& folder, std::string_view cpName);
-    bool IsOpen() const { return fd_ >= 0; }
+    // The same, but a regular file already at the name is only read while
+    // the new bytes equal its own, piece by piece as they come: one that
+    // holds exactly the new bytes is neither opened for writing nor
+    // emptied. At the first difference it is opened for writing and cut
+    // after the bytes found equal, which it already holds, and the rest is
+    // written. A file that cannot be read is created as Create does.
+    bool CreateUnlessSame(const OutputFolder& folder, std::string_view cpName);
+    bool IsOpen() const { return state_ != State::kClosed; }
+
+    // Whether the file is still only being compared, and whether it has
+    // other names (hard links) besides the one it was opened by.
+    bool Comparing() const { return state_ == State::kComparing; }
+    bool HasOtherNames() const { return Comparing() && links_ > 1; }
+    // Whether the file being compared is the file `dev`/`ino` names.
+    bool Compares(dev_t dev, ino_t ino) const {
+        return Comparing() && dev == device_ && ino == inode_;
+    }
+    // Goes on as Create would have: opens the file for writing now (it
+    // holds the bytes found equal so far) and writes everything after.
+    void StopComparing();
 
     // The bytes not yet written; append to it, then call Spill.
     std::string& Text() { return text_; }
@@ -69,16 +102,49 @@ public:
     }
 
     // Writes what is left and closes. True when every byte reached the file
-    // and the close succeeded; false when nothing was open. The buffer keeps
-    // its capacity for the next file.
+    // and the close succeeded, or the file already held them; false when
+    // nothing was open. The buffer keeps its capacity for the next file.
     bool Close();
+    // What the last Close did.
+    Outcome Closed() const { return outcome_; }
+    // The device and inode of the file last opened; meaningful when Closed()
+    // is kWritten, kNotWritten or kUnchanged.
+    std::pair<dev_t, ino_t> FileId() const { return {device_, inode_}; }
 
 private:
-    void Flush();
+    enum class State {
+        kClosed,
+        kComparing,  // fd_ reads the file there; nothing written yet
+        kWriting,    // fd_ writes the file
+        kLost,       // the file could not be opened for writing: bytes are dropped
+    };
 
+    void Reset();
+    bool OpenForWriting(int dirFd, const std::string& name);
+    void Flush();
+    // Whether the buffer equals the file's next bytes; counts them as
+    // compared when it does.
+    bool SameAhead();
+    void StartWriting();
+    bool WriteAll(const char* p, size_t size);
+    bool CopyFrom(int fd, off_t size);
+    char* Scratch();
+
+    State state_ = State::kClosed;
     int fd_ = -1;
     bool failed_ = false;
+    Outcome outcome_ = Outcome::kNone;
     std::string text_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    // While comparing: where the file lies, its size and links, and how
+    // much of it the new bytes have matched.
+    int dirFd_ = -1;
+    std::string name_;
+    off_t size_ = 0;
+    off_t compared_ = 0;
+    nlink_t links_ = 0;
+    std::unique_ptr<char[]> scratch_;  // the file's bytes, a piece at a time
 };
 
 }  // namespace platform

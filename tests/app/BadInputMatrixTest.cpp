@@ -238,6 +238,26 @@ Lines ByValue(const Scene& s, const Lines& values) {
     return {s.Settings("names.cfg", "ruleNum:2\nfieldNum:1\nSelItems:" + sel + "\n", "names.csv")};
 }
 
+// The line before the final status when files already held their bytes.
+std::string Unchanged(int count) {
+    return std::to_string(count) + " 個のファイルは内容が変わらないため書き換えませんでした．";
+}
+
+bool IsUnchangedLine(const std::string& line) {
+    return std::regex_match(
+        line, std::regex("[1-9][0-9]* 個のファイルは内容が変わらないため書き換えませんでした．"));
+}
+
+// Runs `cfg` once before the case's run, which then finds its output.
+Lines AfterAnEarlierRun(
+    const Scene& s, const std::string& cfg, const std::function<void()>& then = [] {}) {
+    const testutil::RunResult first =
+        testutil::RunQuolix({.folder = s.Work(), .arguments = {"--batch", cfg}});
+    EXPECT_EQ(first.exitStatus, 0) << first.err;
+    then();
+    return {cfg};
+}
+
 void ExpectPage(const Scene& s, const fs::path& name, const std::string& bytes) {
     ASSERT_TRUE(fs::exists(s.Out() / name)) << name;
     EXPECT_EQ(Slurp(s.Out() / name), bytes) << name;
@@ -1078,19 +1098,61 @@ const std::vector<MatrixCase>& Matrix() {
                      << index;
              }},
 
+        // ---------------------------------------------------- earlier output
+        {.id = "RerunNothingChanged",
+         .group = "Files of an earlier run",
+         .title = "a rerun with nothing changed",
+         .setup = "`quolix --batch site.cfg` ran before: every file already holds its bytes and "
+                  "is left as it is, modification time included",
+         .prepare = [](const Scene& s) { return AfterAnEarlierRun(s, s.Settings("site.cfg")); },
+         .exitStatus = 0,
+         .err = {Unchanged(4), kDone},
+         .pages = kBooksPages},
+        {.id = "RerunReadOnlyPage",
+         .group = "Files of an earlier run",
+         .title = "a read-only page that holds its bytes",
+         .setup = "the run before; then `out/00001.html` made mode 444 (checked when the tests do "
+                  "not run as root)",
+         .prepare =
+             [](const Scene& s) {
+                 return AfterAnEarlierRun(s, s.Settings("site.cfg"), [&s] {
+                     s.Mode("out/00001.html", fs::perms::owner_read | fs::perms::group_read |
+                                                  fs::perms::others_read);
+                 });
+             },
+         .exitStatus = 0,
+         .err = {Unchanged(4), kDone},
+         .pages = kBooksPages,
+         .needs = Needs::NotRoot},
+        {.id = "RerunPageNotWritten",
+         .group = "Files of an earlier run",
+         .title = "a rerun that cannot write a page",
+         .setup = "the run before; then `out/00002.html` replaced by a link to `../out.html`",
+         .prepare =
+             [](const Scene& s) {
+                 return AfterAnEarlierRun(s, s.Settings("site.cfg"), [&s] {
+                     fs::remove(s.Out() / "00002.html");
+                     s.Link("../out.html", "out/00002.html");
+                 });
+             },
+         .exitStatus = 1,
+         .err = {Warning(NotWritten(1)), "out/00002.html", Unchanged(3), kDone},
+         .pages = kBooksPages},
+
         // ---------------------------------------------------- command line
         {.id = "SettingsBeforeAndAfterBatch",
          .group = "Command line and messages",
          .title = "settings files before and after --batch",
          .setup = "`quolix first.cfg --batch second.cfg`: record 1, then record 2 into the same "
-                  "folder; each run under a line with its file's name",
+                  "folder; each run under a line with its file's name. The second finds "
+                  "`_db.html` as it would write it",
          .prepare =
              [](const Scene& s) {
                  return Lines{s.Settings("first.cfg", "SelItems:1\n"), "--batch",
                               s.Settings("second.cfg", "SelItems:2\n")};
              },
          .exitStatus = 0,
-         .err = {"==> first.cfg <==", kDone, "==> second.cfg <==", kDone},
+         .err = {"==> first.cfg <==", kDone, "==> second.cfg <==", Unchanged(1), kDone},
          .pages = kBooksPages,
          .check =
              [](const Scene& s) {
@@ -1329,10 +1391,12 @@ TEST(BadInputMatrixDocument, TableIsWellFormed) {
         EXPECT_FALSE(c.err.empty());
         EXPECT_TRUE(c.exitStatus == 0 || c.exitStatus == 1);
         // A run that writes every page says nothing but its final status,
-        // after its file's name when there are several.
+        // after its file's name when there are several, and how many files
+        // it left as they were.
         if (c.exitStatus == 0) {
             for (const std::string& line : c.err) {
-                EXPECT_TRUE(line == kDone || (line.starts_with("==> ") && line.ends_with(" <==")))
+                EXPECT_TRUE(line == kDone || IsUnchangedLine(line) ||
+                            (line.starts_with("==> ") && line.ends_with(" <==")))
                     << line;
             }
         }

@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +13,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -749,6 +756,235 @@ TEST_F(GenerationRunTest, RelativePathsResolveTheSameOnEveryRun) {
         EXPECT_EQ(fs::current_path(), dir.Path());
         EXPECT_EQ(Read("00001.html"), "alpha\n");
     }
+}
+
+// --- A rerun ---------------------------------------------------------------
+
+constexpr time_t kLongAgo = 1000000000;  // 2001: far from any time a write sets
+
+// The regular files directly in `folder`, each with its status.
+std::map<std::string, struct stat> FileStats(const fs::path& folder) {
+    std::map<std::string, struct stat> stats;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        struct stat st {};
+        if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            stats[e.path().filename().string()] = st;
+    }
+    return stats;
+}
+
+// The files of a folder that were opened for writing or changed while the
+// watch was on.
+class WriteWatch {
+  public:
+    explicit WriteWatch(const fs::path& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(::inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MODIFY), 0);
+    }
+    ~WriteWatch() { ::close(fd_); }
+    WriteWatch(const WriteWatch&) = delete;
+    WriteWatch& operator=(const WriteWatch&) = delete;
+
+    std::set<std::string> Written() const {
+        std::set<std::string> names;
+        alignas(inotify_event) char buf[1 << 16];
+        for (ssize_t n; (n = ::read(fd_, buf, sizeof buf)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
+                if (event->len > 0) names.insert(event->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return names;
+    }
+
+  private:
+    int fd_;
+};
+
+// A file that cannot be opened for writing, by root too (whom the mode does
+// not stop: the immutable attribute does); made writable again with the
+// object. Made() tells whether it worked.
+class Unwritable {
+  public:
+    explicit Unwritable(fs::path file) : file_(std::move(file)) {
+        fs::permissions(file_, fs::perms::owner_read, fs::perm_options::replace);
+        if (::geteuid() == 0) immutable_ = SetImmutable(true);
+        const int fd = ::open(file_.c_str(), O_WRONLY | O_CLOEXEC);
+        made_ = fd < 0;
+        if (fd >= 0) ::close(fd);
+    }
+    ~Unwritable() {
+        if (immutable_) SetImmutable(false);
+        fs::permissions(file_, fs::perms::owner_all, fs::perm_options::replace);
+    }
+    Unwritable(const Unwritable&) = delete;
+    Unwritable& operator=(const Unwritable&) = delete;
+    bool Made() const { return made_; }
+
+  private:
+    bool SetImmutable(bool on) const {
+        const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) ::close(fd);
+        return done;
+    }
+
+    fs::path file_;
+    bool immutable_ = false;
+    bool made_ = false;
+};
+
+// A rerun over the site of an earlier run leaves every file that holds its
+// bytes already as it was: contents, modification and change times, never
+// opened for writing. The rest is written as on the first run; a file that
+// cannot be opened for writing is a failure only when its bytes differ,
+// with the same consequences as a page that cannot be created.
+TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
+    const std::vector<std::string> values = {"A", "B", "C", "D", "E", "F"};
+    auto edit = [this](const char* name, std::function<void(std::string&)> change) {
+        return [this, name, change] {
+            std::string bytes = Read(name);
+            change(bytes);
+            WriteBytes(out / name, bytes);
+        };
+    };
+    auto with = [&](size_t i, const char* value) {
+        std::vector<std::string> v = values;
+        v[i] = value;
+        return v;
+    };
+    using Names = std::set<std::string>;
+    const struct {
+        const char* what;
+        std::function<void()> change = [] {};  // to the site before the rerun
+        std::vector<std::string> now = {};     // the records on the rerun, when changed
+        int repeat = 0;                        // records a page in repeat mode
+        int last = 6;                          // records 1 to last selected on the rerun
+        Names rewritten = {};
+        Names locked = {};                     // cannot be opened for writing
+        std::vector<std::string> failed = {};  // in the report's order
+        std::vector<std::string> links = {};   // of _index.html, when not one a record
+    } cases[] = {
+        // clang-format off
+        {"nothing changed"},
+        {"a byte of a page", edit("00002.html", [](std::string& b) { b[0] = 'b'; }), {},
+         0, 6, {"00002.html"}},
+        {"a page longer", edit("00003.html", [](std::string& b) { b += '\n'; }), {}, 0, 6,
+         {"00003.html"}},
+        {"a page shorter", edit("00004.html", [](std::string& b) { b.pop_back(); }), {}, 0, 6,
+         {"00004.html"}},
+        {"_index.html shorter", edit("_index.html", [](std::string& b) { b.pop_back(); }), {},
+         0, 6, {"_index.html"}},
+        {"a page gone", [this] { fs::remove(out / "00005.html"); }, {}, 0, 6, {"00005.html"}},
+        {"one record changed", {}, with(2, "C2"), 0, 6, {"00003.html", "_db.html"}},
+        {"read-only page, same bytes", {}, {}, 0, 6, {}, {"00002.html"}},
+        {"read-only page, record changed", {}, with(1, "B2"), 0, 6, {"_db.html"}, {"00002.html"},
+         {"00002.html"}},
+        {"read-only check files, all changed", {}, with(1, "B2"), 0, 5, {},
+         {"_index.html", "_db.html", "00002.html"}, {"_index.html", "_db.html", "00002.html"}},
+        {"repeat: read-only first page changed", {}, with(0, "A2"), 2, 6,
+         {"_index.html", "_db.html", "00002.html", "00004.html", "00006.html"}, {"00001.html"},
+         {"00001.html"}, {"00001.html", "00002.html", "00004.html", "00006.html"}},
+        {"repeat: read-only last page changed", {}, with(4, "E2"), 4, 6,
+         {"_index.html", "_db.html", "00006.html"}, {"00005.html"}, {"00005.html"},
+         {"00001.html", "00005.html", "00006.html"}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(out);
+        fs::create_directory(out);
+        RunSettings s = Settings();
+        s.repeatChk = c.repeat > 0;
+        s.repeat = c.repeat;
+        LoadCsv(NamesCsv(values));
+        statuses.clear();
+        Run(s, Range(1, 6));
+        const std::string firstIndex = Read("_index.html");
+        const std::vector<std::string> firstStatuses = statuses;
+
+        if (c.change) c.change();
+        const std::vector<std::string> now = c.now.empty() ? values : c.now;
+        if (c.now != values) LoadCsv(NamesCsv(now));
+        for (const auto& [name, st] : FileStats(out)) {
+            const timespec times[2] = {{kLongAgo, 0}, {kLongAgo, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (out / name).c_str(), times, 0), 0);
+        }
+        std::vector<std::unique_ptr<Unwritable>> locks;
+        for (const std::string& name : c.locked) {
+            locks.push_back(std::make_unique<Unwritable>(out / name));
+            if (!locks.back()->Made()) GTEST_SKIP() << "no file here can be made unwritable";
+        }
+        const auto before = FileStats(out);
+        const std::map<std::string, std::string> bytesBefore = [&] {
+            std::map<std::string, std::string> m;
+            for (const auto& [name, st] : before) m[name] = Read(name);
+            return m;
+        }();
+        prompter.Clear();
+        statuses.clear();
+        const WriteWatch watch(out);
+        const RunReport r = Run(s, Range(1, c.last));
+
+        EXPECT_EQ(watch.Written(), c.rewritten);
+        for (const auto& [name, st] : FileStats(out)) {
+            SCOPED_TRACE(name);
+            const auto was = before.find(name);
+            const bool kept = was != before.end() && !c.rewritten.count(name);
+            EXPECT_EQ(st.st_mtim.tv_sec == kLongAgo, kept);
+            if (kept) {
+                EXPECT_EQ(st.st_ctim.tv_sec, was->second.st_ctim.tv_sec);
+                EXPECT_EQ(st.st_ctim.tv_nsec, was->second.st_ctim.tv_nsec);
+                EXPECT_EQ(Read(name), bytesBefore.at(name));
+            }
+        }
+        std::vector<std::string> failed;
+        for (const std::string& name : c.failed) failed.push_back(OutPath(name));
+        EXPECT_EQ(r.failedPaths, failed);
+        EXPECT_EQ(r.unchangedFiles, r.pagesOpened + 2 - static_cast<int>(c.rewritten.size()) -
+                                        static_cast<int>(c.failed.size()));
+        EXPECT_EQ(r.AllWritten(), c.failed.empty());
+        EXPECT_EQ(prompter.entries.size(), c.failed.empty() ? 0u : 1u);
+        if (c.last == 6) EXPECT_EQ(statuses, firstStatuses);
+        if (!c.links.empty()) {
+            EXPECT_EQ(Links(Read("_index.html")), c.links);
+        } else if (!c.locked.count("_index.html")) {
+            EXPECT_EQ(Read("_index.html"), firstIndex);
+        }
+        if (c.repeat == 0 && c.failed.empty()) {
+            for (int i = 1; i <= 6; ++i)
+                EXPECT_EQ(Read(platform::StrFormat("%05d.html", i)), now[i - 1] + "\n");
+        }
+    }
+    // The regrouped page of the last case holds only the record after.
+    EXPECT_EQ(Read("00006.html"), "<HTML>\nF\n</HTML>\n");
+}
+
+// A name that two pages of a run share is written every time, even when
+// its bytes come out the same.
+TEST_F(GenerationRunTest, NameWrittenTwiceInARunIsRewrittenOnEveryRun) {
+    LoadCsv(NamesCsv({"dup", "other", "dup"}));
+    SetTemplate("[name]\n");
+    RunSettings s = Settings();
+    s.ruleNum = 2;
+    s.fieldNum = 1;
+    Run(s, Range(1, 3));
+    for (const auto& [name, st] : FileStats(out)) {
+        const timespec times[2] = {{kLongAgo, 0}, {kLongAgo, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (out / name).c_str(), times, 0), 0);
+    }
+    const WriteWatch watch(out);
+    const RunReport r = Run(s, Range(1, 3));
+    EXPECT_EQ(watch.Written(), std::set<std::string>{"dup.html"});
+    EXPECT_EQ(r.overwrittenNames, std::vector<std::string>{"dup.html"});
+    EXPECT_EQ(r.unchangedFiles, 3);  // other.html, _index.html, _db.html
+    const auto after = FileStats(out);
+    EXPECT_NE(after.at("dup.html").st_mtim.tv_sec, kLongAgo);
+    EXPECT_EQ(after.at("other.html").st_mtim.tv_sec, kLongAgo);
+    EXPECT_EQ(Read("dup.html"), "dup\n");
 }
 
 // --- The shipped example ---------------------------------------------------

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "TestUtil.h"
@@ -78,6 +79,8 @@ TEST(OutputFile, RefusesWhatIsNoRegularFileBelowTheFolder) {
         file.Append("dropped");
         EXPECT_FALSE(file.Close()) << name;  // nothing open
         EXPECT_TRUE(file.Text().empty());
+        EXPECT_FALSE(file.CreateUnlessSame(folder, name)) << name;  // nor read
+        EXPECT_EQ(file.Closed(), OutputFile::Outcome::kNone);
     }
     ::close(reader);
     EXPECT_EQ(testutil::ReadBytes(dir.Path() / "precious.txt"), "precious");
@@ -115,6 +118,140 @@ TEST(OutputFile, ReportsBytesThatDidNotReachTheFile) {
     EXPECT_TRUE(out.Close());
     ::setrlimit(RLIMIT_FSIZE, &was);
     ::sigaction(SIGXFSZ, &old, nullptr);
+}
+
+// --- A file that already holds the bytes --------------------------------
+
+constexpr time_t kLongAgo = 1000000000;  // 2001: far from any time a write sets
+
+// Gives the file the modification time kLongAgo and returns its status
+// after that, so that a later write shows in both times.
+struct stat BackDate(const fs::path& file) {
+    const timespec times[2] = {{kLongAgo, 0}, {kLongAgo, 0}};
+    EXPECT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0) << file;
+    return st;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The new bytes are given in uneven pieces with a spill after each, as the
+// page writer gives them: a file that holds them already keeps its bytes,
+// its modification and change times; any other ends up with the new bytes.
+TEST(OutputFile, LeavesAFileThatHoldsTheBytesAlone) {
+    using Outcome = OutputFile::Outcome;
+    const size_t big = 3 * OutputFile::kSpillSize + 12345;
+    const std::string large = testutil::RandomBytes(11, big);
+    auto changed = [](std::string bytes, size_t at) {
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        std::optional<std::string> before;  // nothing: no file there
+        std::string bytes;
+        Outcome outcome;
+    } cases[] = {
+        {"same bytes, one piece", "<p>page</p>\n", "<p>page</p>\n", Outcome::kUnchanged},
+        {"same bytes, many pieces", large, large, Outcome::kUnchanged},
+        {"both empty", "", "", Outcome::kUnchanged},
+        {"one byte different", "<p>page</p>\n", "<p>Page</p>\n", Outcome::kWritten},
+        {"one byte different in the third piece", large,
+         changed(large, 2 * OutputFile::kSpillSize + 77), Outcome::kWritten},
+        {"one byte different in the last byte", large, changed(large, big - 1), Outcome::kWritten},
+        {"longer by a byte", "<p>page</p>\n", "<p>page</p>\n\n", Outcome::kWritten},
+        {"longer by pieces", large.substr(0, OutputFile::kSpillSize + 5), large, Outcome::kWritten},
+        {"shorter by a byte", large, large.substr(0, big - 1), Outcome::kWritten},
+        {"shorter by pieces", large, large.substr(0, OutputFile::kSpillSize / 2),
+         Outcome::kWritten},
+        {"empty now", "<p>page</p>\n", "", Outcome::kWritten},
+        {"no file there", std::nullopt, large, Outcome::kWritten},
+    };
+    testutil::TempDir dir;
+    OutputFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path().string()));
+    OutputFile out;  // one object for every file, as a run uses it
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path file = dir.Path() / "page.html";
+        fs::remove(file);
+        struct stat before {};
+        if (c.before) {
+            testutil::WriteBytes(file, *c.before);
+            before = BackDate(file);
+        }
+        ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
+        for (size_t at = 0, step = 1; at < c.bytes.size();
+             at += step, step = step * 7 % 30011 + 1) {
+            out.Append(std::string_view(c.bytes).substr(at, step));
+            out.Spill();
+        }
+        EXPECT_TRUE(out.Close());
+        EXPECT_EQ(out.Closed(), c.outcome);
+        EXPECT_TRUE(testutil::ReadBytes(file) == c.bytes) << fs::file_size(file) << " bytes";
+        struct stat after {};
+        ASSERT_EQ(::stat(file.c_str(), &after), 0);
+        if (!c.before) continue;
+        EXPECT_EQ(after.st_ino, before.st_ino);  // written in place, as Create does
+        const bool kept = c.outcome == Outcome::kUnchanged;
+        EXPECT_EQ(SameTime(after.st_mtim, before.st_mtim), kept);
+        EXPECT_EQ(after.st_mtim.tv_sec == kLongAgo, kept);
+        if (kept) {
+            EXPECT_TRUE(SameTime(after.st_ctim, before.st_ctim));
+        }
+    }
+}
+
+// What was found equal is in the file when the writing starts, also when
+// another file has taken the name meanwhile, or when the caller stops
+// comparing.
+TEST(OutputFile, BytesFoundEqualAreKept) {
+    const std::string old = testutil::RandomBytes(5, 2 * OutputFile::kSpillSize);
+    std::string now = old;
+    now[OutputFile::kSpillSize + 3] ^= 1;
+    const std::string first = now.substr(0, OutputFile::kSpillSize);
+    const std::string rest = now.substr(OutputFile::kSpillSize);
+    testutil::TempDir dir;
+    const fs::path file = dir.Path() / "page.html";
+    OutputFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path().string()));
+    OutputFile out;
+
+    // Replaced between the first piece and the difference.
+    testutil::WriteBytes(file, old);
+    ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
+    out.Append(first);
+    out.Spill();
+    testutil::WriteBytes(dir.Path() / "other", "another file");
+    fs::rename(dir.Path() / "other", file);
+    out.Append(rest);
+    EXPECT_TRUE(out.Close());
+    EXPECT_EQ(out.Closed(), OutputFile::Outcome::kWritten);
+    EXPECT_TRUE(testutil::ReadBytes(file) == now);
+
+    // Stopped: from then on the file is as Create leaves it, written as the
+    // bytes come, even if they turn out to be the same.
+    testutil::WriteBytes(file, old);
+    const struct stat before = BackDate(file);
+    ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
+    EXPECT_TRUE(out.Comparing());
+    EXPECT_TRUE(out.Compares(before.st_dev, before.st_ino));
+    EXPECT_FALSE(out.HasOtherNames());
+    out.Append(old.substr(0, OutputFile::kSpillSize));
+    out.Spill();
+    out.StopComparing();
+    EXPECT_FALSE(out.Comparing());
+    EXPECT_EQ(fs::file_size(file), OutputFile::kSpillSize);
+    out.Append(old.substr(OutputFile::kSpillSize));
+    EXPECT_TRUE(out.Close());
+    EXPECT_EQ(out.Closed(), OutputFile::Outcome::kWritten);
+    EXPECT_TRUE(testutil::ReadBytes(file) == old);
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_NE(after.st_mtim.tv_sec, kLongAgo);
 }
 
 TEST(OutputFolder, OneRunAtATime) {
