@@ -38,6 +38,10 @@ void CMainDlg::OnBrowseTemplate() {
     request.filter =
         "HTMLﾌｧｲﾙ(*.html, *.htm)|*.html;*.htm|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.html;*.html";
+    // A template usually sits beside its data.
+    const std::string& csv = model_.Text(DialogEdit::CSV);
+    if (model_.Text(DialogEdit::HTML).empty() && !csv.empty())
+        request.OpenBeside(platform::Utf8ToCp932(csv));
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
     model_.PutText(DialogEdit::HTML, platform::Cp932ToUtf8(*chosen));

@@ -10,16 +10,17 @@ const char kSettingsDefaultExt[] = "*.cfg";
 
 }  // namespace
 
-// The settings dialogs propose the current settings path; the choice
-// replaces it before the file is read or written. A name saved without an
-// extension gets ".cfg", so that the file is taken for settings when it is
-// dropped on the window later.
+// The settings dialogs propose the current settings file, in its folder
+// (the current folder until one is opened or saved); the choice replaces it
+// before the file is read or written. A name saved without an extension
+// gets ".cfg", so that the file is taken for settings when it is dropped on
+// the window later.
 bool CMainDlg::ChooseSettingsPath(bool save) {
     platform::FileDialogRequest request;
     request.save = save;
     request.filter = kSettingsFilter;
     request.defaultExt = kSettingsDefaultExt;
-    request.proposedName = model_.SettingsPath();
+    request.ProposeFile(model_.SettingsPath());
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return false;
     std::string path = *chosen;

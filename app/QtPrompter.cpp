@@ -1,14 +1,30 @@
 #include "app/QtPrompter.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTranslator>
 
 #include "platform/CodePage.h"
 
 namespace {
+
 QString U(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// What the file dialog is given as its start: the proposed name in the
+// request's folder, both relative to the current folder; empty for Qt's own
+// choice (the folder last visited).
+QString StartPath(const platform::FileDialogRequest& request) {
+    const QString name = FromCp(request.proposedName);
+    if (request.folder.empty()) return name;
+    const QDir folder(QDir::current().absoluteFilePath(FromCp(request.folder)));
+    return name.isEmpty() ? folder.absolutePath() : folder.absoluteFilePath(name);
+}
+
 }  // namespace
 
 void QtPrompter::Information(std::string_view caption, std::string_view text) {
@@ -30,19 +46,40 @@ QString QtPrompter::ToQtFilter(const std::string& filter) {
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty()) break;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from the last parentheses of an entry.
-        entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+        // Qt takes the patterns from the last parentheses of an entry; the
+        // dialog hides them (HideNameFilterDetails), so that the name reads
+        // as given, "設定ﾌｧｲﾙ(*.cfg)" rather than "設定ﾌｧｲﾙ(*.cfg) (*.cfg)".
+        entries << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
     }
     return entries.join(QStringLiteral(";;"));
 }
 
 std::optional<std::string> QtPrompter::ChooseFile(const platform::FileDialogRequest& request) {
-    const QString filter = ToQtFilter(request.filter);
-    const QString proposed = FromCp(request.proposedName);
-    QString chosen = request.save ? QFileDialog::getSaveFileName(owner_, QString(), proposed, filter)
-                                  : QFileDialog::getOpenFileName(owner_, QString(), proposed, filter);
-    if (chosen.isEmpty()) return std::nullopt;
-    return ToCp(chosen);
+    QFileDialog dialog(owner_, QString(), StartPath(request), ToQtFilter(request.filter));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    if (request.save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+    return ToCp(chosen.front());
+}
+
+bool QtPrompter::UseQtJapanese(QTranslator& translator, const QString& folder) {
+    // Named in full: for a name that is missing, QTranslator would settle
+    // for a less specific one (qtbase.qm).
+    const QString file = QDir(folder).absoluteFilePath(QStringLiteral("qtbase_ja.qm"));
+    if (!QFileInfo(file).isFile() || !translator.load(file)) return false;
+    QApplication::installTranslator(&translator);
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    return true;
 }

@@ -106,9 +106,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 if(QUOLIX_HOMEPAGE)
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${QUOLIX_HOMEPAGE})
 endif()
-# The Qt, C++ and C libraries come from dpkg-shlibdeps; the dialog font is
-# named here, since nothing links it.
+# The Qt, X, C++ and C libraries come from dpkg-shlibdeps; the dialog font
+# and Qt's Japanese translation (the buttons and file dialogs Qt draws) are
+# named here, since nothing links them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

@@ -17,6 +17,25 @@ struct FileDialogRequest {
     std::string filter;         // "Name(*.x)|*.x|Other|*.y||" in UTF-8
     std::string defaultExt;     // as given by the caller, e.g. "*.cfg"
     std::string proposedName;   // code page 932; may be empty
+    // Where the dialog opens (code page 932), the proposed name being taken
+    // in it; empty: where the last file dialog was left, at first the
+    // current folder (a proposed name is then taken in the current folder).
+    std::string folder = {};
+
+    // Opens the dialog in the folder that holds `cpPath` ("." for a bare
+    // name). "/" is never the second byte of a code page 932 character.
+    void OpenBeside(std::string_view cpPath) {
+        const size_t slash = cpPath.rfind('/');
+        if (slash == std::string_view::npos)
+            folder = ".";
+        else
+            folder = std::string(cpPath.substr(0, slash == 0 ? 1 : slash));
+    }
+    // Proposes the file `cpPath`: its name, in its folder.
+    void ProposeFile(std::string_view cpPath) {
+        OpenBeside(cpPath);
+        proposedName = std::string(cpPath.substr(cpPath.rfind('/') + 1));
+    }
 };
 
 class Prompter {

@@ -218,6 +218,16 @@ class HeadlessEnvironment {
         }
         strings_.push_back(key + std::string(value));
     }
+    // Sets "NAME=value", replacing NAME's value if it has one.
+    void Set(std::string_view entry) {
+        const std::string key(entry.substr(0, entry.find('=') + 1));
+        for (std::string& e : strings_) {
+            if (!e.starts_with(key)) continue;
+            e = entry;
+            return;
+        }
+        strings_.emplace_back(entry);
+    }
     std::vector<char*> Envp() {
         std::vector<char*> envp;
         for (std::string& e : strings_) envp.push_back(e.data());
@@ -248,6 +258,7 @@ class ChildPlan {
                 "ASAN_OPTIONS",
                 "allocator_may_return_null=1:log_path=stderr:max_allocation_size_mb=" +
                     std::to_string(launch.memoryLimit >> 20));
+        for (const std::string& entry : launch.environment) environment_.Set(entry);
         envp_ = environment_.Envp();
         sigemptyset(&noSignals_);
         defaultAction_.sa_handler = SIG_DFL;

@@ -122,6 +122,9 @@ struct Launch {
     bool terminal = false;
     // Standard error is a pipe whose reader has gone, as after `| head -1`.
     bool errorsUnread = false;
+    // "NAME=value" entries set in the program's environment on top of the
+    // above, such as a display for the window to look for.
+    std::vector<std::string> environment = {};
 };
 
 struct RunResult {

@@ -457,6 +457,38 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
     ASSERT_EQ(prompter_.entries.size(), 1u);
     EXPECT_EQ(prompter_.entries[0].request.filter, kHtmlFilter);
     EXPECT_EQ(prompter_.entries[0].request.proposedName, "");
+    EXPECT_EQ(prompter_.entries[0].request.folder, dir_.Path().string());
+}
+
+// The template's dialog opens beside the source while no template is named;
+// otherwise, and for the source itself, where the last dialog was left.
+TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
+    struct Case {
+        const char* name;
+        int button;
+        std::string csv, html;  // UTF-8, as typed
+        std::string folder;     // code page 932
+    };
+    const Case cases[] = {
+        {"template, source in a folder", IDC_BROWSE_HTML, "/data/shop/a.csv", "", "/data/shop"},
+        {"template, bare source name", IDC_BROWSE_HTML, "items.csv", "", "."},
+        {"template, relative source", IDC_BROWSE_HTML, "shop/items.csv", "", "shop"},
+        {"template, Japanese folder", IDC_BROWSE_HTML, "/データ/商品.csv", "", Cp("/データ")},
+        {"template already named", IDC_BROWSE_HTML, "/data/items.csv", "/web/t.html", ""},
+        {"no source named", IDC_BROWSE_HTML, "", "", ""},
+        {"source", IDC_BROWSE_CSV, "/data/shop/items.csv", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPrompter prompter;
+        CMainDlg d(prompter);
+        d.Model().PutText(DialogEdit::CSV, c.csv);
+        d.Model().PutText(DialogEdit::HTML, c.html);
+        qobject_cast<QAbstractButton*>(d.Control(c.button))->click();
+        ASSERT_EQ(prompter.entries.size(), 1u);
+        EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
+        EXPECT_EQ(prompter.entries[0].request.proposedName, "");
+    }
 }
 
 TEST_F(IntakeTest, CancelledBrowseChangesNothing) {

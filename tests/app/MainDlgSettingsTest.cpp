@@ -393,6 +393,7 @@ TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
         EXPECT_TRUE(request.save);
         EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
         EXPECT_EQ(request.proposedName, "default.cfg");
+        EXPECT_EQ(request.folder, ".");
         EXPECT_EQ(prompter.entries[1].kind, RecordingPrompter::Kind::Question);
     }
 }
@@ -450,7 +451,8 @@ TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
     EXPECT_FALSE(fs::exists(cfg_));
     EXPECT_EQ(d.SettingsPath(), cfg_);
     ASSERT_EQ(prompter_.entries.size(), 1u);
-    EXPECT_EQ(prompter_.entries[0].request.proposedName, cfg_);
+    EXPECT_EQ(prompter_.entries[0].request.proposedName, "fruit.cfg");
+    EXPECT_EQ(prompter_.entries[0].request.folder, dir_.Path().string());
 }
 
 // ------------------------------------------------------------ reading
@@ -489,6 +491,7 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
     EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
     EXPECT_EQ(request.defaultExt, "*.cfg");
     EXPECT_EQ(request.proposedName, "default.cfg");
+    EXPECT_EQ(request.folder, ".");
     EXPECT_EQ(d.SettingsPath(), cfg_);
     EXPECT_TRUE(d.autoChk());
     EXPECT_EQ(d.SelectedRecords().size(), static_cast<size_t>(kRecords));
@@ -497,7 +500,38 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
 
     Click(d, IDC_SAVE_SETTINGS);  // cancelled
     ASSERT_EQ(prompter_.entries.size(), 2u);
-    EXPECT_EQ(prompter_.entries[1].request.proposedName, cfg_);
+    EXPECT_EQ(prompter_.entries[1].request.proposedName, "fruit.cfg");
+    EXPECT_EQ(prompter_.entries[1].request.folder, dir_.Path().string());
+}
+
+// Both settings dialogs open in the folder of the current settings file and
+// propose its name there; a bare name is in the current folder.
+TEST_F(SettingsTest, DialogsOpenBesideTheCurrentFile) {
+    struct Case {
+        std::string path;  // code page 932
+        std::string folder;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"default.cfg", ".", "default.cfg"},
+        {cfg_, dir_.Path().string(), "fruit.cfg"},
+        {"sites/shop.cfg", "sites", "shop.cfg"},
+        {"/shop.cfg", "/", "shop.cfg"},
+        // 表 ends in the byte of a backslash, which separates nothing here.
+        {Cp("/データ/表/一覧.cfg"), Cp("/データ/表"), Cp("一覧.cfg")},
+    };
+    for (const Case& c : cases) {
+        for (int button : {IDC_OPEN_SETTINGS, IDC_SAVE_SETTINGS}) {
+            SCOPED_TRACE(c.path + (button == IDC_OPEN_SETTINGS ? " open" : " save"));
+            RecordingPrompter prompter;
+            CMainDlg d(prompter);
+            d.SetSettingsPath(c.path);
+            Click(d, button);
+            ASSERT_EQ(prompter.entries.size(), 1u);
+            EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
+            EXPECT_EQ(prompter.entries[0].request.proposedName, c.name);
+        }
+    }
 }
 
 // One line applied to a window whose fields hold "old" texts.
