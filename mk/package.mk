@@ -57,6 +57,10 @@ screenshots: deps
 	  $(BUILD)/quolix_screenshot $(SHOT_DIR)/screenshot.png $(SHOT_CFG)
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 \
 	  $(BUILD)/quolix_screenshot $(SHOT_DIR)/screenshot-2x.png $(SHOT_CFG)
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 \
+	  $(BUILD)/quolix_screenshot --question $(SHOT_DIR)/screenshot-question.png $(SHOT_CFG)
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 \
+	  $(BUILD)/quolix_screenshot --file-dialog $(SHOT_DIR)/screenshot-file-dialog.png $(SHOT_CFG)
 	@python3 -c 'import struct, sys; \
 	size = lambda p: struct.unpack(">II", open(p, "rb").read()[16:24]); \
 	a, b = size(sys.argv[1]), size(sys.argv[2]); \
