@@ -24,7 +24,8 @@ def main(csv_path, template_path, out):
     header = rows[0]
 
     with open(os.path.join(out, "_db.html"), "w", encoding="cp932") as db:
-        db.write("<html><body><table border>\n")
+        db.write("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                 "charset=Shift_JIS\"></head><body><table border>\n")
         for i, row in enumerate(rows):
             cells = "".join("<td>%s</td>" % v for v in row)
             db.write("<tr><td>%03d</td>%s</tr>\n" % (i, cells))

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Deterministic input for the Quolix timings.
 
-    gen_data.py shop DIR N      DIR/shop-N.csv, DIR/shop.html
+    gen_data.py shop DIR N [EVERY]
+                                DIR/shop-N.csv, DIR/shop.html; with EVERY,
+                                DIR/shop-N-changed-EVERY.csv instead
     gen_data.py wide DIR N C    DIR/wide-N-C.csv, DIR/wide-C.html
     gen_data.py cfg FILE CSV HTML OUT COUNT
 
@@ -10,6 +12,11 @@ of 12 columns (about 330 bytes a record: N = 32000 gives a 10 MB file) and a
 2 KB Shift_JIS template that uses every column, some twice. About one
 description in ten is quoted and holds a comma, a CR LF line break or a
 doubled quote.
+
+With EVERY, every record whose number is a multiple of EVERY has its price
+raised by 10 (EVERY = 100: one record in a hundred; EVERY = N - 1: only the
+last record); all other bytes are those of shop-N.csv. These are the inputs of
+the reruns.
 
 "wide" is a table of C columns, a header and N-1 records of short values,
 and a template holding one placeholder per column.
@@ -133,12 +140,16 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n")
 
 
-def write_shop(folder, n):
+def write_shop(folder, n, every=0):
     rnd = random.Random(20261207)
     lines = [",".join(SHOP_COLUMNS)]
     for i in range(1, n):
-        lines.append(",".join(shop_record(rnd, i)))
-    csv_path = os.path.join(folder, "shop-%d.csv" % n)
+        record = shop_record(rnd, i)
+        if every and i % every == 0:
+            record[4] = str(int(record[4]) + 10)
+        lines.append(",".join(record))
+    name = "shop-%d-changed-%d.csv" % (n, every) if every else "shop-%d.csv" % n
+    csv_path = os.path.join(folder, name)
     with open(csv_path, "wb") as f:
         f.write(("\r\n".join(lines) + "\r\n").encode(ENC))
     html_path = os.path.join(folder, "shop.html")
@@ -193,7 +204,7 @@ def write_settings(cfg, csv, html, out, count):
 def main(argv):
     if len(argv) >= 4 and argv[1] == "shop":
         os.makedirs(argv[2], exist_ok=True)
-        print(*write_shop(argv[2], int(argv[3])))
+        print(*write_shop(argv[2], int(argv[3]), int(argv[4]) if len(argv) >= 5 else 0))
     elif len(argv) >= 5 and argv[1] == "wide":
         os.makedirs(argv[2], exist_ok=True)
         print(*write_wide(argv[2], int(argv[3]), int(argv[4])))

@@ -4,7 +4,7 @@ hand-written Python script, then the micro benchmarks.
 
     run.py [--build DIR] [--sizes "1000 8000 32000"] [--runs 3]
            [--shm /dev/shm] [--disk DIR] [--wide 2000x500] [--no-micro]
-           [--keep | --wait-cleanup] [--markdown FILE]
+           [--no-rerun] [--keep | --wait-cleanup] [--markdown FILE]
 
 For every size N and file system (memory and disk) the three programs run
 alternately, quolix, floor, python, quolix, floor, python, ..., each into a
@@ -23,6 +23,21 @@ leaves them.
           into memory first, not timed) with open/write/close. Its own
           measure of the writing.
   python  bench/baseline.py. Wall time of the process.
+
+and, for the shop tables (unless --no-rerun), two reruns in the same series:
+
+  rerun      quolix --batch again into a folder that already holds this
+             very output (made by an untimed run before the series): every
+             file is left as it is.
+  rerun-1%   the same into a folder of its own, alternately with the table
+             of one record in a hundred changed (gen_data.py shop DIR N 100)
+             and the table itself: each run rewrites those pages and _db.html.
+
+Their folders are written before the series and are on the same file system;
+they are in the page cache, as after a run the day before on a machine that
+has memory to spare. After the series, checks: the rerun folder holds exactly
+the files of a fresh run; after only the last record changes, exactly its
+page and _db.html have a new modification time.
 
 Peak memory is the maximum resident set size that /usr/bin/time -v reports.
 """
@@ -44,6 +59,10 @@ import gen_data  # noqa: E402
 
 TIME = "/usr/bin/time"
 PROGRAMS = ("quolix", "floor", "python")
+RERUNS = ("rerun", "rerun-1%")
+RERUN_EVERY = 100
+LONG_AGO = 1000000000  # 2001: the modification time files are given before a rerun
+UNCHANGED = "個のファイルは内容が変わらないため書き換えませんでした"
 
 
 def fail(message):
@@ -167,12 +186,20 @@ class Bench:
         gen_data.write_settings(cfg, csv, html, out, count)
         return cfg
 
-    def run_quolix(self, csv, html, out, count):
+    def run_quolix(self, csv, html, out, count, unchanged=0):
+        """Times one run; `unchanged`: how many files it must say it left as
+        they were."""
         cfg = self.settings(csv, html, out, count)
         wall, peak, cpu, rc, _, err = timed([self.quolix, "--batch", cfg])
-        last = err.decode("utf-8", "replace").strip().splitlines()[-1:] or [""]
+        lines = err.decode("utf-8", "replace").strip().splitlines()
+        last = lines[-1:] or [""]
         if rc != 0 or "100%" not in last[0]:
             fail("quolix --batch %s: exit %d, %s" % (cfg, rc, last[0]))
+        said = 0
+        if len(lines) >= 2 and UNCHANGED in lines[-2]:
+            said = int(lines[-2].split()[0])
+        if said != unchanged:
+            fail("quolix --batch %s: %d files left as they were, not %d" % (cfg, said, unchanged))
         return wall, peak, cpu
 
     def run_floor(self, source, out):
@@ -189,18 +216,36 @@ class Bench:
             fail("baseline.py: exit %d: %s" % (rc, err.decode(errors="replace")))
         return wall, peak, cpu
 
-    def compare_pages(self, a, b):
-        """Whether every file of a but _index.html (whose title differs) has
-        the same bytes in b."""
+    def compare_pages(self, a, b, index=False):
+        """Whether every file of a but _index.html (whose title differs
+        unless both are quolix's: index) has the same bytes in b."""
+        if index and sorted(os.listdir(a)) != sorted(os.listdir(b)):
+            return "the list of files"
         for name in os.listdir(a):
-            if name == "_index.html":
+            if name == "_index.html" and not index:
                 continue
             with open(os.path.join(a, name), "rb") as fa, open(os.path.join(b, name), "rb") as fb:
                 if fa.read() != fb.read():
                     return name
         return None
 
-    def case(self, label, csv, html, n):
+    def mtime_check(self, label, fs, html, out, n):
+        """Gives every file in out (quolix's output of the table) an old
+        modification time, runs the table with only its last record changed,
+        and notes which files have a new one."""
+        one, _ = gen_data.write_shop(self.data, n, n - 1)
+        for name in os.listdir(out):
+            os.utime(os.path.join(out, name), (LONG_AGO, LONG_AGO))
+        self.run_quolix(one, html, out, n, unchanged=n)
+        touched = sorted(name for name in os.listdir(out)
+                         if os.stat(os.path.join(out, name)).st_mtime != LONG_AGO)
+        expected = sorted(["%05d.html" % (n - 1), "_db.html"])
+        self.checks.append("%s on %s: after the last record changed, new modification times: %s "
+                           "(%s)" % (label, fs, " ".join(touched),
+                                     "as expected" if touched == expected else
+                                     "EXPECTED " + " ".join(expected)))
+
+    def case(self, label, csv, html, n, reruns=False):
         """Times one input on both file systems."""
         ref = os.path.join(self.refs, label)
         os.makedirs(ref)
@@ -208,16 +253,33 @@ class Bench:
         files = count_files(ref)
         if files != n + 2:
             fail("%s: the reference run wrote %d files, not %d" % (label, files, n + 2))
+        reruns = reruns and n > RERUN_EVERY
+        programs = PROGRAMS + (RERUNS if reruns else ())
+        if reruns:
+            changed_csv, _ = gen_data.write_shop(self.data, n, RERUN_EVERY)
+            # Pages and _db.html of the records changed.
+            changed = (n - 1) // RERUN_EVERY + 1
         for fs in ("shm", "disk"):
-            rows = {p: {"walls": [], "peaks": [], "cpus": []} for p in PROGRAMS}
+            rows = {p: {"walls": [], "peaks": [], "cpus": []} for p in programs}
+            if reruns:
+                # The sites the reruns find, untimed.
+                site = {p: self.fresh(fs, "%s-%s" % (label, p)) for p in RERUNS}
+                for out in site.values():
+                    self.run_quolix(csv, html, out, n)
             for i in range(self.args.runs):
-                for program in PROGRAMS:
-                    out = self.fresh(fs, "%s-%s-%d" % (label, program, i + 1))
+                for program in programs:
+                    out = site[program] if program in RERUNS else \
+                        self.fresh(fs, "%s-%s-%d" % (label, program, i + 1))
                     if fs == "disk":
                         # The previous run's writeback is not charged to this one.
                         subprocess.run(["sync"])
                     if program == "quolix":
                         r = self.run_quolix(csv, html, out, n)
+                    elif program == "rerun":
+                        r = self.run_quolix(csv, html, out, n, unchanged=n + 2)
+                    elif program == "rerun-1%":
+                        r = self.run_quolix(changed_csv if i % 2 == 0 else csv, html, out, n,
+                                            unchanged=n + 2 - changed)
                     elif program == "floor":
                         r = self.run_floor(ref, out)
                     else:
@@ -225,7 +287,7 @@ class Bench:
                     written = count_files(out)
                     if written != n + 2:
                         fail("%s %s: %d files written, not %d" % (label, program, written, n + 2))
-                    if i == 0 and fs == "shm" and program != "quolix":
+                    if i == 0 and fs == "shm" and program in ("floor", "python"):
                         diff = self.compare_pages(ref, out)
                         self.checks.append("%s: %s output %s" % (
                             label, program, "identical to quolix's (pages and _db.html)"
@@ -235,7 +297,16 @@ class Bench:
                     rows[program]["cpus"].append(r[2])
                     sys.stdout.write(".")
                     sys.stdout.flush()
-            for program in PROGRAMS:
+            if reruns:
+                if self.args.runs % 2:  # the last rerun-1% was of the changed table
+                    self.run_quolix(csv, html, site["rerun-1%"], n, unchanged=n + 2 - changed)
+                for p in RERUNS:
+                    diff = self.compare_pages(ref, site[p], index=True)
+                    self.checks.append("%s on %s: %s folder afterwards %s" % (
+                        label, fs, p, "identical to a fresh run's" if diff is None
+                        else "DIFFERS from a fresh run's at " + diff))
+                self.mtime_check(label, fs, html, site["rerun"], n)
+            for program in programs:
                 self.results.append(dict(case=label, fs=fs, n=n, program=program, **rows[program]))
             self.print_case(label, fs)
 
@@ -254,7 +325,9 @@ class Bench:
         python = statistics.median(rows["python"]["walls"])
         lines = ["| program | median s | min s | max s | / floor | / python | peak MB | us/page |",
                  "|---|---:|---:|---:|---:|---:|---:|---:|"]
-        for p in PROGRAMS:
+        for p in PROGRAMS + RERUNS:
+            if p not in rows:
+                continue
             w = rows[p]["walls"]
             med = statistics.median(w)
             lines.append("| %s | %.3f | %.3f | %.3f | %.2f | %.2f | %.1f | %.1f |" % (
@@ -357,6 +430,8 @@ def main():
     ap.add_argument("--disk", default=None, help="folder on the disk (default: BUILD/bench-runs)")
     ap.add_argument("--wide", default="2000x500", help="RECORDSxCOLUMNS, or 0 for none")
     ap.add_argument("--no-micro", action="store_true")
+    ap.add_argument("--no-rerun", action="store_true",
+                    help="without the reruns over an existing site")
     ap.add_argument("--keep", action="store_true", help="leave the output folders in place")
     ap.add_argument("--wait-cleanup", action="store_true",
                     help="remove the disk's output folders before returning (takes minutes)")
@@ -380,7 +455,7 @@ def main():
     try:
         for n in sizes:
             csv, html = gen_data.write_shop(bench.data, n)
-            bench.case("shop-%d" % n, csv, html, n)
+            bench.case("shop-%d" % n, csv, html, n, reruns=not args.no_rerun)
         if args.wide not in ("0", ""):
             records, columns = (int(x) for x in args.wide.lower().split("x"))
             csv, html = gen_data.write_wide(bench.data, records, columns)

@@ -213,6 +213,7 @@ public:
           compiled_(table, in.templateFile.GetText(), settings.repeatChk) {}
 
     void Run() {
+        folder_.NoteEntries();
         StartCheckFiles();
         const int n = static_cast<int>(planner_.Records().size());
         // In repeat mode a page that could not be created holds one record

@@ -1,5 +1,6 @@
 #include "platform/OutputFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "platform/CodePage.h"
 #include "platform/FileSys.h"
@@ -23,6 +25,8 @@ OutputFolder::~OutputFolder() {
 bool OutputFolder::Open(std::string_view cpPath) {
     if (fd_ >= 0) ::close(fd_);
     locked_ = false;
+    noted_ = false;
+    entries_.clear();
     fd_ = -1;
     if (cpPath.empty()) return false;
     const std::string native = Cp932ToUtf8(cpPath);
@@ -49,6 +53,30 @@ OutputFolder::Lock OutputFolder::TryLock() {
 void OutputFolder::Unlock() {
     if (locked_) ::flock(fd_, LOCK_UN);
     locked_ = false;
+}
+
+void OutputFolder::NoteEntries() {
+    noted_ = false;
+    entries_.clear();
+    // A description of its own: the folder's offset stays where it is.
+    const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return;  // a folder that can only be entered: every name may be there
+    }
+    errno = 0;
+    while (const dirent* e = ::readdir(dir))
+        entries_.push_back(std::hash<std::string_view>{}(e->d_name));
+    noted_ = errno == 0;
+    ::closedir(dir);
+    std::sort(entries_.begin(), entries_.end());
+}
+
+bool OutputFolder::MayHold(std::string_view name) const {
+    return !noted_ || name.find('/') != std::string_view::npos ||
+           std::binary_search(entries_.begin(), entries_.end(),
+                              std::hash<std::string_view>{}(name));
 }
 
 // ------------------------------------------------------------ OutputFile
@@ -84,7 +112,9 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view c
     name_ = Cp932ToUtf8(cpName);
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
-    const int fd = OpenBeneath(folder.Fd(), name_, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    const int fd = folder.MayHold(name_)
+                       ? OpenBeneath(folder.Fd(), name_, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0)
+                       : -1;
     if (fd >= 0) {
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
@@ -104,11 +134,14 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view c
 
 bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
     // Not truncated on opening: only a regular file is emptied, and a FIFO
-    // without a reader fails at once (O_NONBLOCK) instead of waiting.
+    // without a reader fails at once (O_NONBLOCK) instead of waiting. A file
+    // just made is empty already; on ext4, emptying it again costs as much
+    // as the rest of its creation.
     int fd = OpenBeneath(dirFd, name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        (st.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return false;
     }

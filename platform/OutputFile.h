@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -40,9 +41,19 @@ public:
     Lock TryLock();
     void Unlock();
 
+    // Takes note of the names in the folder now. From then on a file that
+    // was not there is created at once, without first trying to read it
+    // (on a fresh site, that try would cost a fifth of each creation).
+    void NoteEntries();
+    // Whether the file `name` (UTF-8) may have been there when the names
+    // were noted: always, when they were not, or for a name in a subfolder.
+    bool MayHold(std::string_view name) const;
+
 private:
     int fd_ = -1;
     bool locked_ = false;
+    bool noted_ = false;
+    std::vector<size_t> entries_;  // hashes of the names noted, sorted
 };
 
 class OutputFile {

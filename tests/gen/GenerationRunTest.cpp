@@ -948,7 +948,9 @@ TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
                                         static_cast<int>(c.failed.size()));
         EXPECT_EQ(r.AllWritten(), c.failed.empty());
         EXPECT_EQ(prompter.entries.size(), c.failed.empty() ? 0u : 1u);
-        if (c.last == 6) EXPECT_EQ(statuses, firstStatuses);
+        if (c.last == 6) {
+            EXPECT_EQ(statuses, firstStatuses);
+        }
         if (!c.links.empty()) {
             EXPECT_EQ(Links(Read("_index.html")), c.links);
         } else if (!c.locked.count("_index.html")) {

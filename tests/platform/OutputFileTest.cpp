@@ -254,6 +254,28 @@ TEST(OutputFile, BytesFoundEqualAreKept) {
     EXPECT_NE(after.st_mtim.tv_sec, kLongAgo);
 }
 
+// Once the folder's names are noted, only a file that was there then is
+// compared; one that came later is written as Create writes it.
+TEST(OutputFolder, NotedNamesAreTheFilesCompared) {
+    testutil::TempDir dir;
+    fs::create_directory(dir.Path() / "sub");
+    for (const char* name : {"early.html", "sub/deep.html"})
+        testutil::WriteBytes(dir.Path() / name, "x");
+    OutputFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path().string()));
+    folder.NoteEntries();
+    testutil::WriteBytes(dir.Path() / "late.html", "x");
+    OutputFile out;
+    for (const auto& [name, outcome] : {std::pair{"early.html", OutputFile::Outcome::kUnchanged},
+                                        std::pair{"sub/deep.html", OutputFile::Outcome::kUnchanged},
+                                        std::pair{"late.html", OutputFile::Outcome::kWritten}}) {
+        ASSERT_TRUE(out.CreateUnlessSame(folder, name));
+        out.Append("x");
+        EXPECT_TRUE(out.Close());
+        EXPECT_EQ(out.Closed(), outcome) << name;
+    }
+}
+
 TEST(OutputFolder, OneRunAtATime) {
     testutil::TempDir dir;
     OutputFolder first, second;
