@@ -43,7 +43,7 @@ public:
 
     // Takes note of the names in the folder now. From then on a file that
     // was not there is created at once, without first trying to read it
-    // (on a fresh site, that try would cost a fifth of each creation).
+    // (on a fresh site, that try would cost a third of each creation).
     void NoteEntries();
     // Whether the file `name` (UTF-8) may have been there when the names
     // were noted: always, when they were not, or for a name in a subfolder.
