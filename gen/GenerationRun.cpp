@@ -270,6 +270,7 @@ private:
             else
                 page_.CreateUnlessSame(folder_, page.name);
         }
+        pageRepeats_ = page.repeatsName;
         ++pagesOpened_;
         if (!page_.IsOpen()) {
             report_.failedPaths.push_back(pagePath_);
@@ -287,7 +288,7 @@ private:
     // _index.html is written from the start once a page is to be the same
     // file (by its name or a hard link), as it would have been created then.
     void IndexBeforeCreating(const PlannedPage& page) {
-        if (!(page.repeatsName || index_.HasOtherNames())) return;
+        if (!index_.Comparing() || !(page.repeatsName || index_.HasOtherNames())) return;
         struct stat st {};
         if (::fstatat(folder_.Fd(), platform::Cp932ToUtf8(page.name).c_str(), &st,
                       AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -297,15 +298,16 @@ private:
 
     // Notes a file left as it was or written; false when the file turned
     // out to differ from the one there and that could not be opened for
-    // writing.
-    bool Closed(const OutputFile& file) {
+    // writing. One file is found unchanged and written in one run only
+    // through a name that comes again (`repeated`) or a hard link.
+    bool Closed(const OutputFile& file, bool repeated = false) {
         switch (file.Closed()) {
             case OutputFile::Outcome::kUnchanged:
                 unchanged_.insert(file.FileId());
                 break;
             case OutputFile::Outcome::kWritten:
             case OutputFile::Outcome::kNotWritten:
-                if (!unchanged_.empty()) written_.insert(file.FileId());
+                if (repeated || file.HasOtherNames()) written_.insert(file.FileId());
                 break;
             default:
                 break;
@@ -318,7 +320,7 @@ private:
         if (!page_.IsOpen()) return true;
         if (planner_.Repeat()) page_.Append("</HTML>\n");
         if (!page_.Close()) report_.failedPaths.push_back(pagePath_);
-        return Closed(page_);
+        return Closed(page_, pageRepeats_);
     }
 
     // Failures keep their places: _index.html not created first, then
@@ -365,6 +367,7 @@ private:
     OutputFile index_;
     OutputFile page_;  // one buffer for every page of the run
     std::string pagePath_;
+    bool pageRepeats_ = false;  // the page open has a name that came before
     int pagesOpened_ = 0;
     int lastPercent_ = -1;
     using FileId = std::pair<dev_t, ino_t>;
@@ -373,8 +376,8 @@ private:
             return std::hash<uint64_t>{}(static_cast<uint64_t>(id.second) * 31 + id.first);
         }
     };
-    // Files found holding their bytes, and files written after one was
-    // found so (only then can one be both).
+    // Files found holding their bytes, and files written that may be among
+    // them.
     std::unordered_set<FileId, FileIdHash> unchanged_, written_;
 };
 

@@ -149,6 +149,7 @@ bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
     state_ = State::kWriting;
     device_ = st.st_dev;
     inode_ = st.st_ino;
+    links_ = st.st_nlink;
     return true;
 }
 
@@ -202,6 +203,7 @@ void OutputFile::StartWriting() {
         state_ = State::kWriting;
         device_ = st.st_dev;
         inode_ = st.st_ino;
+        links_ = st.st_nlink;
         if (same ? ::lseek(fd, compared_, SEEK_SET) != compared_ : !CopyFrom(compared, compared_))
             failed_ = true;
     }

@@ -93,10 +93,11 @@ public:
     bool CreateUnlessSame(const OutputFolder& folder, std::string_view cpName);
     bool IsOpen() const { return state_ != State::kClosed; }
 
-    // Whether the file is still only being compared, and whether it has
-    // other names (hard links) besides the one it was opened by.
+    // Whether the file is still only being compared.
     bool Comparing() const { return state_ == State::kComparing; }
-    bool HasOtherNames() const { return Comparing() && links_ > 1; }
+    // Whether the file last opened has other names (hard links) besides the
+    // one it was opened by; meaningful as FileId is.
+    bool HasOtherNames() const { return links_ > 1; }
     // Whether the file being compared is the file `dev`/`ino` names.
     bool Compares(dev_t dev, ino_t ino) const {
         return Comparing() && dev == device_ && ino == inode_;
@@ -148,13 +149,13 @@ private:
     std::string text_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
-    // While comparing: where the file lies, its size and links, and how
-    // much of it the new bytes have matched.
+    nlink_t links_ = 0;
+    // While comparing: where the file lies, its size, and how much of it
+    // the new bytes have matched.
     int dirFd_ = -1;
     std::string name_;
     off_t size_ = 0;
     off_t compared_ = 0;
-    nlink_t links_ = 0;
     std::unique_ptr<char[]> scratch_;  // the file's bytes, a piece at a time
 };
 

@@ -989,6 +989,19 @@ TEST_F(GenerationRunTest, NameWrittenTwiceInARunIsRewrittenOnEveryRun) {
     EXPECT_EQ(Read("dup.html"), "dup\n");
 }
 
+// Two pages that are one file (a hard link) leave it holding the later
+// page, as before; the file counts as left alone for neither.
+TEST_F(GenerationRunTest, PagesThatAreOneFileAreNotCountedAsLeftAlone) {
+    LoadCsv(NamesCsv({"A", "B"}));
+    Run(Settings(), {1, 2});
+    fs::remove(out / "00002.html");
+    fs::create_hard_link(out / "00001.html", out / "00002.html");
+    const RunReport r = Run(Settings(), {1, 2});
+    EXPECT_EQ(Read("00001.html"), "B\n");
+    EXPECT_EQ(r.unchangedFiles, 2);  // _index.html and _db.html
+    EXPECT_TRUE(r.AllWritten());
+}
+
 // --- The shipped example ---------------------------------------------------
 
 // Every link of the index reaches the file written, whatever its name: the
