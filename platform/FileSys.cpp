@@ -24,12 +24,13 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
     return fd;
 }
 
-// A descriptor opened without blocking on a FIFO or device, kept only when
-// it is a regular file; then it blocks again as usual.
-int KeepRegular(int fd) {
+}  // namespace
+
+int KeepRegular(int fd, struct stat* st) {
     if (fd < 0) return fd;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat own {};
+    if (!st) st = &own;
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
         ::close(fd);
         errno = EINVAL;
         return -1;
@@ -38,8 +39,6 @@ int KeepRegular(int fd) {
     if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     return fd;
 }
-
-}  // namespace
 
 FilePtr OpenFile(std::string_view cpPath, const char* mode) {
     if (cpPath.empty()) return nullptr;

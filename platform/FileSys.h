@@ -2,6 +2,7 @@
 // file system's UTF-8 here and nowhere else.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdio>
@@ -24,6 +25,12 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 // socket or device is refused at once, never waited on. Modes "r…" read,
 // "w…" create or empty the file ("b" makes no difference here).
 FilePtr OpenFile(std::string_view cpPath, const char* mode);
+
+// A descriptor opened without blocking (a FIFO or device would otherwise
+// be waited on), kept only when it is a regular file, and then blocking
+// as usual; -1 (the descriptor closed) otherwise. `st`, when given, gets
+// the file's status.
+int KeepRegular(int fd, struct stat* st = nullptr);
 
 // Closes the file and tells whether everything written to it reached the
 // file: no earlier write error and a successful close.

@@ -112,24 +112,21 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view c
     name_ = Cp932ToUtf8(cpName);
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
+    struct stat st {};
     const int fd = folder.MayHold(name_)
-                       ? OpenBeneath(folder.Fd(), name_, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0)
+                       ? KeepRegular(OpenBeneath(folder.Fd(), name_,
+                                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0),
+                                     &st)
                        : -1;
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            fd_ = fd;
-            state_ = State::kComparing;
-            dirFd_ = folder.Fd();
-            size_ = st.st_size;
-            device_ = st.st_dev;
-            inode_ = st.st_ino;
-            links_ = st.st_nlink;
-            return true;
-        }
-        ::close(fd);
-    }
-    return OpenForWriting(folder.Fd(), name_);
+    if (fd < 0) return OpenForWriting(folder.Fd(), name_);
+    fd_ = fd;
+    state_ = State::kComparing;
+    dirFd_ = folder.Fd();
+    size_ = st.st_size;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    links_ = st.st_nlink;
+    return true;
 }
 
 bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
@@ -137,11 +134,11 @@ bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
     // without a reader fails at once (O_NONBLOCK) instead of waiting. A file
     // just made is empty already; on ext4, emptying it again costs as much
     // as the rest of its creation.
-    int fd = OpenBeneath(dirFd, name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        (st.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
+    int fd = KeepRegular(
+        OpenBeneath(dirFd, name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
+    if (fd < 0) return false;
+    if (st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return false;
     }
@@ -182,12 +179,9 @@ void OutputFile::StopComparing() {
 void OutputFile::StartWriting() {
     const int compared = fd_;
     fd_ = -1;
-    int fd = OpenBeneath(dirFd_, name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
-    }
+    int fd = KeepRegular(
+        OpenBeneath(dirFd_, name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
     const bool same = fd >= 0 && st.st_dev == device_ && st.st_ino == inode_;
     // The file compared already holds the bytes found equal: it is cut
     // after them and written on. Another file that took the name meanwhile
