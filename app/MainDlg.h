@@ -129,6 +129,8 @@ class CMainDlg : public QDialog, private DialogListener {
     bool ChooseSettingsPath(bool save);
     void SetListTabStops(int startColumn);
     void SelectRows(const std::vector<int>& records);
+    // A byte per line of the list, nonzero where it is selected.
+    std::vector<char> SelectedRows() const;
     QLineEdit* EditWidget(DialogEdit edit) const;
     QRect DuToPixels(int x, int y, int w, int h) const;
     void ApplyMinimumSize();

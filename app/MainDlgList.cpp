@@ -89,20 +89,22 @@ void CMainDlg::SelectRows(const std::vector<int>& records) {
 
 // The user changed the selection: the model takes it as the list shows it.
 void CMainDlg::OnListSelectionChanged() {
-    if (ProgramChanging()) return;
-    std::vector<char> rows(static_cast<size_t>(listModel_->rowCount()), 0);
-    for (int r : SelectedRecords()) rows[static_cast<size_t>(r)] = 1;
-    model_.SetSelection(std::move(rows));
+    if (!ProgramChanging()) model_.SetSelection(SelectedRows());
 }
 
-std::vector<int> CMainDlg::SelectedRecords() const {
+std::vector<char> CMainDlg::SelectedRows() const {
     const int rows = listModel_->rowCount();
     std::vector<char> marked(static_cast<size_t>(rows), 0);
     for (const QItemSelectionRange& range : list_->selectionModel()->selection())
         for (int r = std::max(range.top(), 0); r <= range.bottom() && r < rows; ++r) marked[r] = 1;
+    return marked;
+}
+
+std::vector<int> CMainDlg::SelectedRecords() const {
+    const std::vector<char> marked = SelectedRows();
     std::vector<int> records;
-    for (int r = 0; r < rows; ++r)
-        if (marked[r]) records.push_back(r);
+    for (size_t r = 0; r < marked.size(); ++r)
+        if (marked[r]) records.push_back(static_cast<int>(r));
     return records;
 }
 

@@ -14,18 +14,6 @@ DialogListener::~DialogListener() = default;
 
 namespace {
 
-// The controls whose enabled state the program changes.
-constexpr int kGoverned[] = {IDC_GENERATE,  IDC_INVERT,     IDC_LOAD,       IDC_EXIT,
-                             IDC_ROTATE,    IDC_FIXED_WIDTH, IDC_PREFIX,    IDC_REPEAT,
-                             IDC_REPEAT_SPIN, IDC_FIELD,    IDC_START,      IDC_DIGIT,
-                             IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN};
-
-bool EnabledAtStart(int id) {
-    for (const res::DialogItem& item : res::MainDialogItems())
-        if (item.id == id) return (item.flags & res::kDisabled) == 0;
-    return true;
-}
-
 DialogEdit EditOf(SettingsKey key) {
     switch (key) {
         case SettingsKey::CSV: return DialogEdit::CSV;
@@ -43,7 +31,9 @@ DialogEdit EditOf(SettingsKey key) {
 DialogModel::DialogModel(platform::Prompter& prompter) : prompter_(prompter), listener_(&quiet_) {
     // As the window opens: first rule and extension, numbers 1, 5 and 1,
     // the check-file box ticked.
-    for (int id : kGoverned) enabled_.emplace_back(id, EnabledAtStart(id));
+    // Every control of the template, enabled or not as it starts.
+    for (const res::DialogItem& item : res::MainDialogItems())
+        if (item.id != IDC_STATIC) enabled_.emplace_back(item.id, (item.flags & res::kDisabled) == 0);
     switches_[Index(DialogSwitch::Create)] = true;
     extensionText_.assign(res::ExtensionItems()[0]);
     for (auto [edit, text] : {std::pair{DialogEdit::Start, '1'}, std::pair{DialogEdit::Digit, '5'},
@@ -103,7 +93,7 @@ void DialogModel::SetRange(DialogEdit edit, int minPos, int maxPos) {
 bool DialogModel::Enabled(int controlId) const {
     for (const auto& [id, on] : enabled_)
         if (id == controlId) return on;
-    return EnabledAtStart(controlId);
+    return true;
 }
 
 std::vector<int> DialogModel::SelectedRecords() const {
