@@ -156,6 +156,11 @@ void DialogModel::OnSwitch(DialogSwitch which) {
 }
 
 void DialogModel::Choose(DialogCombo combo, int index) {
+    Select(combo, index);
+    if (combo == DialogCombo::Rule) OnRuleChange();
+}
+
+void DialogModel::Select(DialogCombo combo, int index) {
     const int count = combo == DialogCombo::Rule    ? static_cast<int>(res::RuleItems().size())
                       : combo == DialogCombo::Field ? static_cast<int>(fieldItems_.size())
                                                     : static_cast<int>(res::ExtensionItems().size());
@@ -170,7 +175,6 @@ void DialogModel::Choose(DialogCombo combo, int index) {
         extensionText_ = entry >= 0 ? res::ExtensionItems()[static_cast<size_t>(entry)] : "";
     }
     listener_->ComboChanged(combo);
-    if (combo == DialogCombo::Rule) OnRuleChange();
 }
 
 void DialogModel::OnRuleChange() {
@@ -334,12 +338,7 @@ void DialogModel::ReplaySelect(SettingsKey key, int index) {
                               : key == SettingsKey::fieldNum ? DialogCombo::Field
                                                              : DialogCombo::Extension;
     // The rule's handler runs on its own line (ReplayRuleChange).
-    if (combo == DialogCombo::Rule) {
-        rule_ = index >= 0 && index < static_cast<int>(res::RuleItems().size()) ? index : -1;
-        listener_->ComboChanged(combo);
-        return;
-    }
-    Choose(combo, index);
+    Select(combo, index);
 }
 
 void DialogModel::ReplayRuleChange() {

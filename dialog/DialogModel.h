@@ -134,6 +134,8 @@ private:
     void ReplaySelection(const std::vector<int>& records) override;
 
     void SetText(DialogEdit edit, std::string_view utf8);
+    // The entry at `index` chosen, or none when it is outside the list; no handler.
+    void Select(DialogCombo combo, int index);
     Spin* SpinOf(DialogEdit edit);
     const Spin* SpinOf(DialogEdit edit) const;
     void SetRange(DialogEdit edit, int minPos, int maxPos);
