@@ -1,0 +1,105 @@
+// The two encodings of the files the program reads and writes: code page 932
+// (iconv's "CP932", labelled Shift_JIS in HTML) and UTF-8. Which one a file
+// is in, moving text between them, and how wide text is on screen.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+enum class TextEncoding : unsigned char { kCp932, kUtf8 };
+
+// What the user or a settings line asks for: find out, or this one.
+enum class EncodingChoice : unsigned char { kAuto, kCp932, kUtf8 };
+
+// The three kinds of file that are read as text; each asks a little
+// differently (see DetectEncoding).
+enum class TextKind : unsigned char { kCsv, kTemplate, kSettings };
+
+struct DetectedText {
+    TextEncoding encoding = TextEncoding::kCp932;
+    size_t bomLength = 0;   // 3 when the bytes begin with EF BB BF
+    bool utf16 = false;     // FF FE or FE FF at the start: not to be read
+    bool asciiOnly = false; // no byte of 0x80 or more after the BOM
+    bool declared = false;  // a template's meta declaration decided
+};
+
+// The encoding of a whole file's bytes:
+// - EF BB BF at the start: UTF-8 (bomLength 3);
+// - FF FE or FE FF at the start: utf16;
+// - a template: a charset declared within its first 1024 bytes (after a
+//   BOM) decides next (DeclaredCharset);
+// - valid UTF-8 (IsValidUtf8) holding a byte of 0x80 or more: UTF-8; for
+//   a settings file only when it holds a 3- or 4-byte sequence, so that an
+//   old file whose only non-ASCII text is half-width katakana stays code
+//   page 932;
+// - otherwise code page 932 (ASCII alone too: asciiOnly tells).
+DetectedText DetectEncoding(std::string_view bytes, TextKind kind);
+
+// Strict UTF-8: no overlong form, no surrogate, nothing past U+10FFFF, no
+// sequence cut short.
+bool IsValidUtf8(std::string_view bytes);
+
+// The charset of `<meta charset=…>` or `<meta http-equiv="Content-Type"
+// content="…; charset=…">` in `head`, in any case: utf-8/utf8 give UTF-8;
+// shift_jis, shift-jis, sjis, x-sjis, windows-31j, cp932, ms_kanji and
+// csshiftjis give code page 932; anything else (or none) nothing.
+std::optional<TextEncoding> DeclaredCharset(std::string_view head);
+
+// "auto", "cp932" or "utf-8", in any case; nothing for any other text.
+std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name);
+// "auto", "cp932" or "utf-8".
+const char* EncodingChoiceName(EncodingChoice choice);
+// "Shift_JIS" or "UTF-8", as HTML names them.
+const char* CharsetLabel(TextEncoding encoding);
+
+// The encoding a choice asks for, or `detected` for kAuto.
+inline TextEncoding Resolve(EncodingChoice choice, TextEncoding detected) {
+    return choice == EncodingChoice::kCp932  ? TextEncoding::kCp932
+           : choice == EncodingChoice::kUtf8 ? TextEncoding::kUtf8
+                                             : detected;
+}
+
+// Text of the encoding `from` as UTF-8: code page 932 as Cp932ToUtf8 gives
+// it; UTF-8 as it is, except that each byte sequence that is no character
+// becomes one "?".
+std::string ToUtf8(std::string_view text, TextEncoding from);
+
+// Appends `text` (in `from`) to `out` in the site's encoding `site`. The
+// same encoding: the bytes as they are. Code page 932 into UTF-8: each
+// unit without a Unicode form becomes U+FFFD. UTF-8 into code page 932: a
+// character that code page 932 cannot hold becomes a decimal character
+// reference ("&#233;", "&#128512;"); a byte sequence that is no character
+// becomes "?". Returns the number of character references written.
+size_t AppendForSite(std::string& out, std::string_view text, TextEncoding from,
+                     TextEncoding site);
+
+// UTF-8 text as code page 932 when every character of it has a code page
+// 932 form; nothing otherwise (a malformed sequence included).
+std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
+
+// One UTF-8 character at p: its code point and byte length. A byte
+// sequence that is no character (strictly, as IsValidUtf8) gives
+// kNoCharacter and the length of the malformed piece (at least 1).
+inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+char32_t DecodeUtf8(const unsigned char* p, size_t left, size_t* length);
+
+// Display columns of one character: its code page 932 length (1 or 2) when
+// code page 932 holds it; else 2 when East Asian Wide or Fullwidth, 0 for
+// a combining mark, 1 otherwise. kNoCharacter counts 1.
+int CharDisplayWidth(char32_t c);
+
+// Display columns of a text: for code page 932 its byte count; for UTF-8
+// the sum of CharDisplayWidth.
+size_t DisplayWidth(std::string_view text, TextEncoding encoding);
+
+// The longest start of the UTF-8 `text` that takes at most `columns`
+// display columns without splitting a character or leaving the combining
+// marks of a character behind: its byte length; *width, when given, gets
+// its columns.
+size_t FitUtf8(std::string_view text, size_t columns, size_t* width = nullptr);
+
+}  // namespace platform

@@ -1,0 +1,275 @@
+#include "platform/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "TestUtil.h"
+#include "platform/CodePage.h"
+
+using namespace std::string_literals;
+using platform::kNoCharacter;
+using platform::TextEncoding;
+using platform::TextKind;
+using testutil::Cp;
+
+namespace {
+
+constexpr TextEncoding kCp = TextEncoding::kCp932, kU8 = TextEncoding::kUtf8;
+constexpr TextKind kCsv = TextKind::kCsv, kHtml = TextKind::kTemplate, kIni = TextKind::kSettings;
+
+char32_t Decode(std::string_view s, size_t at, size_t* length) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    return platform::DecodeUtf8(p + at, s.size() - at, length);
+}
+
+TEST(TextEncoding, DetectsTheEncodingOfAFile) {
+    const std::string bom = "\xEF\xBB\xBF", kana = testutil::Repeat("\xD8\xBD\r\n", 3);
+    const std::string utf8Meta = "<meta charset=utf-8>";
+    const struct {
+        const char* name;
+        std::string bytes;
+        TextKind kind;
+        TextEncoding encoding;
+        size_t bom = 0;
+        bool asciiOnly = false, declared = false, utf16 = false;
+    } cases[] = {
+        {"kanji value", "id,name\r\n1,\x8A\xBF\r\n", kCsv, kCp},
+        {"kana and kanji", Cp("名前,ひらがな\r\n漢字,カタカナ\r\n"), kCsv, kCp},
+        {"half-width kana, CSV", kana, kCsv, kU8},  // valid UTF-8 as well
+        {"half-width kana, settings", kana, kIni, kCp},
+        {"symbols", Cp("①㈱髙"), kIni, kCp},
+        {"ASCII", "id,name\r\n1,a\r\n", kCsv, kCp, 0, true},
+        {"UTF-8", "名前,値\r\nあ,1\r\n", kCsv, kU8},
+        {"UTF-8 settings", "HTML:表.html\r\n", kIni, kU8},
+        {"two-byte UTF-8", "Café", kCsv, kU8},
+        {"two-byte UTF-8 settings", "Café", kIni, kCp},
+        {"BOM", bom + "Café", kIni, kU8, 3},
+        {"BOM and ASCII", bom + "a,b", kCsv, kU8, 3, true},
+        {"BOM before code page 932", bom + Cp("表"), kCsv, kU8, 3},
+        {"UTF-16 LE", "\xFF\xFEz\0"s, kCsv, kCp, 0, false, false, true},
+        {"UTF-16 BE", "\xFE\xFF\0a"s, kHtml, kCp, 0, false, false, true},
+        {"overlong", "a\xC0\xAF", kCsv, kCp},
+        {"surrogate", "\xED\xA0\x80", kCsv, kCp},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", kCsv, kCp},
+        {"cut short", "あ\xE3\x81", kCsv, kCp},
+        {"meta charset", "<meta charset=\"utf-8\">" + Cp("表"), kHtml, kU8, 0, false, true},
+        {"http-equiv",
+         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">表", kHtml,
+         kCp, 0, false, true},
+        {"declared by byte 1024", std::string(1004, ' ') + utf8Meta, kHtml, kU8, 0, true, true},
+        {"declared after", std::string(1005, ' ') + utf8Meta + Cp("表"), kHtml, kCp},
+        {"a CSV declares nothing", utf8Meta + Cp("表"), kCsv, kCp},
+        {"BOM before a declaration", bom + "<meta charset=Shift_JIS>", kHtml, kU8, 3, true},
+        {"UTF-16 before a declaration", "\xFF\xFE" + utf8Meta, kHtml, kCp, 0, false, false, true},
+    };
+    for (const auto& c : cases) {
+        const platform::DetectedText f = platform::DetectEncoding(c.bytes, c.kind);
+        EXPECT_EQ(std::tuple(f.encoding == kU8, f.bomLength, f.asciiOnly, f.declared, f.utf16),
+                  std::tuple(c.encoding == kU8, c.bom, c.asciiOnly, c.declared, c.utf16))
+            << c.name;
+    }
+}
+
+TEST(TextEncoding, ReadsTheDeclaredCharsetAndNames) {
+    const std::optional<TextEncoding> none;
+    const struct {
+        std::string head;
+        std::optional<TextEncoding> charset;
+    } cases[] = {
+        {"<meta charset=utf-8>", kU8},
+        {"<meta charset=\"UTF-8\">", kU8},
+        {"<Meta\tCharSet = 'utf8' />", kU8},
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", kCp},
+        {"<meta content='text/html;charset=\"utf-8\"' http-equiv=content-type>", kU8},
+        {"<meta content=\"text/html; charset=utf-8\">", none},
+        {"<meta charset=latin1><meta charset=x-sjis><meta charset=utf-8>", kCp},
+        {"<metadata charset=utf-8>", none},
+        {"<!-- <meta charset=utf-8> --><meta charset=sjis>", kCp},
+        {"<meta title=\"a>b\" charset=windows-31j>", kCp},
+        {"<meta charset=\"utf-8>", none},
+        {"<meta charset=", none},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::DeclaredCharset(c.head), c.charset) << c.head;
+    for (std::string name : {"shift_jis", "SHIFT-JIS", "Sjis", "x-sjis", "Windows-31J", "CP932",
+                             "MS_Kanji", "csShiftJIS"})
+        EXPECT_EQ(platform::DeclaredCharset("<meta charset=" + name + ">"), kCp) << name;
+    // Any start of a declaration: nothing, or what the whole declares.
+    const std::string whole = "<meta http-equiv=Content-Type content=\"a; charset='utf-8'\">";
+    for (size_t n = 0; n < whole.size(); ++n)
+        EXPECT_NE(platform::DeclaredCharset(whole.substr(0, n)), kCp) << n;
+    EXPECT_EQ(platform::DeclaredCharset(whole), kU8);
+
+    using platform::EncodingChoice;
+    for (auto choice : {EncodingChoice::kAuto, EncodingChoice::kCp932, EncodingChoice::kUtf8})
+        EXPECT_EQ(platform::ParseEncodingChoice(platform::EncodingChoiceName(choice)), choice);
+    EXPECT_EQ(platform::ParseEncodingChoice("UTF-8"), EncodingChoice::kUtf8);
+    EXPECT_EQ(platform::ParseEncodingChoice("utf8"), std::nullopt);
+    EXPECT_STREQ(platform::CharsetLabel(kCp), "Shift_JIS");
+    EXPECT_STREQ(platform::CharsetLabel(kU8), "UTF-8");
+}
+
+// A plain decoder to compare with: the length the lead byte announces, then
+// the value's range; a malformed piece is the longest start of a character.
+char32_t PlainValue(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = p[0] < 0x80 ? 1 : p[0] < 0xC0 || p[0] >= 0xF8 ? 0
+                   : p[0] < 0xE0 ? 2 : 3 + (p[0] >= 0xF0);
+    if (s.size() != n) return kNoCharacter;
+    char32_t c = n == 1 ? p[0] : p[0] & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return kNoCharacter;
+        c = c << 6 | (p[i] & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    return c >= least[n] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF) ? c : kNoCharacter;
+}
+bool StartsACharacter(const std::string& start) {
+    static std::map<std::string, bool> known;
+    auto [at, fresh] = known.emplace(start, false);
+    for (int b = 0x80; fresh && b <= 0xBF; ++b)
+        for (size_t pad = 0; start.size() + 1 + pad <= 4; ++pad)
+            at->second |= PlainValue(start + char(b) + std::string(pad, '\x80')) != kNoCharacter;
+    return at->second;
+}
+// What DecodeUtf8 and IsValidUtf8 say otherwise than the plain decoder.
+std::string Mismatch(const std::string& s) {
+    bool valid = true;
+    for (size_t i = 0, length = 0; i < s.size(); i += length) {
+        const char32_t c = Decode(s, i, &length);
+        char32_t plainC = kNoCharacter;
+        size_t plain = 0;
+        for (size_t n = 1; n <= 4 && n <= s.size() - i && !plain; ++n)
+            if ((plainC = PlainValue(s.substr(i, n))) != kNoCharacter) plain = n;
+        if (!plain)
+            for (plain = 1; plain < 3 && plain < s.size() - i; ++plain)
+                if (!StartsACharacter(s.substr(i, plain + 1))) break;
+        if (c != plainC || length != plain)
+            return testing::PrintToString(s) + " at " + std::to_string(i);
+        valid &= c != kNoCharacter;
+    }
+    return platform::IsValidUtf8(s) == valid ? "" : testing::PrintToString(s);
+}
+
+TEST(TextEncoding, Utf8IsDecodedStrictly) {
+    // Every one and two bytes, then three and four with continuation bytes,
+    // after ASCII of every length from 0 to 19 (the eight-byte steps).
+    for (int a = 0; a < 256; ++a) {
+        ASSERT_EQ(Mismatch(std::string(1, char(a))), "");
+        for (int b = 0; b < 256; ++b) {
+            const std::string pair = std::string((a + b) % 20, 'x') + char(a) + char(b);
+            for (const char* more : {"", "\x80", "\x80\x80", "\xBF\xBF", "\x80z"})
+                ASSERT_EQ(Mismatch(pair + more), "");
+        }
+    }
+    // Long ASCII runs, Japanese text and any bytes, mixed at random.
+    std::mt19937 random(932);
+    const std::string pieces[] = {std::string(37, 'a'), "日本語", "é😀", "\xF4\x8F\xBF\xBF"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        while (s.size() < 200)
+            s += random() % 3 ? pieces[random() % 4]
+                              : testutil::RandomBytes(random(), 1 + random() % 3);
+        ASSERT_EQ(Mismatch(s), "");
+    }
+}
+
+TEST(TextEncoding, TextIsWrittenInTheSiteEncoding) {
+    const std::string fffd = "\xEF\xBF\xBD", nec = "\xED\x40\x87\x90\xEE\xF9\xFA\x40\x85\x40";
+    const struct {
+        std::string text;
+        TextEncoding from, site;
+        std::string out;
+        size_t references;
+    } cases[] = {
+        {"Café", kU8, kCp, "Caf&#233;", 1},
+        {"a😀b", kU8, kCp, "a&#128512;b", 1},
+        {"名前：ｶﾅ,①", kU8, kCp, "\x96\xBC\x91\x4F\x81\x46\xB6\xC5,\x87\x40", 0},
+        {"～〜¥‾", kU8, kCp, "\x81\x60&#12316;&#165;&#8254;", 3},  // never a lookalike
+        {"￢ⅰ", kU8, kCp, "\x81\xCA\xFA\x40", 0},
+        {"a\xFFz\xE8\xA1y\xF0\x9F\x98", kU8, kCp, "a?z?y?", 0},
+        {"\xED\xA0\x80", kU8, kCp, "???", 0},
+        {"x\xF3\xA0\x80\x81", kU8, kCp, "x&#917505;", 1},  // U+E0001
+        {"a\xFFz", kU8, kU8, "a\xFFz", 0},
+        {"\x96\xBC\x91\x4F,\xB6\xC5", kCp, kU8, "名前,ｶﾅ", 0},
+        {"x\x85\x40y\x95", kCp, kU8, "x" + fffd + "y" + fffd, 0},
+        {"\x80\xFD\x81.", kCp, kU8, fffd + fffd + fffd + ".", 0},
+        {nec, kCp, kCp, nec, 0},
+    };
+    for (const auto& c : cases) {
+        std::string out = "<";
+        EXPECT_EQ(platform::AppendForSite(out, c.text, c.from, c.site), c.references) << c.text;
+        EXPECT_EQ(out, "<" + c.out) << c.text;
+        const bool exact = c.from == kU8 && c.site == kCp && c.references == 0 &&
+                           c.out.find('?') == std::string::npos;
+        EXPECT_EQ(platform::Utf8ToCp932Exactly(c.text), exact ? std::optional(c.out) : std::nullopt)
+            << c.text;
+    }
+    EXPECT_EQ(platform::ToUtf8("a\xFFz\xE8\xA1", kU8), "a?z?");
+    EXPECT_EQ(platform::ToUtf8("\x95\x5C\x85\x40", kCp), "表?");
+}
+
+TEST(TextEncoding, CodePage932TextShowsAsWideAsItsBytes) {
+    // Each unit that converts: as wide as its bytes, and back to the same
+    // character (through the same unit or a duplicate of it).
+    for (unsigned unit = 0; unit < 0x10000; ++unit) {
+        const std::string bytes =
+            unit < 0x100 ? std::string(1, char(unit)) : std::string{char(unit >> 8), char(unit)};
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        if (platform::Cp932UnitLength(p, bytes.size()) != bytes.size() ||
+            !platform::Cp932UnitConverts(p, bytes.size()))
+            continue;
+        const std::string utf8 = platform::Cp932ToUtf8(bytes);
+        size_t length = 0;
+        const char32_t c = Decode(utf8, 0, &length);
+        ASSERT_EQ(length, utf8.size()) << unit;
+        EXPECT_EQ(platform::CharDisplayWidth(c), int(bytes.size())) << unit;
+        const std::optional<std::string> back = platform::Utf8ToCp932Exactly(utf8);
+        ASSERT_TRUE(back) << unit;
+        EXPECT_EQ(platform::Cp932ToUtf8(*back), utf8) << unit;
+    }
+    const std::pair<char32_t, int> widths[] = {
+        {U'a', 1},  {U'é', 1}, {U'😀', 2},  {0x0301, 0}, {0x309A, 0},       {U'｟', 2},
+        {U'한', 2}, {U'ｱ', 1}, {U'〜', 2}, {U'￢', 2},  {kNoCharacter, 1},
+    };
+    for (auto [c, width] : widths) EXPECT_EQ(platform::CharDisplayWidth(c), width) << unsigned(c);
+    EXPECT_EQ(platform::DisplayWidth("日本ｶﾅé\u0301\xFF", kU8), 8u);
+    EXPECT_EQ(platform::DisplayWidth(Cp("日本ｶﾅ"), kCp), 6u);
+}
+
+TEST(TextEncoding, TextIsFittedWithoutSplittingACharacter) {
+    const std::string pa = "ハ\u309A";  // パ, decomposed
+    const struct {
+        std::string text;
+        size_t columns, bytes, width;
+    } cases[] = {
+        {"abc", 2, 2, 2},       {"日本", 3, 3, 2},      {"a日", 2, 1, 1},
+        {pa + "x", 2, 6, 2},    {"a" + pa, 2, 1, 1},    {"e\u0301\u0301x", 1, 5, 1},
+        {"ab\u0301", 1, 1, 1}, {"a\xE8\xA1z", 2, 3, 2}, {"😀a", 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        size_t width = 99;
+        EXPECT_EQ(platform::FitUtf8(c.text, c.columns, &width), c.bytes) << c.text << c.columns;
+        EXPECT_EQ(width, c.width) << c.text << c.columns;
+    }
+    // Any width: whole characters, and the next one would not have fitted.
+    const std::string text = "ab日本" + pa + "😀e\u0301ｶ\xE8\xA1z한";
+    for (size_t columns = 0; columns <= 20; ++columns) {
+        size_t width = 0, at = 0, length = 0;
+        const size_t bytes = platform::FitUtf8(text, columns, &width);
+        EXPECT_EQ(width, platform::DisplayWidth(text.substr(0, bytes), kU8)) << columns;
+        EXPECT_LE(width, columns);
+        for (; at < bytes; at += length) Decode(text, at, &length);
+        EXPECT_EQ(at, bytes) << columns;
+        if (bytes < text.size()) {
+            EXPECT_GT(size_t(platform::CharDisplayWidth(Decode(text, bytes, &length))),
+                      columns - width);
+        }
+    }
+}
+
+}  // namespace
