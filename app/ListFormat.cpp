@@ -6,9 +6,44 @@
 #include "data/TextScan.h"
 #include "platform/StrFormat.h"
 
+namespace {
+
+// A UTF-8 cell: `text` fitted to `columns` display columns and padded to
+// them, or, cut short, to what it fills.
+void AppendUtf8Cell(std::string& line, std::string_view text, size_t columns, bool fixed) {
+    size_t width = 0;
+    const size_t bytes = platform::FitUtf8(text, columns, &width);
+    line.append(text.substr(0, bytes));
+    if (fixed && bytes < text.size()) columns = width;
+    if (width < columns) line.append(columns - width, ' ');
+}
+
+std::string FormatUtf8Line(const CCsvRecord& record, int index, int startColumn,
+                           const std::array<int, kMaxFields>& widths, bool fixedWidth,
+                           size_t limit) {
+    std::string line = platform::StrFormat("%03d", index);
+    const int fields = record.FieldCount();
+    for (int k = std::max(startColumn, 0); k < fields && line.size() < limit; ++k) {
+        const int w = fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0);
+        line += "\t|";
+        AppendUtf8Cell(line, record.FieldView(k), static_cast<size_t>(std::max(w, 0)), fixedWidth);
+    }
+    if (line.size() > limit) {
+        // Back to the start of the character that the limit cuts.
+        size_t end = limit;
+        while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
+        line.resize(end);
+    }
+    return line;
+}
+
+}  // namespace
+
 std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
                              const std::array<int, kMaxFields>& widths, bool fixedWidth,
-                             size_t limit) {
+                             size_t limit, platform::TextEncoding encoding) {
+    if (encoding == platform::TextEncoding::kUtf8)
+        return FormatUtf8Line(record, index, startColumn, widths, fixedWidth, limit);
     std::string line = platform::StrFormat("%03d", index);
     const int fields = record.FieldCount();
     for (int k = std::max(startColumn, 0); k < fields && line.size() < limit; ++k) {

@@ -7,17 +7,20 @@
 #include <vector>
 
 #include "data/CsvTable.h"
+#include "platform/TextEncoding.h"
 
-// Byte width of a cell in fixed-width mode.
+// Width of a cell in fixed-width mode, in display columns.
 inline constexpr int kFixedCellBytes = 8;
 
 // "%03d" with the record index, then one "\t|%-*.*s" cell per field from
-// startColumn on: the value cut and padded to the column's width (8 bytes,
-// or 7 where the 8th would cut a two-byte character, in fixed-width mode).
-// With a limit, the line stops after that many bytes.
+// startColumn on: the value cut and padded to the column's width in display
+// columns (8, or less where the 8th would cut a character, in fixed-width
+// mode). The line is in the record's encoding. With a limit, the line
+// stops after that many bytes, never inside a character.
 std::string FormatRecordLine(const CCsvRecord& record, int index, int startColumn,
                              const std::array<int, kMaxFields>& widths, bool fixedWidth,
-                             size_t limit = std::string::npos);
+                             size_t limit = std::string::npos,
+                             platform::TextEncoding encoding = platform::TextEncoding::kCp932);
 
 // Tab stops in quarters of the average character width for the columns
 // from startColumn on; baseUnit is that width in pixels.

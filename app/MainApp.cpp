@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,7 @@
 #include "dialog/DialogModel.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
-#include "platform/CodePage.h"
+#include "platform/TextEncoding.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 #include "res/DialogTemplate.h"
@@ -32,9 +33,10 @@ constexpr char kUnchangedFilesText[] =
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "Usage: quolix [--] [FILE.cfg ...]\n"
-                 "       quolix --batch [--] FILE.cfg [FILE.cfg ...]\n"
+                 "       quolix --batch [OPTION...] [--] FILE.cfg [FILE.cfg ...]\n"
                  "\n"
-                 "Turns a CSV file (code page 932) into static HTML pages made from a template.\n"
+                 "Turns a CSV file (UTF-8 or code page 932, Shift_JIS) into static HTML pages\n"
+                 "made from a template.\n"
                  "\n"
                  "Without --batch the window opens; each settings file named is opened in it,\n"
                  "and generates at once when its autoChk line is 1.\n"
@@ -42,6 +44,11 @@ void PrintUsage(FILE* out) {
                  "  --batch    read each settings file named, before or after it, in the order\n"
                  "             given, and generate its pages without a window; messages go to\n"
                  "             standard error\n"
+                 "  --csv-encoding=auto|cp932|utf-8\n"
+                 "             read the CSV file in this encoding (auto: find out), whatever\n"
+                 "             the settings files' csvCode lines say\n"
+                 "  --template-encoding=auto|cp932|utf-8\n"
+                 "             likewise the template, whose encoding is the pages'\n"
                  "  --help     show this help and exit\n"
                  "  --version  show the version and exit\n"
                  "  --         end of the options: every argument after it is a settings file,\n"
@@ -65,7 +72,7 @@ std::string WindowModulePath() {
     return dir + QUOLIX_WINDOW_MODULE_DIR + "/" + kName;
 }
 
-int RunWindow(char** argv, const std::vector<std::string>& cpFiles) {
+int RunWindow(char** argv, const std::vector<std::string>& paths) {
     const std::string path = WindowModulePath();
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     using Entry = int (*)(int*, char**, const char* const*, int);
@@ -75,7 +82,7 @@ int RunWindow(char** argv, const std::vector<std::string>& cpFiles) {
         return kExitFailed;
     }
     std::vector<const char*> files;
-    for (const std::string& f : cpFiles) files.push_back(f.c_str());
+    for (const std::string& f : paths) files.push_back(f.c_str());
     // The toolkit sees the program's name alone: every argument is the
     // program's own, and a file named after "--" may look like one of the
     // toolkit's options.
@@ -96,32 +103,35 @@ std::string AbsolutePath(const std::string& utf8) {
     return path + utf8;
 }
 
-// Whether `text` is the message for a settings file that cannot be opened,
-// whatever form the name takes in it.
+// Whether `text` is a message about the settings file (one that cannot be
+// opened or is UTF-16), whatever form the name takes in it.
 bool IsCannotOpenSettings(std::string_view text) {
-    const std::string frame = CannotOpenSettingsText("");
-    const size_t name = frame.find("()") + 1;
-    return text.size() >= frame.size() &&
-           text.starts_with(std::string_view(frame).substr(0, name)) &&
-           text.ends_with(std::string_view(frame).substr(name));
+    for (const std::string& frame : {CannotOpenSettingsText(""), Utf16SettingsText("")}) {
+        const size_t name = frame.find("()") + 1;
+        if (text.size() >= frame.size() &&
+            text.starts_with(std::string_view(frame).substr(0, name)) &&
+            text.ends_with(std::string_view(frame).substr(name)))
+            return true;
+    }
+    return false;
 }
 
 // The file or folder a batch message is about, absolute (UTF-8); empty for
 // a message about none.
 std::string PathOfMessage(std::string_view text, const DialogModel& dialog,
-                          const std::string& cpSettings) {
-    std::string cpPath;
-    if (text == res::kStatusCsvNotFound)
-        cpPath = dialog.ReadRunSettings().CSV;
-    else if (text == kStatusTemplateMissing)
-        cpPath = dialog.ReadRunSettings().HTML;
+                          const std::string& settingsPath) {
+    std::string path;
+    if (text == res::kStatusCsvNotFound || text == kCsvUtf16Text)
+        path = dialog.ReadRunSettings().CSV;
+    else if (text == kStatusTemplateMissing || text == kStatusTemplateUtf16)
+        path = dialog.ReadRunSettings().HTML;
     else if (text == kStatusOutMissing)
-        cpPath = dialog.ReadRunSettings().Out;
+        path = dialog.ReadRunSettings().Out;
     else if (IsCannotOpenSettings(text))
-        cpPath = cpSettings;
+        path = settingsPath;
     else
         return {};
-    return AbsolutePath(platform::Cp932ToUtf8(cpPath));
+    return AbsolutePath(path);
 }
 
 // Status texts of a batch run on standard error: a line each, but while
@@ -157,6 +167,7 @@ int CMainApp::InitInstance(int argc, char** argv) {
 
     bool batch = false;
     bool options = true;
+    BatchEncodings encodings;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -166,6 +177,17 @@ int CMainApp::InitInstance(int argc, char** argv) {
             options = false;
         } else if (arg == "--batch") {
             batch = true;
+        } else if (arg.starts_with("--csv-encoding=") || arg.starts_with("--template-encoding=")) {
+            const size_t eq = arg.find('=');
+            const std::optional<platform::EncodingChoice> choice =
+                platform::ParseEncodingChoice(arg.substr(eq + 1));
+            if (!choice) {
+                std::fprintf(stderr, "quolix: unknown encoding '%s' (auto, cp932 or utf-8)\n",
+                             argv[i] + eq + 1);
+                PrintUsage(stderr);
+                return kExitUsage;
+            }
+            (arg[2] == 'c' ? encodings.csv : encodings.html) = *choice;
         } else if (arg == "--help") {
             PrintUsage(stdout);
             return kExitOk;
@@ -178,14 +200,12 @@ int CMainApp::InitInstance(int argc, char** argv) {
             return kExitUsage;
         }
     }
-    if (batch) return RunBatch(files);
+    if (batch) return RunBatch(files, encodings);
 
-    std::vector<std::string> cpFiles;
-    for (const std::string& f : files) cpFiles.push_back(platform::Utf8ToCp932(f));
-    return RunWindow(argv, cpFiles);
+    return RunWindow(argv, files);
 }
 
-int RunBatch(const std::vector<std::string>& files) {
+int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodings) {
     if (files.empty()) {
         std::fprintf(stderr, "quolix: --batch needs at least one settings file\n");
         PrintUsage(stderr);
@@ -200,12 +220,13 @@ int RunBatch(const std::vector<std::string>& files) {
         // Runs are told apart as head and tail tell files apart.
         if (files.size() > 1) prompter.Line("==> " + prompter.DataText(file) + " <==");
         DialogModel dialog(prompter);
-        const std::string cpSettings = platform::Utf8ToCp932(file);
         prompter.SetPathFinder(
-            [&](std::string_view text) { return PathOfMessage(text, dialog, cpSettings); });
+            [&](std::string_view text) { return PathOfMessage(text, dialog, file); });
         StatusLines lines(prompter, progressShown);
         dialog.SetListener(&lines);
-        dialog.SetSettingsPath(cpSettings);
+        dialog.SetSettingsPath(file);
+        if (encodings.csv) dialog.ForceEncoding(DialogCombo::CsvEncoding, *encodings.csv);
+        if (encodings.html) dialog.ForceEncoding(DialogCombo::TemplateEncoding, *encodings.html);
         const bool read = dialog.LoadSettings() == 0;
         const bool quietLoad = prompter.BoxesShown() == 0;
         lines.SetGenerating(true);
@@ -216,7 +237,14 @@ int RunBatch(const std::vector<std::string>& files) {
         // nothing new is in the folder.
         if (const int unchanged = dialog.LastRun().unchangedFiles; unchanged > 0)
             prompter.Line(platform::StrFormat(kUnchangedFilesText, unchanged));
-        prompter.Line(dialog.StatusText());
+        // Said on its own line, before the run's last word; no failure.
+        const RunReport& run = dialog.LastRun();
+        if (run.characterReferences > 0) {
+            prompter.Line(platform::StrFormat(kCharacterReferencesText, run.characterReferences));
+            prompter.Line(run.lastStatus);
+        } else {
+            prompter.Line(dialog.StatusText());
+        }
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
     }
     // Messages that did not reach their reader are a failure too.

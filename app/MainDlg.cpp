@@ -341,7 +341,7 @@ void CMainDlg::ComboChanged(DialogCombo combo) {
         const std::vector<std::string>& names = model_.FieldItems();
         QStringList items;
         for (size_t i = 0; i < names.size(); ++i)
-            items << FromCp(FormatFieldItem(static_cast<int>(i) + 1, names[i].c_str()));
+            items << QString::fromStdString(FormatFieldItem(static_cast<int>(i) + 1, names[i].c_str()));
         QStringList shown;
         for (int i = 0; i < field_->count(); ++i) shown << field_->itemText(i);
         if (items != shown) {
@@ -349,7 +349,7 @@ void CMainDlg::ComboChanged(DialogCombo combo) {
             field_->addItems(items);
         }
         field_->setCurrentIndex(model_.Choice(combo));
-    } else {
+    } else if (combo == DialogCombo::Extension) {
         extension_->setCurrentIndex(model_.Choice(combo));
         extension_->setEditText(QString::fromStdString(model_.ExtensionText()));
     }

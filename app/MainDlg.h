@@ -32,7 +32,7 @@ struct DialogItem;
 class CMainDlg : public QDialog, private DialogListener {
     Q_OBJECT
   public:
-    // `arguments` are the command line's (code page 932), program name excluded.
+    // `arguments` are the command line's paths, program name excluded.
     explicit CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments = {},
                       QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -64,7 +64,7 @@ class CMainDlg : public QDialog, private DialogListener {
     void SetStatusObserver(std::function<void(const std::string&)> observer) {
         statusObserver_ = std::move(observer);
     }
-    // The record list's lines as code page 932 bytes.
+    // The record list's lines in the table's encoding.
     std::vector<std::string> ListLines() const;
     std::vector<int> ListTabStops() const { return tabStops_; }
     QListView* RecordList() const { return list_; }

@@ -2,13 +2,13 @@
 // on the command line.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 
 #include "app/MainDlg.h"
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
-#include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
@@ -29,7 +29,7 @@ void CMainDlg::OnBrowseCsv() {
     request.defaultExt = "*.csv";
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
-    model_.PutText(DialogEdit::CSV, platform::Cp932ToUtf8(*chosen));
+    model_.PutText(DialogEdit::CSV, *chosen);
     model_.ClearList();
 }
 
@@ -41,10 +41,10 @@ void CMainDlg::OnBrowseTemplate() {
     // A template usually sits beside its data.
     const std::string& csv = model_.Text(DialogEdit::CSV);
     if (model_.Text(DialogEdit::HTML).empty() && !csv.empty())
-        request.OpenBeside(platform::Utf8ToCp932(csv));
+        request.OpenBeside(csv);
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
-    model_.PutText(DialogEdit::HTML, platform::Cp932ToUtf8(*chosen));
+    model_.PutText(DialogEdit::HTML, *chosen);
 }
 
 void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
@@ -59,11 +59,11 @@ void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
         if (EndsIn(name, ".cfg")) {
             OpenDroppedFile(name.c_str());
         } else if (EndsIn(name, ".csv")) {
-            model_.PutText(DialogEdit::CSV, platform::Cp932ToUtf8(name));
+            model_.PutText(DialogEdit::CSV, name);
         } else if (EndsIn(name, ".htm") || EndsIn(name, ".html")) {
-            model_.PutText(DialogEdit::HTML, platform::Cp932ToUtf8(name));
+            model_.PutText(DialogEdit::HTML, name);
         } else if (platform::IsFolder(name)) {
-            model_.PutText(DialogEdit::Out, platform::Cp932ToUtf8(name));
+            model_.PutText(DialogEdit::Out, name);
         }
     }
 }
@@ -88,7 +88,7 @@ void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
 void CMainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> names;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) names.push_back(ToCp(url.toLocalFile()));
+        if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     event->acceptProposedAction();
     OnDropFiles(names);
 }

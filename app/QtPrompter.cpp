@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -9,7 +10,6 @@
 #include <QStringList>
 #include <QTranslator>
 
-#include "platform/CodePage.h"
 
 namespace {
 
@@ -19,9 +19,9 @@ QString U(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<q
 // request's folder, both relative to the current folder; empty for Qt's own
 // choice (the folder last visited).
 QString StartPath(const platform::FileDialogRequest& request) {
-    const QString name = FromCp(request.proposedName);
+    const QString name = QFile::decodeName(request.proposedName.c_str());
     if (request.folder.empty()) return name;
-    const QDir folder(QDir::current().absoluteFilePath(FromCp(request.folder)));
+    const QDir folder(QDir::current().absoluteFilePath(QFile::decodeName(request.folder.c_str())));
     return name.isEmpty() ? folder.absolutePath() : folder.absoluteFilePath(name);
 }
 
@@ -71,7 +71,7 @@ std::optional<std::string> QtPrompter::ChooseFile(const platform::FileDialogRequ
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
-    return ToCp(chosen.front());
+    return QFile::encodeName(chosen.front()).toStdString();
 }
 
 bool QtPrompter::UseQtJapanese(QTranslator& translator, const QString& folder) {

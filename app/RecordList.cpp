@@ -7,6 +7,7 @@
 #include "app/ListFormat.h"
 #include "app/QtPrompter.h"
 #include "data/CsvTable.h"
+#include "platform/TextEncoding.h"
 
 void RecordListModel::SetTable(const CCsvTable* table, int startColumn, bool fixedWidth) {
     beginResetModel();
@@ -20,7 +21,7 @@ void RecordListModel::SetTable(const CCsvTable* table, int startColumn, bool fix
 std::string RecordListModel::Line(int row, size_t limit) const {
     if (!table_ || row < 0 || row >= rows_) return {};
     return FormatRecordLine(*table_->GetRecord(row), row, startColumn_, table_->ColumnWidths(),
-                            fixedWidth_, limit);
+                            fixedWidth_, limit, table_->Encoding());
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
@@ -33,7 +34,8 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     // No screen shows more of a line than this; a column of megabytes would
     // otherwise be formatted and measured on every paint.
     constexpr size_t kShownBytes = 4096;
-    QString text = FromCp(Line(index.row(), kShownBytes));
+    QString text = QString::fromStdString(
+        platform::ToUtf8(Line(index.row(), kShownBytes), table_->Encoding()));
     for (QChar& c : text)
         if (c.unicode() < 0x20 && c != QLatin1Char('\t')) c = QLatin1Char(' ');
     return text;

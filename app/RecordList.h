@@ -19,7 +19,7 @@ public:
     // must outlive the model's use of it, or be replaced by Clear first.
     void SetTable(const CCsvTable* table, int startColumn, bool fixedWidth);
     void Clear() { SetTable(nullptr, 0, false); }
-    // Line `row` as code page 932 bytes, at most `limit` of them.
+    // Line `row` in the table's encoding, at most `limit` bytes of it.
     std::string Line(int row, size_t limit = std::string::npos) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -26,17 +26,30 @@ struct CsvFieldScan {
     bool swallowed;
 };
 
+// The first of `Stops` in [p, end): in code page 932 text (kLeadBytes) one
+// that stands as a character of its own; in UTF-8 text, where no byte
+// below 0x80 is ever part of a longer character, simply the first.
+template <bool kLeadBytes, char... Stops>
+inline const char* FindCsvStop(const char* p, const char* end, bool* swallowed = nullptr) {
+    if constexpr (kLeadBytes)
+        return FindStopMb<Stops...>(p, end, swallowed);
+    else
+        return textscan_detail::FindAnyByte<Stops...>(p, end);
+}
+
 // The field that starts at `field`, in a text that ends at `end`. A field
 // that starts with a quote runs in quotes up to the closing quote ("" stays
 // inside), then, as an unquoted field does, up to a comma, an LF or the end
-// of the text. Lead bytes hide the byte after them. A quote open to the end
+// of the text. A quote open to the end
 // of the text is unclosed, except a lone quote as the last byte: that field
-// ends at the end of the text (and holds no value).
+// ends at the end of the text (and holds no value). In code page 932 text
+// (kLeadBytes) lead bytes hide the byte after them.
+template <bool kLeadBytes = true>
 inline CsvFieldScan ScanCsvField(const char* field, const char* end) {
     const char* p = field;
     if (p < end && *p == '"') {
         for (++p;;) {
-            p = FindStopMb<'"'>(p, end);
+            p = FindCsvStop<kLeadBytes, '"'>(p, end);
             if (p == end) {
                 if (end - field > 1)
                     return {static_cast<size_t>(end - field), CsvFieldEnd::kUnclosedQuote, false};
@@ -48,7 +61,7 @@ inline CsvFieldScan ScanCsvField(const char* field, const char* end) {
         }
     }
     bool swallowed = false;
-    p = FindStopMb<',', '\n', '"'>(p, end, &swallowed);
+    p = FindCsvStop<kLeadBytes, ',', '\n', '"'>(p, end, &swallowed);
     const CsvFieldEnd kind = p == end     ? CsvFieldEnd::kEndOfText
                              : *p == ','  ? CsvFieldEnd::kComma
                              : *p == '\n' ? CsvFieldEnd::kLineFeed

@@ -55,6 +55,8 @@ std::string ProblemText(const CsvProblem& problem) {
             return platform::kNoMemoryText;
         case Kind::kEmptyFile:
             return "ファイルが空です．";
+        case Kind::kUtf16:
+            return kCsvUtf16Text;
         case Kind::kQuoteError:
             return StrFormat("%d 行目にダブルクォーテーション・エラーがあります．", problem.record);
         case Kind::kFieldTooLong:
@@ -111,7 +113,8 @@ const char* CCsvTable::Load(platform::Prompter& prompter, size_t fieldLimit) {
     for (const CsvProblem& problem : problems)
         prompter.Information(kWarningCaption, ProblemText(problem));
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
-        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory;
+        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory ||
+               p.kind == CsvProblem::Kind::kUtf16;
     });
     return unread ? nullptr : text_.Data();
 }
@@ -132,8 +135,21 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
         text_.Resize(0);
         return {{read == platform::ReadStatus::kNoMemory ? Kind::kNoMemory : Kind::kReadError}};
     }
+    const platform::DetectedText found = platform::DetectEncoding(text_.View(), platform::TextKind::kCsv);
+    if (found.utf16) {
+        text_.Resize(0);
+        return {{Kind::kUtf16}};
+    }
+    detected_ = found.encoding;
+    encoding_ = platform::Resolve(choice_, found.encoding);
+    const bool utf8 = encoding_ == platform::TextEncoding::kUtf8;
+    // A byte order mark is no text: never part of the first column's name.
+    if (utf8 && found.bomLength > 0) {
+        std::memmove(text_.Data(), text_.Data() + found.bomLength, text_.Size() - found.bomLength);
+        text_.Shrink(text_.Size() - found.bomLength);
+    }
     if (text_.Size() == 0) return {{Kind::kEmptyFile}};
-    text_.Shrink(RewriteContinuations(text_.Data(), text_.Size()));
+    text_.Shrink(RewriteContinuations(text_.Data(), text_.Size(), !utf8));
     CsvLoadProblems problems;
     if (!Parse(fieldLimit, problems)) {
         records_.clear();
@@ -143,13 +159,13 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     return problems;
 }
 
-size_t CCsvTable::RewriteContinuations(char* d, size_t size) {
+size_t CCsvTable::RewriteContinuations(char* d, size_t size, bool leadBytes) {
     // Most files hold no continuation at all: leave them untouched.
     if (std::string_view(d, size).find("\\\r\n") == std::string_view::npos) return size;
     size_t r = 0, w = 0;
     while (r < size) {
         unsigned char c = static_cast<unsigned char>(d[r]);
-        if (IsLeadByteValue(c) && r + 1 < size) {
+        if (leadBytes && IsLeadByteValue(c) && r + 1 < size) {
             d[w++] = d[r++];
             d[w++] = d[r++];
         } else if (c == '\\' && r + 2 < size && d[r + 1] == '\r' && d[r + 2] == '\n') {
@@ -185,7 +201,8 @@ bool CCsvTable::Parse(size_t fieldLimit, CsvLoadProblems& problems) {
     while (state.next < state.end && stop == RecordStop::kStored) {
         tooManyRecords = RecordCount() >= kMaxRecords;
         if (tooManyRecords) break;
-        stop = ParseRecord(state);
+        stop = encoding_ == platform::TextEncoding::kUtf8 ? ParseRecord<false>(state)
+                                                          : ParseRecord<true>(state);
     }
     const int inProgress = RecordCount() + 1;
     switch (stop) {
@@ -240,6 +257,7 @@ bool CCsvTable::AllocateStorage(size_t size, ParseState& state) {
     return true;
 }
 
+template <bool kLeadBytes>
 CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
     // Locals, not the state: a write into the values, being of chars, would
     // make the compiler read the state again after every field.
@@ -251,7 +269,7 @@ CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
     int count = 0;
     bool overflow = false;  // fields past the 500th were dropped
     for (char* start = recordValues;;) {
-        const CsvFieldScan field = ScanCsvField(start, end);
+        const CsvFieldScan field = ScanCsvField<kLeadBytes>(start, end);
         if (field.kind == CsvFieldEnd::kQuoteError) return RecordStop::kQuoteError;
         if (field.kind == CsvFieldEnd::kUnclosedQuote) return RecordStop::kUnclosedQuote;
         char* const stop = start + field.length;
@@ -264,7 +282,16 @@ CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
         const int length = value.raw < 0 ? 0 : static_cast<int>(value.raw);
         if (count < kMaxFields) {
             if (static_cast<size_t>(count) >= slotsLeft) std::abort();
-            if (length > widths_[count]) widths_[count] = length;
+            // A character takes no more columns than it has bytes: only a
+            // value longer than the width so far can widen the column.
+            if (length > widths_[count]) {
+                const int width =
+                    kLeadBytes ? length
+                               : static_cast<int>(platform::DisplayWidth(
+                                     std::string_view(value.start, static_cast<size_t>(length)),
+                                     platform::TextEncoding::kUtf8));
+                widths_[count] = std::max(widths_[count], width);
+            }
             // A value that begins at the end of the text is absent; a line
             // feed can be only in a quoted field or after a lead byte.
             fields[count++] =

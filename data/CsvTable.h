@@ -1,5 +1,6 @@
-// The CSV source: a code page 932 file read whole into records and fields.
-// Record 0 is the header row whose fields name the columns.
+// The CSV source: a file in code page 932 or UTF-8, read whole into records
+// and fields, which keep the file's bytes. Record 0 is the header row whose
+// fields name the columns.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
+#include "platform/TextEncoding.h"
 #include "platform/Texts.h"
 
 namespace platform {
@@ -20,6 +22,9 @@ class Prompter;
 
 constexpr int kMaxRecords = 32000;
 constexpr int kMaxFields = 500;
+// The warning for a CSV file in UTF-16, which is not read.
+inline constexpr char kCsvUtf16Text[] =
+    "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
 // The longest field the table can hold, in bytes of the file.
 constexpr size_t kMaxFieldBytes = (size_t{1} << 31) - 1;
 
@@ -30,6 +35,7 @@ struct CsvProblem {
         kReadError,       // the source could not be read
         kNoMemory,        // the text or the table is too large for the memory to be had
         kEmptyFile,       // nothing to read
+        kUtf16,           // UTF-16, which is not read at all
         kQuoteError,      // in `record`, which is not read, nor anything after it
         kFieldTooLong,    // likewise, a field longer than the load allows
         kNul,             // a NUL cuts the data from `record` on
@@ -106,6 +112,14 @@ public:
         return !file || *file;
     }
 
+    // The encoding the next Load reads the source in: found out (kAuto,
+    // the default) or as given.
+    void SetEncodingChoice(platform::EncodingChoice choice) { choice_ = choice; }
+    // The encoding of the values, as the last Load took it.
+    platform::TextEncoding Encoding() const { return encoding_; }
+    // What the last Load found the source to be in, whatever was chosen.
+    platform::TextEncoding DetectedEncoding() const { return detected_; }
+
     // Reads and parses the whole source once. Problems are shown through the
     // prompter and the records read so far are kept; a field longer than
     // `fieldLimit` bytes ends the load there. Returns the text read (after
@@ -119,18 +133,19 @@ public:
     const CCsvRecord* GetRecord(int i) const {
         return (i >= 0 && i < RecordCount()) ? &records_[i] : nullptr;
     }
-    // Per column, the longest raw field length in bytes (quotes around a
-    // field not counted, doubled quotes counted twice).
+    // Per column, the widest raw field in display columns, which for code
+    // page 932 is its length in bytes (quotes around a field not counted,
+    // doubled quotes counted twice).
     const std::array<int, kMaxFields>& ColumnWidths() const { return widths_; }
 
     // Position of the first header field equal to name, or -1; -1 for a null
     // or empty name and for a table without records.
     int FieldIndex(const char* name) const;
 
-    // Every backslash-CR-LF that is not part of a two-byte character becomes
-    // LF, in one left-to-right pass over the `size` bytes at `text`; returns
-    // the new size.
-    static size_t RewriteContinuations(char* text, size_t size);
+    // Every backslash-CR-LF that is not part of a two-byte character of
+    // code page 932 (with `leadBytes`) becomes LF, in one left-to-right pass
+    // over the `size` bytes at `text`; returns the new size.
+    static size_t RewriteContinuations(char* text, size_t size, bool leadBytes = true);
 
 private:
     CCsvTable() = default;
@@ -148,6 +163,7 @@ private:
     bool Parse(size_t fieldLimit, CsvLoadProblems& problems);
     // Copies the text into values_ and makes room for every record and field.
     bool AllocateStorage(size_t size, ParseState& state);
+    template <bool kLeadBytes>
     RecordStop ParseRecord(ParseState& state);
     // The record of `count` fields whose values start at `values`.
     void AddRecord(ParseState& state, const char* values, int count, bool overflow);
@@ -156,6 +172,9 @@ private:
     std::variant<platform::FilePtr, std::string> source_;
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
+    platform::EncodingChoice choice_ = platform::EncodingChoice::kAuto;
+    platform::TextEncoding encoding_ = platform::TextEncoding::kCp932;
+    platform::TextEncoding detected_ = platform::TextEncoding::kCp932;
     platform::ByteBuffer text_;
     // Every stored value of every record, one after another, and every
     // record's fields, one record after another; the records point into

@@ -8,11 +8,21 @@ CTemplateFile::CTemplateFile(std::string_view path) : stream_(platform::OpenFile
 int CTemplateFile::Read() {
     read_ = false;
     eofLine_ = 0;
+    found_ = {};
     if (!stream_) return 0;
     status_ = platform::ReadAll(stream_.get(), text_);
     if (status_ != platform::ReadStatus::kRead) {
         text_.Resize(0);
         return 0;
+    }
+    found_ = platform::DetectEncoding(text_.View(), platform::TextKind::kTemplate);
+    if (found_.utf16) {
+        text_.Resize(0);
+        return 0;
+    }
+    if (found_.bomLength > 0) {
+        std::memmove(text_.Data(), text_.Data() + found_.bomLength, text_.Size() - found_.bomLength);
+        text_.Shrink(text_.Size() - found_.bomLength);
     }
     const std::string_view raw = text_.View();
     const size_t eof = raw.find('\x1A');
@@ -22,6 +32,16 @@ int CTemplateFile::Read() {
     text_.Shrink(Translate(text_.Data(), text_.Size()));
     read_ = true;
     return static_cast<int>(text_.Size());
+}
+
+platform::TextEncoding CTemplateFile::DetectedEncoding(platform::TextEncoding otherwise) const {
+    const bool follows = found_.asciiOnly && !found_.declared && found_.bomLength == 0;
+    return follows ? otherwise : found_.encoding;
+}
+
+platform::TextEncoding CTemplateFile::Encoding(platform::EncodingChoice choice,
+                                               platform::TextEncoding otherwise) const {
+    return platform::Resolve(choice, DetectedEncoding(otherwise));
 }
 
 int CTemplateFile::NulLine() const {

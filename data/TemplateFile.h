@@ -1,5 +1,6 @@
-// The HTML template, read whole as text. Reading follows the Windows text
-// mode: CR LF becomes LF and a 0x1A byte ends the text.
+// The HTML template, read whole as text in code page 932 or UTF-8. Reading
+// follows the Windows text mode: CR LF becomes LF and a 0x1A byte ends the
+// text. A byte order mark is no text.
 #pragma once
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
+#include "platform/TextEncoding.h"
 
 class CTemplateFile {
 public:
@@ -16,9 +18,21 @@ public:
 
     // Reads the file from its start, replacing the text held before; returns
     // the number of bytes of text, 0 when no file is open or it could not be
-    // read (then there is no text; ReadStatus tells why).
+    // read (then there is no text; ReadStatus tells why) or is UTF-16
+    // (IsUtf16; no text either).
     int Read();
     platform::ReadStatus ReadStatus() const { return status_; }
+    bool IsUtf16() const { return found_.utf16; }
+
+    // The template's encoding: `choice`, or what its bytes tell; a
+    // template of ASCII alone without a declaration takes `otherwise`
+    // (the CSV's).
+    platform::TextEncoding Encoding(platform::EncodingChoice choice,
+                                    platform::TextEncoding otherwise) const;
+    // What its bytes tell, `otherwise` for ASCII alone.
+    platform::TextEncoding DetectedEncoding(platform::TextEncoding otherwise) const;
+    // Whether the file began with a byte order mark.
+    bool HasBom() const { return found_.bomLength > 0; }
 
     // The text of the last Read, NUL-terminated; null before the first Read.
     const char* GetText() const { return read_ ? text_.Data() : nullptr; }
@@ -39,4 +53,5 @@ private:
     bool read_ = false;
     platform::ReadStatus status_ = platform::ReadStatus::kCannotOpen;
     int eofLine_ = 0;
+    platform::DetectedText found_;
 };

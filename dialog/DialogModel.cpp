@@ -4,9 +4,11 @@
 #include <utility>
 
 #include "dialog/DialogText.h"
-#include "platform/CodePage.h"
+#include "data/TemplateFile.h"
 #include "platform/FileSys.h"
 #include "platform/Prompter.h"
+#include "platform/StrFormat.h"
+#include "platform/TextEncoding.h"
 #include "res/ControlIds.h"
 #include "res/DialogTemplate.h"
 
@@ -24,6 +26,14 @@ DialogEdit EditOf(SettingsKey key) {
         case SettingsKey::digit: return DialogEdit::Digit;
         default: return DialogEdit::Repeat;
     }
+}
+
+size_t EncodingSlot(DialogCombo combo) {
+    return combo == DialogCombo::CsvEncoding ? 0 : 1;
+}
+
+bool IsEncodingList(DialogCombo combo) {
+    return combo == DialogCombo::CsvEncoding || combo == DialogCombo::TemplateEncoding;
 }
 
 }  // namespace
@@ -53,8 +63,29 @@ int DialogModel::Choice(DialogCombo combo) const {
         case DialogCombo::Rule: return rule_;
         case DialogCombo::Field: return field_;
         case DialogCombo::Extension: return extension_;
+        case DialogCombo::CsvEncoding:
+        case DialogCombo::TemplateEncoding: return static_cast<int>(EncodingChoiceOf(combo));
     }
     return -1;
+}
+
+platform::EncodingChoice DialogModel::EncodingChoiceOf(DialogCombo combo) const {
+    return encodingChoice_[EncodingSlot(combo)];
+}
+
+platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
+    return combo == DialogCombo::CsvEncoding ? csvDetected_ : templateDetected_;
+}
+
+std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
+    return {platform::StrFormat("自動 (%s)", platform::CharsetLabel(DetectedEncoding(combo))),
+            "Shift_JIS", "UTF-8"};
+}
+
+void DialogModel::ForceEncoding(DialogCombo combo, platform::EncodingChoice choice) {
+    encodingForced_[EncodingSlot(combo)] = true;
+    encodingChoice_[EncodingSlot(combo)] = choice;
+    listener_->ComboChanged(combo);
 }
 
 int DialogModel::ExtensionEntry() const {
@@ -112,11 +143,23 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
+    if (edit == DialogEdit::HTML) DetectTemplateEncoding();
 }
 
 void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
     listener_->TextChanged(edit);
+    if (edit == DialogEdit::HTML) DetectTemplateEncoding();
+}
+
+void DialogModel::DetectTemplateEncoding() {
+    const platform::TextEncoding otherwise = table_ ? table_->Encoding() : csvDetected_;
+    platform::TextEncoding found = otherwise;
+    CTemplateFile file(Text(DialogEdit::HTML));
+    if (file.IsOpen() && file.Read() > 0) found = file.DetectedEncoding(otherwise);
+    if (found == templateDetected_) return;
+    templateDetected_ = found;
+    listener_->ComboChanged(DialogCombo::TemplateEncoding);
 }
 
 void DialogModel::ClearList() {
@@ -158,9 +201,20 @@ void DialogModel::OnSwitch(DialogSwitch which) {
 void DialogModel::Choose(DialogCombo combo, int index) {
     Select(combo, index);
     if (combo == DialogCombo::Rule) OnRuleChange();
+    // The CSV is read anew in the encoding chosen.
+    if (combo == DialogCombo::CsvEncoding && !Text(DialogEdit::CSV).empty()) {
+        listener_->LoadStarting();
+        LoadCsv();
+    }
 }
 
 void DialogModel::Select(DialogCombo combo, int index) {
+    if (IsEncodingList(combo)) {
+        if (index < 0 || index >= kEncodingItems) return;
+        encodingChoice_[EncodingSlot(combo)] = static_cast<platform::EncodingChoice>(index);
+        listener_->ComboChanged(combo);
+        return;
+    }
     const int count = combo == DialogCombo::Rule    ? static_cast<int>(res::RuleItems().size())
                       : combo == DialogCombo::Field ? static_cast<int>(fieldItems_.size())
                                                     : static_cast<int>(res::ExtensionItems().size());
@@ -270,7 +324,7 @@ void DialogModel::OnInvertSelection() {
 
 void DialogModel::LoadCsv() {
     EnableRunControls(false, false);
-    const std::string path = platform::Utf8ToCp932(Text(DialogEdit::CSV));
+    const std::string& path = Text(DialogEdit::CSV);
     if (path.empty()) {
         SetStatus(res::kStatusNoCsvPath);
         return;
@@ -282,22 +336,28 @@ void DialogModel::LoadCsv() {
         table_.reset();
         return;
     }
+    table_->SetEncodingChoice(EncodingChoiceOf(DialogCombo::CsvEncoding));
     const bool read = table_->Load(prompter_) != nullptr;
     fieldItems_.clear();
     field_ = -1;
+    if (csvDetected_ != table_->DetectedEncoding()) {
+        csvDetected_ = table_->DetectedEncoding();
+        listener_->ComboChanged(DialogCombo::CsvEncoding);
+    }
     if (!read) {  // could not be read; the box said why
         ReleaseTable();
         listener_->ComboChanged(DialogCombo::Field);
+        DetectTemplateEncoding();
         return;
     }
     FillRecordList(0);
     SelectAll();
     if (const CCsvRecord* header = table_->GetRecord(0))
         for (int i = 0; i < header->FieldCount(); ++i) {
-            const char* name = header->GetField(i);
-            fieldItems_.emplace_back(name ? name : "");
+            fieldItems_.push_back(platform::ToUtf8(header->FieldView(i), table_->Encoding()));
         }
     listener_->ComboChanged(DialogCombo::Field);
+    DetectTemplateEncoding();  // a template of ASCII alone follows the CSV
     EnableRunControls(true, false);
     // Without a header record there are no columns to rotate.
     if (table_->RecordCount() == 0) Enable({IDC_ROTATE}, false);
@@ -311,10 +371,15 @@ void DialogModel::SetStatus(std::string utf8) {
 
 // ------------------------------------------------------------ settings
 
-void DialogModel::ReplayText(SettingsKey key, std::string_view cp932) {
-    const DialogEdit edit = EditOf(key);
-    SetText(edit, platform::Cp932ToUtf8(cp932));
-    listener_->TextChanged(edit);
+void DialogModel::ReplayText(SettingsKey key, std::string_view utf8) {
+    PutText(EditOf(key), utf8);
+}
+
+void DialogModel::ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) {
+    const DialogCombo combo =
+        key == SettingsKey::csvCode ? DialogCombo::CsvEncoding : DialogCombo::TemplateEncoding;
+    if (encodingForced_[EncodingSlot(combo)]) return;
+    Select(combo, static_cast<int>(choice));
 }
 
 void DialogModel::ReplayCsvLoad() {
@@ -362,13 +427,14 @@ int DialogModel::LoadSettings() {
 }
 
 SettingsSnapshot DialogModel::Snapshot() const {
-    auto cp = [this](DialogEdit e) { return platform::Utf8ToCp932(Text(e)); };
     SettingsSnapshot v;
     v.fileName = settingsPath_;
-    v.CSV = cp(DialogEdit::CSV);
-    v.HTML = cp(DialogEdit::HTML);
-    v.Out = cp(DialogEdit::Out);
-    v.Prefix = cp(DialogEdit::Prefix);
+    v.csvCode = EncodingChoiceOf(DialogCombo::CsvEncoding);
+    v.htmlCode = EncodingChoiceOf(DialogCombo::TemplateEncoding);
+    v.CSV = Text(DialogEdit::CSV);
+    v.HTML = Text(DialogEdit::HTML);
+    v.Out = Text(DialogEdit::Out);
+    v.Prefix = Text(DialogEdit::Prefix);
     v.ruleNum = rule_;
     v.fieldNum = field_;
     v.extNum = ExtensionEntry();
@@ -387,11 +453,11 @@ SettingsSnapshot DialogModel::Snapshot() const {
 int DialogModel::SaveSettings() {
     const SettingsSnapshot v = Snapshot();
     std::string text = ComposeSettingsHead(v);
-    if (!prompter_.AskYesNo("設定ファイルの保存", platform::Cp932ToUtf8(text))) return 0;
+    if (!prompter_.AskYesNo("設定ファイルの保存", text)) return 0;
     text += ComposeSelItemsLine(v.selection);
     platform::FilePtr file = platform::OpenFile(settingsPath_, "wb");
     if (file) {
-        const std::string bytes = ToCrLf(text);
+        const std::string bytes = EncodeSettingsFile(ToCrLf(text));
         std::fwrite(bytes.data(), 1, bytes.size(), file.get());
         if (platform::CloseChecked(file)) return 0;
     }
@@ -403,19 +469,19 @@ int DialogModel::SaveSettings() {
 // ------------------------------------------------------------ generate
 
 RunSettings DialogModel::ReadRunSettings() const {
-    auto cp = [this](DialogEdit e) { return platform::Utf8ToCp932(Text(e)); };
     RunSettings s;
-    s.CSV = cp(DialogEdit::CSV);
-    s.HTML = cp(DialogEdit::HTML);
-    s.Out = cp(DialogEdit::Out);
+    s.CSV = Text(DialogEdit::CSV);
+    s.HTML = Text(DialogEdit::HTML);
+    s.Out = Text(DialogEdit::Out);
+    s.htmlCode = EncodingChoiceOf(DialogCombo::TemplateEncoding);
     s.ruleNum = rule_;
     s.fieldNum = field_;
-    s.extension = platform::Utf8ToCp932(extensionText_);
+    s.extension = extensionText_;
     s.start = Position(DialogEdit::Start);
     s.digit = Position(DialogEdit::Digit);
     s.repeat = Position(DialogEdit::Repeat);
     s.prefixChk = Switch(DialogSwitch::Prefix);
-    if (s.prefixChk) s.Prefix = cp(DialogEdit::Prefix);
+    if (s.prefixChk) s.Prefix = Text(DialogEdit::Prefix);
     s.fixChk = Switch(DialogSwitch::Fix);
     s.repeatChk = Switch(DialogSwitch::Repeat);
     s.createChk = Switch(DialogSwitch::Create);
@@ -428,4 +494,9 @@ void DialogModel::OnGenerate(const RunCallbacks& more) {
     callbacks.status = [this](const std::string& text) { SetStatus(text); };
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
     lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, prompter_);
+    // No failure: the status line tells it after the run's last word.
+    if (lastRun_.characterReferences > 0)
+        SetStatus(lastRun_.lastStatus + "　" +
+                  platform::StrFormat(kCharacterReferencesText, lastRun_.characterReferences));
+    DetectTemplateEncoding();
 }

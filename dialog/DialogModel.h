@@ -23,7 +23,10 @@ class Prompter;
 
 enum class DialogEdit { CSV, HTML, Out, Prefix, Start, Digit, Repeat };
 enum class DialogSwitch { Prefix, Fix, Repeat, Create, Auto };
-enum class DialogCombo { Rule, Field, Extension };
+// The encoding lists hold kEncodingItems entries: automatic (showing what
+// was found), code page 932, UTF-8, in the order of EncodingChoice.
+enum class DialogCombo { Rule, Field, Extension, CsvEncoding, TemplateEncoding };
+inline constexpr int kEncodingItems = 3;
 // How the selection changed: by the user (who sees it already), every line
 // selected, every line toggled, or lines added by number (-1: all).
 enum class SelectionChange { User, All, Inverted, Added };
@@ -62,7 +65,7 @@ public:
     bool Switch(DialogSwitch which) const { return switches_[Index(which)]; }
     // The chosen entry of a list, -1 for none.
     int Choice(DialogCombo combo) const;
-    // The field list's entries (code page 932), one per header column.
+    // The field list's entries (UTF-8), one per header column.
     const std::vector<std::string>& FieldItems() const { return fieldItems_; }
     // The extension's edit field (UTF-8).
     const std::string& ExtensionText() const { return extensionText_; }
@@ -85,7 +88,18 @@ public:
     // The column the record list's lines start from.
     int ListStartColumn() const { return listStartColumn_; }
     const std::string& SettingsPath() const { return settingsPath_; }
-    void SetSettingsPath(std::string cpPath) { settingsPath_ = std::move(cpPath); }
+    void SetSettingsPath(std::string path) { settingsPath_ = std::move(path); }
+    // The encoding asked for the CSV (CsvEncoding) or the template
+    // (TemplateEncoding).
+    platform::EncodingChoice EncodingChoiceOf(DialogCombo combo) const;
+    // What automatic detection found for it (the CSV at its last load, the
+    // template named now, which follows the CSV when it is ASCII alone).
+    platform::TextEncoding DetectedEncoding(DialogCombo combo) const;
+    // The entries of an encoding list (UTF-8).
+    std::vector<std::string> EncodingItems(DialogCombo combo) const;
+    // Asks for an encoding that settings lines do not change (the batch
+    // mode's flags).
+    void ForceEncoding(DialogCombo combo, platform::EncodingChoice choice);
     const RunReport& LastRun() const { return lastRun_; }
 
     // ---- the user's changes and the handlers they run
@@ -126,7 +140,8 @@ private:
         return static_cast<size_t>(e);
     }
 
-    void ReplayText(SettingsKey key, std::string_view cp932) override;
+    void ReplayText(SettingsKey key, std::string_view utf8) override;
+    void ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) override;
     void ReplayCsvLoad() override;
     void ReplaySwitch(SettingsKey key, bool on) override;
     void ReplaySelect(SettingsKey key, int index) override;
@@ -148,6 +163,8 @@ private:
     void SelectAll();
     void ReleaseTable();
     void SetStatus(std::string utf8);
+    // Reads the template named now to tell what automatic detection finds.
+    void DetectTemplateEncoding();
 
     platform::Prompter& prompter_;
     DialogListener* listener_ = nullptr;
@@ -170,5 +187,9 @@ private:
     int listStartColumn_ = 0;
     bool listShown_ = false;
     std::string settingsPath_ = "default.cfg";
+    std::array<platform::EncodingChoice, 2> encodingChoice_{};  // CSV, template
+    std::array<bool, 2> encodingForced_{};
+    platform::TextEncoding csvDetected_ = platform::TextEncoding::kCp932;
+    platform::TextEncoding templateDetected_ = platform::TextEncoding::kCp932;
     RunReport lastRun_;
 };

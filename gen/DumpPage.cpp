@@ -4,12 +4,15 @@
 #include "platform/OutputFile.h"
 #include "platform/StrFormat.h"
 
-void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
-    if (!out.IsOpen()) return;
+size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
+                     platform::TextEncoding site) {
+    if (!out.IsOpen()) return 0;
+    const platform::TextEncoding from = table.Encoding();
+    size_t references = 0;
     std::string& text = out.Text();
-    text +=
-        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-        "</head><body><table border>\n";
+    text += "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
+    text += platform::CharsetLabel(site);
+    text += "\"></head><body><table border>\n";
     const int count = table.RecordCount();
     for (int i = 0; i < count; ++i) {
         const CCsvRecord* rec = table.GetRecord(i);
@@ -20,7 +23,10 @@ void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
         for (int j = 0; j < fields; ++j) {
             if (rec->GetField(j)) {
                 text += "<td>";
-                text += rec->FieldView(j);
+                if (from == site)
+                    text += rec->FieldView(j);
+                else
+                    references += platform::AppendForSite(text, rec->FieldView(j), from, site);
                 text += "</td>";
             } else {
                 text += "<td bgcolor=#ffe0e0>&nbsp;</td>";
@@ -30,4 +36,9 @@ void WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
         out.Spill();
     }
     text += "</table></body></html>\n";
+    return references;
+}
+
+size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
+    return WriteDumpPage(table, out, table.Encoding());
 }

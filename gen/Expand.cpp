@@ -7,8 +7,36 @@
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 
+namespace {
+
+// The header's names in the site's encoding, as placeholders spell them.
+std::vector<std::string> HeaderNames(const CCsvTable& table, platform::TextEncoding site) {
+    std::vector<std::string> names;
+    const CCsvRecord* header = table.GetRecord(0);
+    if (!header) return names;
+    for (int i = 0; i < header->FieldCount(); ++i) {
+        std::string& name = names.emplace_back();
+        if (header->GetField(i))
+            platform::AppendForSite(name, header->FieldView(i), table.Encoding(), site);
+    }
+    return names;
+}
+
+int ColumnNamed(const std::vector<std::string>& names, std::string_view name) {
+    if (name.empty()) return -1;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
 CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip)
-    : text_(text ? text : "") {
+    : CompiledTemplate(table, text, strip, table.Encoding()) {}
+
+CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip,
+                                   platform::TextEncoding site)
+    : text_(text ? text : ""), from_(table.Encoding()), site_(site) {
     if (strip) {
         StripHtmlFrame(text_.data());
         text_.resize(std::strlen(text_.c_str()));
@@ -16,13 +44,18 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
     const char* const base = text_.c_str();
     const char* cur = base;
     size_t literal = 0;  // start of the literal run in progress
-    std::string name;
+    const std::vector<std::string> names = HeaderNames(table, site);
+    // In UTF-8 no bracket is ever part of a longer character.
+    const bool leadBytes = site == platform::TextEncoding::kCp932;
+    auto find = [leadBytes](const char* s, char c) -> const char* {
+        return leadBytes ? FindCharMb(s, c) : std::strchr(s, c);
+    };
     while (*cur) {
-        const char* open = FindCharMb(cur, '[');
-        const char* close = open ? FindCharMb(open + 1, ']') : nullptr;
+        const char* open = find(cur, '[');
+        const char* close = open ? find(open + 1, ']') : nullptr;
         if (!close) break;  // the rest, an unclosed "[" included, is literal
-        name.assign(open + 1, close);
-        const int column = table.FieldIndex(name.c_str());
+        const int column =
+            ColumnNamed(names, std::string_view(open + 1, static_cast<size_t>(close - open - 1)));
         if (column >= 0) {
             pieces_.push_back({literal, static_cast<size_t>(open - base) - literal, column});
             literal = static_cast<size_t>(close + 1 - base);
@@ -34,8 +67,30 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
     for (const Piece& piece : pieces_) literalBytes_ += piece.length;
 }
 
-void CompiledTemplate::Write(const CCsvTable& table, int record, std::string& out) const {
+size_t CompiledTemplate::WriteConverted(std::string_view value, std::string& out) const {
+    thread_local std::string converted;
+    converted.clear();
+    const size_t references = platform::AppendForSite(converted, value, from_, site_);
+    for (char c : converted) {
+        if (c == '\n')
+            out += "<br>";
+        else
+            out += c;
+    }
+    return references;
+}
+
+size_t CompiledTemplate::Write(const CCsvTable& table, int record, std::string& out) const {
     const CCsvRecord* rec = table.GetRecord(record);
+    if (from_ != site_) {
+        size_t references = 0;
+        for (const Piece& piece : pieces_) {
+            out.append(text_, piece.offset, piece.length);
+            if (piece.column >= 0 && rec)
+                references += WriteConverted(rec->FieldView(piece.column), out);
+        }
+        return references;
+    }
     // The page's size is bounded first (a line feed becomes four bytes), so
     // that the pieces are plain copies rather than one checked append each:
     // a wide template has hundreds of short values per page.
@@ -71,6 +126,7 @@ void CompiledTemplate::Write(const CCsvTable& table, int record, std::string& ou
         }
     }
     out.resize(static_cast<size_t>(p - out.data()));
+    return 0;
 }
 
 char* StripHtmlFrame(char* text) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <string_view>
 #include <thread>
@@ -18,7 +19,6 @@
 #include "gen/DumpPage.h"
 #include "gen/Expand.h"
 #include "gen/RunPlan.h"
-#include "platform/CodePage.h"
 #include "platform/FileSys.h"
 #include "platform/OutputFile.h"
 #include "platform/Prompter.h"
@@ -47,9 +47,11 @@ public:
 
     // Creates the file `name` in `folder` (or compares the one there) and
     // starts writing; false when it cannot be created.
-    bool Start(const CCsvTable& table, const OutputFolder& folder, const char* name) {
+    bool Start(const CCsvTable& table, platform::TextEncoding site, const OutputFolder& folder,
+               const char* name) {
         if (!file_.CreateUnlessSame(folder, name)) return false;
         table_ = &table;
+        site_ = site;
         folder_ = folder.Fd();
         struct stat st {};
         if (::fstatat(folder_, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -62,14 +64,13 @@ public:
         return true;
     }
 
-    // Before the page `cpName` is created: waits for the dump page when
+    // Before the page `name` is created: waits for the dump page when
     // the name is its file.
-    void BeforeCreating(const std::string& cpName) {
+    void BeforeCreating(const std::string& name) {
         if (!running_) return;
         struct stat st {};
         if (done_.load(std::memory_order_acquire) || !known_ ||
-            (::fstatat(folder_, platform::Cp932ToUtf8(cpName).c_str(), &st, AT_SYMLINK_NOFOLLOW) ==
-                 0 &&
+            (::fstatat(folder_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
              st.st_dev == device_ && st.st_ino == inode_))
             Join();
     }
@@ -81,11 +82,13 @@ public:
         return outcome_;
     }
     const OutputFile& File() const { return file_; }
+    // Character references written; valid after Finish.
+    size_t References() const { return references_; }
 
 private:
     static void* Run(void* self) {
         auto* w = static_cast<DumpWriter*>(self);
-        WriteDumpPage(*w->table_, w->file_);
+        w->references_ = WriteDumpPage(*w->table_, w->file_, w->site_);
         w->file_.Close();
         w->outcome_ = w->file_.Closed();
         w->done_.store(true, std::memory_order_release);
@@ -98,6 +101,8 @@ private:
 
     OutputFile file_;
     const CCsvTable* table_ = nullptr;
+    platform::TextEncoding site_ = platform::TextEncoding::kCp932;
+    size_t references_ = 0;
     int folder_ = -1;
     pthread_t thread_{};
     bool running_ = false;
@@ -122,7 +127,7 @@ std::string IncompleteRunWarning(const RunReport& report, const platform::Prompt
                        report.templateEofLine));
     auto list = [&](const std::vector<std::string>& items) {
         for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i)
-            line(prompter.DataText(platform::Cp932ToUtf8(items[i])));
+            line(prompter.DataText(items[i]));
     };
     if (!report.failedPaths.empty()) {
         line(StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
@@ -181,6 +186,7 @@ const char* CheckRun(const RunSettings& settings, const std::vector<int>& select
         return platform::kNoMemoryText;
     }
     if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return kStatusTemplateMissing;
+    if (in.templateFile.IsUtf16()) return kStatusTemplateUtf16;
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();
     if (!platform::IsFolder(settings.Out)) return kStatusOutMissing;
@@ -208,9 +214,13 @@ public:
           folder_(in.folder),
           report_(report),
           status_(std::move(status)),
-          planner_(settings, table, std::move(in.records)),
+          site_(in.templateFile.Encoding(settings.htmlCode, table.Encoding())),
+          bom_(in.templateFile.HasBom()),
+          planner_(settings, table, std::move(in.records), site_),
           // Placeholders are looked up and the frame stripped once per run.
-          compiled_(table, in.templateFile.GetText(), settings.repeatChk) {}
+          compiled_(table, in.templateFile.GetText(), settings.repeatChk, site_) {
+        report_.siteEncoding = site_;
+    }
 
     void Run() {
         folder_.NoteEntries();
@@ -226,8 +236,8 @@ public:
                 if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
                 for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
                     if (page_.IsOpen()) {
-                        compiled_.Write(table_, planner_.Records()[static_cast<size_t>(s)],
-                                        page_.Text());
+                        references_ += compiled_.Write(
+                            table_, planner_.Records()[static_cast<size_t>(s)], page_.Text());
                         page_.Spill();
                     }
                     if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup() &&
@@ -242,6 +252,9 @@ public:
         } while (!planner_.Done());
         FinishCheckFiles();
         report_.pagesOpened = pagesOpened_;
+        references_ += dump_.References();
+        report_.characterReferences =
+            static_cast<int>(std::min<size_t>(references_, static_cast<size_t>(INT_MAX)));
     }
 
 private:
@@ -252,7 +265,7 @@ private:
         if (!index_.CreateUnlessSame(folder_, "_index.html"))
             report_.failedPaths.push_back(OutPath("_index.html"));
         dbFailSlot_ = report_.failedPaths.size();
-        if (!dump_.Start(table_, folder_, "_db.html")) report_.failedPaths.push_back(OutPath("_db.html"));
+        if (!dump_.Start(table_, site_, folder_, "_db.html")) report_.failedPaths.push_back(OutPath("_db.html"));
         if (index_.IsOpen()) index_.Append(planner_.IndexHead());
     }
 
@@ -276,10 +289,13 @@ private:
             report_.failedPaths.push_back(pagePath_);
         } else {
             if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
+            // A template that begins with a byte order mark gives pages that do.
+            if (bom_) page_.Append("\xEF\xBB\xBF");
             if (planner_.Repeat()) page_.Append("<HTML>\n");
         }
         if (index_.IsOpen()) {
             index_.Append(page.indexEntry);
+            references_ += static_cast<size_t>(page.indexReferences);
             index_.Spill();
         }
         return page_.IsOpen();
@@ -290,8 +306,7 @@ private:
     void IndexBeforeCreating(const PlannedPage& page) {
         if (!index_.Comparing() || !(page.repeatsName || index_.HasOtherNames())) return;
         struct stat st {};
-        if (::fstatat(folder_.Fd(), platform::Cp932ToUtf8(page.name).c_str(), &st,
-                      AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(folder_.Fd(), page.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             index_.Compares(st.st_dev, st.st_ino))
             index_.StopComparing();
     }
@@ -360,6 +375,9 @@ private:
     OutputFolder& folder_;
     RunReport& report_;
     std::function<void(std::string)> status_;
+    const platform::TextEncoding site_;
+    const bool bom_;  // every page begins with a byte order mark
+    size_t references_ = 0;
     RunPlanner planner_;
     const CompiledTemplate compiled_;
     DumpWriter dump_;

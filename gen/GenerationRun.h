@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/TextEncoding.h"
+
 class CCsvTable;
 namespace platform {
 class Prompter;
@@ -16,6 +18,11 @@ class Prompter;
 
 // Status texts of the run that callers tell apart (UTF-8).
 inline constexpr char kStatusTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
+inline constexpr char kStatusTemplateUtf16[] =
+    "ﾃﾝﾌﾟﾚｰﾄ(HTML) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
+// After a run that wrote character references: how many (%d).
+inline constexpr char kCharacterReferencesText[] =
+    "%d 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．";
 inline constexpr char kStatusOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
 // Shown once when another run is writing the same output folder; the run
 // waits for it, and gives up with this text as its status after a while.
@@ -28,7 +35,7 @@ enum NamingRule : int {
     kRuleFieldValue = 2,
 };
 
-// What a run reads from the window when it starts. Texts are code page 932.
+// What a run reads from the window when it starts. Texts are UTF-8.
 struct RunSettings {
     std::string CSV;
     std::string HTML;
@@ -45,6 +52,8 @@ struct RunSettings {
     bool repeatChk = false;
     bool createChk = true;
     bool autoChk = false;
+    // The template's encoding, which is the site's.
+    platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
 };
 
 struct RunCallbacks {
@@ -67,6 +76,10 @@ struct RunReport {
     int unchangedFiles = 0;
     int templateNulLine = 0;  // line of the template in which a NUL cut it short
     int templateEofLine = 0;  // line of a 0x1A that cut text off the template
+    // Characters the site's encoding cannot hold, written as references,
+    // over every file written.
+    int characterReferences = 0;
+    platform::TextEncoding siteEncoding = platform::TextEncoding::kCp932;
 
     bool AllWritten() const {
         return !refused && failedPaths.empty() && overwrittenNames.empty() &&

@@ -7,27 +7,82 @@
 #include "data/CsvTable.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
+#include "platform/TextEncoding.h"
 #include "platform/StrFormat.h"
 
 namespace {
 
 constexpr int kIndexEntriesPerLineByValue = 5;
 constexpr int kIndexEntriesPerLineByNumber = 10;
-constexpr int kIndexValueColumn = 30;
+constexpr size_t kIndexValueColumn = 30;
 
-const char* FieldOrEmpty(const CCsvTable& table, int record, int column) {
+std::string_view FieldOrEmpty(const CCsvTable& table, int record, int column) {
     const CCsvRecord* rec = table.GetRecord(record);
-    const char* v = rec ? rec->GetField(column) : nullptr;
-    return v ? v : "";
+    return rec ? rec->FieldView(column) : std::string_view();
 }
 
 // A page name as the file system sees it, to tell when two pages are one
 // file ("./a" and "a", or two values without a Unicode form). A name
 // without a folder part is already in its normal form.
 std::string FileSystemKey(const std::string& name) {
-    std::string utf8 = platform::Cp932ToUtf8(name);
-    if (utf8.find('/') == std::string::npos) return utf8;
-    return std::filesystem::path(utf8).lexically_normal().string();
+    if (name.find('/') == std::string::npos) return name;
+    return std::filesystem::path(name).lexically_normal().string();
+}
+
+void AppendPercent(std::string& out, std::string_view bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : bytes) {
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+}
+
+// Bytes a URL or the attribute would take for something else.
+bool NeedsPercent(unsigned char c) {
+    return c <= 0x20 || c == 0x7F || std::strchr("\"#%&<>?\\", c);
+}
+
+// Code page 932 bytes into a code page 932 site: units as they are.
+void AppendCp932Href(std::string& out, std::string_view cpName) {
+    const auto* p = reinterpret_cast<const unsigned char*>(cpName.data());
+    const size_t size = cpName.size();
+    for (size_t i = 0; i < size;) {
+        const size_t n = platform::Cp932UnitLength(p + i, size - i);
+        if (!platform::Cp932UnitConverts(p + i, n))
+            out += "%3F";  // the "?" that the file's name has in its place
+        else if (n == 1 && NeedsPercent(p[i]))
+            AppendPercent(out, cpName.substr(i, 1));
+        else
+            out.append(cpName.substr(i, n));
+        i += n;
+    }
+}
+
+// UTF-8 into either site: characters as the site holds them.
+void AppendUtf8Href(std::string& out, std::string_view utf8, platform::TextEncoding site) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t size = utf8.size();
+    for (size_t i = 0; i < size;) {
+        size_t n = 1;
+        const char32_t c = platform::DecodeUtf8(p + i, size - i, &n);
+        const std::string_view unit = utf8.substr(i, n);
+        i += n;
+        if (c == platform::kNoCharacter) {
+            out += "%3F";
+        } else if (c < 0x80) {
+            if (NeedsPercent(static_cast<unsigned char>(c)))
+                AppendPercent(out, unit);
+            else
+                out += static_cast<char>(c);
+        } else if (site == platform::TextEncoding::kUtf8) {
+            out.append(unit);
+        } else if (std::optional<std::string> cp = platform::Utf8ToCp932Exactly(unit)) {
+            out += *cp;
+        } else {
+            AppendPercent(out, unit);
+        }
+    }
 }
 
 }  // namespace
@@ -39,26 +94,16 @@ std::string NormalizeExtension(const std::string& extension) {
     return ext;
 }
 
-void AppendIndexHref(std::string& out, std::string_view cpName) {
-    static const char kHex[] = "0123456789ABCDEF";
+void AppendIndexHref(std::string& out, std::string_view text, platform::TextEncoding encoding,
+                     platform::TextEncoding site) {
     // A NUL ends the name, as it ends the file's name.
-    cpName = cpName.substr(0, cpName.find('\0'));
-    const auto* p = reinterpret_cast<const unsigned char*>(cpName.data());
-    const size_t size = cpName.size();
-    for (size_t i = 0; i < size;) {
-        const size_t n = platform::Cp932UnitLength(p + i, size - i);
-        const unsigned char c = p[i];
-        if (!platform::Cp932UnitConverts(p + i, n)) {
-            out += "%3F";  // the "?" that the file's name has in its place
-        } else if (n == 1 && (c <= 0x20 || c == 0x7F || std::strchr("\"#%&<>?\\", c))) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out.append(cpName.substr(i, n));
-        }
-        i += n;
-    }
+    text = text.substr(0, text.find('\0'));
+    if (encoding == platform::TextEncoding::kUtf8)
+        AppendUtf8Href(out, text, site);
+    else if (site == platform::TextEncoding::kCp932)
+        AppendCp932Href(out, text);
+    else
+        AppendUtf8Href(out, platform::Cp932ToUtf8(text), site);
 }
 
 bool IsSafePageName(const std::string& name) {
@@ -77,7 +122,12 @@ bool IsSafePageName(const std::string& name) {
 
 RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
                        std::vector<int> records)
+    : RunPlanner(settings, table, std::move(records), table.Encoding()) {}
+
+RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
+                       std::vector<int> records, platform::TextEncoding site)
     : table_(table),
+      site_(site),
       records_(std::move(records)),
       rule_(settings.ruleNum == kRuleSequenceNumber || settings.ruleNum == kRuleFieldValue
                 ? settings.ruleNum
@@ -98,10 +148,10 @@ RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
         const char* pre = rule_ == kRuleFieldValue ? "<pre>" : "";
         indexHead_ = platform::StrFormat(
             "<html>\n<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-            "charset=Shift_JIS\"><title>Database Index generated by %s %s</title></head>\n"
+            "charset=%s\"><title>Database Index generated by %s %s</title></head>\n"
             "<body><center><font size=6>Database Index Generated by %s %s</font><br>"
             "<font size=2>%s</font></center>\n<hr>\n%s",
-            kProgramName, kProgramVersion, kProgramName, kProgramVersion, kCopyright, pre);
+            platform::CharsetLabel(site_), kProgramName, kProgramVersion, kProgramName, kProgramVersion, kCopyright, pre);
         indexTail_ = std::string(pre) + "</body></html>";
     }
 }
@@ -115,6 +165,7 @@ const PlannedPage& RunPlanner::Next() {
     page_.refused = !IsSafePageName(page_.name);
     page_.repeatsName = !page_.refused && !names_.insert(FileSystemKey(page_.name)).second;
     page_.indexEntry.clear();
+    page_.indexReferences = 0;
     if (index_) AddIndexEntry(page_);
     step_ += page_.recordCount;
     return page_;
@@ -135,7 +186,7 @@ void RunPlanner::Name(PlannedPage& page) const {
     if (rule_ == kRuleSequenceNumber)
         platform::AppendPaddedInt(page.name, start_ + pagesOpened_, digit_);
     else if (rule_ == kRuleFieldValue)
-        page.name += FieldOrEmpty(table_, record, fieldNum_);
+        page.name += platform::ToUtf8(FieldOrEmpty(table_, record, fieldNum_), table_.Encoding());
     else
         platform::AppendPaddedInt(page.name, record, 5);
     page.name += '.';
@@ -146,20 +197,22 @@ void RunPlanner::AddIndexEntry(PlannedPage& page) {
     std::string& e = page.indexEntry;
     const int record = records_[static_cast<size_t>(page.firstStep)];
     if (rule_ == kRuleFieldValue) {
-        // Five to a line in the <pre> block, each value padded to 30 bytes.
-        const char* value = FieldOrEmpty(table_, record, fieldNum_);
+        // Five to a line in the <pre> block, each value padded to 30
+        // display columns.
+        const std::string_view value = FieldOrEmpty(table_, record, fieldNum_);
         if (indexEntries_ % kIndexEntriesPerLineByValue == 0) e += '\n';
         e += "[<a href=\"";
-        AppendIndexHref(e, page.name);
+        AppendHref(e, record);
         e += "\">";
-        e += value;
+        page.indexReferences += static_cast<int>(
+            platform::AppendForSite(e, value, table_.Encoding(), site_));
         e += "</a>]";
-        const int len = static_cast<int>(std::strlen(value));
-        e.append(static_cast<size_t>(std::max(0, kIndexValueColumn - len)), ' ');
+        const size_t width = platform::DisplayWidth(value, table_.Encoding());
+        if (width < kIndexValueColumn) e.append(kIndexValueColumn - width, ' ');
     } else {
         if (indexEntries_ % kIndexEntriesPerLineByNumber == 0) e += "<br>";
         e += "[<a href=\"";
-        AppendIndexHref(e, page.name);
+        AppendHref(e, record);
         e += "\">";
         if (rule_ == kRuleSequenceNumber)
             platform::AppendPaddedInt(e, start_ + pagesOpened_ - 1, digit_);
@@ -168,6 +221,25 @@ void RunPlanner::AddIndexEntry(PlannedPage& page) {
         e += "</a>] &nbsp; &nbsp;\n";
     }
     ++indexEntries_;
+}
+
+void RunPlanner::AppendHref(std::string& out, int record) const {
+    // The name as Name makes it, but the value in its own encoding, so that
+    // code page 932 into a code page 932 site keeps its bytes.
+    using platform::TextEncoding;
+    AppendIndexHref(out, prefix_, TextEncoding::kUtf8, site_);
+    if (rule_ == kRuleFieldValue) {
+        AppendIndexHref(out, FieldOrEmpty(table_, record, fieldNum_), table_.Encoding(), site_);
+    } else {
+        std::string number;
+        if (rule_ == kRuleSequenceNumber)
+            platform::AppendPaddedInt(number, start_ + pagesOpened_ - 1, digit_);
+        else
+            platform::AppendPaddedInt(number, record, 5);
+        out += number;
+    }
+    out += '.';
+    AppendIndexHref(out, extension_, TextEncoding::kUtf8, site_);
 }
 
 std::vector<PlannedPage> PlanPages(const RunSettings& settings, const CCsvTable& table,

@@ -14,12 +14,13 @@
 class CCsvTable;
 
 struct PlannedPage {
-    std::string name;    // prefix, base name, "." and extension (code page 932)
+    std::string name;    // prefix, base name, "." and extension (UTF-8, as on disk)
     int firstStep = 0;   // its first record: records[firstStep]
     int recordCount = 0; // consecutive selected records on the page
     bool refused = false;      // the name would leave the output folder
     bool repeatsName = false;  // an earlier page, _index.html or _db.html is the same file
     std::string indexEntry;    // what the page adds to _index.html (empty without one)
+    int indexReferences = 0;   // character references in indexEntry
 };
 
 // Hands out the pages of a run one after the other, as the writing goes:
@@ -28,8 +29,11 @@ struct PlannedPage {
 class RunPlanner {
 public:
     // `records`: ascending, each a record of `table`, which must outlive
-    // the planner.
+    // the planner. _index.html is in the site's encoding (by default the
+    // table's).
     RunPlanner(const RunSettings& settings, const CCsvTable& table, std::vector<int> records);
+    RunPlanner(const RunSettings& settings, const CCsvTable& table, std::vector<int> records,
+               platform::TextEncoding site);
 
     const std::vector<int>& Records() const { return records_; }
     bool Repeat() const { return repeat_; }
@@ -49,8 +53,11 @@ public:
 private:
     void Name(PlannedPage& page) const;
     void AddIndexEntry(PlannedPage& page);
+    // The name's link, part by part as the name was made.
+    void AppendHref(std::string& out, int record) const;
 
     const CCsvTable& table_;
+    platform::TextEncoding site_;
     std::vector<int> records_;
     int rule_;
     int fieldNum_;
@@ -75,10 +82,18 @@ std::vector<PlannedPage> PlanPages(const RunSettings& settings, const CCsvTable&
 // dots removed.
 std::string NormalizeExtension(const std::string& extension);
 
-// Appends the link to the page `cpName` as the index page writes it: each
-// byte that a URL or the attribute would take for something else, as %XX;
-// each unit that has no Unicode form as %3F, the "?" of the file's name.
-void AppendIndexHref(std::string& out, std::string_view cpName);
+// Appends a piece of a page's name (in `encoding`) to its link as the
+// index page in the site's encoding writes it: each byte that a URL or the
+// attribute would take for something else, as %XX; a character that the
+// site's encoding cannot hold, as %XX of its UTF-8 bytes; each piece that
+// is no character, as %3F, the "?" of the file's name. Code page 932 into
+// a code page 932 site keeps its bytes.
+void AppendIndexHref(std::string& out, std::string_view text, platform::TextEncoding encoding,
+                     platform::TextEncoding site);
+// A whole name of code page 932 bytes in a code page 932 site.
+inline void AppendIndexHref(std::string& out, std::string_view cpName) {
+    AppendIndexHref(out, cpName, platform::TextEncoding::kCp932, platform::TextEncoding::kCp932);
+}
 
 // Whether a page name stays inside the output folder: not absolute and
 // without a ".." component.

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/CodePage.h"
 #include "platform/Memory.h"
 
 namespace platform {
@@ -40,9 +39,9 @@ int KeepRegular(int fd, struct stat* st) {
     return fd;
 }
 
-FilePtr OpenFile(std::string_view cpPath, const char* mode) {
-    if (cpPath.empty()) return nullptr;
-    const std::string native = Cp932ToUtf8(cpPath);
+FilePtr OpenFile(std::string_view path, const char* mode) {
+    if (path.empty()) return nullptr;
+    const std::string native(path);
     const bool write = mode[0] == 'w';
     // O_NONBLOCK: a FIFO without a partner would otherwise wait forever.
     const int flags = (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
@@ -64,9 +63,9 @@ bool CloseChecked(FilePtr& file) {
     return ok;
 }
 
-bool IsFolder(std::string_view cpPath) {
-    if (cpPath.empty()) return false;
-    std::string native = Cp932ToUtf8(cpPath);
+bool IsFolder(std::string_view path) {
+    if (path.empty()) return false;
+    const std::string native(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     return ::access(native.c_str(), X_OK) == 0;
@@ -108,9 +107,9 @@ ReadStatus ReadAll(FILE* file, ByteBuffer& bytes) {
     return std::ferror(file) ? ReadStatus::kCannotOpen : ReadStatus::kRead;
 }
 
-ReadStatus ReadWholeFile(std::string_view cpPath, ByteBuffer& bytes) {
+ReadStatus ReadWholeFile(std::string_view path, ByteBuffer& bytes) {
     bytes.Resize(0);
-    FilePtr f = OpenFile(cpPath, "rb");
+    FilePtr f = OpenFile(path, "rb");
     if (!f) return ReadStatus::kCannotOpen;
     return ReadAll(f.get(), bytes);
 }

@@ -1,5 +1,4 @@
-// Files and folders named by code page 932 paths. Paths are converted to the
-// file system's UTF-8 here and nowhere else.
+// Files and folders, named by paths as the file system spells them (UTF-8).
 #pragma once
 
 #include <sys/stat.h>
@@ -21,10 +20,10 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// fopen by a code page 932 path, for regular files only: a folder, FIFO,
+// fopen for regular files only: a folder, FIFO,
 // socket or device is refused at once, never waited on. Modes "r…" read,
 // "w…" create or empty the file ("b" makes no difference here).
-FilePtr OpenFile(std::string_view cpPath, const char* mode);
+FilePtr OpenFile(std::string_view path, const char* mode);
 
 // A descriptor opened without blocking (a FIFO or device would otherwise
 // be waited on), kept only when it is a regular file, and then blocking
@@ -38,7 +37,7 @@ bool CloseChecked(FilePtr& file);
 
 // Whether the path names an existing folder that can be entered. The
 // current directory is left alone.
-bool IsFolder(std::string_view cpPath);
+bool IsFolder(std::string_view path);
 
 // folder + "/" + name.
 std::string JoinPath(std::string_view folder, std::string_view name);
@@ -51,8 +50,8 @@ enum class ReadStatus {
 
 // The rest of an open file, from its start, into `bytes`.
 ReadStatus ReadAll(FILE* file, ByteBuffer& bytes);
-// A whole file by its code page 932 path (regular files only).
-ReadStatus ReadWholeFile(std::string_view cpPath, ByteBuffer& bytes);
+// A whole file by its path (regular files only).
+ReadStatus ReadWholeFile(std::string_view path, ByteBuffer& bytes);
 
 // Opens `name` (UTF-8, relative, "/" between folders) below the folder
 // `dirFd` without following a symbolic link anywhere on the way, the file

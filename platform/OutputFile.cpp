@@ -11,7 +11,6 @@
 #include <cstring>
 #include <functional>
 
-#include "platform/CodePage.h"
 #include "platform/FileSys.h"
 
 namespace platform {
@@ -22,14 +21,14 @@ OutputFolder::~OutputFolder() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool OutputFolder::Open(std::string_view cpPath) {
+bool OutputFolder::Open(std::string_view path) {
     if (fd_ >= 0) ::close(fd_);
     locked_ = false;
     noted_ = false;
     entries_.clear();
     fd_ = -1;
-    if (cpPath.empty()) return false;
-    const std::string native = Cp932ToUtf8(cpPath);
+    if (path.empty()) return false;
+    const std::string native(path);
     // Read access lets the folder be locked; a folder that can only be
     // entered is still written, unlocked.
     fd_ = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -100,16 +99,16 @@ void OutputFile::Reset() {
     compared_ = 0;
 }
 
-bool OutputFile::Create(const OutputFolder& folder, std::string_view cpName) {
+bool OutputFile::Create(const OutputFolder& folder, std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || cpName.empty()) return false;
-    return OpenForWriting(folder.Fd(), Cp932ToUtf8(cpName));
+    if (!folder.IsOpen() || name.empty()) return false;
+    return OpenForWriting(folder.Fd(), std::string(name));
 }
 
-bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view cpName) {
+bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || cpName.empty()) return false;
-    name_ = Cp932ToUtf8(cpName);
+    if (!folder.IsOpen() || name.empty()) return false;
+    name_ = std::string(name);
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
     struct stat st {};

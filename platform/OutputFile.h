@@ -26,8 +26,8 @@ public:
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
 
-    // Opens the folder named by a code page 932 path; false when it cannot.
-    bool Open(std::string_view cpPath);
+    // Opens the folder named by `path`; false when it cannot.
+    bool Open(std::string_view path);
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
 
@@ -77,20 +77,20 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the file `cpName` (code page 932, relative, may name
+    // Creates the file `name` (relative, may name
     // subfolders) in `folder`, or empties an existing one, as fopen "w"
     // does (mode 0666 less the umask). Refused, and false: a name that
     // leaves the folder or passes through a symbolic link, and anything
     // but a regular file (a FIFO, socket or device is never waited on). A
     // file still open is closed first, unchecked.
-    bool Create(const OutputFolder& folder, std::string_view cpName);
+    bool Create(const OutputFolder& folder, std::string_view name);
     // The same, but a regular file already at the name is only read while
     // the new bytes equal its own, piece by piece as they come: one that
     // holds exactly the new bytes is neither opened for writing nor
     // emptied. At the first difference it is opened for writing and cut
     // after the bytes found equal, which it already holds, and the rest is
     // written. A file that cannot be read is created as Create does.
-    bool CreateUnlessSame(const OutputFolder& folder, std::string_view cpName);
+    bool CreateUnlessSame(const OutputFolder& folder, std::string_view name);
     bool IsOpen() const { return state_ != State::kClosed; }
 
     // Whether the file is still only being compared.

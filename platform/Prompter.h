@@ -1,7 +1,7 @@
 // Every message box and file dialog of the program goes through a Prompter:
 // the window uses one on Qt, the batch mode one on stderr, tests a recorder
 // of their own.
-// Texts given to a Prompter are UTF-8; paths it returns are code page 932.
+// Texts given to a Prompter and paths it returns are UTF-8.
 #pragma once
 
 #include <functional>
@@ -16,25 +16,25 @@ struct FileDialogRequest {
     bool save = false;          // save dialog (asks before replacing) or open dialog
     std::string filter;         // "Name(*.x)|*.x|Other|*.y||" in UTF-8
     std::string defaultExt;     // as given by the caller, e.g. "*.cfg"
-    std::string proposedName;   // code page 932; may be empty
-    // Where the dialog opens (code page 932), the proposed name being taken
+    std::string proposedName;   // may be empty
+    // Where the dialog opens, the proposed name being taken
     // in it; empty: where the last file dialog was left, at first the
     // current folder (a proposed name is then taken in the current folder).
     std::string folder = {};
 
     // Opens the dialog in the folder that holds `cpPath` ("." for a bare
-    // name). "/" is never the second byte of a code page 932 character.
-    void OpenBeside(std::string_view cpPath) {
-        const size_t slash = cpPath.rfind('/');
+    // name).
+    void OpenBeside(std::string_view path) {
+        const size_t slash = path.rfind('/');
         if (slash == std::string_view::npos)
             folder = ".";
         else
-            folder = std::string(cpPath.substr(0, slash == 0 ? 1 : slash));
+            folder = std::string(path.substr(0, slash == 0 ? 1 : slash));
     }
-    // Proposes the file `cpPath`: its name, in its folder.
-    void ProposeFile(std::string_view cpPath) {
-        OpenBeside(cpPath);
-        proposedName = std::string(cpPath.substr(cpPath.rfind('/') + 1));
+    // Proposes the file `path`: its name, in its folder.
+    void ProposeFile(std::string_view path) {
+        OpenBeside(path);
+        proposedName = std::string(path.substr(path.rfind('/') + 1));
     }
 };
 

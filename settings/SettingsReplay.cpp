@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/CodePage.h"
+#include "platform/TextEncoding.h"
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
 #include "platform/Texts.h"
@@ -50,6 +50,10 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
         const SettingsKey key = LookupSettingsKey(line->key);
         const std::string_view value = line->value;
         if (key == SettingsKey::None) continue;
+        if (key == SettingsKey::csvCode || key == SettingsKey::htmlCode) {
+            target.ReplayEncoding(key, ParseEncodingLine(value));
+            continue;
+        }
 
         if (IsText(key)) {
             target.ReplayText(key, value);
@@ -76,25 +80,41 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
     if (repeatText) target.ReplayText(SettingsKey::repeat, *repeatText);
 }
 
-std::string CannotOpenSettingsText(const std::string& cpPath, const platform::Prompter* shownBy) {
-    const std::string path = platform::Cp932ToUtf8(cpPath);
+std::string CannotOpenSettingsText(const std::string& path, const platform::Prompter* shownBy) {
     return platform::StrFormat("ファイル(%s)が開けません．",
                                (shownBy ? shownBy->DataText(path) : path).c_str());
 }
 
-int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
+std::string Utf16SettingsText(const std::string& path, const platform::Prompter* shownBy) {
+    return platform::StrFormat(
+        "設定ファイル(%s)は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．",
+        (shownBy ? shownBy->DataText(path) : path).c_str());
+}
+
+std::optional<std::string> DecodeSettingsFile(std::string_view bytes) {
+    const platform::DetectedText found = platform::DetectEncoding(bytes, platform::TextKind::kSettings);
+    if (found.utf16) return std::nullopt;
+    bytes.remove_prefix(found.bomLength);
+    return platform::ToUtf8(bytes, found.encoding);
+}
+
+int LoadSettingsFile(const std::string& path, SettingsTarget& target,
                      platform::Prompter& prompter) {
     platform::ByteBuffer bytes;
-    switch (platform::ReadWholeFile(cpPath, bytes)) {
+    switch (platform::ReadWholeFile(path, bytes)) {
         case platform::ReadStatus::kRead:
-            ReplaySettings(bytes.View(), target);
-            return 0;
+            if (const std::optional<std::string> text = DecodeSettingsFile(bytes.View())) {
+                ReplaySettings(*text, target);
+                return 0;
+            }
+            prompter.Message(Utf16SettingsText(path, &prompter));
+            return -1;
         case platform::ReadStatus::kNoMemory:
             prompter.Information(kWarningCaption, platform::kNoMemoryText);
             return -1;
         case platform::ReadStatus::kCannotOpen:
             break;
     }
-    prompter.Message(CannotOpenSettingsText(cpPath, &prompter));
+    prompter.Message(CannotOpenSettingsText(path, &prompter));
     return -1;
 }

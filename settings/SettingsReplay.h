@@ -3,6 +3,7 @@
 // controls; so does the batch mode's stand-in for the window.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,10 @@ class SettingsTarget {
   public:
     virtual ~SettingsTarget() = default;
     // The edit named by CSV, HTML, Out, Prefix, start, digit or repeat takes
-    // the value as its text (code page 932); an empty value empties it.
-    virtual void ReplayText(SettingsKey key, std::string_view cp932) = 0;
+    // the value as its text (UTF-8); an empty value empties it.
+    virtual void ReplayText(SettingsKey key, std::string_view utf8) = 0;
+    // csvCode, htmlCode: the encoding asked for from here on.
+    virtual void ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) = 0;
     // After the CSV line's text: the table is loaded as the Load button does.
     virtual void ReplayCsvLoad() = 0;
     // prefixChk, fixChk, repeatChk, createChk, autoChk: the box is ticked or
@@ -34,20 +37,26 @@ class SettingsTarget {
     virtual void ReplaySelection(const std::vector<int>& records) = 0;
 };
 
-// Applies the lines of a settings file to `target`. Unknown keys and lines
+// Applies the lines of a settings file (UTF-8) to `target`. Unknown keys and lines
 // without a key are passed over, as is a numeric line without a value. The
 // repeat line's text is set again at the end, whatever later handlers wrote
 // into that field meanwhile.
 void ReplaySettings(std::string_view file, SettingsTarget& target);
 
-// Reads the settings file at `cpPath` (code page 932) and applies it to
-// `target`: 0. When it cannot be read, says so through `prompter` and
-// returns -1, applying nothing.
-int LoadSettingsFile(const std::string& cpPath, SettingsTarget& target,
+// A settings file's bytes as UTF-8 text, whichever of the two encodings it
+// is in (a byte order mark left out); nothing for UTF-16.
+std::optional<std::string> DecodeSettingsFile(std::string_view bytes);
+
+// Reads the settings file at `path` and applies it to `target`: 0. When it
+// cannot be read, says so through `prompter` and returns -1, applying
+// nothing.
+int LoadSettingsFile(const std::string& path, SettingsTarget& target,
                      platform::Prompter& prompter);
 
-// The message for a settings file (code page 932 path) that cannot be
-// opened, read or written (UTF-8); the path as `shownBy` shows data, when
-// given.
-std::string CannotOpenSettingsText(const std::string& cpPath,
+// The message for a settings file that cannot be opened, read or written;
+// the path as `shownBy` shows data, when given.
+std::string CannotOpenSettingsText(const std::string& path,
                                    const platform::Prompter* shownBy = nullptr);
+// The message for a settings file in UTF-16, likewise.
+std::string Utf16SettingsText(const std::string& path,
+                              const platform::Prompter* shownBy = nullptr);

@@ -49,6 +49,8 @@ struct KeyName {
 };
 
 constexpr KeyName kKeyNames[] = {
+    {"csvCode", SettingsKey::csvCode},
+    {"htmlCode", SettingsKey::htmlCode},
     {"CSV", SettingsKey::CSV},
     {"HTML", SettingsKey::HTML},
     {"Out", SettingsKey::Out},
@@ -73,6 +75,10 @@ constexpr KeyName kKeyNames[] = {
 std::string ComposeSettingsHead(const SettingsSnapshot& v) {
     std::string out;
     AppendText(out, "FileName", v.fileName);
+    if (v.csvCode != platform::EncodingChoice::kAuto)
+        AppendText(out, "csvCode", platform::EncodingChoiceName(v.csvCode));
+    if (v.htmlCode != platform::EncodingChoice::kAuto)
+        AppendText(out, "htmlCode", platform::EncodingChoiceName(v.htmlCode));
     AppendText(out, "CSV", v.CSV);
     AppendText(out, "HTML", v.HTML);
     AppendText(out, "Out", v.Out);
@@ -113,6 +119,17 @@ std::string ToCrLf(std::string_view text) {
         out.push_back(c);
     }
     return out;
+}
+
+std::string EncodeSettingsFile(std::string_view text) {
+    if (std::optional<std::string> cp932 = platform::Utf8ToCp932Exactly(text)) return *cp932;
+    std::string bytes = "\xEF\xBB\xBF";
+    bytes.append(text);
+    return bytes;
+}
+
+platform::EncodingChoice ParseEncodingLine(std::string_view value) {
+    return platform::ParseEncodingChoice(value).value_or(platform::EncodingChoice::kAuto);
 }
 
 std::vector<std::string_view> SplitSettingsLines(std::string_view file) {

@@ -8,10 +8,15 @@
 #include <string_view>
 #include <vector>
 
-// The window's values as the settings writer reads them. Texts are code
-// page 932; indexes are -1 when a list has no selection; states 0 or 1.
+#include "platform/TextEncoding.h"
+
+// The window's values as the settings writer reads them. Texts are UTF-8;
+// indexes are -1 when a list has no selection; states 0 or 1.
 struct SettingsSnapshot {
     std::string fileName;  // the settings path itself
+    // The encodings asked for; a line each only when not kAuto.
+    platform::EncodingChoice csvCode = platform::EncodingChoice::kAuto;
+    platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
     std::string CSV, HTML, Out, Prefix;
     int ruleNum = 0, fieldNum = -1, extNum = 0;
     int start = 1, digit = 5, repeat = 1;
@@ -22,16 +27,24 @@ struct SettingsSnapshot {
 // The keys the reader knows, in the order the writer writes them.
 enum class SettingsKey {
     None,  // not one of the reader's keys (FileName included)
+    csvCode, htmlCode,
     CSV, HTML, Out, Prefix, ruleNum, fieldNum, extNum, start, digit, repeat,
     prefixChk, fixChk, repeatChk, createChk, autoChk, csvCount, SelItems,
 };
 
-// Lines 1 to 17 (FileName to csvCount), each ended by "\n".
+// Lines 1 to 17 (FileName to csvCount; csvCode and htmlCode after FileName
+// when asked for), each ended by "\n".
 std::string ComposeSettingsHead(const SettingsSnapshot& values);
 // Line 18: " SelItems:" and the indexes separated by ",", ended by "\n".
 std::string ComposeSelItemsLine(const std::vector<int>& selection);
 // Every "\n" as "\r\n", as the file stores it.
 std::string ToCrLf(std::string_view text);
+// The bytes of a settings file holding the UTF-8 `text`: code page 932 when
+// every character fits, else UTF-8 after a byte order mark, so that it
+// reads back the same.
+std::string EncodeSettingsFile(std::string_view text);
+// What a csvCode or htmlCode line asks for: kAuto for any other value.
+platform::EncodingChoice ParseEncodingLine(std::string_view value);
 
 // The lines of a settings file, each without its line end (LF or CR LF).
 // A line is taken whole, however long.

@@ -69,6 +69,10 @@ inline constexpr char kEmptyFile[] = "ファイルが空です．";
 inline constexpr char kNoMemory[] = "メモリが足りないため読み込めませんでした．";
 inline constexpr char kTooManyRecords[] =
     "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
+inline constexpr char kCsvUtf16[] =
+    "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
+inline constexpr char kTemplateUtf16[] =
+    "ﾃﾝﾌﾟﾚｰﾄ(HTML) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
 inline constexpr char kWaitingForOutput[] =
     "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
 

@@ -229,7 +229,7 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
         SCOPED_TRACE(c.name);
         RecordingPrompter prompter;
         CMainDlg d(prompter);
-        const std::string name = Cp(dir_.File(c.name));
+        const std::string name = dir_.File(c.name);
         d.OnDropFiles({name});
         const std::string shown = dir_.File(c.name);
         EXPECT_EQ(TextOf(d, IDC_CSV_PATH), c.field == Csv ? shown : "");
@@ -245,7 +245,7 @@ TEST_F(IntakeTest, DroppedFolderLeavesTheCurrentDirectory) {
     fs::create_directory(folder);
     const fs::path before = fs::current_path();
     CMainDlg d(prompter_);
-    d.OnDropFiles({Cp(folder)});
+    d.OnDropFiles({folder});
     EXPECT_EQ(TextOf(d, IDC_OUT_PATH), folder);
     EXPECT_EQ(fs::current_path(), before);
 }
@@ -424,7 +424,7 @@ TEST_F(IntakeTest, BrowsingForTheSourceEmptiesTheListOnly) {
     const CCsvTable* table = d.Table();
     const int fields = qobject_cast<QComboBox*>(d.Control(IDC_FIELD))->count();
     const std::string chosen = dir_.File("データ.csv");
-    prompter_.fileChoices.push_back(Cp(chosen));
+    prompter_.fileChoices.push_back(chosen);
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_CSV))->click();
 
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), chosen);
@@ -447,7 +447,7 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
     d.Model().LoadCsv();
     const std::vector<std::string> lines = d.ListLines();
     const std::string chosen = dir_.File("ひな形.html");
-    prompter_.fileChoices.push_back(Cp(chosen));
+    prompter_.fileChoices.push_back(chosen);
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_HTML))->click();
 
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), chosen);
@@ -473,7 +473,7 @@ TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
         {"template, source in a folder", IDC_BROWSE_HTML, "/data/shop/a.csv", "", "/data/shop"},
         {"template, bare source name", IDC_BROWSE_HTML, "items.csv", "", "."},
         {"template, relative source", IDC_BROWSE_HTML, "shop/items.csv", "", "shop"},
-        {"template, Japanese folder", IDC_BROWSE_HTML, "/データ/商品.csv", "", Cp("/データ")},
+        {"template, Japanese folder", IDC_BROWSE_HTML, "/データ/商品.csv", "", "/データ"},
         {"template already named", IDC_BROWSE_HTML, "/data/items.csv", "/web/t.html", ""},
         {"no source named", IDC_BROWSE_HTML, "", "", ""},
         {"source", IDC_BROWSE_CSV, "/data/shop/items.csv", "", ""},

@@ -518,7 +518,7 @@ TEST_F(SettingsTest, DialogsOpenBesideTheCurrentFile) {
         {"sites/shop.cfg", "sites", "shop.cfg"},
         {"/shop.cfg", "/", "shop.cfg"},
         // 表 ends in the byte of a backslash, which separates nothing here.
-        {Cp("/データ/表/一覧.cfg"), Cp("/データ/表"), Cp("一覧.cfg")},
+        {"/データ/表/一覧.cfg", "/データ/表", "一覧.cfg"},
     };
     for (const Case& c : cases) {
         for (int button : {IDC_OPEN_SETTINGS, IDC_SAVE_SETTINGS}) {

@@ -252,8 +252,8 @@ TEST_F(QtJapaneseTest, WhereTheDialogOpens) {
         std::string directory, nameBox;
     };
     const Case cases[] = {
-        {"a name in a folder", Cp(sub), Cp("一覧.cfg"), sub, "一覧.cfg"},
-        {"a folder alone", Cp(sub), "", sub, ""},
+        {"a name in a folder", sub, "一覧.cfg", sub, "一覧.cfg"},
+        {"a folder alone", sub, "", sub, ""},
         {"a bare name in the current folder", ".", "default.cfg", here, "default.cfg"},
         {"a name without a folder", "", "default.cfg", here, "default.cfg"},
     };

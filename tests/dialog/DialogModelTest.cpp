@@ -196,18 +196,18 @@ TEST_F(DialogModelTest, ReplayRules) {
 
 // Texts as the edits hold them (UTF-8); code page 932 at the settings file
 // and in the run's settings.
-TEST_F(DialogModelTest, TextsCrossIntoCodePage932AtTheEdges) {
+TEST_F(DialogModelTest, CodePage932SettingsBecomeUtf8Inside) {
     ASSERT_EQ(Replay("     HTML:" + Cp("頁.html") + "\n   Prefix:" + Cp("ｶﾅ") +
                      "\nprefixChk:1\n    start:  12 \n  ruleNum:1\n"),
               0);
     EXPECT_EQ(model.Text(DialogEdit::HTML), "頁.html");
     const RunSettings s = model.ReadRunSettings();
-    EXPECT_EQ(s.HTML, Cp("頁.html"));
-    EXPECT_EQ(s.Prefix, Cp("ｶﾅ"));
+    EXPECT_EQ(s.HTML, "頁.html");
+    EXPECT_EQ(s.Prefix, "ｶﾅ");
     EXPECT_EQ(s.start, 12);
     EXPECT_EQ(s.ruleNum, 1);
     const SettingsSnapshot v = model.Snapshot();
-    EXPECT_EQ(v.Prefix, Cp("ｶﾅ"));
+    EXPECT_EQ(v.Prefix, "ｶﾅ");
     EXPECT_EQ(v.start, 12);
     // A number the up-down cannot take keeps the last valid one.
     model.TypeText(DialogEdit::Start, "12000");

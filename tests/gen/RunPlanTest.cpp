@@ -82,7 +82,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
           {"./a.html", 4, 1, "D"},  // the same file
           {"_db.html", 5, 1, "D"},  // the dump page's name
           {"sub/../b.html", 6, 1, "R"},
-          {"\x95\x5C.html", 7, 1},
+          {"表.html", 7, 1},
           {".html", 8, 1},
           {"a/./b.html", 9, 1}}},
         {"no check files: _db.html is a page like any",

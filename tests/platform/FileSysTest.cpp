@@ -15,9 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FileSys, CodePagePathNamesTheUtf8File) {
+TEST(FileSys, PathsAreTakenAsTheyAreSpelled) {
     testutil::TempDir dir;
-    const std::string cpPath = dir.File("") + "\x95\x5C\xB6.txt";  // 表ｶ.txt
+    // Characters that code page 932 holds and characters it does not.
+    const std::string cpPath = dir.File("表ｶ𠮷é😀.txt");
     {
         platform::FilePtr f = platform::OpenFile(cpPath, "wb");
         ASSERT_NE(f, nullptr);
@@ -25,7 +26,7 @@ TEST(FileSys, CodePagePathNamesTheUtf8File) {
         EXPECT_TRUE(platform::CloseChecked(f));
         EXPECT_EQ(f, nullptr);
     }
-    EXPECT_EQ(testutil::ReadBytes(dir.Path() / "表ｶ.txt"), "xyz");
+    EXPECT_EQ(testutil::ReadBytes(dir.Path() / "表ｶ𠮷é😀.txt"), "xyz");
 
     platform::ByteBuffer bytes;
     EXPECT_EQ(platform::ReadWholeFile(cpPath, bytes), platform::ReadStatus::kRead);
@@ -38,7 +39,7 @@ TEST(FileSys, CodePagePathNamesTheUtf8File) {
     platform::FilePtr again = platform::OpenFile(cpPath, "wb");
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(platform::CloseChecked(again));
-    EXPECT_EQ(testutil::ReadBytes(dir.Path() / "表ｶ.txt"), "");
+    EXPECT_EQ(testutil::ReadBytes(dir.Path() / "表ｶ𠮷é😀.txt"), "");
 }
 
 // A file that tells no size (as /proc does) is read on in pieces, and a
@@ -95,7 +96,7 @@ TEST(FileSys, CloseCheckedReportsALostWrite) {
 
 TEST(FileSys, IsFolderLeavesTheCurrentDirectoryAlone) {
     testutil::TempDir dir;
-    fs::create_directory(dir.Path() / "表");
+    fs::create_directory(dir.Path() / "表café");
     testutil::WriteBytes(dir.Path() / "file", "x");
     const auto cwd = fs::current_path();
     const struct {
@@ -103,7 +104,7 @@ TEST(FileSys, IsFolderLeavesTheCurrentDirectoryAlone) {
         bool folder;
     } cases[] = {
         {dir.Path().string(), true},
-        {dir.File("") + "\x95\x5C", true},
+        {dir.File("表café"), true},
         {dir.File("file"), false},
         {dir.File("missing"), false},
         {"", false},
