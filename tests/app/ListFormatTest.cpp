@@ -131,3 +131,44 @@ TEST_F(RecordLineTest, FixedWidthNeverCutsATwoByteCharacter) {
 }
 
 }  // namespace
+
+namespace {
+
+// UTF-8 lines: cells padded to display columns, a cut never inside a
+// character nor between a letter and its combining mark.
+TEST(ListUtf8Lines, CellsCountDisplayColumns) {
+    const std::string pa = "\u30CF\u309A";  // パ as ハ and a combining mark
+    testutil::RecordingPrompter prompter;
+    CCsvTable table = CCsvTable::FromBytes("\xEF\xBB\xBF" "a,b\né😀,x\n" + pa + pa + pa + pa +
+                                           "x,y\nｶﾅ漢字かな,z\n");
+    ASSERT_NE(table.Load(prompter), nullptr);
+    ASSERT_EQ(table.Encoding(), platform::TextEncoding::kUtf8);
+    // é 1 + 😀 2; four パ 8 and x 1; ｶﾅ 2 + four wide 8.
+    EXPECT_EQ(table.ColumnWidths()[0], 10);
+    const struct {
+        int record;
+        bool fixed;
+        std::string line;
+    } cases[] = {
+        {1, false, "001\t|é😀       \t|x"},
+        {2, false, "002\t|" + pa + pa + pa + pa + "x \t|y"},
+        {3, false, "003\t|ｶﾅ漢字かな\t|z"},
+        // Eight columns at most; a wide character that would cross the
+        // eighth is left out, and the cell ends there.
+        {2, true, "002\t|" + pa + pa + pa + pa + "\t|y       "},
+        {3, true, "003\t|ｶﾅ漢字か\t|z       "},
+        {1, true, "001\t|é😀     \t|x       "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(FormatRecordLine(*table.GetRecord(c.record), c.record, 0, table.ColumnWidths(),
+                                   c.fixed, std::string::npos, platform::TextEncoding::kUtf8),
+                  c.line);
+    }
+    // A byte limit never cuts a character: 😀 is four bytes.
+    EXPECT_EQ(FormatRecordLine(*table.GetRecord(1), 1, 0, table.ColumnWidths(), false, 9,
+                               platform::TextEncoding::kUtf8),
+              "001\t|é");
+}
+
+}  // namespace

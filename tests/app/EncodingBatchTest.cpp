@@ -1,0 +1,132 @@
+// The batch mode and settings files with both encodings: code page 932
+// sites exactly as before, the encoding flags, the count of character
+// references, and settings files that keep every path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "RecordingPrompter.h"
+#include "TestUtil.h"
+#include "dialog/DialogModel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testutil::Cp;
+using testutil::CrLf;
+using testutil::kDone;
+using testutil::ReadBytes;
+using testutil::RunQuolix;
+using testutil::RunResult;
+using testutil::WriteBytes;
+
+const fs::path kGolden = fs::path(QUOLIX_SOURCE_DIR) / "tests" / "golden" / "cp932";
+
+// Every file below `folder`, by its path relative to it, with its bytes.
+std::map<std::string, std::string> Tree(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
+    return files;
+}
+
+class EncodingBatchTest : public ::testing::Test {
+  protected:
+    RunResult Batch(std::vector<std::string> args) {
+        args.insert(args.begin(), "--batch");
+        return RunQuolix({.folder = dir_.Path(), .arguments = args});
+    }
+    testutil::TempDir dir_;
+};
+
+// Pages, index and dump of a code page 932 CSV and template, under each
+// naming rule, are byte for byte what the program wrote before it read
+// UTF-8: NEC and IBM rows, the user-defined area, 0x5C and 0x7E included.
+TEST_F(EncodingBatchTest, CodePage932SitesAreUnchanged) {
+    for (const char* name : {"data.csv", "page.html", "rule0.cfg", "rule2.cfg", "repeat.cfg"})
+        fs::copy_file(kGolden / name, dir_.Path() / name);
+    for (const char* out : {"rule0", "rule2", "repeat"}) fs::create_directories(dir_.Path() / "out" / out);
+    const RunResult run = Batch({"rule0.cfg", "rule2.cfg", "repeat.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(Tree(dir_.Path() / "out"), Tree(kGolden / "expected"));
+}
+
+TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
+    WriteBytes(dir_.Path() / "shop.csv", "\xEF\xBB\xBFid,name\n1,café\n2,大阪城\n");
+    WriteBytes(dir_.Path() / "page.html", Cp("<p>[name] 円</p>"));
+    WriteBytes(dir_.Path() / "site.cfg",
+               CrLf("      CSV:shop.csv\n     HTML:page.html\n      Out:out\n SelItems:1,2\n"));
+    fs::create_directory(dir_.Path() / "out");
+
+    // Into a Shift_JIS site: said on its own line before the last word; no
+    // failure. One é on a page, one in the dump.
+    RunResult run = Batch({"site.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.ErrLines(),
+              (std::vector<std::string>{
+                  "2 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．", kDone}));
+    EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "00001.html"), Cp("<p>caf&#233; 円</p>"));
+
+    // Read as code page 932, the CSV holds no é; a flag wins over a
+    // settings line.
+    WriteBytes(dir_.Path() / "site.cfg", CrLf("  csvCode:UTF-8\n      CSV:shop.csv\n     HTML:page.html\n"
+                                              "      Out:out2\n SelItems:1,2\n"));
+    fs::create_directory(dir_.Path() / "out2");
+    run = Batch({"--csv-encoding=cp932", "site.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{kDone});
+    EXPECT_EQ(ReadBytes(dir_.Path() / "out2" / "00001.html"), Cp("<p>") + "café" + Cp(" 円</p>"));
+
+    const struct {
+        const char* flag;
+        int exit;
+    } flags[] = {{"--csv-encoding=utf8", 2},       {"--template-encoding=sjis", 2},
+                 {"--csv-encoding=", 2},           {"--template-encoding=UTF-8", 0},
+                 {"--csv-encoding=AUTO", 0}};
+    for (const auto& f : flags) {
+        SCOPED_TRACE(f.flag);
+        run = Batch({f.flag, "site.cfg"});
+        EXPECT_EQ(run.exitStatus, f.exit) << run.err;
+        if (f.exit == 2) {
+            EXPECT_NE(run.err.find("unknown encoding"), std::string::npos) << run.err;
+        }
+    }
+}
+
+// An old code page 932 settings file saves back byte for byte; a path that
+// code page 932 cannot hold turns the file into UTF-8 with a BOM, which
+// reads back the same.
+TEST_F(EncodingBatchTest, SettingsFilesKeepEveryPath) {
+    const std::string old = ReadBytes(kGolden / "rule2.cfg");
+    WriteBytes(dir_.Path() / "rule2.cfg", old);
+    for (const char* name : {"data.csv", "page.html"}) fs::copy_file(kGolden / name, dir_.Path() / name);
+    testutil::RecordingPrompter prompter;
+    DialogModel model(prompter);
+    const fs::path here = fs::current_path();
+    fs::current_path(dir_.Path());
+    model.SetSettingsPath("rule2.cfg");
+    ASSERT_EQ(model.LoadSettings(), 0);
+    ASSERT_EQ(model.SaveSettings(), 0);
+    EXPECT_EQ(ReadBytes(dir_.Path() / "rule2.cfg"), old);
+
+    model.PutText(DialogEdit::Out, "出力/𠮷野家 café 😀");
+    model.Choose(DialogCombo::TemplateEncoding, static_cast<int>(platform::EncodingChoice::kUtf8));
+    ASSERT_EQ(model.SaveSettings(), 0);
+    const std::string saved = ReadBytes(dir_.Path() / "rule2.cfg");
+    EXPECT_TRUE(saved.starts_with("\xEF\xBB\xBF FileName:rule2.cfg\r\n htmlCode:utf-8\r\n")) << saved;
+    DialogModel again(prompter);
+    again.SetSettingsPath("rule2.cfg");
+    ASSERT_EQ(again.LoadSettings(), 0);
+    fs::current_path(here);
+    EXPECT_EQ(again.Text(DialogEdit::Out), "出力/𠮷野家 café 😀");
+    EXPECT_EQ(again.Text(DialogEdit::Prefix), "ｿ-");
+    EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::TemplateEncoding), platform::EncodingChoice::kUtf8);
+    EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::CsvEncoding), platform::EncodingChoice::kAuto);
+    EXPECT_EQ(again.Snapshot().Out, model.Snapshot().Out);
+}
+
+}  // namespace
