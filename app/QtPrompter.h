@@ -4,7 +4,6 @@
 #include <QLibraryInfo>
 #include <QString>
 
-#include "app/QtText.h"
 #include "platform/Prompter.h"
 
 class QTranslator;

@@ -19,7 +19,6 @@
 #include "RecordingPrompter.h"
 #include "app/MainDlg.h"
 #include "app/QtPrompter.h"
-#include "platform/CodePage.h"
 #include "platform/Prompter.h"
 #include "res/ControlIds.h"
 
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
         testutil::RecordingPrompter prompter;
         CMainDlg dialog(prompter);
         if (argc > 2) {
-            dialog.SetSettingsPath(platform::Utf8ToCp932(argv[2]));
+            dialog.SetSettingsPath(argv[2]);
             dialog.LoadSettings();
         }
         dialog.show();
@@ -94,7 +93,7 @@ int main(int argc, char** argv) {
     QtPrompter prompter;
     CMainDlg dialog(prompter);
     prompter.SetOwner(&dialog);
-    dialog.SetSettingsPath(platform::Utf8ToCp932(argv[3]));
+    dialog.SetSettingsPath(argv[3]);
     if (dialog.LoadSettings() != 0) return 1;
     dialog.show();
     QApplication::processEvents();
