@@ -1,5 +1,5 @@
-// Conversion between code page 932 (the program's own text) and UTF-8 (the
-// operating system's and the toolkit's text). The only place that knows both.
+// Conversion between code page 932 and UTF-8 through iconv, and the units of
+// code page 932 text. platform/TextEncoding builds on it.
 #pragma once
 
 #include <string>
