@@ -139,6 +139,17 @@ void CMainDlg::CreateControls() {
     BindControls();
     for (const char* item : res::RuleItems()) rule_->addItem(QString::fromUtf8(item));
     for (const char* item : res::ExtensionItems()) extension_->addItem(QString::fromUtf8(item));
+    // The encoding lists' texts come from the model (ComboChanged).
+    for (int i = 0; i < kEncodingItems; ++i) {
+        csvEncoding_->addItem(QString());
+        htmlEncoding_->addItem(QString());
+    }
+    const std::pair<QComboBox*, const char*> tips[] = {{csvEncoding_, res::kCsvEncodingTip},
+                                                       {htmlEncoding_, res::kHtmlEncodingTip}};
+    for (const auto& [combo, tip] : tips) {
+        combo->setToolTip(QString::fromUtf8(tip));
+        combo->setAccessibleName(QString::fromUtf8(tip));
+    }
 }
 
 QWidget* CMainDlg::CreateControl(const res::DialogItem& item) {
@@ -203,6 +214,8 @@ void CMainDlg::BindControls() {
     rule_ = qobject_cast<QComboBox*>(Control(IDC_RULE));
     field_ = qobject_cast<QComboBox*>(Control(IDC_FIELD));
     extension_ = qobject_cast<QComboBox*>(Control(IDC_EXTENSION));
+    csvEncoding_ = qobject_cast<QComboBox*>(Control(IDC_CSV_ENCODING));
+    htmlEncoding_ = qobject_cast<QComboBox*>(Control(IDC_HTML_ENCODING));
 }
 
 QWidget* CMainDlg::Control(int id) const {
@@ -236,6 +249,10 @@ constexpr SwitchControl kSwitches[] = {
 
 }  // namespace
 
+QComboBox* CMainDlg::EncodingList(DialogCombo combo) const {
+    return combo == DialogCombo::CsvEncoding ? csvEncoding_ : htmlEncoding_;
+}
+
 QLineEdit* CMainDlg::EditWidget(DialogEdit edit) const {
     for (const EditControl& e : kEdits)
         if (e.edit == edit) return qobject_cast<QLineEdit*>(Control(e.id));
@@ -264,7 +281,8 @@ void CMainDlg::ConnectHandlers() {
                 [this, which = s.which](bool on) { model_.SetSwitch(which, on); });
     const std::pair<QComboBox*, DialogCombo> combos[] = {
         {rule_, DialogCombo::Rule}, {field_, DialogCombo::Field},
-        {extension_, DialogCombo::Extension}};
+        {extension_, DialogCombo::Extension}, {csvEncoding_, DialogCombo::CsvEncoding},
+        {htmlEncoding_, DialogCombo::TemplateEncoding}};
     for (const auto& [combo, which] : combos)
         connect(combo, &QComboBox::activated, this,
                 [this, which = which](int index) { model_.Choose(which, index); });
@@ -298,7 +316,8 @@ void CMainDlg::OnInitDialog(const std::vector<std::string>& arguments) {
     // The widgets show the model's state at start.
     for (const EditControl& e : kEdits) TextChanged(e.edit);
     for (const SwitchControl& s : kSwitches) SwitchChanged(s.which);
-    for (DialogCombo c : {DialogCombo::Rule, DialogCombo::Field, DialogCombo::Extension})
+    for (DialogCombo c : {DialogCombo::Rule, DialogCombo::Field, DialogCombo::Extension,
+                          DialogCombo::CsvEncoding, DialogCombo::TemplateEncoding})
         ComboChanged(c);
     ControlsEnabled();
     model_.SetListener(this);
@@ -352,6 +371,13 @@ void CMainDlg::ComboChanged(DialogCombo combo) {
     } else if (combo == DialogCombo::Extension) {
         extension_->setCurrentIndex(model_.Choice(combo));
         extension_->setEditText(QString::fromStdString(model_.ExtensionText()));
+    } else if (combo == DialogCombo::CsvEncoding || combo == DialogCombo::TemplateEncoding) {
+        // The automatic entry names what detection found: texts change, entries stay.
+        QComboBox* list = EncodingList(combo);
+        const std::vector<std::string> items = model_.EncodingItems(combo);
+        for (int i = 0; i < list->count() && i < static_cast<int>(items.size()); ++i)
+            list->setItemText(i, QString::fromStdString(items[static_cast<size_t>(i)]));
+        list->setCurrentIndex(model_.Choice(combo));
     }
 }
 

@@ -132,6 +132,8 @@ class CMainDlg : public QDialog, private DialogListener {
     // A byte per line of the list, nonzero where it is selected.
     std::vector<char> SelectedRows() const;
     QLineEdit* EditWidget(DialogEdit edit) const;
+    // The list of CsvEncoding or TemplateEncoding.
+    QComboBox* EncodingList(DialogCombo combo) const;
     QRect DuToPixels(int x, int y, int w, int h) const;
     void ApplyMinimumSize();
 
@@ -155,4 +157,6 @@ class CMainDlg : public QDialog, private DialogListener {
     QComboBox* rule_ = nullptr;
     QComboBox* field_ = nullptr;
     QComboBox* extension_ = nullptr;
+    QComboBox* csvEncoding_ = nullptr;
+    QComboBox* htmlEncoding_ = nullptr;
 };

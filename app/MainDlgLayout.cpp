@@ -27,8 +27,15 @@ void CMainDlg::OnSize(int cx, int cy) {
     }
     if (QWidget* status = Control(IDC_STATUS))
         status->setGeometry(12, cy - 27, std::max(0, cx - 26), 20);
-    if (QWidget* generate = Control(IDC_GENERATE)) generate->setGeometry(12, cy - 54, 98, 21);
+    const QRect buttonRow(12, cy - 54, 98, 21);
+    if (QWidget* generate = Control(IDC_GENERATE)) generate->setGeometry(buttonRow);
     if (QWidget* exit = Control(IDC_EXIT)) exit->setGeometry(cx - 116, cy - 54, 102, 21);
+    // The encoding lists and their labels keep their places beside Generate,
+    // centred on the buttons' row.
+    for (int id : {IDC_CSV_ENCODING_LABEL, IDC_CSV_ENCODING, IDC_HTML_ENCODING_LABEL,
+                   IDC_HTML_ENCODING})
+        if (QWidget* w = Control(id))
+            w->move(w->x(), buttonRow.y() + (buttonRow.height() - w->height()) / 2);
 }
 
 void CMainDlg::ApplyMinimumSize() {

@@ -38,6 +38,11 @@ constexpr DialogItem kItems[] = {
     {IDC_FIXED_WIDTH, Kind::CheckBox, "固定長表示(&F)", 194, 146, 60, 10, kDisabled, 0},
     {IDC_RECORD_LIST, Kind::ListBox, "", 7, 161, 315, 72, 0, 0},
     {IDC_GENERATE, Kind::Button, "HTMLを生成(&C)", 7, 237, 56, 14, kDisabled, 0},
+    // The encodings of the CSV and of the template, between Generate and Exit.
+    {IDC_CSV_ENCODING_LABEL, Kind::Label, "CSV：", 66, 240, 18, 8, kTextRight, 0},
+    {IDC_CSV_ENCODING, Kind::DropList, "", 86, 237, 66, 48, 0, 0},
+    {IDC_HTML_ENCODING_LABEL, Kind::Label, "HTML：", 160, 240, 24, 8, kTextRight, 0},
+    {IDC_HTML_ENCODING, Kind::DropList, "", 186, 237, 66, 48, 0, 0},
     {IDC_EXIT, Kind::DefaultButton, "終了", 263, 237, 59, 14, 0, 0},
     {IDC_STATUS, Kind::StatusText, "", 7, 255, 315, 13, 0, 0},
     {IDC_STATIC, Kind::GroupBox, "設定", 7, 4, 315, 136, 0, 0},

@@ -47,6 +47,10 @@ inline constexpr int kDialogFontPoints = 9;
 inline constexpr char kStatusNoCsvPath[] = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
 inline constexpr char kStatusCsvNotFound[] = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
 
+// Tooltips of the encoding lists (1045, 1047).
+inline constexpr char kCsvEncodingTip[] = "CSVファイルの文字コード";
+inline constexpr char kHtmlEncodingTip[] = "テンプレートと生成するHTMLの文字コード";
+
 std::span<const DialogItem> MainDialogItems();
 std::span<const char* const> RuleItems();       // combo 1023
 std::span<const char* const> ExtensionItems();  // combo 1025

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QtTest/QTest>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -989,6 +990,81 @@ TEST_F(MainDlgGenerateTest, ExtensionIsTheTextTypedIntoItsBox) {
         Click(IDC_GENERATE);
         EXPECT_EQ(Entries(out), std::set<std::string>{c.page});
     }
+}
+
+// --- Encodings -----------------------------------------------------------------
+
+TEST_F(MainDlgTest, EncodingListsSitBesideGenerateAndShowTheirEntriesWhole) {
+    Show();
+    const QSize frame = dlg->frameGeometry().size() - dlg->size();
+    struct Strip {
+        int label;
+        int list;
+    };
+    const Strip strips[] = {{IDC_CSV_ENCODING_LABEL, IDC_CSV_ENCODING},
+                            {IDC_HTML_ENCODING_LABEL, IDC_HTML_ENCODING}};
+    for (const Strip& s : strips) {
+        SCOPED_TRACE(s.list);
+        EXPECT_EQ(Items(s.list), (QStringList{U("自動 (Shift_JIS)"), "Shift_JIS", "UTF-8"}));
+        EXPECT_EQ(Combo(s.list)->currentIndex(), 0);
+        EXPECT_FALSE(Combo(s.list)->isEditable());
+        EXPECT_TRUE(Enabled(s.list));  // nothing loaded yet
+    }
+    // The smallest window, the first size and a larger one.
+    for (QSize outer : {QSize(586, 320), dlg->frameGeometry().size(), QSize(900, 600)}) {
+        SCOPED_TRACE(outer.width());
+        dlg->resize(outer - frame);
+        const QRect generate = W(IDC_GENERATE)->geometry();
+        const QRect exit = W(IDC_EXIT)->geometry();
+        int left = generate.right();
+        for (const Strip& s : strips) {
+            for (int id : {s.label, s.list}) {
+                SCOPED_TRACE(id);
+                const QRect r = W(id)->geometry();
+                // Left to right without overlap, within the strip, on the buttons' row.
+                EXPECT_GT(r.left(), left);
+                EXPECT_LT(r.right(), exit.left());
+                EXPECT_LE(std::abs(r.center().y() - generate.center().y()), 1);
+                // Wide enough for the longest entry, or the caption.
+                EXPECT_GE(r.width(), W(id)->sizeHint().width());
+                EXPECT_GE(r.height(), W(id)->sizeHint().height());
+                left = r.right();
+            }
+        }
+    }
+}
+
+TEST_F(MainDlgTest, EncodingListsShowWhatWasFoundAndTheUsersChoiceReloads) {
+    // A UTF-8 CSV: the automatic entry names what was found.
+    LoadCsv("id,\xE5\x90\x8D\xE5\x89\x8D\r\n1,caf\xC3\xA9\r\n2,x\r\n3,y\r\n", "utf8.csv");
+    ASSERT_NE(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Table()->Encoding(), platform::TextEncoding::kUtf8);
+    EXPECT_EQ(Items(IDC_CSV_ENCODING), (QStringList{U("自動 (UTF-8)"), "Shift_JIS", "UTF-8"}));
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", U("002: 名前")}));
+
+    // The user's choice reads the file anew, every line selected.
+    ClickLine(1);
+    ASSERT_EQ(SelectedLines(), (std::vector<int>{1}));
+    Key(IDC_CSV_ENCODING, Qt::Key_Down);
+    EXPECT_EQ(Combo(IDC_CSV_ENCODING)->currentIndex(), 1);
+    EXPECT_EQ(dlg->Model().Choice(DialogCombo::CsvEncoding), 1);
+    ASSERT_NE(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Table()->Encoding(), platform::TextEncoding::kCp932);
+    EXPECT_EQ(SelectedLines(), AllLines(4));
+    EXPECT_EQ(Combo(IDC_CSV_ENCODING)->itemText(0), U("自動 (UTF-8)"));  // still what was found
+
+    // The template's list: what the file named holds, the user's choice, and
+    // choices the program makes, which the user's handler does not see.
+    dlg->Model().PutText(DialogEdit::HTML, WriteFile("page.html", "<p>\xE5\x90\x8D</p>\r\n"));
+    EXPECT_EQ(Combo(IDC_HTML_ENCODING)->itemText(0), U("自動 (UTF-8)"));
+    Key(IDC_HTML_ENCODING, Qt::Key_End);
+    EXPECT_EQ(dlg->Model().Choice(DialogCombo::TemplateEncoding), 2);
+    Combo(IDC_HTML_ENCODING)->setCurrentIndex(1);
+    EXPECT_EQ(dlg->Model().Choice(DialogCombo::TemplateEncoding), 2);
+    dlg->Model().ForceEncoding(DialogCombo::TemplateEncoding, platform::EncodingChoice::kAuto);
+    EXPECT_EQ(Combo(IDC_HTML_ENCODING)->currentIndex(), 0);
+    EXPECT_EQ(dlg->Model().Choice(DialogCombo::CsvEncoding), 1);
+    EXPECT_TRUE(prompter.entries.empty());
 }
 
 // --- Layout ---------------------------------------------------------------------------
