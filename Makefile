@@ -48,13 +48,15 @@ check: deps
 	ctest --test-dir $(BUILD) --output-on-failure
 	$(if $(strip $(CHECK_EXTRA)),$(MAKE) $(CHECK_EXTRA))
 
-# The bundled example, generated headless into out/books.
+# The bundled examples, generated headless into out/books (Shift_JIS) and
+# out/shop-utf8 (UTF-8).
 demo: deps
 	$(MAKE) configure
 	cmake --build $(BUILD) --target quolix
-	mkdir -p out/books
+	mkdir -p out/books out/shop-utf8
 	$(BUILD)/quolix --batch examples/books/books.cfg
-	@echo "Pages written to $(CURDIR)/out/books (open _index.html)"
+	$(BUILD)/quolix --batch examples/shop-utf8/shop.cfg
+	@echo "Pages written to $(CURDIR)/out/books and $(CURDIR)/out/shop-utf8 (open _index.html)"
 
 # The window with the example loaded, rendered offscreen.
 screenshot: deps

@@ -1,7 +1,9 @@
 # What a browser makes of the generated sites: headless Chromium opens the
-# index and the table dump of several sites written by the real program and
-# reports the encoding it used, the text of each link, where each link leads
-# and whether that file loads (tests/browser/check_sites.py).
+# index and the table dump of several sites written by the real program
+# (Shift_JIS and UTF-8 ones, the bundled examples, and a UTF-8 CSV file in a
+# Shift_JIS site) and reports the encoding it used, the text of each link,
+# where each link leads and whether that file loads
+# (tests/browser/check_sites.py).
 #
 #   make check-browser
 #

@@ -17,6 +17,9 @@
 #   apt-get remove quolix        apt-get --simulate, or the .deb's name checked
 #   quolix  /  quolix FILE.cfg   the window: run by tests/x11_smoke.sh (make smoke-x11)
 #
+# `make demo` runs as it is; then both examples' index pages must declare
+# their encodings (Shift_JIS, UTF-8) and a page of the UTF-8 one hold its name.
+#
 # A command this script does not know fails the check: add it here together
 # with the way it is verified.
 set -euo pipefail
@@ -64,7 +67,13 @@ translate() {
     case "$line" in
         "make check")
             echo "(cd '$repo' && make -n check >/dev/null)" ;;
-        "make demo" | "make deb" | "make build" | "make deps")
+        "make demo")
+            # Both examples, each in its encoding.
+            echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" \
+                 "&& grep -qF 'charset=Shift_JIS' '$repo/out/books/_index.html'" \
+                 "&& grep -qF 'charset=UTF-8' '$repo/out/shop-utf8/_index.html'" \
+                 "&& grep -qF '<h1>Café モカ</h1>' '$repo/out/shop-utf8/Café モカ.html'" ;;
+        "make deb" | "make build" | "make deps")
             echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" ;;
         "make install")
             echo "(cd '$repo' && make install DESTDIR='$work/destdir' >/dev/null) && test -x '$work/destdir/usr/local/bin/quolix'" ;;
