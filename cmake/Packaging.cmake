@@ -84,13 +84,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quolix)
 set(CPACK_PACKAGE_VERSION ${QUOLIX_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "the Quolix developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make static HTML pages from a Shift-JIS CSV file")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make static HTML pages from a UTF-8 or Shift-JIS CSV file")
 # Lines of the extended description stay within 80 columns.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-  "Quolix turns a CSV file in code page 932 (Shift-JIS) into static HTML"
-  "pages. Each selected record becomes a page made from an HTML template"
-  "whose placeholders [FieldName] take the record's values; an index page"
-  "and a dump of the whole table can be written too."
+  "Quolix turns a CSV file in UTF-8 or code page 932 (Shift-JIS) into"
+  "static HTML pages. Each selected record becomes a page made from an HTML"
+  "template whose placeholders [FieldName] take the record's values; an"
+  "index page and a dump of the whole table can be written too."
   ""
   "It runs as one dialog window with Japanese captions, or headless from a"
   "settings file for scripts and cron jobs (quolix --batch FILE.cfg).")
