@@ -9,13 +9,18 @@
 namespace {
 
 // A UTF-8 cell: `text` fitted to `columns` display columns and padded to
-// them, or, cut short, to what it fills.
-void AppendUtf8Cell(std::string& line, std::string_view text, size_t columns, bool fixed) {
+// them, or, cut short, to what it fills; nothing past `limit` bytes of the
+// line is made (a character the limit cuts is taken whole and cut later).
+void AppendUtf8Cell(std::string& line, std::string_view text, size_t columns, bool fixed,
+                    size_t limit) {
+    const size_t room = limit - std::min(limit, line.size());
+    constexpr size_t kLongestCharacter = 4;
+    const std::string_view shown = text.substr(0, std::min(text.size(), room + kLongestCharacter));
     size_t width = 0;
-    const size_t bytes = platform::FitUtf8(text, columns, &width);
-    line.append(text.substr(0, bytes));
+    const size_t bytes = platform::FitUtf8(shown, columns, &width);
+    line.append(shown.substr(0, bytes));
     if (fixed && bytes < text.size()) columns = width;
-    if (width < columns) line.append(columns - width, ' ');
+    if (width < columns) line.append(std::min(columns - width, room - std::min(room, bytes)), ' ');
 }
 
 std::string FormatUtf8Line(const CCsvRecord& record, int index, int startColumn,
@@ -26,7 +31,8 @@ std::string FormatUtf8Line(const CCsvRecord& record, int index, int startColumn,
     for (int k = std::max(startColumn, 0); k < fields && line.size() < limit; ++k) {
         const int w = fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0);
         line += "\t|";
-        AppendUtf8Cell(line, record.FieldView(k), static_cast<size_t>(std::max(w, 0)), fixedWidth);
+        AppendUtf8Cell(line, record.FieldView(k), static_cast<size_t>(std::max(w, 0)), fixedWidth,
+                       limit);
     }
     if (line.size() > limit) {
         // Back to the start of the character that the limit cuts.

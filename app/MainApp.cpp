@@ -201,6 +201,11 @@ int CMainApp::InitInstance(int argc, char** argv) {
         }
     }
     if (batch) return RunBatch(files, encodings);
+    if (encodings.csv || encodings.html) {
+        std::fprintf(stderr, "quolix: --csv-encoding and --template-encoding need --batch\n");
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
 
     return RunWindow(argv, files);
 }
@@ -232,7 +237,9 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
         lines.SetGenerating(true);
         dialog.OnGenerate();
         lines.SetGenerating(false);
-        if (progressShown) std::fputs("\r", stderr);
+        // Back to the start of the line, the progress text cleared: the
+        // lines after it may be shorter.
+        if (progressShown) std::fputs("\r\x1b[K", stderr);
         // The window leaves this unsaid; a script may want to know why
         // nothing new is in the folder.
         if (const int unchanged = dialog.LastRun().unchangedFiles; unchanged > 0)

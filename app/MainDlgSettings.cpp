@@ -24,7 +24,6 @@ bool CMainDlg::ChooseSettingsPath(bool save) {
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return false;
     std::string path = *chosen;
-    // "/" and "." are never the second byte of a code page 932 character.
     const size_t nameStart = path.rfind('/') + 1;  // 0 without a folder
     if (save && path.find('.', nameStart) == std::string::npos) path += ".cfg";
     model_.SetSettingsPath(std::move(path));

@@ -143,8 +143,9 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     detected_ = found.encoding;
     encoding_ = platform::Resolve(choice_, found.encoding);
     const bool utf8 = encoding_ == platform::TextEncoding::kUtf8;
-    // A byte order mark is no text: never part of the first column's name.
-    if (utf8 && found.bomLength > 0) {
+    // A byte order mark is no text: never part of the first column's name,
+    // whichever encoding was chosen.
+    if (found.bomLength > 0) {
         std::memmove(text_.Data(), text_.Data() + found.bomLength, text_.Size() - found.bomLength);
         text_.Shrink(text_.Size() - found.bomLength);
     }

@@ -199,10 +199,13 @@ void DialogModel::OnSwitch(DialogSwitch which) {
 }
 
 void DialogModel::Choose(DialogCombo combo, int index) {
+    const int before = Choice(combo);
     Select(combo, index);
     if (combo == DialogCombo::Rule) OnRuleChange();
-    // The CSV is read anew in the encoding chosen.
-    if (combo == DialogCombo::CsvEncoding && !Text(DialogEdit::CSV).empty()) {
+    // The CSV is read anew in the encoding chosen (the same entry chosen
+    // again keeps the table and its selection).
+    if (combo == DialogCombo::CsvEncoding && Choice(combo) != before &&
+        !Text(DialogEdit::CSV).empty()) {
         listener_->LoadStarting();
         LoadCsv();
     }
@@ -423,6 +426,13 @@ void DialogModel::ReplaySelection(const std::vector<int>& records) {
 }
 
 int DialogModel::LoadSettings() {
+    // A file without a csvCode or htmlCode line asks for automatic
+    // detection, whatever was chosen before (unless the batch mode's flags
+    // said otherwise).
+    for (const DialogCombo combo : {DialogCombo::CsvEncoding, DialogCombo::TemplateEncoding})
+        if (!encodingForced_[EncodingSlot(combo)] &&
+            EncodingChoiceOf(combo) != platform::EncodingChoice::kAuto)
+            Select(combo, static_cast<int>(platform::EncodingChoice::kAuto));
     return LoadSettingsFile(settingsPath_, *this, prompter_);
 }
 

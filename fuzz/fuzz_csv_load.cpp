@@ -17,6 +17,7 @@
 #include "data/CsvTable.h"
 #include "RecordingPrompter.h"
 #include "platform/Prompter.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -44,10 +45,11 @@ std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
 }
 
 // Field after field from the start of the bytes: each ends inside them, at
-// the byte its kind names.
+// the byte its kind names, read as code page 932 or as UTF-8.
+template <bool kLeadBytes>
 void WalkFields(const char* text, const char* end) {
     for (const char* field = text; field <= end;) {
-        const CsvFieldScan scan = ScanCsvField(field, end);
+        const CsvFieldScan scan = ScanCsvField<kLeadBytes>(field, end);
         Check(scan.length <= static_cast<size_t>(end - field), __LINE__);
         const char* stop = field + scan.length;
         switch (scan.kind) {
@@ -83,13 +85,21 @@ int InputFile() {
 #define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    WalkFields(reinterpret_cast<const char*>(data), reinterpret_cast<const char*>(data) + size);
+    const char* const bytes = reinterpret_cast<const char*>(data);
+    WalkFields<true>(bytes, bytes + size);
+    WalkFields<false>(bytes, bytes + size);
 
     testutil::RecordingPrompter prompter;
-    CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
+    CCsvTable table = CCsvTable::FromBytes(std::string(bytes, size));
     Require(table.IsOpen());
     const char* text = table.Load(prompter);
-    Require(text != nullptr);
+    // UTF-16 alone is not read at all.
+    const bool utf16 = platform::DetectEncoding(std::string_view(bytes, size), platform::TextKind::kCsv).utf16;
+    Require((text == nullptr) == utf16);
+    if (utf16) {
+        Require(table.RecordCount() == 0 && prompter.Texts() == std::vector<std::string>{kCsvUtf16Text});
+        return 0;
+    }
 
     Require(table.RecordCount() <= kMaxRecords);
     Require(table.GetRecord(-1) == nullptr && table.GetRecord(table.RecordCount()) == nullptr);
@@ -102,8 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int i = 0; i < rec->FieldCount(); ++i) {
             const char* f = rec->GetField(i);
             if (!f) continue;
-            // A stored value is never longer than its column's widest raw field.
-            Require(std::strlen(f) <= static_cast<size_t>(widths[i]));
+            // A stored value is never wider than its column's widest raw field.
+            Require(platform::DisplayWidth(f, table.Encoding()) <= static_cast<size_t>(widths[i]));
         }
     }
     // Every header name but the empty one finds a column of that name.

@@ -37,10 +37,16 @@ std::string ReferenceExpansion(const CCsvTable& table, std::string text, int rec
     if (strip) StripHtmlFrame(text.data());
     const char* cur = text.c_str();
     const CCsvRecord* rec = table.GetRecord(record);
+    // The template is in the table's encoding; in UTF-8 no bracket is part
+    // of a longer character.
+    const bool leadBytes = table.Encoding() == platform::TextEncoding::kCp932;
+    auto find = [leadBytes](const char* s, char c) -> const char* {
+        return leadBytes ? FindCharMb(s, c) : std::strchr(s, c);
+    };
     std::string out;
     while (*cur) {
-        const char* open = FindCharMb(cur, '[');
-        const char* close = open ? FindCharMb(open + 1, ']') : nullptr;
+        const char* open = find(cur, '[');
+        const char* close = open ? find(open + 1, ']') : nullptr;
         if (!close) break;
         out.append(cur, open);
         const std::string name(open + 1, close);
@@ -81,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     csv.append(rows);
     testutil::RecordingPrompter prompter;
     CCsvTable table = CCsvTable::FromBytes(std::move(csv));
+    // Found out, or either encoding as the user may choose it.
+    table.SetEncodingChoice(static_cast<platform::EncodingChoice>((flags >> 4) % 3));
     table.Load(prompter);
     const int count = table.RecordCount();
     const int pick = static_cast<int>((flags >> 2) & 3);

@@ -215,7 +215,9 @@ public:
           report_(report),
           status_(std::move(status)),
           site_(in.templateFile.Encoding(settings.htmlCode, table.Encoding())),
-          bom_(in.templateFile.HasBom()),
+          // A byte order mark would make a browser read a Shift_JIS page as
+          // UTF-8.
+          bom_(in.templateFile.HasBom() && site_ == platform::TextEncoding::kUtf8),
           planner_(settings, table, std::move(in.records), site_),
           // Placeholders are looked up and the frame stripped once per run.
           compiled_(table, in.templateFile.GetText(), settings.repeatChk, site_) {
@@ -289,7 +291,8 @@ private:
             report_.failedPaths.push_back(pagePath_);
         } else {
             if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
-            // A template that begins with a byte order mark gives pages that do.
+            // A UTF-8 template that begins with a byte order mark gives pages
+            // that do.
             if (bom_) page_.Append("\xEF\xBB\xBF");
             if (planner_.Repeat()) page_.Append("<HTML>\n");
         }

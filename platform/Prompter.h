@@ -22,7 +22,7 @@ struct FileDialogRequest {
     // current folder (a proposed name is then taken in the current folder).
     std::string folder = {};
 
-    // Opens the dialog in the folder that holds `cpPath` ("." for a bare
+    // Opens the dialog in the folder that holds `path` ("." for a bare
     // name).
     void OpenBeside(std::string_view path) {
         const size_t slash = path.rfind('/');

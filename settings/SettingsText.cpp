@@ -122,7 +122,12 @@ std::string ToCrLf(std::string_view text) {
 }
 
 std::string EncodeSettingsFile(std::string_view text) {
-    if (std::optional<std::string> cp932 = platform::Utf8ToCp932Exactly(text)) return *cp932;
+    // Code page 932 only when it reads back as code page 932: a few pairs
+    // of characters (凜ス is EA A3 83 58) are valid UTF-8 too.
+    if (std::optional<std::string> cp932 = platform::Utf8ToCp932Exactly(text))
+        if (platform::DetectEncoding(*cp932, platform::TextKind::kSettings).encoding ==
+            platform::TextEncoding::kCp932)
+            return *cp932;
     std::string bytes = "\xEF\xBB\xBF";
     bytes.append(text);
     return bytes;

@@ -40,8 +40,8 @@ std::string ComposeSelItemsLine(const std::vector<int>& selection);
 // Every "\n" as "\r\n", as the file stores it.
 std::string ToCrLf(std::string_view text);
 // The bytes of a settings file holding the UTF-8 `text`: code page 932 when
-// every character fits, else UTF-8 after a byte order mark, so that it
-// reads back the same.
+// every character fits (and the bytes read back as code page 932), else
+// UTF-8 after a byte order mark, so that it reads back the same.
 std::string EncodeSettingsFile(std::string_view text);
 // What a csvCode or htmlCode line asks for: kAuto for any other value.
 platform::EncodingChoice ParseEncodingLine(std::string_view value);

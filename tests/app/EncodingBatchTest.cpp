@@ -87,6 +87,10 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
     } flags[] = {{"--csv-encoding=utf8", 2},       {"--template-encoding=sjis", 2},
                  {"--csv-encoding=", 2},           {"--template-encoding=UTF-8", 0},
                  {"--csv-encoding=AUTO", 0}};
+    // Only the batch mode takes them.
+    EXPECT_EQ(RunQuolix({.folder = dir_.Path(), .arguments = {"--csv-encoding=cp932", "site.cfg"}})
+                  .exitStatus,
+              2);
     for (const auto& f : flags) {
         SCOPED_TRACE(f.flag);
         run = Batch({f.flag, "site.cfg"});
@@ -106,7 +110,10 @@ TEST_F(EncodingBatchTest, SettingsFilesKeepEveryPath) {
     for (const char* name : {"data.csv", "page.html"}) fs::copy_file(kGolden / name, dir_.Path() / name);
     testutil::RecordingPrompter prompter;
     DialogModel model(prompter);
-    const fs::path here = fs::current_path();
+    struct Back {
+        fs::path to = fs::current_path();
+        ~Back() { fs::current_path(to); }
+    } back;
     fs::current_path(dir_.Path());
     model.SetSettingsPath("rule2.cfg");
     ASSERT_EQ(model.LoadSettings(), 0);
@@ -121,12 +128,22 @@ TEST_F(EncodingBatchTest, SettingsFilesKeepEveryPath) {
     DialogModel again(prompter);
     again.SetSettingsPath("rule2.cfg");
     ASSERT_EQ(again.LoadSettings(), 0);
-    fs::current_path(here);
     EXPECT_EQ(again.Text(DialogEdit::Out), "出力/𠮷野家 café 😀");
     EXPECT_EQ(again.Text(DialogEdit::Prefix), "ｿ-");
     EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::TemplateEncoding), platform::EncodingChoice::kUtf8);
     EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::CsvEncoding), platform::EncodingChoice::kAuto);
     EXPECT_EQ(again.Snapshot().Out, model.Snapshot().Out);
+
+    // A file without the line asks for automatic detection again.
+    WriteBytes(dir_.Path() / "rule2.cfg", old);
+    ASSERT_EQ(again.LoadSettings(), 0);
+    EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::TemplateEncoding), platform::EncodingChoice::kAuto);
+    // The CSV's entry chosen again keeps the lines chosen; another reloads.
+    again.SetSelection({0, 1, 0, 0});
+    again.Choose(DialogCombo::CsvEncoding, 0);
+    EXPECT_EQ(again.SelectedRecords(), std::vector<int>{1});
+    again.Choose(DialogCombo::CsvEncoding, 1);
+    EXPECT_EQ(again.SelectedCount(), 4);
 }
 
 }  // namespace

@@ -238,6 +238,17 @@ TEST_F(EncodingRunTest, AnAsciiTemplateFollowsTheCsvUnlessTold) {
     EXPECT_NE(Read("_index.html").find("charset=Shift_JIS"), std::string::npos);
 }
 
+// A byte order mark is never text; pages get one only in a UTF-8 site.
+TEST_F(EncodingRunTest, ByteOrderMarks) {
+    const std::string csv = kBom + "id,name\n1,a\n";
+    RunReport r = Run(csv, kBom + "<p>[name]</p>", kRuleRecordNumber, EncodingChoice::kCp932,
+                      EncodingChoice::kCp932);
+    EXPECT_EQ(Field(*loaded_.table, 0, 0), "id");
+    EXPECT_EQ(Read("00001.html"), "<p>a</p>");
+    r = Run(csv, kBom + "<p>[name]</p>", kRuleRecordNumber);
+    EXPECT_EQ(Read("00001.html"), kBom + "<p>a</p>");
+}
+
 // A CSV forced into the wrong encoding: bytes that are no character give
 // "?" in a file's name, and U+FFFD or "?" where a value is converted.
 TEST_F(EncodingRunTest, BytesThatAreNoCharacter) {

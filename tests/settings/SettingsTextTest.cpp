@@ -1,4 +1,5 @@
 #include "settings/SettingsText.h"
+#include "settings/SettingsReplay.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,28 @@ TEST(SettingsWriter, EveryLineFeedBecomesCrLf) {
         {"a\r\n", "a\r\r\n"},  // the text never holds CR LF; nothing is folded
     };
     for (const auto& c : cases) EXPECT_EQ(ToCrLf(c.in), c.out) << c.in;
+}
+
+// Code page 932 when every character fits and the bytes read back as code
+// page 932; UTF-8 after a BOM otherwise. Either way the text reads back.
+TEST(SettingsWriter, EachFileReadsBackTheSame) {
+    const struct {
+        std::string text;
+        std::string bytes;
+    } cases[] = {
+        {"Out:out\r\n", "Out:out\r\n"},
+        {"Out:表ｶ\r\n", "Out:\x95\x5C\xB6\r\n"},
+        {"Out:café\r\n", "\xEF\xBB\xBFOut:café\r\n"},
+        {"Out:𠮷\r\n", "\xEF\xBB\xBFOut:𠮷\r\n"},
+        // EA A3 83 58 would read as UTF-8.
+        {"Out:凜ス\r\n", "\xEF\xBB\xBFOut:凜ス\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = EncodeSettingsFile(c.text);
+        EXPECT_EQ(bytes, c.bytes) << c.text;
+        EXPECT_EQ(DecodeSettingsFile(bytes), c.text) << c.text;
+    }
+    EXPECT_EQ(DecodeSettingsFile("\xFF\xFEO\0"), std::nullopt);
 }
 
 TEST(SettingsLines, SplitAtLineFeedsKeepingCarriageReturns) {
