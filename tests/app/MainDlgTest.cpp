@@ -1147,3 +1147,18 @@ TEST_F(MainDlgTest, CompactLeftOfTheScreenOriginKeepsTheWidthToTheOrigin) {
 }
 
 }  // namespace
+
+// After a run that wrote character references the status line says how
+// many, behind the run's last word.
+TEST_F(MainDlgTest, StatusLineCountsCharacterReferences) {
+    Show();
+    LoadCsv("\xEF\xBB\xBFid,name\r\n1,café\r\n2,😀\r\n");
+    dlg->Model().PutText(DialogEdit::HTML, WriteFile("page.html", testutil::Cp("<p>[name]円</p>")));
+    fs::create_directory(dir.Path() / "out");
+    dlg->Model().PutText(DialogEdit::Out, (dir.Path() / "out").string());
+    Click(IDC_GENERATE);
+    EXPECT_EQ(dlg->StatusText().toStdString(),
+              std::string(testutil::kDone) +
+                  "　4 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．");
+    EXPECT_TRUE(prompter.entries.empty());
+}
