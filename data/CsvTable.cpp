@@ -145,10 +145,7 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     const bool utf8 = encoding_ == platform::TextEncoding::kUtf8;
     // A byte order mark is no text: never part of the first column's name,
     // whichever encoding was chosen.
-    if (found.bomLength > 0) {
-        std::memmove(text_.Data(), text_.Data() + found.bomLength, text_.Size() - found.bomLength);
-        text_.Shrink(text_.Size() - found.bomLength);
-    }
+    text_.DropFront(found.bomLength);
     if (text_.Size() == 0) return {{Kind::kEmptyFile}};
     text_.Shrink(RewriteContinuations(text_.Data(), text_.Size(), !utf8));
     CsvLoadProblems problems;

@@ -20,10 +20,7 @@ int CTemplateFile::Read() {
         text_.Resize(0);
         return 0;
     }
-    if (found_.bomLength > 0) {
-        std::memmove(text_.Data(), text_.Data() + found_.bomLength, text_.Size() - found_.bomLength);
-        text_.Shrink(text_.Size() - found_.bomLength);
-    }
+    text_.DropFront(found_.bomLength);
     const std::string_view raw = text_.View();
     const size_t eof = raw.find('\x1A');
     if (eof != std::string_view::npos &&

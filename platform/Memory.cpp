@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -40,6 +41,13 @@ void ByteBuffer::Shrink(size_t size) {
     if (size >= size_) return;
     size_ = size;
     Data()[size_] = '\0';
+}
+
+void ByteBuffer::DropFront(size_t count) {
+    count = std::min(count, size_);
+    if (count == 0) return;
+    std::memmove(Data(), Data() + count, size_ - count);
+    Shrink(size_ - count);
 }
 
 bool ByteBuffer::Assign(std::string_view bytes) {

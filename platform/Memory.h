@@ -36,6 +36,8 @@ public:
     // Ends the bytes at `size` (no larger than the size now), without
     // giving memory back.
     void Shrink(size_t size);
+    // Drops the first `count` bytes (all of them when there are fewer).
+    void DropFront(size_t count);
     bool Assign(std::string_view bytes);
 
     char* Data() { return data_ ? data_.get() : empty_; }
