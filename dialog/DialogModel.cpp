@@ -74,7 +74,14 @@ platform::EncodingChoice DialogModel::EncodingChoiceOf(DialogCombo combo) const 
 }
 
 platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
-    return combo == DialogCombo::CsvEncoding ? csvDetected_ : templateDetected_;
+    if (combo == DialogCombo::CsvEncoding) return csvDetected_;
+    if (!templateDetected_) {
+        const platform::TextEncoding otherwise = table_ ? table_->Encoding() : csvDetected_;
+        CTemplateFile file(Text(DialogEdit::HTML));
+        templateDetected_ =
+            file.IsOpen() && file.Read() > 0 ? file.DetectedEncoding(otherwise) : otherwise;
+    }
+    return *templateDetected_;
 }
 
 std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
@@ -143,22 +150,17 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
-    if (edit == DialogEdit::HTML) DetectTemplateEncoding();
+    if (edit == DialogEdit::HTML) TemplateMayHaveChanged();
 }
 
 void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
     listener_->TextChanged(edit);
-    if (edit == DialogEdit::HTML) DetectTemplateEncoding();
+    if (edit == DialogEdit::HTML) TemplateMayHaveChanged();
 }
 
-void DialogModel::DetectTemplateEncoding() {
-    const platform::TextEncoding otherwise = table_ ? table_->Encoding() : csvDetected_;
-    platform::TextEncoding found = otherwise;
-    CTemplateFile file(Text(DialogEdit::HTML));
-    if (file.IsOpen() && file.Read() > 0) found = file.DetectedEncoding(otherwise);
-    if (found == templateDetected_) return;
-    templateDetected_ = found;
+void DialogModel::TemplateMayHaveChanged() {
+    templateDetected_.reset();
     listener_->ComboChanged(DialogCombo::TemplateEncoding);
 }
 
@@ -350,7 +352,7 @@ void DialogModel::LoadCsv() {
     if (!read) {  // could not be read; the box said why
         ReleaseTable();
         listener_->ComboChanged(DialogCombo::Field);
-        DetectTemplateEncoding();
+        TemplateMayHaveChanged();
         return;
     }
     FillRecordList(0);
@@ -360,7 +362,7 @@ void DialogModel::LoadCsv() {
             fieldItems_.push_back(platform::ToUtf8(header->FieldView(i), table_->Encoding()));
         }
     listener_->ComboChanged(DialogCombo::Field);
-    DetectTemplateEncoding();  // a template of ASCII alone follows the CSV
+    TemplateMayHaveChanged();  // a template of ASCII alone follows the CSV
     EnableRunControls(true, false);
     // Without a header record there are no columns to rotate.
     if (table_->RecordCount() == 0) Enable({IDC_ROTATE}, false);
@@ -508,5 +510,4 @@ void DialogModel::OnGenerate(const RunCallbacks& more) {
     if (lastRun_.characterReferences > 0)
         SetStatus(lastRun_.lastStatus + "　" +
                   platform::StrFormat(kCharacterReferencesText, lastRun_.characterReferences));
-    DetectTemplateEncoding();
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -163,8 +164,9 @@ private:
     void SelectAll();
     void ReleaseTable();
     void SetStatus(std::string utf8);
-    // Reads the template named now to tell what automatic detection finds.
-    void DetectTemplateEncoding();
+    // The template named, or the CSV it follows, may have changed: what
+    // detection finds is worked out again when it is next asked for.
+    void TemplateMayHaveChanged();
 
     platform::Prompter& prompter_;
     DialogListener* listener_ = nullptr;
@@ -190,6 +192,7 @@ private:
     std::array<platform::EncodingChoice, 2> encodingChoice_{};  // CSV, template
     std::array<bool, 2> encodingForced_{};
     platform::TextEncoding csvDetected_ = platform::TextEncoding::kCp932;
-    platform::TextEncoding templateDetected_ = platform::TextEncoding::kCp932;
+    // What the template named was found to be in; read when first asked.
+    mutable std::optional<platform::TextEncoding> templateDetected_;
     RunReport lastRun_;
 };
