@@ -240,18 +240,17 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
         // Back to the start of the line, the progress text cleared: the
         // lines after it may be shorter.
         if (progressShown) std::fputs("\r\x1b[K", stderr);
+        // Each said on its own line, before the run's last word; no failure.
+        const RunReport& run = dialog.LastRun();
+        if (run.characterReferences > 0)
+            prompter.Line(platform::StrFormat(kCharacterReferencesText, run.characterReferences));
+        if (run.replacements > 0)
+            prompter.Line(platform::StrFormat(kReplacementsText, run.replacements));
         // The window leaves this unsaid; a script may want to know why
         // nothing new is in the folder.
-        if (const int unchanged = dialog.LastRun().unchangedFiles; unchanged > 0)
-            prompter.Line(platform::StrFormat(kUnchangedFilesText, unchanged));
-        // Said on its own line, before the run's last word; no failure.
-        const RunReport& run = dialog.LastRun();
-        if (run.characterReferences > 0) {
-            prompter.Line(platform::StrFormat(kCharacterReferencesText, run.characterReferences));
-            prompter.Line(run.lastStatus);
-        } else {
-            prompter.Line(dialog.StatusText());
-        }
+        if (run.unchangedFiles > 0)
+            prompter.Line(platform::StrFormat(kUnchangedFilesText, run.unchangedFiles));
+        prompter.Line(run.lastStatus);
         if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
     }
     // Messages that did not reach their reader are a failure too.

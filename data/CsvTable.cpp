@@ -130,6 +130,7 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     using Kind = CsvProblem::Kind;
     records_.clear();
     widths_.fill(0);
+    validUtf8_ = false;
     const platform::ReadStatus read = ReadSource();
     if (read != platform::ReadStatus::kRead) {
         text_.Resize(0);
@@ -147,6 +148,11 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     // whichever encoding was chosen.
     text_.DropFront(found.bomLength);
     if (text_.Size() == 0) return {{Kind::kEmptyFile}};
+    // Detection has checked a file it found to be UTF-8; one with a byte
+    // order mark, or read as UTF-8 by choice, is checked here. Values are
+    // pieces of the text cut at ASCII bytes, so they are valid when it is.
+    validUtf8_ = utf8 && ((found.encoding == platform::TextEncoding::kUtf8 && found.bomLength == 0) ||
+                          platform::IsValidUtf8(text_.View()));
     text_.Shrink(RewriteContinuations(text_.Data(), text_.Size(), !utf8));
     CsvLoadProblems problems;
     if (!Parse(fieldLimit, problems)) {

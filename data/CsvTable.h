@@ -119,6 +119,9 @@ public:
     platform::TextEncoding Encoding() const { return encoding_; }
     // What the last Load found the source to be in, whatever was chosen.
     platform::TextEncoding DetectedEncoding() const { return detected_; }
+    // Whether every value is valid UTF-8 (never for code page 932): values
+    // that are can go into a UTF-8 site as they are.
+    bool ValidUtf8() const { return validUtf8_; }
 
     // Reads and parses the whole source once. Problems are shown through the
     // prompter and the records read so far are kept; a field longer than
@@ -175,6 +178,7 @@ private:
     platform::EncodingChoice choice_ = platform::EncodingChoice::kAuto;
     platform::TextEncoding encoding_ = platform::TextEncoding::kCp932;
     platform::TextEncoding detected_ = platform::TextEncoding::kCp932;
+    bool validUtf8_ = false;
     platform::ByteBuffer text_;
     // Every stored value of every record, one after another, and every
     // record's fields, one record after another; the records point into

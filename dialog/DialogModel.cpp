@@ -506,8 +506,10 @@ void DialogModel::OnGenerate(const RunCallbacks& more) {
     callbacks.status = [this](const std::string& text) { SetStatus(text); };
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
     lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, prompter_);
-    // No failure: the status line tells it after the run's last word.
-    if (lastRun_.characterReferences > 0)
-        SetStatus(lastRun_.lastStatus + "　" +
-                  platform::StrFormat(kCharacterReferencesText, lastRun_.characterReferences));
+    // No failure: the status line tells them after the run's last word.
+    std::string status = lastRun_.lastStatus;
+    for (const auto& [format, count] : {std::pair{kCharacterReferencesText, lastRun_.characterReferences},
+                                        std::pair{kReplacementsText, lastRun_.replacements}})
+        if (count > 0) status += "　" + platform::StrFormat(format, count);
+    if (status != lastRun_.lastStatus) SetStatus(std::move(status));
 }

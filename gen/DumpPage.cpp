@@ -4,11 +4,12 @@
 #include "platform/OutputFile.h"
 #include "platform/StrFormat.h"
 
-size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
-                     platform::TextEncoding site) {
-    if (!out.IsOpen()) return 0;
+platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
+                                   platform::TextEncoding site) {
+    platform::SiteCounts counts;
+    if (!out.IsOpen()) return counts;
     const platform::TextEncoding from = table.Encoding();
-    size_t references = 0;
+    const bool copy = from == site && (site == platform::TextEncoding::kCp932 || table.ValidUtf8());
     std::string& text = out.Text();
     text += "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
     text += platform::CharsetLabel(site);
@@ -23,10 +24,10 @@ size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
         for (int j = 0; j < fields; ++j) {
             if (rec->GetField(j)) {
                 text += "<td>";
-                if (from == site)
+                if (copy)
                     text += rec->FieldView(j);
                 else
-                    references += platform::AppendForSite(text, rec->FieldView(j), from, site);
+                    counts += platform::AppendForSite(text, rec->FieldView(j), from, site);
                 text += "</td>";
             } else {
                 text += "<td bgcolor=#ffe0e0>&nbsp;</td>";
@@ -36,9 +37,9 @@ size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
         out.Spill();
     }
     text += "</table></body></html>\n";
-    return references;
+    return counts;
 }
 
-size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
+platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
     return WriteDumpPage(table, out, table.Encoding());
 }

@@ -12,9 +12,8 @@ class OutputFile;
 
 // Appends the page to `out` (nothing when it is not open) in the site's
 // encoding, the values converted when the table's differs; the caller
-// closes it. Returns the number of character references written for
-// characters the site cannot hold.
-size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
-                     platform::TextEncoding site);
+// closes it. Returns what had to be written in another form.
+platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
+                                   platform::TextEncoding site);
 // In the table's own encoding.
-size_t WriteDumpPage(const CCsvTable& table, platform::OutputFile& out);
+platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out);

@@ -36,10 +36,19 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
 
 CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip,
                                    platform::TextEncoding site)
-    : text_(text ? text : ""), from_(table.Encoding()), site_(site) {
+    : text_(text ? text : ""),
+      from_(table.Encoding()),
+      site_(site),
+      copyValues_(from_ == site_ && (site_ == platform::TextEncoding::kCp932 || table.ValidUtf8())) {
     if (strip) {
         StripHtmlFrame(text_.data());
         text_.resize(std::strlen(text_.c_str()));
+    }
+    std::vector<size_t> replaced;  // where a U+FFFD stands for a bad piece
+    if (site == platform::TextEncoding::kUtf8 && !platform::IsValidUtf8(text_)) {
+        std::string valid;
+        platform::AppendValidUtf8(valid, text_, &replaced);
+        text_ = std::move(valid);
     }
     const char* const base = text_.c_str();
     const char* cur = base;
@@ -64,32 +73,40 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
         cur = close + 1;
     }
     pieces_.push_back({literal, text_.size() - literal, -1});
-    for (const Piece& piece : pieces_) literalBytes_ += piece.length;
+    for (const Piece& piece : pieces_) {
+        literalBytes_ += piece.length;
+        // A replacement inside a placeholder that became a value is not
+        // written.
+        for (size_t at : replaced)
+            literalReplacements_ += at >= piece.offset && at < piece.offset + piece.length;
+    }
 }
 
-size_t CompiledTemplate::WriteConverted(std::string_view value, std::string& out) const {
+platform::SiteCounts CompiledTemplate::WriteConverted(std::string_view value,
+                                                     std::string& out) const {
     thread_local std::string converted;
     converted.clear();
-    const size_t references = platform::AppendForSite(converted, value, from_, site_);
+    const platform::SiteCounts counts = platform::AppendForSite(converted, value, from_, site_);
     for (char c : converted) {
         if (c == '\n')
             out += "<br>";
         else
             out += c;
     }
-    return references;
+    return counts;
 }
 
-size_t CompiledTemplate::Write(const CCsvTable& table, int record, std::string& out) const {
+platform::SiteCounts CompiledTemplate::Write(const CCsvTable& table, int record,
+                                             std::string& out) const {
     const CCsvRecord* rec = table.GetRecord(record);
-    if (from_ != site_) {
-        size_t references = 0;
+    platform::SiteCounts counts;
+    counts.replacements = literalReplacements_;
+    if (!copyValues_) {
         for (const Piece& piece : pieces_) {
             out.append(text_, piece.offset, piece.length);
-            if (piece.column >= 0 && rec)
-                references += WriteConverted(rec->FieldView(piece.column), out);
+            if (piece.column >= 0 && rec) counts += WriteConverted(rec->FieldView(piece.column), out);
         }
-        return references;
+        return counts;
     }
     // The page's size is bounded first (a line feed becomes four bytes), so
     // that the pieces are plain copies rather than one checked append each:
@@ -126,7 +143,7 @@ size_t CompiledTemplate::Write(const CCsvTable& table, int record, std::string& 
         }
     }
     out.resize(static_cast<size_t>(p - out.data()));
-    return 0;
+    return counts;
 }
 
 char* StripHtmlFrame(char* text) {

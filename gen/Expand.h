@@ -19,12 +19,14 @@ class CompiledTemplate {
 public:
     // `text` is in the site's encoding. With `strip` the template's own
     // <html>/</html> tags are removed first. No text is an empty template.
+    // In a UTF-8 site, each piece of the text that is no character becomes
+    // U+FFFD, and so does each in a value.
     CompiledTemplate(const CCsvTable& table, const char* text, bool strip,
                      platform::TextEncoding site);
     CompiledTemplate(const CCsvTable& table, const char* text, bool strip);  // the table's encoding
-    // Appends the page text of `record` to `out`; returns the number of
-    // character references written for characters the site cannot hold.
-    size_t Write(const CCsvTable& table, int record, std::string& out) const;
+    // Appends the page text of `record` to `out`; returns what had to be
+    // written in another form (the template's own U+FFFD each time).
+    platform::SiteCounts Write(const CCsvTable& table, int record, std::string& out) const;
 
 private:
     struct Piece {
@@ -32,13 +34,16 @@ private:
         size_t length;
         int column;     // -1: no placeholder after the literal
     };
-    // Appends a value that needs converting, line feeds as "<br>".
-    size_t WriteConverted(std::string_view value, std::string& out) const;
+    // Appends a value that needs converting or checking, line feeds as
+    // "<br>".
+    platform::SiteCounts WriteConverted(std::string_view value, std::string& out) const;
 
     std::string text_;
     std::vector<Piece> pieces_;
     size_t literalBytes_ = 0;
+    size_t literalReplacements_ = 0;  // U+FFFD written for the text itself
     platform::TextEncoding from_, site_;
+    bool copyValues_;  // values go in as they are
 };
 
 // Removes the tags <HTML>, <html>, </HTML> and </html> (and one line feed

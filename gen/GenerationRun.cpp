@@ -82,13 +82,13 @@ public:
         return outcome_;
     }
     const OutputFile& File() const { return file_; }
-    // Character references written; valid after Finish.
-    size_t References() const { return references_; }
+    // What had to be written in another form; valid after Finish.
+    platform::SiteCounts Counts() const { return counts_; }
 
 private:
     static void* Run(void* self) {
         auto* w = static_cast<DumpWriter*>(self);
-        w->references_ = WriteDumpPage(*w->table_, w->file_, w->site_);
+        w->counts_ = WriteDumpPage(*w->table_, w->file_, w->site_);
         w->file_.Close();
         w->outcome_ = w->file_.Closed();
         w->done_.store(true, std::memory_order_release);
@@ -102,7 +102,7 @@ private:
     OutputFile file_;
     const CCsvTable* table_ = nullptr;
     platform::TextEncoding site_ = platform::TextEncoding::kCp932;
-    size_t references_ = 0;
+    platform::SiteCounts counts_;
     int folder_ = -1;
     pthread_t thread_{};
     bool running_ = false;
@@ -238,7 +238,7 @@ public:
                 if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
                 for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
                     if (page_.IsOpen()) {
-                        references_ += compiled_.Write(
+                        counts_ += compiled_.Write(
                             table_, planner_.Records()[static_cast<size_t>(s)], page_.Text());
                         page_.Spill();
                     }
@@ -254,9 +254,10 @@ public:
         } while (!planner_.Done());
         FinishCheckFiles();
         report_.pagesOpened = pagesOpened_;
-        references_ += dump_.References();
-        report_.characterReferences =
-            static_cast<int>(std::min<size_t>(references_, static_cast<size_t>(INT_MAX)));
+        counts_ += dump_.Counts();
+        auto clamp = [](size_t n) { return static_cast<int>(std::min<size_t>(n, INT_MAX)); };
+        report_.characterReferences = clamp(counts_.references);
+        report_.replacements = clamp(counts_.replacements);
     }
 
 private:
@@ -298,7 +299,7 @@ private:
         }
         if (index_.IsOpen()) {
             index_.Append(page.indexEntry);
-            references_ += static_cast<size_t>(page.indexReferences);
+            counts_ += page.indexCounts;
             index_.Spill();
         }
         return page_.IsOpen();
@@ -380,7 +381,7 @@ private:
     std::function<void(std::string)> status_;
     const platform::TextEncoding site_;
     const bool bom_;  // every page begins with a byte order mark
-    size_t references_ = 0;
+    platform::SiteCounts counts_;
     RunPlanner planner_;
     const CompiledTemplate compiled_;
     DumpWriter dump_;

@@ -23,6 +23,10 @@ inline constexpr char kStatusTemplateUtf16[] =
 // After a run that wrote character references: how many (%d).
 inline constexpr char kCharacterReferencesText[] =
     "%d 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．";
+// After a run that wrote U+FFFD for byte sequences that are no character:
+// how many (%d).
+inline constexpr char kReplacementsText[] =
+    "%d か所の不正なバイト列を U+FFFD (�) に置き換えました．";
 inline constexpr char kStatusOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
 // Shown once when another run is writing the same output folder; the run
 // waits for it, and gives up with this text as its status after a while.
@@ -79,6 +83,9 @@ struct RunReport {
     // Characters the site's encoding cannot hold, written as references,
     // over every file written.
     int characterReferences = 0;
+    // Byte sequences that are no character, written as U+FFFD in a UTF-8
+    // site, over every file written (the template's own once a copy).
+    int replacements = 0;
     platform::TextEncoding siteEncoding = platform::TextEncoding::kCp932;
 
     bool AllWritten() const {

@@ -165,7 +165,7 @@ const PlannedPage& RunPlanner::Next() {
     page_.refused = !IsSafePageName(page_.name);
     page_.repeatsName = !page_.refused && !names_.insert(FileSystemKey(page_.name)).second;
     page_.indexEntry.clear();
-    page_.indexReferences = 0;
+    page_.indexCounts = {};
     if (index_) AddIndexEntry(page_);
     step_ += page_.recordCount;
     return page_;
@@ -204,8 +204,7 @@ void RunPlanner::AddIndexEntry(PlannedPage& page) {
         e += "[<a href=\"";
         AppendHref(e, record);
         e += "\">";
-        page.indexReferences += static_cast<int>(
-            platform::AppendForSite(e, value, table_.Encoding(), site_));
+        page.indexCounts += platform::AppendForSite(e, value, table_.Encoding(), site_);
         e += "</a>]";
         const size_t width = platform::DisplayWidth(value, table_.Encoding());
         if (width < kIndexValueColumn) e.append(kIndexValueColumn - width, ' ');

@@ -20,7 +20,7 @@ struct PlannedPage {
     bool refused = false;      // the name would leave the output folder
     bool repeatsName = false;  // an earlier page, _index.html or _db.html is the same file
     std::string indexEntry;    // what the page adds to _index.html (empty without one)
-    int indexReferences = 0;   // character references in indexEntry
+    platform::SiteCounts indexCounts;  // what indexEntry had to write in another form
 };
 
 // Hands out the pages of a run one after the other, as the writing goes:

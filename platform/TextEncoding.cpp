@@ -16,6 +16,7 @@ namespace platform {
 namespace {
 
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
 // The number of ASCII bytes at p, at most left; eight bytes at a time.
 size_t AsciiRun(const unsigned char* p, size_t left) {
@@ -421,11 +422,36 @@ std::string ToUtf8(std::string_view text, TextEncoding from) {
     return out;
 }
 
-size_t AppendForSite(std::string& out, std::string_view text, TextEncoding from,
-                     TextEncoding site) {
+size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size_t>* where) {
+    size_t replacements = 0;
+    WalkUtf8(
+        text,
+        [&](const unsigned char* p, size_t n) {
+            out.append(reinterpret_cast<const char*>(p), n);
+            return true;
+        },
+        [&](char32_t c, const unsigned char* p, size_t n) {
+            if (c == kNoCharacter) {
+                if (where) where->push_back(out.size());
+                out += kReplacementUtf8;
+                ++replacements;
+            } else {
+                out.append(reinterpret_cast<const char*>(p), n);
+            }
+            return true;
+        });
+    return replacements;
+}
+
+SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding from,
+                         TextEncoding site) {
+    SiteCounts counts;
     if (from == site) {
-        out.append(text);
-        return 0;
+        if (site == TextEncoding::kCp932 || IsValidUtf8(text))
+            out.append(text);
+        else
+            counts.replacements = AppendValidUtf8(out, text);
+        return counts;
     }
     if (from == TextEncoding::kCp932) {
         // Runs of units that convert go to the converter whole.
@@ -437,15 +463,15 @@ size_t AppendForSite(std::string& out, std::string_view text, TextEncoding from,
             const size_t n = Cp932UnitLength(p + i, text.size() - i);
             if (!Cp932UnitConverts(p + i, n)) {
                 out += Cp932ToUtf8(text.substr(runStart, i - runStart));
-                out += "\xEF\xBF\xBD";
+                out += kReplacementUtf8;
+                ++counts.replacements;
                 runStart = i + n;
             }
             i += n;
         }
         out += Cp932ToUtf8(text.substr(runStart));
-        return 0;
+        return counts;
     }
-    size_t references = 0;
     WalkUtf8(
         text,
         [&](const unsigned char* p, size_t n) {
@@ -462,11 +488,11 @@ size_t AppendForSite(std::string& out, std::string_view text, TextEncoding from,
                 out += "&#";
                 out += std::to_string(static_cast<uint32_t>(c));
                 out += ';';
-                ++references;
+                ++counts.references;
             }
             return true;
         });
-    return references;
+    return counts;
 }
 
 std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8) {

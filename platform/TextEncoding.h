@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -68,14 +69,33 @@ inline TextEncoding Resolve(EncodingChoice choice, TextEncoding detected) {
 // becomes one "?".
 std::string ToUtf8(std::string_view text, TextEncoding from);
 
-// Appends `text` (in `from`) to `out` in the site's encoding `site`. The
-// same encoding: the bytes as they are. Code page 932 into UTF-8: each
-// unit without a Unicode form becomes U+FFFD. UTF-8 into code page 932: a
+// What appending text for the site had to write in another form.
+struct SiteCounts {
+    size_t references = 0;    // characters as decimal character references
+    size_t replacements = 0;  // pieces that are no character, as U+FFFD
+    SiteCounts& operator+=(const SiteCounts& more) {
+        references += more.references;
+        replacements += more.replacements;
+        return *this;
+    }
+};
+
+// Appends `text` (in `from`) to `out` in the site's encoding `site`. Code
+// page 932 into code page 932: the bytes as they are. Into UTF-8: every
+// piece that is no character becomes U+FFFD (a maximal ill-formed
+// subsequence of UTF-8 each, or a code page 932 unit without a Unicode
+// form), so that the site is valid UTF-8. UTF-8 into code page 932: a
 // character that code page 932 cannot hold becomes a decimal character
 // reference ("&#233;", "&#128512;"); a byte sequence that is no character
-// becomes "?". Returns the number of character references written.
-size_t AppendForSite(std::string& out, std::string_view text, TextEncoding from,
-                     TextEncoding site);
+// becomes "?".
+SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding from,
+                         TextEncoding site);
+
+// Appends UTF-8 `text` with each maximal ill-formed subsequence (as the
+// WHATWG decoder takes them) as U+FFFD; returns how many there were.
+// `where`, when given, gets the offset in `out` of each U+FFFD written.
+size_t AppendValidUtf8(std::string& out, std::string_view text,
+                       std::vector<size_t>* where = nullptr);
 
 // UTF-8 text as code page 932 when every character of it has a code page
 // 932 form; nothing otherwise (a malformed sequence included).

@@ -113,7 +113,7 @@ TEST(EncodingPlaceholders, NamesMatchAcrossEncodings) {
             const TextEncoding site = siteUtf8 ? TextEncoding::kUtf8 : TextEncoding::kCp932;
             const CompiledTemplate compiled(*l.table, (siteUtf8 ? tpl : Cp(tpl)).c_str(), false, site);
             std::string page;
-            EXPECT_EQ(compiled.Write(*l.table, 1, page), 0u);
+            EXPECT_EQ(compiled.Write(*l.table, 1, page).references, 0u);
             const std::string want = "あ|い|う|[ない]";
             EXPECT_EQ(page, siteUtf8 ? want : Cp(want));
         }

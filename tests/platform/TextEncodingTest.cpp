@@ -184,7 +184,7 @@ TEST(TextEncoding, TextIsWrittenInTheSiteEncoding) {
         std::string text;
         TextEncoding from, site;
         std::string out;
-        size_t references;
+        size_t references, replacements = 0;
     } cases[] = {
         {"Café", kU8, kCp, "Caf&#233;", 1},
         {"a😀b", kU8, kCp, "a&#128512;b", 1},
@@ -194,17 +194,25 @@ TEST(TextEncoding, TextIsWrittenInTheSiteEncoding) {
         {"a\xFFz\xE8\xA1y\xF0\x9F\x98", kU8, kCp, "a?z?y?", 0},
         {"\xED\xA0\x80", kU8, kCp, "???", 0},
         {"x\xF3\xA0\x80\x81", kU8, kCp, "x&#917505;", 1},  // U+E0001
-        {"a\xFFz", kU8, kU8, "a\xFFz", 0},
+        // Maximal ill-formed subsequences, a U+FFFD each: overlong, surrogate,
+        // F5-FF, cut short, code page 932 bytes.
+        {"a\xFFz\xC0\xAF", kU8, kU8, "a" + fffd + "z" + fffd + fffd, 0, 3},
+        {"\xED\xA0\x80\xF5\xF4\x90", kU8, kU8, fffd + fffd + fffd + fffd + fffd + fffd, 0, 6},
+        {"\xE8\xA1y\xF0\x9F\x98", kU8, kU8, fffd + "y" + fffd, 0, 2},
+        {"\x93\xFA\xE6\x97\xA5", kU8, kU8, fffd + fffd + "日", 0, 2},
         {"\x96\xBC\x91\x4F,\xB6\xC5", kCp, kU8, "名前,ｶﾅ", 0},
-        {"x\x85\x40y\x95", kCp, kU8, "x" + fffd + "y" + fffd, 0},
-        {"\x80\xFD\x81.", kCp, kU8, fffd + fffd + fffd + ".", 0},
+        {"x\x85\x40y\x95", kCp, kU8, "x" + fffd + "y" + fffd, 0, 2},
+        {"\x80\xFD\x81.", kCp, kU8, fffd + fffd + fffd + ".", 0, 3},
         {nec, kCp, kCp, nec, 0},
     };
     for (const auto& c : cases) {
         std::string out = "<";
-        EXPECT_EQ(platform::AppendForSite(out, c.text, c.from, c.site), c.references) << c.text;
+        const platform::SiteCounts counts = platform::AppendForSite(out, c.text, c.from, c.site);
+        EXPECT_EQ(counts.references, c.references) << c.text;
+        EXPECT_EQ(counts.replacements, c.replacements) << c.text;
         EXPECT_EQ(out, "<" + c.out) << c.text;
         const bool exact = c.from == kU8 && c.site == kCp && c.references == 0 &&
+                           c.replacements == 0 &&
                            c.out.find('?') == std::string::npos;
         EXPECT_EQ(platform::Utf8ToCp932Exactly(c.text), exact ? std::optional(c.out) : std::nullopt)
             << c.text;
