@@ -482,6 +482,7 @@ int DialogModel::SaveSettings() {
 
 RunSettings DialogModel::ReadRunSettings() const {
     RunSettings s;
+    s.FileName = settingsPath_;
     s.CSV = Text(DialogEdit::CSV);
     s.HTML = Text(DialogEdit::HTML);
     s.Out = Text(DialogEdit::Out);

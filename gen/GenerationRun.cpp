@@ -35,9 +35,9 @@ constexpr size_t kNamesInWarning = 10;
 
 // _db.html is written on a thread of its own while the pages are written;
 // it only reads the table. The file is created at once (or, when there is
-// one, compared), so files still appear in the order of the run, and a page
-// that is the same file (by its name or through a link) waits for the dump
-// page first, so that the later write wins as it would one after the other.
+// one, compared), so files still appear in the order of the run. No page
+// is the same file: a page by its name is refused, and a file with other
+// names is never written through.
 class DumpWriter {
 public:
     DumpWriter() = default;
@@ -52,27 +52,9 @@ public:
         if (!file_.CreateUnlessSame(folder, name)) return false;
         table_ = &table;
         site_ = site;
-        folder_ = folder.Fd();
-        struct stat st {};
-        if (::fstatat(folder_, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            device_ = st.st_dev;
-            inode_ = st.st_ino;
-            known_ = true;
-        }
         running_ = ::pthread_create(&thread_, nullptr, &DumpWriter::Run, this) == 0;
         if (!running_) Run(this);  // no thread to be had: write it now
         return true;
-    }
-
-    // Before the page `name` is created: waits for the dump page when
-    // the name is its file.
-    void BeforeCreating(const std::string& name) {
-        if (!running_) return;
-        struct stat st {};
-        if (done_.load(std::memory_order_acquire) || !known_ ||
-            (::fstatat(folder_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-             st.st_dev == device_ && st.st_ino == inode_))
-            Join();
     }
 
     // Waits for the writing; what became of the file (kNone when it was
@@ -91,7 +73,6 @@ private:
         w->counts_ = WriteDumpPage(*w->table_, w->file_, w->site_);
         w->file_.Close();
         w->outcome_ = w->file_.Closed();
-        w->done_.store(true, std::memory_order_release);
         return nullptr;
     }
     void Join() {
@@ -103,14 +84,9 @@ private:
     const CCsvTable* table_ = nullptr;
     platform::TextEncoding site_ = platform::TextEncoding::kCp932;
     platform::SiteCounts counts_;
-    int folder_ = -1;
     pthread_t thread_{};
     bool running_ = false;
-    bool known_ = false;  // whether device_ and inode_ name the file
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
     OutputFile::Outcome outcome_ = OutputFile::Outcome::kNone;
-    std::atomic<bool> done_{false};
 };
 
 std::string IncompleteRunWarning(const RunReport& report, const platform::Prompter& prompter) {
@@ -199,6 +175,9 @@ const char* CheckRun(const RunSettings& settings, const std::vector<int>& select
     }
     if (in.records.empty()) return "出力したいレコードを選択してください．";
     if (!in.folder.Open(settings.Out)) return kStatusOutMissing;
+    // Nothing the run reads is written, whatever name reaches it.
+    for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.FileName})
+        in.folder.Protect(*input);
     if (!LockFolder(in.folder, callbacks.lockPatience, status)) return kStatusWaitingForOutput;
     return nullptr;
 }
@@ -265,10 +244,10 @@ private:
 
     void StartCheckFiles() {
         if (!settings_.createChk) return;
-        if (!index_.CreateUnlessSame(folder_, "_index.html"))
-            report_.failedPaths.push_back(OutPath("_index.html"));
+        if (!index_.CreateUnlessSame(folder_, kIndexPageName))
+            report_.failedPaths.push_back(OutPath(kIndexPageName));
         dbFailSlot_ = report_.failedPaths.size();
-        if (!dump_.Start(table_, site_, folder_, "_db.html")) report_.failedPaths.push_back(OutPath("_db.html"));
+        if (!dump_.Start(table_, site_, folder_, kDumpPageName)) report_.failedPaths.push_back(OutPath(kDumpPageName));
         if (index_.IsOpen()) index_.Append(planner_.IndexHead());
     }
 
@@ -277,8 +256,6 @@ private:
     bool OpenPage(const PlannedPage& page) {
         pagePath_ = OutPath(page.name);
         if (!page.refused) {
-            dump_.BeforeCreating(page.name);
-            IndexBeforeCreating(page);
             // A name that comes again in the run is written every time, as
             // its last page must win.
             if (page.repeatsName)
@@ -305,20 +282,11 @@ private:
         return page_.IsOpen();
     }
 
-    // _index.html is written from the start once a page is to be the same
-    // file (by its name or a hard link), as it would have been created then.
-    void IndexBeforeCreating(const PlannedPage& page) {
-        if (!index_.Comparing() || !(page.repeatsName || index_.HasOtherNames())) return;
-        struct stat st {};
-        if (::fstatat(folder_.Fd(), page.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            index_.Compares(st.st_dev, st.st_ino))
-            index_.StopComparing();
-    }
-
     // Notes a file left as it was or written; false when the file turned
     // out to differ from the one there and that could not be opened for
     // writing. One file is found unchanged and written in one run only
-    // through a name that comes again (`repeated`) or a hard link.
+    // through a name that comes again (`repeated`): a file with other names
+    // is replaced, never written through.
     bool Closed(const OutputFile& file, bool repeated = false) {
         switch (file.Closed()) {
             case OutputFile::Outcome::kUnchanged:
@@ -326,7 +294,7 @@ private:
                 break;
             case OutputFile::Outcome::kWritten:
             case OutputFile::Outcome::kNotWritten:
-                if (repeated || file.HasOtherNames()) written_.insert(file.FileId());
+                if (repeated) written_.insert(file.FileId());
                 break;
             default:
                 break;
@@ -350,18 +318,18 @@ private:
             index_.Append(planner_.IndexTail());
             const bool written = index_.Close();
             indexCreated = Closed(index_);
-            if (!written && indexCreated) report_.failedPaths.push_back(OutPath("_index.html"));
+            if (!written && indexCreated) report_.failedPaths.push_back(OutPath(kIndexPageName));
         }
         const OutputFile::Outcome dump = dump_.Finish();
         Closed(dump_.File());
         if (dump == OutputFile::Outcome::kNotCreated || dump == OutputFile::Outcome::kNotWritten)
             report_.failedPaths.insert(
                 report_.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot_),
-                OutPath("_db.html"));
+                OutPath(kDumpPageName));
         if (!indexCreated)
-            report_.failedPaths.insert(report_.failedPaths.begin(), OutPath("_index.html"));
+            report_.failedPaths.insert(report_.failedPaths.begin(), OutPath(kIndexPageName));
         // A file left alone once and written later in the run (a name that
-        // comes again, a hard link) was not left alone.
+        // comes again) was not left alone.
         for (const FileId& id : unchanged_) report_.unchangedFiles += written_.count(id) == 0;
     }
 

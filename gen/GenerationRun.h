@@ -33,6 +33,10 @@ inline constexpr char kStatusOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見�
 inline constexpr char kStatusWaitingForOutput[] =
     "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
 
+// The run's own files in the output folder, beside the pages.
+inline constexpr char kIndexPageName[] = "_index.html";
+inline constexpr char kDumpPageName[] = "_db.html";
+
 enum NamingRule : int {
     kRuleRecordNumber = 0,
     kRuleSequenceNumber = 1,
@@ -41,6 +45,7 @@ enum NamingRule : int {
 
 // What a run reads from the window when it starts. Texts are UTF-8.
 struct RunSettings {
+    std::string FileName;  // the settings file, when the run has one
     std::string CSV;
     std::string HTML;
     std::string Out;

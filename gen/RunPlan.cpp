@@ -141,10 +141,8 @@ RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
       index_(settings.createChk),
       prefix_(settings.prefixChk ? settings.Prefix.c_str() : ""),
       extension_(NormalizeExtension(settings.extension)) {
-    names_.reserve(records_.size() + 2);
+    names_.reserve(records_.size());
     if (index_) {
-        names_.insert("_index.html");
-        names_.insert("_db.html");
         const char* pre = rule_ == kRuleFieldValue ? "<pre>" : "";
         indexHead_ = platform::StrFormat(
             "<html>\n<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -162,8 +160,11 @@ const PlannedPage& RunPlanner::Next() {
     page_.recordCount = !repeat_ ? 1 : groupSize_ > 0 ? std::min(groupSize_, left) : left;
     Name(page_);
     ++pagesOpened_;
-    page_.refused = !IsSafePageName(page_.name);
-    page_.repeatsName = !page_.refused && !names_.insert(FileSystemKey(page_.name)).second;
+    const std::string key = FileSystemKey(page_.name);
+    // The run's own files are not pages: the page would be lost under them.
+    page_.refused = !IsSafePageName(page_.name) ||
+                    (index_ && (key == kIndexPageName || key == kDumpPageName));
+    page_.repeatsName = !page_.refused && !names_.insert(key).second;
     page_.indexEntry.clear();
     page_.indexCounts = {};
     if (index_) AddIndexEntry(page_);

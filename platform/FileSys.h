@@ -26,8 +26,8 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 FilePtr OpenFile(std::string_view path, const char* mode);
 
 // A descriptor opened without blocking (a FIFO or device would otherwise
-// be waited on), kept only when it is a regular file, and then blocking
-// as usual; -1 (the descriptor closed) otherwise. `st`, when given, gets
+// be waited on), kept only when it is a regular file, for which the flag
+// makes no difference; -1 (the descriptor closed) otherwise. `st`, when given, gets
 // the file's status.
 int KeepRegular(int fd, struct stat* st = nullptr);
 

@@ -78,6 +78,18 @@ bool OutputFolder::MayHold(std::string_view name) const {
                               std::hash<std::string_view>{}(name));
 }
 
+void OutputFolder::Protect(std::string_view path) {
+    struct stat st {};
+    if (!path.empty() && ::stat(std::string(path).c_str(), &st) == 0)
+        protected_.emplace_back(st.st_dev, st.st_ino);
+}
+
+bool OutputFolder::IsProtected(const struct stat& st) const {
+    for (const auto& [dev, ino] : protected_)
+        if (st.st_dev == dev && st.st_ino == ino) return true;
+    return false;
+}
+
 // ------------------------------------------------------------ OutputFile
 
 namespace {
@@ -102,12 +114,15 @@ void OutputFile::Reset() {
 bool OutputFile::Create(const OutputFolder& folder, std::string_view name) {
     Reset();
     if (!folder.IsOpen() || name.empty()) return false;
-    return OpenForWriting(folder.Fd(), std::string(name));
+    folder_ = &folder;
+    name_ = std::string(name);
+    return OpenForWriting();
 }
 
 bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view name) {
     Reset();
     if (!folder.IsOpen() || name.empty()) return false;
+    folder_ = &folder;
     name_ = std::string(name);
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
@@ -117,36 +132,89 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view n
                                                  O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0),
                                      &st)
                        : -1;
-    if (fd < 0) return OpenForWriting(folder.Fd(), name_);
-    fd_ = fd;
+    if (fd < 0) return OpenForWriting();
+    if (!Take(fd, st)) return false;
     state_ = State::kComparing;
-    dirFd_ = folder.Fd();
     size_ = st.st_size;
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
-    links_ = st.st_nlink;
     return true;
 }
 
-bool OutputFile::OpenForWriting(int dirFd, const std::string& name) {
+bool OutputFile::Take(int fd, const struct stat& st) {
+    if (folder_->IsProtected(st)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    links_ = st.st_nlink;
+    mode_ = st.st_mode;
+    return true;
+}
+
+bool OutputFile::OpenForWriting() {
     // Not truncated on opening: only a regular file is emptied, and a FIFO
     // without a reader fails at once (O_NONBLOCK) instead of waiting. A file
     // just made is empty already; on ext4, emptying it again costs as much
     // as the rest of its creation.
     struct stat st {};
-    int fd = KeepRegular(
-        OpenBeneath(dirFd, name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
-    if (fd < 0) return false;
-    if (st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
+    const int fd = KeepRegular(
+        OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
+    if (fd < 0 || !Take(fd, st)) return false;
+    if (links_ > 1) {
+        ::close(fd_);
+        fd_ = -1;
+        return StartReplacing(-1, 0);  // nothing to write through
+    }
+    if (st.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
+        ::close(fd_);
+        fd_ = -1;
         return false;
     }
-    fd_ = fd;
     state_ = State::kWriting;
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
-    links_ = st.st_nlink;
     return true;
+}
+
+bool OutputFile::StartReplacing(int from, off_t size) {
+    static unsigned serial = 0;
+    const size_t slash = name_.rfind('/');
+    leaf_ = name_.substr(slash + 1);
+    replaceDir_ = slash == std::string::npos
+                      ? folder_->Fd()
+                      : OpenBeneath(folder_->Fd(), name_.substr(0, slash + 1),
+                                    O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    int fd = -1;
+    for (int attempt = 0; replaceDir_ >= 0 && fd < 0 && attempt < 100; ++attempt) {
+        temporary_ = ".quolix-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+        fd = ::openat(replaceDir_, temporary_.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+    }
+    if (fd >= 0 && ::fchmod(fd, mode_ & 07777) == 0) {
+        fd_ = fd;
+        if (from < 0 || CopyFrom(from, size)) {
+            state_ = State::kWriting;
+            return true;
+        }
+        fd_ = -1;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlinkat(replaceDir_, temporary_.c_str(), 0);
+    }
+    if (replaceDir_ >= 0 && replaceDir_ != folder_->Fd()) ::close(replaceDir_);
+    replaceDir_ = -1;
+    return false;
+}
+
+bool OutputFile::FinishReplacing(bool written) {
+    if (!written || ::renameat(replaceDir_, temporary_.c_str(), replaceDir_, leaf_.c_str()) != 0) {
+        ::unlinkat(replaceDir_, temporary_.c_str(), 0);
+        written = false;
+    }
+    if (replaceDir_ != folder_->Fd()) ::close(replaceDir_);
+    replaceDir_ = -1;
+    return written;
 }
 
 char* OutputFile::Scratch() {
@@ -171,17 +239,25 @@ bool OutputFile::SameAhead() {
     return true;
 }
 
-void OutputFile::StopComparing() {
-    if (Comparing()) StartWriting();
-}
-
 void OutputFile::StartWriting() {
     const int compared = fd_;
     fd_ = -1;
+    // A read-only file is not written, whatever its links: only a file that
+    // opens for writing is written or replaced.
     struct stat st {};
     int fd = KeepRegular(
-        OpenBeneath(dirFd_, name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
+        OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
     const bool same = fd >= 0 && st.st_dev == device_ && st.st_ino == inode_;
+    if (fd >= 0 && folder_->IsProtected(st)) {
+        ::close(fd);
+        fd = -1;
+    } else if (same && links_ > 1) {
+        // The other names keep the file's bytes: a new file takes this one.
+        ::close(fd);
+        if (!StartReplacing(compared, compared_)) state_ = State::kLost;
+        ::close(compared);
+        return;
+    }
     // The file compared already holds the bytes found equal: it is cut
     // after them and written on. Another file that took the name meanwhile
     // is emptied and given those bytes from the one compared.
@@ -194,9 +270,6 @@ void OutputFile::StartWriting() {
     } else {
         fd_ = fd;
         state_ = State::kWriting;
-        device_ = st.st_dev;
-        inode_ = st.st_ino;
-        links_ = st.st_nlink;
         if (same ? ::lseek(fd, compared_, SEEK_SET) != compared_ : !CopyFrom(compared, compared_))
             failed_ = true;
     }
@@ -260,11 +333,12 @@ bool OutputFile::Close() {
     }
     Flush();
     // No retry on EINTR: the descriptor is released either way on Linux.
-    const bool closed = ::close(fd_) == 0;
+    bool written = ::close(fd_) == 0 && !failed_;
     fd_ = -1;
     state_ = State::kClosed;
-    outcome_ = closed && !failed_ ? Outcome::kWritten : Outcome::kNotWritten;
-    return outcome_ == Outcome::kWritten;
+    if (replaceDir_ >= 0) written = FinishReplacing(written);
+    outcome_ = written ? Outcome::kWritten : Outcome::kNotWritten;
+    return written;
 }
 
 }  // namespace platform

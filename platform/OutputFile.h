@@ -5,6 +5,7 @@
 // bytes to one open, one read and one close, without touching it.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -49,11 +50,17 @@ public:
     // were noted: always, when they were not, or for a name in a subfolder.
     bool MayHold(std::string_view name) const;
 
+    // The file at `path` (when there is one) is never written through this
+    // folder: a run's own inputs are no outputs.
+    void Protect(std::string_view path);
+    bool IsProtected(const struct stat& st) const;
+
 private:
     int fd_ = -1;
     bool locked_ = false;
     bool noted_ = false;
     std::vector<size_t> entries_;  // hashes of the names noted, sorted
+    std::vector<std::pair<dev_t, ino_t>> protected_;
 };
 
 class OutputFile {
@@ -80,9 +87,12 @@ public:
     // Creates the file `name` (relative, may name
     // subfolders) in `folder`, or empties an existing one, as fopen "w"
     // does (mode 0666 less the umask). Refused, and false: a name that
-    // leaves the folder or passes through a symbolic link, and anything
-    // but a regular file (a FIFO, socket or device is never waited on). A
-    // file still open is closed first, unchecked.
+    // leaves the folder or passes through a symbolic link, anything but a
+    // regular file (a FIFO, socket or device is never waited on), and a
+    // file the folder protects. An existing file with other names (hard
+    // links) is never written through: the bytes go to a new file with its
+    // permission bits, which then takes its name, so that the other names
+    // keep their bytes. A file still open is closed first, unchecked.
     bool Create(const OutputFolder& folder, std::string_view name);
     // The same, but a regular file already at the name is only read while
     // the new bytes equal its own, piece by piece as they come: one that
@@ -95,16 +105,6 @@ public:
 
     // Whether the file is still only being compared.
     bool Comparing() const { return state_ == State::kComparing; }
-    // Whether the file last opened has other names (hard links) besides the
-    // one it was opened by; meaningful as FileId is.
-    bool HasOtherNames() const { return links_ > 1; }
-    // Whether the file being compared is the file `dev`/`ino` names.
-    bool Compares(dev_t dev, ino_t ino) const {
-        return Comparing() && dev == device_ && ino == inode_;
-    }
-    // Goes on as Create would have: opens the file for writing now (it
-    // holds the bytes found equal so far) and writes everything after.
-    void StopComparing();
 
     // The bytes not yet written; append to it, then call Spill.
     std::string& Text() { return text_; }
@@ -119,8 +119,9 @@ public:
     bool Close();
     // What the last Close did.
     Outcome Closed() const { return outcome_; }
-    // The device and inode of the file last opened; meaningful when Closed()
-    // is kWritten, kNotWritten or kUnchanged.
+    // The device and inode of the file found at the name (or made there)
+    // when it was last opened; meaningful when Closed() is kWritten,
+    // kNotWritten or kUnchanged.
     std::pair<dev_t, ino_t> FileId() const { return {device_, inode_}; }
 
 private:
@@ -132,7 +133,18 @@ private:
     };
 
     void Reset();
-    bool OpenForWriting(int dirFd, const std::string& name);
+    bool OpenForWriting();
+    // Notes the file opened at the name; false (and closed) when the folder
+    // protects it.
+    bool Take(int fd, const struct stat& st);
+    // Goes on writing into a new hidden file beside the name, holding the
+    // first `size` bytes of `from` (none when -1) and the old file's
+    // permission bits; Close puts it in the name's place. False, and
+    // nothing open, when it cannot be made.
+    bool StartReplacing(int from, off_t size);
+    // Close's last step for a replacing file: false when it could not take
+    // the name (it is removed then).
+    bool FinishReplacing(bool written);
     void Flush();
     // Whether the buffer equals the file's next bytes; counts them as
     // compared when it does.
@@ -150,9 +162,14 @@ private:
     dev_t device_ = 0;
     ino_t inode_ = 0;
     nlink_t links_ = 0;
-    // While comparing: where the file lies, its size, and how much of it
-    // the new bytes have matched.
-    int dirFd_ = -1;
+    mode_t mode_ = 0;
+    const OutputFolder* folder_ = nullptr;
+    // While replacing: the folder that holds the name (owned when it is a
+    // subfolder), the hidden file's name there and the name's last part.
+    int replaceDir_ = -1;
+    std::string temporary_, leaf_;
+    // While comparing: the name, the file's size, and how much of it the
+    // new bytes have matched.
     std::string name_;
     off_t size_ = 0;
     off_t compared_ = 0;

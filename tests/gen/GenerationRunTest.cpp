@@ -613,11 +613,13 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(WarningText(),
               "2 個のページが同じ名前の後のページで上書きされました．\nsame.html\nsame.html");
 
-    // A page named like a check file replaces it.
+    // A page named like a check file is not written: it would be lost.
     prompter.Clear();
     const RunReport own = Run(s, {5, 6});
-    EXPECT_EQ(own.overwrittenNames, (std::vector<std::string>{"_index.html", "_db.html"}));
-    EXPECT_EQ(WarningText().substr(0, 2), "2 ");
+    EXPECT_TRUE(own.overwrittenNames.empty());
+    EXPECT_EQ(own.failedPaths, (std::vector<std::string>{OutPath("_index.html"), OutPath("_db.html")}));
+    EXPECT_TRUE(Read("_index.html").starts_with("<html>\n<head>"));
+    EXPECT_TRUE(Read("_db.html").ends_with("</table></body></html>\n"));
 
     // Another spelling of the same file is the same page.
     LoadCsv(NamesCsv({"x", "./x", "sub//y", "sub/y"}));
@@ -626,9 +628,9 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(spelled.overwrittenNames, (std::vector<std::string>{"./x.html", "sub/y.html"}));
 }
 
-// _db.html is written while the first pages are: a page of the same name
-// must still end up replacing it. One that is a link to it is no page.
-TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileReplacesItWhole) {
+// _db.html is written while the first pages are: a page of its name, or a
+// link to it, is no page, and the dump is whole.
+TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileIsNoPage) {
     for (const bool byLink : {false, true}) {
         SCOPED_TRACE(byLink ? "through a link" : "by name");
         fs::remove_all(out);
@@ -642,13 +644,9 @@ TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileReplacesItWhole) {
         s.fieldNum = 1;
         const RunReport r = Run(s, {1, 2});
         const std::string db = Read("_db.html");
-        if (byLink) {
-            EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath("alias.html")});
-            EXPECT_TRUE(db.starts_with("<html>")) << db.substr(0, 80);
-            EXPECT_TRUE(db.ends_with("</table></body></html>\n"));
-        } else {
-            EXPECT_EQ(db.substr(0, 80), names[0] + "\n") << db.size() << " bytes";
-        }
+        EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath(names[0] + ".html")});
+        EXPECT_TRUE(db.starts_with("<html>")) << db.substr(0, 80);
+        EXPECT_TRUE(db.ends_with("</table></body></html>\n"));
         EXPECT_EQ(Read("filler.html"), "filler\n");
     }
 }
@@ -989,16 +987,18 @@ TEST_F(GenerationRunTest, NameWrittenTwiceInARunIsRewrittenOnEveryRun) {
     EXPECT_EQ(Read("dup.html"), "dup\n");
 }
 
-// Two pages that are one file (a hard link) leave it holding the later
-// page, as before; the file counts as left alone for neither.
-TEST_F(GenerationRunTest, PagesThatAreOneFileAreNotCountedAsLeftAlone) {
+// Two pages that are one file (a hard link, as a snapshot copy leaves them)
+// become two files, each with its own page; the one that already held its
+// bytes was left alone.
+TEST_F(GenerationRunTest, PagesThatAreOneFileBecomeTwo) {
     LoadCsv(NamesCsv({"A", "B"}));
     Run(Settings(), {1, 2});
     fs::remove(out / "00002.html");
     fs::create_hard_link(out / "00001.html", out / "00002.html");
     const RunReport r = Run(Settings(), {1, 2});
-    EXPECT_EQ(Read("00001.html"), "B\n");
-    EXPECT_EQ(r.unchangedFiles, 2);  // _index.html and _db.html
+    EXPECT_EQ(Read("00001.html"), "A\n");
+    EXPECT_EQ(Read("00002.html"), "B\n");
+    EXPECT_EQ(r.unchangedFiles, 3);  // 00001.html, _index.html and _db.html
     EXPECT_TRUE(r.AllWritten());
 }
 

@@ -80,7 +80,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
           {"/abs.html", 2, 1, "R"},
           {"a.html", 3, 1, "D"},
           {"./a.html", 4, 1, "D"},  // the same file
-          {"_db.html", 5, 1, "D"},  // the dump page's name
+          {"_db.html", 5, 1, "R"},  // the dump page's name
           {"sub/../b.html", 6, 1, "R"},
           {"表.html", 7, 1},
           {".html", 8, 1},

@@ -206,8 +206,7 @@ TEST(OutputFile, LeavesAFileThatHoldsTheBytesAlone) {
 }
 
 // What was found equal is in the file when the writing starts, also when
-// another file has taken the name meanwhile, or when the caller stops
-// comparing.
+// another file has taken the name meanwhile.
 TEST(OutputFile, BytesFoundEqualAreKept) {
     const std::string old = testutil::RandomBytes(5, 2 * OutputFile::kSpillSize);
     std::string now = old;
@@ -232,26 +231,68 @@ TEST(OutputFile, BytesFoundEqualAreKept) {
     EXPECT_EQ(out.Closed(), OutputFile::Outcome::kWritten);
     EXPECT_TRUE(testutil::ReadBytes(file) == now);
 
-    // Stopped: from then on the file is as Create leaves it, written as the
-    // bytes come, even if they turn out to be the same.
-    testutil::WriteBytes(file, old);
-    const struct stat before = BackDate(file);
-    ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
-    EXPECT_TRUE(out.Comparing());
-    EXPECT_TRUE(out.Compares(before.st_dev, before.st_ino));
-    EXPECT_FALSE(out.HasOtherNames());
-    out.Append(old.substr(0, OutputFile::kSpillSize));
-    out.Spill();
-    out.StopComparing();
-    EXPECT_FALSE(out.Comparing());
-    EXPECT_EQ(fs::file_size(file), OutputFile::kSpillSize);
-    out.Append(old.substr(OutputFile::kSpillSize));
-    EXPECT_TRUE(out.Close());
-    EXPECT_EQ(out.Closed(), OutputFile::Outcome::kWritten);
-    EXPECT_TRUE(testutil::ReadBytes(file) == old);
-    struct stat after {};
-    ASSERT_EQ(::stat(file.c_str(), &after), 0);
-    EXPECT_NE(after.st_mtim.tv_sec, kLongAgo);
+}
+
+// A file with other names is never written through: the name gets a new
+// file with the old one's permission bits and the other names keep their
+// bytes. A file the folder protects is not opened for writing at all.
+TEST(OutputFile, LinkedFilesAreReplacedAndProtectedOnesLeftAlone) {
+    const std::string old = testutil::RandomBytes(9, OutputFile::kSpillSize + 100);
+    std::string late = old;  // differs only after the first spill
+    late.back() ^= 1;
+    const struct {
+        const char* name;
+        bool compare;  // CreateUnlessSame, else Create
+        std::string bytes;
+        OutputFile::Outcome outcome;
+    } cases[] = {
+        {"page.html", true, "new", OutputFile::Outcome::kWritten},
+        {"page.html", true, late, OutputFile::Outcome::kWritten},
+        {"sub/page.html", true, "new", OutputFile::Outcome::kWritten},
+        {"page.html", false, old, OutputFile::Outcome::kWritten},
+        {"page.html", true, old, OutputFile::Outcome::kUnchanged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.compare ? " compared" : " created"));
+        testutil::TempDir dir;
+        fs::create_directory(dir.Path() / "sub");
+        const fs::path file = dir.Path() / c.name, other = dir.Path() / "outside.txt";
+        testutil::WriteBytes(other, old);
+        ASSERT_EQ(::chmod(other.c_str(), 0640), 0);
+        fs::create_hard_link(other, file);
+        OutputFolder folder;
+        ASSERT_TRUE(folder.Open(dir.Path().string()));
+        OutputFile out;
+        ASSERT_TRUE(c.compare ? out.CreateUnlessSame(folder, c.name) : out.Create(folder, c.name));
+        for (size_t at = 0; at < c.bytes.size(); at += OutputFile::kSpillSize) {
+            out.Append(std::string_view(c.bytes).substr(at, OutputFile::kSpillSize));
+            out.Spill();
+        }
+        EXPECT_TRUE(out.Close());
+        EXPECT_EQ(out.Closed(), c.outcome);
+        EXPECT_TRUE(testutil::ReadBytes(other) == old);
+        EXPECT_TRUE(testutil::ReadBytes(file) == c.bytes);
+        const bool kept = c.outcome == OutputFile::Outcome::kUnchanged;
+        EXPECT_EQ(fs::hard_link_count(file), kept ? 2u : 1u);
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+        // Nothing hidden is left behind.
+        size_t entries = 0;
+        for (auto it = fs::recursive_directory_iterator(dir.Path()); it != fs::end(it); ++it)
+            ++entries;
+        EXPECT_EQ(entries, 3u);  // sub, outside.txt, the page
+    }
+
+    testutil::TempDir dir;
+    const fs::path input = dir.Path() / "input.csv";
+    testutil::WriteBytes(input, old);
+    OutputFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path().string()));
+    folder.Protect(input.string());
+    OutputFile out;
+    EXPECT_FALSE(out.CreateUnlessSame(folder, "input.csv"));
+    EXPECT_FALSE(out.Create(folder, "input.csv"));
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_TRUE(testutil::ReadBytes(input) == old);
 }
 
 // Once the folder's names are noted, only a file that was there then is
