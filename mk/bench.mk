@@ -8,6 +8,8 @@
 #   make bench BENCH_WIDE=0          without the 500-column table
 #   make bench BENCH_RERUN=0         without the reruns
 #   make bench BENCH_MICRO=0         without the Google Benchmark programs
+#   make bench-syscalls              only the system calls of an unchanged
+#                                    page on a rerun (at most four)
 #
 # Results are printed and written to $(BENCH_BUILD)/bench-results.md;
 # docs/performance.md explains them.
@@ -23,10 +25,10 @@ BENCH_DISK ?= $(BENCH_BUILD)/bench-runs
 BENCH_PYTHON ?= /usr/bin/python3
 BENCH_TARGETS := quolix quolix_floor quolix_core_bench quolix_window_bench
 
-.PHONY: bench bench-deps bench-build
+.PHONY: bench bench-deps bench-build bench-syscalls
 
 # The packages only the timings need; `make deps` alone does not install them.
-bench-deps: PKGS += time python3 libbenchmark-dev
+bench-deps: PKGS += time python3 libbenchmark-dev strace
 bench-deps: deps
 
 bench-build: bench-deps
@@ -38,3 +40,7 @@ bench: bench-build
 	  --wide "$(BENCH_WIDE)" --shm $(BENCH_SHM) --disk $(BENCH_DISK) \
 	  $(if $(filter 0,$(BENCH_MICRO)),--no-micro) $(if $(filter 0,$(BENCH_RERUN)),--no-rerun) \
 	  --markdown $(BENCH_BUILD)/bench-results.md
+	bench/syscalls.sh $(BENCH_BUILD)
+
+bench-syscalls: bench-build
+	bench/syscalls.sh $(BENCH_BUILD)
