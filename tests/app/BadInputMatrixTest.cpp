@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -256,6 +257,26 @@ Lines AfterAnEarlierRun(
     EXPECT_EQ(first.exitStatus, 0) << first.err;
     then();
     return {cfg};
+}
+
+// A UTF-8 template, and a CSV file whose titles are `titles` behind a byte
+// order mark: rule 0, records 1 and 2.
+Lines Utf8Site(const Scene& s, const Lines& titles) {
+    s.Write("utf8.csv", "\xEF\xBB\xBF" + TitlesCsv(titles));
+    s.Write("page8.html", "<meta charset=\"utf-8\"><h1>[title]</h1>\n");
+    return {s.Settings("site.cfg", "SelItems:1,2\n", "utf8.csv", "page8.html")};
+}
+
+// Every file of the output folder but keep.txt is valid UTF-8.
+void ExpectValidUtf8(const Scene& s) {
+    for (const auto& entry : fs::directory_iterator(s.Out()))
+        if (entry.path().filename() != "keep.txt")
+            EXPECT_TRUE(platform::IsValidUtf8(Slurp(entry.path()))) << entry.path();
+}
+
+// The line after a run that wrote U+FFFD for bytes that are no character.
+std::string Replaced(int count) {
+    return std::to_string(count) + " か所の不正なバイト列を U+FFFD (�) に置き換えました．";
 }
 
 void ExpectPage(const Scene& s, const fs::path& name, const std::string& bytes) {
@@ -593,6 +614,40 @@ const std::vector<MatrixCase>& Matrix() {
          .exitStatus = 1,
          .err = {Warning(testutil::QuoteError(3)), kDone},
          .pages = {"00001.html", "_db.html", "_index.html"}},
+        {.id = "CsvUtf8BadBytes",
+         .group = "CSV source",
+         .title = "UTF-8 with a byte order mark, and bytes that are no character",
+         .setup = "titles `a` C0 AF `b` (overlong), ED A0 80 (a surrogate), F5 and F0 9F 98 (cut "
+                  "short); a UTF-8 template: each piece becomes U+FFFD, 5 in the pages and 7 "
+                  "in `_db.html`",
+         .prepare =
+             [](const Scene& s) {
+                 return Utf8Site(s, {"a\xC0\xAF" "b", "\xED\xA0\x80", "\xF5\xF0\x9F\x98"});
+             },
+         .exitStatus = 0,
+         .err = {Replaced(12), kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 ExpectValidUtf8(s);
+                 ExpectPage(s, "00001.html", "<meta charset=\"utf-8\"><h1>a\uFFFD\uFFFD" "b</h1>\n");
+             }},
+        {.id = "CsvCodePage932ReadAsUtf8",
+         .group = "CSV source",
+         .title = "code page 932 read as UTF-8",
+         .setup = "`--csv-encoding=utf-8` on a code page 932 file (titles こころ, 門, 草枕) with a "
+                  "UTF-8 template",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("page8.html", "<meta charset=\"utf-8\"><h1>[title]</h1>\n");
+                 return Lines{"--batch", "--csv-encoding=utf-8",
+                              s.Settings("site.cfg", "SelItems:1,2\n", "books.csv", "page8.html")};
+             },
+         .exitStatus = 0,
+         .err = {Replaced(20), kDone},
+         .pages = kBooksPages,
+         .check = ExpectValidUtf8,
+         .wholeCommandLine = true},
         {.id = "TemplateNotNamed",
          .group = "Template",
          .title = "not named",
@@ -1077,6 +1132,42 @@ const std::vector<MatrixCase>& Matrix() {
          .err = {Warning(testutil::Overwritten(2)), "?.html", "?.html",
                  kDone},
          .pages = {"?.html", "_db.html", "_index.html"}},
+        {.id = "NamesOfTheIndexAndDump",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "values that name the index and the dump",
+         .setup = "values `_index`, `_db` and `c`: those pages would be lost under the run's own "
+                  "files, so they are not written",
+         .prepare = [](const Scene& s) { return ByValue(s, {"_index", "_db", "c"}); },
+         .exitStatus = 1,
+         .err = {Warning(NotWritten(2)), "out/_index.html", "out/_db.html", kDone},
+         .pages = {"_db.html", "_index.html", "c.html"},
+         .check =
+             [](const Scene& s) {
+                 EXPECT_TRUE(s.Read("out/_index.html").ends_with("<pre></body></html>"));
+                 const std::string db = s.Read("out/_db.html");
+                 EXPECT_TRUE(db.starts_with("<html><head>") && db.ends_with("</table></body></html>\n"))
+                     << db;
+             }},
+        {.id = "NameOfTheTemplate",
+         .group = "Pages named by a column's value (ruleNum 2)",
+         .title = "a value that names the template",
+         .setup = "the template is `out/t.html`; values `t` and `x`: the run never writes its "
+                  "own template (nor its CSV or settings file)",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("out/t.html", "<p>[title]</p>\n");
+                 s.Write("names.csv", TitlesCsv({"t", "x"}));
+                 return Lines{s.Settings("names.cfg", "ruleNum:2\nfieldNum:1\nSelItems:1,2\n",
+                                         "names.csv", "out/t.html")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(NotWritten(1)), "out/t.html", kDone},
+         .pages = {"_db.html", "_index.html", "t.html", "x.html"},
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "t.html", "<p>[title]</p>\n");
+                 ExpectPage(s, "x.html", "<p>x</p>\n");
+             }},
         {.id = "NameEndsInLoneLeadByte",
          .group = "Pages named by a column's value (ruleNum 2)",
          .title = "a lead byte as the last byte of the file",
@@ -1138,6 +1229,67 @@ const std::vector<MatrixCase>& Matrix() {
          .exitStatus = 1,
          .err = {Warning(NotWritten(1)), "out/00002.html", Unchanged(3), kDone},
          .pages = kBooksPages},
+
+        {.id = "RerunPageLinkedOutside",
+         .group = "Files of an earlier run",
+         .title = "a page that is a hard link to a file outside",
+         .setup = "`ln out.html out/00001.html` before the run: the page gets a file of its own, "
+                  "`out.html` keeps its bytes",
+         .prepare =
+             [](const Scene& s) {
+                 fs::create_hard_link(s.Work() / "out.html", s.Out() / "00001.html");
+                 return Lines{s.Settings("site.cfg")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "00001.html", Cp("<h1>こころ</h1>\n"));
+                 EXPECT_EQ(fs::hard_link_count(s.Work() / "out.html"), 1u);
+             }},
+        {.id = "RerunOverASnapshot",
+         .group = "Files of an earlier run",
+         .title = "a snapshot made with hard links",
+         .setup = "the run before, `cp -al out snap`, then record 1's title changed: the rerun "
+                  "replaces `00001.html` and `_db.html`, the snapshot keeps the old ones",
+         .prepare =
+             [](const Scene& s) {
+                 return AfterAnEarlierRun(s, s.Settings("site.cfg"), [&s] {
+                     fs::copy(s.Out(), s.Work() / "snap",
+                              fs::copy_options::recursive | fs::copy_options::create_hard_links);
+                     s.Write("books.csv", CrLf(Cp("id,title,shelf\n1,坊っちゃん,a\n2,門,b\n3,草枕,c\n")));
+                 });
+             },
+         .exitStatus = 0,
+         .err = {Unchanged(2), kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "00001.html", Cp("<h1>坊っちゃん</h1>\n"));
+                 EXPECT_EQ(s.Read("snap/00001.html"), Cp("<h1>こころ</h1>\n"));
+             }},
+        {.id = "RerunIndexLinkedToDump",
+         .group = "Files of an earlier run",
+         .title = "`_db.html` a hard link to `_index.html`",
+         .setup = "the run before; then `_db.html` replaced by a hard link to `_index.html`: they "
+                  "end as two files, the index left as it was",
+         .prepare =
+             [](const Scene& s) {
+                 return AfterAnEarlierRun(s, s.Settings("site.cfg"), [&s] {
+                     fs::remove(s.Out() / "_db.html");
+                     fs::create_hard_link(s.Out() / "_index.html", s.Out() / "_db.html");
+                 });
+             },
+         .exitStatus = 0,
+         .err = {Unchanged(3), kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 EXPECT_EQ(fs::hard_link_count(s.Out() / "_index.html"), 1u);
+                 EXPECT_TRUE(s.Read("out/_index.html").starts_with("<html>\n<head>"));
+                 EXPECT_TRUE(s.Read("out/_db.html").ends_with("</table></body></html>\n"));
+             }},
 
         // ---------------------------------------------------- command line
         {.id = "SettingsBeforeAndAfterBatch",
@@ -1391,11 +1543,13 @@ TEST(BadInputMatrixDocument, TableIsWellFormed) {
         EXPECT_FALSE(c.err.empty());
         EXPECT_TRUE(c.exitStatus == 0 || c.exitStatus == 1);
         // A run that writes every page says nothing but its final status,
-        // after its file's name when there are several, and how many files
-        // it left as they were.
+        // after its file's name when there are several, how many pieces of
+        // bad UTF-8 it replaced and how many files it left as they were.
         if (c.exitStatus == 0) {
             for (const std::string& line : c.err) {
                 EXPECT_TRUE(line == kDone || IsUnchangedLine(line) ||
+                            (line.ends_with(Replaced(0).substr(1)) && line[0] >= '1' &&
+                                 line[0] <= '9') ||
                             (line.starts_with("==> ") && line.ends_with(" <==")))
                     << line;
             }

@@ -1148,9 +1148,9 @@ TEST_F(MainDlgTest, CompactLeftOfTheScreenOriginKeepsTheWidthToTheOrigin) {
 
 }  // namespace
 
-// After a run that wrote character references the status line says how
-// many, behind the run's last word.
-TEST_F(MainDlgTest, StatusLineCountsCharacterReferences) {
+// After a run that wrote character references, or U+FFFD for bytes that are
+// no character, the status line says how many, behind the run's last word.
+TEST_F(MainDlgTest, StatusLineCountsCharacterReferencesAndReplacements) {
     Show();
     LoadCsv("\xEF\xBB\xBFid,name\r\n1,café\r\n2,😀\r\n");
     dlg->Model().PutText(DialogEdit::HTML, WriteFile("page.html", testutil::Cp("<p>[name]円</p>")));
@@ -1160,5 +1160,9 @@ TEST_F(MainDlgTest, StatusLineCountsCharacterReferences) {
     EXPECT_EQ(dlg->StatusText().toStdString(),
               std::string(testutil::kDone) +
                   "　4 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．");
+    dlg->Model().PutText(DialogEdit::HTML, WriteFile("page8.html", "<meta charset=utf-8>\xFF[name]"));
+    Click(IDC_GENERATE);
+    EXPECT_EQ(dlg->StatusText().toStdString(),
+              std::string(testutil::kDone) + "　3 か所の不正なバイト列を U+FFFD (�) に置き換えました．");  // three pages
     EXPECT_TRUE(prompter.entries.empty());
 }

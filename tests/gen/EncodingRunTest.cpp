@@ -215,6 +215,7 @@ TEST_F(EncodingRunTest, ShiftJisIntoAUtf8SiteIsConverted) {
     const RunReport r = Run(csv, tpl, kRuleRecordNumber);
     EXPECT_TRUE(r.AllWritten());
     EXPECT_EQ(r.characterReferences, 0);
+    EXPECT_EQ(r.replacements, 2);  // on its page and in the dump
     EXPECT_EQ(Read("00001.html"), kBom + "<meta charset=\"utf-8\"><p>ソ表</p>");
     // A unit without a Unicode form.
     EXPECT_EQ(Read("00002.html"), kBom + "<meta charset=\"utf-8\"><p>\uFFFD</p>");
@@ -261,6 +262,17 @@ TEST_F(EncodingRunTest, BytesThatAreNoCharacter) {
     r = Run(Cp("id,name\n1,a") + "\x85\x40" + "\n", "<meta charset=utf-8>[name]",
             kRuleFieldValue);
     EXPECT_EQ(Read("a?.html"), "<meta charset=utf-8>a\uFFFD");
+}
+
+// In a UTF-8 site the template's own bad bytes become U+FFFD too, counted
+// on every page they are written to; one inside a placeholder that becomes
+// a value is not written. Names match as both are written.
+TEST_F(EncodingRunTest, TheTemplatesBadBytesAreReplacedOnEveryPage) {
+    const RunReport r = Run(kBom + "id,n\xFF\n1,a\n2,b\n", "<meta charset=utf-8>\xFF[n\xFF]|[x\xFE]",
+                            kRuleRecordNumber);
+    EXPECT_EQ(Read("00002.html"), "<meta charset=utf-8>\uFFFD" "b|[x\uFFFD]");
+    EXPECT_EQ(r.replacements, 2 + 2 + 1);  // two pages, the header in the dump
+    EXPECT_TRUE(platform::IsValidUtf8(Read("_db.html")));
 }
 
 }  // namespace
