@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "data/CsvTable.h"
@@ -10,6 +12,7 @@
 #include "platform/OutputFile.h"
 #include "RecordingPrompter.h"
 #include "platform/Prompter.h"
+#include "platform/TextEncoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The page only has to be written somewhere: one file, again and again.
@@ -28,5 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     table.Load(prompter);
     WriteDumpPage(table, sink);
     if (!sink.Close()) std::abort();
+    // A UTF-8 dump is valid UTF-8, whatever the bytes were.
+    if (table.Encoding() == platform::TextEncoding::kUtf8) {
+        std::ifstream in(folderPath + "/_db.html", std::ios::binary);
+        const std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!platform::IsValidUtf8(page)) std::abort();
+    }
     return 0;
 }
