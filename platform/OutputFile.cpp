@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -176,13 +177,13 @@ bool OutputFile::OpenForWriting() {
 }
 
 bool OutputFile::StartReplacing(int from, off_t size) {
-    static unsigned serial = 0;
+    static std::atomic<unsigned> serial{0};  // _db.html is written on a thread of its own
     const size_t slash = name_.rfind('/');
     leaf_ = name_.substr(slash + 1);
-    replaceDir_ = slash == std::string::npos
-                      ? folder_->Fd()
-                      : OpenBeneath(folder_->Fd(), name_.substr(0, slash + 1),
-                                    O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    std::string dir = slash == std::string::npos ? std::string() : name_.substr(0, slash);
+    while (dir.ends_with('/')) dir.pop_back();
+    replaceDir_ = dir.empty() ? folder_->Fd()
+                              : OpenBeneath(folder_->Fd(), dir, O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
     int fd = -1;
     for (int attempt = 0; replaceDir_ >= 0 && fd < 0 && attempt < 100; ++attempt) {
         temporary_ = ".quolix-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
