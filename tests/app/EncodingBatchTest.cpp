@@ -84,9 +84,9 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
     const struct {
         const char* flag;
         int exit;
-    } flags[] = {{"--csv-encoding=utf8", 2},       {"--template-encoding=sjis", 2},
-                 {"--csv-encoding=", 2},           {"--template-encoding=UTF-8", 0},
-                 {"--csv-encoding=AUTO", 0}};
+    } flags[] = {{"--csv-encoding=utf8", 0}, {"--template-encoding= Shift_JIS ", 0},
+                 {"--csv-encoding=", 2},     {"--template-encoding=UTF-8", 0},
+                 {"--csv-encoding=AUTO", 0}, {"--csv-encoding=latin1", 2}};
     // Only the batch mode takes them.
     EXPECT_EQ(RunQuolix({.folder = dir_.Path(), .arguments = {"--csv-encoding=cp932", "site.cfg"}})
                   .exitStatus,
