@@ -186,7 +186,7 @@ int CMainApp::InitInstance(int argc, char** argv) {
                 std::fprintf(stderr,
                              "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or "
                              "Shift_JIS such as utf-8 or sjis)\n",
-                             argv[i] + eq + 1);
+                             platform::EscapeForTerminal(arg.substr(eq + 1)).c_str());
                 PrintUsage(stderr);
                 return kExitUsage;
             }
@@ -198,7 +198,8 @@ int CMainApp::InitInstance(int argc, char** argv) {
             std::printf("%s %s\n%s\n", kProgramName, kProgramVersion, kCopyright);
             return kExitOk;
         } else {
-            std::fprintf(stderr, "quolix: unknown option '%s'\n", argv[i]);
+            std::fprintf(stderr, "quolix: unknown option '%s'\n",
+                         platform::EscapeForTerminal(arg).c_str());
             PrintUsage(stderr);
             return kExitUsage;
         }

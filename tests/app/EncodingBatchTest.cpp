@@ -101,6 +101,34 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
     }
 }
 
+// An argument is shown with its control characters and stray bytes as
+// \xNN: nothing of it can drive the terminal.
+TEST_F(EncodingBatchTest, BadArgumentsAreShownHarmlessly) {
+    const std::string hostile = "\x1b[2J\xc2\x9b[31m\x7f\x01\xff";
+    const std::string shown = "\\x1b[2J\\xc2\\x9b[31m\\x7f\\x01\\xff";
+    const struct {
+        std::string argument, line;
+    } cases[] = {
+        {"--csv-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
+        {"--template-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
+        {"--csv-encoding=シフトJIS", "quolix: unknown encoding 'シフトJIS'"},
+        {"--" + hostile, "quolix: unknown option '--" + shown + "'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const RunResult run = Batch({c.argument, "site.cfg"});
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_TRUE(run.err.starts_with(c.line)) << run.err;
+        for (size_t i = 0; i < run.err.size(); ++i) {
+            const auto b = static_cast<unsigned char>(run.err[i]);
+            EXPECT_TRUE((b >= 0x20 && b != 0x7F) || b == '\n') << i;
+            const auto next =
+                i + 1 < run.err.size() ? static_cast<unsigned char>(run.err[i + 1]) : 0;
+            EXPECT_FALSE(b == 0xC2 && next >= 0x80 && next <= 0x9F) << i;
+        }
+    }
+}
+
 // An old code page 932 settings file saves back byte for byte; a path that
 // code page 932 cannot hold turns the file into UTF-8 with a BOM, which
 // reads back the same.
