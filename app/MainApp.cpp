@@ -44,10 +44,11 @@ void PrintUsage(FILE* out) {
                  "  --batch    read each settings file named, before or after it, in the order\n"
                  "             given, and generate its pages without a window; messages go to\n"
                  "             standard error\n"
-                 "  --csv-encoding=auto|cp932|utf-8\n"
-                 "             read the CSV file in this encoding (auto: find out), whatever\n"
-                 "             the settings files' csvCode lines say\n"
-                 "  --template-encoding=auto|cp932|utf-8\n"
+                 "  --csv-encoding=ENCODING\n"
+                 "             read the CSV file in this encoding, whatever the settings files'\n"
+                 "             csvCode lines say: auto (find out), or a name of UTF-8 or\n"
+                 "             Shift_JIS in any case (utf-8, utf8, shift_jis, sjis, cp932, ...)\n"
+                 "  --template-encoding=ENCODING\n"
                  "             likewise the template, whose encoding is the pages'\n"
                  "  --help     show this help and exit\n"
                  "  --version  show the version and exit\n"
@@ -182,8 +183,10 @@ int CMainApp::InitInstance(int argc, char** argv) {
             const std::optional<platform::EncodingChoice> choice =
                 platform::ParseEncodingChoice(arg.substr(eq + 1));
             if (!choice) {
-                std::fprintf(stderr, "quolix: unknown encoding '%s' (auto, cp932 or utf-8)\n",
-                             argv[i] + eq + 1);
+                std::fprintf(stderr,
+                             "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or "
+                             "Shift_JIS such as utf-8 or sjis)\n",
+                             platform::EscapeForTerminal(arg.substr(eq + 1)).c_str());
                 PrintUsage(stderr);
                 return kExitUsage;
             }
@@ -195,7 +198,8 @@ int CMainApp::InitInstance(int argc, char** argv) {
             std::printf("%s %s\n%s\n", kProgramName, kProgramVersion, kCopyright);
             return kExitOk;
         } else {
-            std::fprintf(stderr, "quolix: unknown option '%s'\n", argv[i]);
+            std::fprintf(stderr, "quolix: unknown option '%s'\n",
+                         platform::EscapeForTerminal(arg).c_str());
             PrintUsage(stderr);
             return kExitUsage;
         }

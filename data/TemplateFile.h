@@ -31,6 +31,11 @@ public:
                                     platform::TextEncoding otherwise) const;
     // What its bytes tell, `otherwise` for ASCII alone.
     platform::TextEncoding DetectedEncoding(platform::TextEncoding otherwise) const;
+    // The WHATWG name of the encoding the template declares ("EUC-JP") when
+    // it is neither UTF-8 nor Shift_JIS, which the program cannot read;
+    // empty otherwise. Its bytes then tell the encoding, as without a
+    // declaration.
+    const std::string& UnreadCharset() const { return found_.unreadCharset; }
     // Whether the file began with a byte order mark.
     bool HasBom() const { return found_.bomLength > 0; }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/TextEncoding.h"
+
 namespace platform {
 
 Prompter::~Prompter() = default;
@@ -43,17 +45,24 @@ std::optional<std::string> ConsolePrompter::ChooseFile(const FileDialogRequest&)
 }
 
 std::string ConsolePrompter::DataText(std::string_view utf8) const {
+    return EscapeForTerminal(utf8);
+}
+
+std::string EscapeForTerminal(std::string_view utf8) {
     static const char kHex[] = "0123456789abcdef";
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     std::string shown;
     shown.reserve(utf8.size());
-    for (char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
+    for (size_t i = 0, n = 0; i < utf8.size(); i += n) {
+        const char32_t c = DecodeUtf8(p + i, utf8.size() - i, &n);
+        if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && c != kNoCharacter) {
+            shown.append(utf8.substr(i, n));
+            continue;
+        }
+        for (size_t k = i; k < i + n; ++k) {
             shown += "\\x";
-            shown += kHex[c >> 4];
-            shown += kHex[c & 15];
-        } else {
-            shown += ch;
+            shown += kHex[p[k] >> 4];
+            shown += kHex[p[k] & 15];
         }
     }
     return shown;

@@ -12,6 +12,11 @@
 
 namespace platform {
 
+// UTF-8 text made safe to write on a terminal: each byte of a C0 control
+// character, DEL, a C1 control character (U+0080-U+009F) and of every piece
+// that is no UTF-8 character, as \xNN (lower-case hex); all else as it is.
+std::string EscapeForTerminal(std::string_view utf8);
+
 struct FileDialogRequest {
     bool save = false;          // save dialog (asks before replacing) or open dialog
     std::string filter;         // "Name(*.x)|*.x|Other|*.y||" in UTF-8
@@ -67,8 +72,7 @@ public:
     bool AskYesNo(std::string_view title, std::string_view text) override;
     void Message(std::string_view text) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
-    // Control bytes (below 0x20, and 0x7F) as \xNN: no name can start a
-    // line or drive the terminal.
+    // As EscapeForTerminal: no name can start a line or drive the terminal.
     std::string DataText(std::string_view utf8) const override;
 
     // A text about a file or folder comes right after a line with its path,

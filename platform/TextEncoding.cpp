@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/CharsetPrescan.h"
 #include "platform/CodePage.h"
 
 namespace platform {
@@ -225,101 +226,79 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+std::string_view TrimAsciiWhitespace(std::string_view s) {
+    constexpr std::string_view kWhitespace = "\t\n\f\r ";
+    const size_t first = s.find_first_not_of(kWhitespace);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kWhitespace) - first + 1);
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::optional<TextEncoding> CharsetNamed(std::string_view name) {
-    name = Trim(name);
-    for (const char* utf8 : {"utf-8", "utf8"})
-        if (EqualsIgnoringCase(name, utf8)) return TextEncoding::kUtf8;
-    for (const char* cp932 : {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932",
-                              "ms_kanji", "csshiftjis"})
-        if (EqualsIgnoringCase(name, cp932)) return TextEncoding::kCp932;
-    return std::nullopt;
-}
-
-// Where `word` starts in `s` from `from` on, in any case; npos for nowhere.
-size_t FindIgnoringCase(std::string_view s, std::string_view word, size_t from) {
-    for (size_t i = from; i + word.size() <= s.size(); ++i)
-        if (EqualsIgnoringCase(s.substr(i, word.size()), word)) return i;
-    return std::string_view::npos;
-}
-
-// The charset that the value of a content attribute names
-// ("text/html; charset=Shift_JIS"), if any.
-std::optional<TextEncoding> CharsetOfContent(std::string_view content) {
-    size_t at = 0;
-    while ((at = FindIgnoringCase(content, "charset", at)) != std::string_view::npos) {
-        size_t i = at + 7;
-        at = i;
-        while (i < content.size() && IsSpace(content[i])) ++i;
-        if (i == content.size() || content[i] != '=') continue;
-        ++i;
-        while (i < content.size() && IsSpace(content[i])) ++i;
-        if (i == content.size()) return std::nullopt;
-        if (content[i] == '"' || content[i] == '\'') {
-            const size_t close = content.find(content[i], i + 1);
-            if (close == std::string_view::npos) return std::nullopt;
-            return CharsetNamed(content.substr(i + 1, close - i - 1));
-        }
-        size_t end = i;
-        while (end < content.size() && !IsSpace(content[end]) && content[end] != ';') ++end;
-        return CharsetNamed(content.substr(i, end - i));
-    }
-    return std::nullopt;
-}
-
-// The attributes of the tag whose name ends at `i`, up to its ">": the
-// charset it declares, if any; `i` moves on to the tag's end.
-std::optional<TextEncoding> MetaCharset(std::string_view s, size_t& i) {
-    std::optional<std::string_view> charset, content;
-    bool contentType = false;
-    while (i < s.size() && s[i] != '>') {
-        if (IsSpace(s[i]) || s[i] == '/') {
-            ++i;
-            continue;
-        }
-        const size_t nameStart = i;
-        while (i < s.size() && !IsSpace(s[i]) && s[i] != '=' && s[i] != '>' && s[i] != '/') ++i;
-        const std::string_view name = s.substr(nameStart, i - nameStart);
-        if (i == nameStart) ++i;  // a stray "=": skipped
-        while (i < s.size() && IsSpace(s[i])) ++i;
-        std::optional<std::string_view> value;
-        if (i < s.size() && s[i] == '=' && !name.empty()) {
-            ++i;
-            while (i < s.size() && IsSpace(s[i])) ++i;
-            if (i < s.size() && (s[i] == '"' || s[i] == '\'')) {
-                const size_t close = s.find(s[i], i + 1);
-                if (close == std::string_view::npos) {  // never closed: no tag
-                    i = s.size();
-                    return std::nullopt;
-                }
-                value = s.substr(i + 1, close - i - 1);
-                i = close + 1;
-            } else {
-                const size_t valueStart = i;
-                while (i < s.size() && !IsSpace(s[i]) && s[i] != '>') ++i;
-                if (i == s.size()) return std::nullopt;  // perhaps cut short
-                value = s.substr(valueStart, i - valueStart);
-            }
-        }
-        if (!value) continue;
-        if (EqualsIgnoringCase(name, "charset") && !charset) charset = value;
-        if (EqualsIgnoringCase(name, "content") && !content) content = value;
-        if (EqualsIgnoringCase(name, "http-equiv"))
-            contentType |= EqualsIgnoringCase(Trim(*value), "content-type");
-    }
-    if (charset) return CharsetNamed(*charset);
-    if (contentType && content) return CharsetOfContent(*content);
-    return std::nullopt;
-}
+// The WHATWG Encoding Standard's encodings by canonical name, each with its
+// labels (separated by spaces), and cp932 as a label of Shift_JIS: the one
+// list of names for settings lines, the batch flags and template
+// declarations alike.
+struct EncodingLabels {
+    std::string_view name, labels;
+};
+constexpr EncodingLabels kEncodingLabels[] = {
+    {"UTF-8", "unicode-1-1-utf-8 unicode11utf8 unicode20utf8 utf-8 utf8 x-unicode20utf8"},
+    {"Shift_JIS", "csshiftjis ms932 ms_kanji shift-jis shift_jis sjis windows-31j x-sjis cp932"},
+    {"EUC-JP", "cseucpkdfmtjapanese euc-jp x-euc-jp"},
+    {"ISO-2022-JP", "csiso2022jp iso-2022-jp"},
+    {"IBM866", "866 cp866 csibm866 ibm866"},
+    {"ISO-8859-2",
+     "csisolatin2 iso-8859-2 iso-ir-101 iso8859-2 iso88592 iso_8859-2 iso_8859-2:1987 l2 latin2"},
+    {"ISO-8859-3",
+     "csisolatin3 iso-8859-3 iso-ir-109 iso8859-3 iso88593 iso_8859-3 iso_8859-3:1988 l3 latin3"},
+    {"ISO-8859-4",
+     "csisolatin4 iso-8859-4 iso-ir-110 iso8859-4 iso88594 iso_8859-4 iso_8859-4:1988 l4 latin4"},
+    {"ISO-8859-5",
+     "csisolatincyrillic cyrillic iso-8859-5 iso-ir-144 iso8859-5 iso88595 iso_8859-5 "
+     "iso_8859-5:1988"},
+    {"ISO-8859-6",
+     "arabic asmo-708 csiso88596e csiso88596i csisolatinarabic ecma-114 iso-8859-6 iso-8859-6-e "
+     "iso-8859-6-i iso-ir-127 iso8859-6 iso88596 iso_8859-6 iso_8859-6:1987"},
+    {"ISO-8859-7",
+     "csisolatingreek ecma-118 elot_928 greek greek8 iso-8859-7 iso-ir-126 iso8859-7 iso88597 "
+     "iso_8859-7 iso_8859-7:1987 sun_eu_greek"},
+    {"ISO-8859-8",
+     "csiso88598e csisolatinhebrew hebrew iso-8859-8 iso-8859-8-e iso-ir-138 iso8859-8 iso88598 "
+     "iso_8859-8 iso_8859-8:1988 visual"},
+    {"ISO-8859-8-I", "csiso88598i iso-8859-8-i logical"},
+    {"ISO-8859-10", "csisolatin6 iso-8859-10 iso-ir-157 iso8859-10 iso885910 l6 latin6"},
+    {"ISO-8859-13", "iso-8859-13 iso8859-13 iso885913"},
+    {"ISO-8859-14", "iso-8859-14 iso8859-14 iso885914"},
+    {"ISO-8859-15", "csisolatin9 iso-8859-15 iso8859-15 iso885915 iso_8859-15 l9"},
+    {"ISO-8859-16", "iso-8859-16"},
+    {"KOI8-R", "cskoi8r koi koi8 koi8-r koi8_r"},
+    {"KOI8-U", "koi8-ru koi8-u"},
+    {"macintosh", "csmacintosh mac macintosh x-mac-roman"},
+    {"windows-874", "dos-874 iso-8859-11 iso8859-11 iso885911 tis-620 windows-874"},
+    {"windows-1250", "cp1250 windows-1250 x-cp1250"},
+    {"windows-1251", "cp1251 windows-1251 x-cp1251"},
+    {"windows-1252",
+     "ansi_x3.4-1968 ascii cp1252 cp819 csisolatin1 ibm819 iso-8859-1 iso-ir-100 iso8859-1 "
+     "iso88591 iso_8859-1 iso_8859-1:1987 l1 latin1 us-ascii windows-1252 x-cp1252"},
+    {"windows-1253", "cp1253 windows-1253 x-cp1253"},
+    {"windows-1254",
+     "cp1254 csisolatin5 iso-8859-9 iso-ir-148 iso8859-9 iso88599 iso_8859-9 iso_8859-9:1989 l5 "
+     "latin5 windows-1254 x-cp1254"},
+    {"windows-1255", "cp1255 windows-1255 x-cp1255"},
+    {"windows-1256", "cp1256 windows-1256 x-cp1256"},
+    {"windows-1257", "cp1257 windows-1257 x-cp1257"},
+    {"windows-1258", "cp1258 windows-1258 x-cp1258"},
+    {"x-mac-cyrillic", "x-mac-cyrillic x-mac-ukrainian"},
+    {"GBK", "chinese csgb2312 csiso58gb231280 gb2312 gb_2312 gb_2312-80 gbk iso-ir-58 x-gbk"},
+    {"gb18030", "gb18030"},
+    {"Big5", "big5 big5-hkscs cn-big5 csbig5 x-x-big5"},
+    {"EUC-KR",
+     "cseuckr csksc56011987 euc-kr iso-ir-149 korean ks_c_5601-1987 ks_c_5601-1989 ksc5601 "
+     "ksc_5601 windows-949"},
+    {"replacement", "csiso2022kr hz-gb-2312 iso-2022-cn iso-2022-cn-ext iso-2022-kr replacement"},
+    {"UTF-16BE", "unicodefffe utf-16be"},
+    {"UTF-16LE", "csunicode iso-10646-ucs-2 ucs-2 unicode unicodefeff utf-16 utf-16le"},
+    {"x-user-defined", "x-user-defined"},
+};
 
 }  // namespace
 
@@ -343,12 +322,14 @@ DetectedText DetectEncoding(std::string_view bytes, TextKind kind) {
         return found;
     }
     if (kind == TextKind::kTemplate) {
-        if (const std::optional<TextEncoding> declared = DeclaredCharset(bytes.substr(0, 1024))) {
-            found.encoding = *declared;
+        const std::string_view declared = PrescanCharset(bytes);
+        if (const std::optional<TextEncoding> read = ReadableEncoding(declared)) {
+            found.encoding = *read;
             found.declared = true;
             found.asciiOnly = AsciiRun(Bytes(bytes), bytes.size()) == bytes.size();
             return found;
         }
+        found.unreadCharset = declared;
     }
     Utf8Survey survey;
     const bool valid = SurveyUtf8(Bytes(bytes), bytes.size(), &survey);
@@ -358,30 +339,29 @@ DetectedText DetectEncoding(std::string_view bytes, TextKind kind) {
     return found;
 }
 
-std::optional<TextEncoding> DeclaredCharset(std::string_view head) {
-    size_t i = 0;
-    while ((i = head.find('<', i)) != std::string_view::npos) {
-        if (head.substr(i, 4) == "<!--") {
-            const size_t end = head.find("-->", i + 4);
-            if (end == std::string_view::npos) return std::nullopt;
-            i = end + 3;
-            continue;
+std::string_view EncodingOfLabel(std::string_view label) {
+    label = TrimAsciiWhitespace(label);
+    for (const EncodingLabels& encoding : kEncodingLabels) {
+        std::string_view rest = encoding.labels;
+        while (!rest.empty()) {
+            const size_t space = rest.find(' ');
+            if (EqualsIgnoringCase(label, rest.substr(0, space))) return encoding.name;
+            rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
         }
-        if (!EqualsIgnoringCase(head.substr(i, 5), "<meta") || i + 5 >= head.size() ||
-            !(IsSpace(head[i + 5]) || head[i + 5] == '/')) {
-            ++i;
-            continue;
-        }
-        i += 5;
-        if (const std::optional<TextEncoding> charset = MetaCharset(head, i)) return charset;
     }
+    return {};
+}
+
+std::optional<TextEncoding> ReadableEncoding(std::string_view name) {
+    for (TextEncoding encoding : {TextEncoding::kUtf8, TextEncoding::kCp932})
+        if (name == CharsetLabel(encoding)) return encoding;
     return std::nullopt;
 }
 
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name) {
-    for (EncodingChoice choice :
-         {EncodingChoice::kAuto, EncodingChoice::kCp932, EncodingChoice::kUtf8})
-        if (EqualsIgnoringCase(name, EncodingChoiceName(choice))) return choice;
+    if (EqualsIgnoringCase(TrimAsciiWhitespace(name), "auto")) return EncodingChoice::kAuto;
+    if (const std::optional<TextEncoding> read = ReadableEncoding(EncodingOfLabel(name)))
+        return *read == TextEncoding::kUtf8 ? EncodingChoice::kUtf8 : EncodingChoice::kCp932;
     return std::nullopt;
 }
 

@@ -26,13 +26,17 @@ struct DetectedText {
     bool utf16 = false;     // FF FE or FE FF at the start: not to be read
     bool asciiOnly = false; // no byte of 0x80 or more after the BOM
     bool declared = false;  // a template's meta declaration decided
+    // A template's declaration of an encoding that is not read: its WHATWG
+    // name ("EUC-JP"); empty when there is none.
+    std::string unreadCharset;
 };
 
 // The encoding of a whole file's bytes:
 // - EF BB BF at the start: UTF-8 (bomLength 3);
 // - FF FE or FE FF at the start: utf16;
-// - a template: a charset declared within its first 1024 bytes (after a
-//   BOM) decides next (DeclaredCharset);
+// - a template: a charset declared within its first 1024 bytes decides
+//   next (PrescanCharset), when it is UTF-8 or Shift_JIS; another one is
+//   named in unreadCharset and the bytes decide as below;
 // - valid UTF-8 (IsValidUtf8) holding a byte of 0x80 or more: UTF-8; for
 //   a settings file only when it holds a 3- or 4-byte sequence, so that an
 //   old file whose only non-ASCII text is half-width katakana stays code
@@ -44,13 +48,17 @@ DetectedText DetectEncoding(std::string_view bytes, TextKind kind);
 // sequence cut short.
 bool IsValidUtf8(std::string_view bytes);
 
-// The charset of `<meta charset=…>` or `<meta http-equiv="Content-Type"
-// content="…; charset=…">` in `head`, in any case: utf-8/utf8 give UTF-8;
-// shift_jis, shift-jis, sjis, x-sjis, windows-31j, cp932, ms_kanji and
-// csshiftjis give code page 932; anything else (or none) nothing.
-std::optional<TextEncoding> DeclaredCharset(std::string_view head);
+// The encoding a label names, as the WHATWG Encoding Standard's "get an
+// encoding" finds it (in any ASCII case, ASCII whitespace around it
+// ignored), by its canonical name: "UTF-8", "Shift_JIS", "EUC-JP", ...;
+// "cp932" names Shift_JIS as well. Empty for a label of no encoding.
+std::string_view EncodingOfLabel(std::string_view label);
+// The encoding the program reads for a canonical name: UTF-8, and code
+// page 932 for Shift_JIS; nothing for any other.
+std::optional<TextEncoding> ReadableEncoding(std::string_view name);
 
-// "auto", "cp932" or "utf-8", in any case; nothing for any other text.
+// "auto", or a label of UTF-8 or Shift_JIS (EncodingOfLabel); nothing for
+// any other text.
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name);
 // "auto", "cp932" or "utf-8".
 const char* EncodingChoiceName(EncodingChoice choice);

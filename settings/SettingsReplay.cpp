@@ -42,16 +42,25 @@ bool IsSwitch(SettingsKey key) {
 
 }  // namespace
 
-void ReplaySettings(std::string_view file, SettingsTarget& target) {
+std::vector<UnusedSettingsLine> ReplaySettings(std::string_view file, SettingsTarget& target) {
+    std::vector<UnusedSettingsLine> unused;
     std::optional<std::string> repeatText;
+    int number = 0;
     for (std::string_view raw : SplitSettingsLines(file)) {
+        ++number;
         const std::optional<SettingsLine> line = SplitSettingsLine(raw);
         if (!line) continue;
         const SettingsKey key = LookupSettingsKey(line->key);
         const std::string_view value = line->value;
         if (key == SettingsKey::None) continue;
         if (key == SettingsKey::csvCode || key == SettingsKey::htmlCode) {
-            target.ReplayEncoding(key, ParseEncodingLine(value));
+            const std::optional<platform::EncodingChoice> choice =
+                platform::ParseEncodingChoice(value);
+            if (!choice) {
+                if (raw.ends_with('\r')) raw.remove_suffix(1);
+                unused.push_back({number, raw});
+            }
+            target.ReplayEncoding(key, choice.value_or(platform::EncodingChoice::kAuto));
             continue;
         }
 
@@ -78,6 +87,15 @@ void ReplaySettings(std::string_view file, SettingsTarget& target) {
         }
     }
     if (repeatText) target.ReplayText(SettingsKey::repeat, *repeatText);
+    return unused;
+}
+
+std::string UnusedSettingsLinesText(const std::vector<UnusedSettingsLine>& lines) {
+    std::string text = "設定ファイルの次の行はそのままでは使えませんでした．";
+    for (const UnusedSettingsLine& line : lines)
+        text += platform::StrFormat("\n%d 行目: %s", line.number,
+                                    platform::EscapeForTerminal(line.text).c_str());
+    return text;
 }
 
 std::string CannotOpenSettingsText(const std::string& path, const platform::Prompter* shownBy) {
@@ -104,7 +122,9 @@ int LoadSettingsFile(const std::string& path, SettingsTarget& target,
     switch (platform::ReadWholeFile(path, bytes)) {
         case platform::ReadStatus::kRead:
             if (const std::optional<std::string> text = DecodeSettingsFile(bytes.View())) {
-                ReplaySettings(*text, target);
+                const std::vector<UnusedSettingsLine> unused = ReplaySettings(*text, target);
+                if (!unused.empty())
+                    prompter.Information(kWarningCaption, UnusedSettingsLinesText(unused));
                 return 0;
             }
             prompter.Message(Utf16SettingsText(path, &prompter));

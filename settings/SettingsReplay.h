@@ -37,19 +37,32 @@ class SettingsTarget {
     virtual void ReplaySelection(const std::vector<int>& records) = 0;
 };
 
+// A line of a settings file that could not be applied as written.
+struct UnusedSettingsLine {
+    int number;             // from 1
+    std::string_view text;  // without its line end; a view into the file's text
+};
+
 // Applies the lines of a settings file (UTF-8) to `target`. Unknown keys and lines
 // without a key are passed over, as is a numeric line without a value. The
 // repeat line's text is set again at the end, whatever later handlers wrote
-// into that field meanwhile.
-void ReplaySettings(std::string_view file, SettingsTarget& target);
+// into that field meanwhile. A csvCode or htmlCode line that names no
+// encoding (ParseEncodingChoice) asks for automatic detection; those lines
+// are returned, in the file's order.
+std::vector<UnusedSettingsLine> ReplaySettings(std::string_view file, SettingsTarget& target);
+
+// The warning box's text for those lines: each with its number, as
+// EscapeForTerminal shows it.
+std::string UnusedSettingsLinesText(const std::vector<UnusedSettingsLine>& lines);
 
 // A settings file's bytes as UTF-8 text, whichever of the two encodings it
 // is in (a byte order mark left out); nothing for UTF-16.
 std::optional<std::string> DecodeSettingsFile(std::string_view bytes);
 
-// Reads the settings file at `path` and applies it to `target`: 0. When it
-// cannot be read, says so through `prompter` and returns -1, applying
-// nothing.
+// Reads the settings file at `path` and applies it to `target`: 0; lines
+// that could not be applied as written are then shown in one warning box.
+// When it cannot be read, says so through `prompter` and returns -1,
+// applying nothing.
 int LoadSettingsFile(const std::string& path, SettingsTarget& target,
                      platform::Prompter& prompter);
 

@@ -133,10 +133,6 @@ std::string EncodeSettingsFile(std::string_view text) {
     return bytes;
 }
 
-platform::EncodingChoice ParseEncodingLine(std::string_view value) {
-    return platform::ParseEncodingChoice(value).value_or(platform::EncodingChoice::kAuto);
-}
-
 std::vector<std::string_view> SplitSettingsLines(std::string_view file) {
     std::vector<std::string_view> lines;
     std::size_t begin = 0;

@@ -43,8 +43,6 @@ std::string ToCrLf(std::string_view text);
 // every character fits (and the bytes read back as code page 932), else
 // UTF-8 after a byte order mark, so that it reads back the same.
 std::string EncodeSettingsFile(std::string_view text);
-// What a csvCode or htmlCode line asks for: kAuto for any other value.
-platform::EncodingChoice ParseEncodingLine(std::string_view value);
 
 // The lines of a settings file, each without its line end (LF or CR LF).
 // A line is taken whole, however long.

@@ -84,9 +84,9 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
     const struct {
         const char* flag;
         int exit;
-    } flags[] = {{"--csv-encoding=utf8", 2},       {"--template-encoding=sjis", 2},
-                 {"--csv-encoding=", 2},           {"--template-encoding=UTF-8", 0},
-                 {"--csv-encoding=AUTO", 0}};
+    } flags[] = {{"--csv-encoding=utf8", 0}, {"--template-encoding= Shift_JIS ", 0},
+                 {"--csv-encoding=", 2},     {"--template-encoding=UTF-8", 0},
+                 {"--csv-encoding=AUTO", 0}, {"--csv-encoding=latin1", 2}};
     // Only the batch mode takes them.
     EXPECT_EQ(RunQuolix({.folder = dir_.Path(), .arguments = {"--csv-encoding=cp932", "site.cfg"}})
                   .exitStatus,
@@ -97,6 +97,61 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
         EXPECT_EQ(run.exitStatus, f.exit) << run.err;
         if (f.exit == 2) {
             EXPECT_NE(run.err.find("unknown encoding"), std::string::npos) << run.err;
+        }
+    }
+}
+
+// Any name of an encoding in a settings line; a line that names none is
+// said in a warning box, and the run goes on as detection decides.
+TEST_F(EncodingBatchTest, EncodingNamesInSettingsFiles) {
+    // Half-width kana that read as UTF-8 too: only the line makes them code
+    // page 932, which the Shift_JIS site holds as they are.
+    WriteBytes(dir_.Path() / "kana.csv", "id,name\r\n1,\xD8\xBD\r\n");
+    WriteBytes(dir_.Path() / "page.html", Cp("<p>[name] 円</p>"));
+    for (const char* out : {"out", "out2"}) fs::create_directory(dir_.Path() / out);
+    const std::string rest = "      CSV:kana.csv\n     HTML:page.html\n SelItems:1\n";
+    WriteBytes(dir_.Path() / "sjis.cfg", CrLf("  csvCode:sjis\n      Out:out\n" + rest));
+    RunResult run = Batch({"sjis.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{kDone});
+    EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "00001.html"),
+              Cp("<p>") + "\xD8\xBD" + Cp(" 円</p>"));
+
+    WriteBytes(dir_.Path() / "latin1.cfg", CrLf("      Out:out2\n  csvCode:latin1\n" + rest));
+    run = Batch({"latin1.cfg"});
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    const std::vector<std::string> lines = run.ErrLines();
+    ASSERT_GE(lines.size(), 3u) << run.err;
+    EXPECT_EQ(lines[0], testutil::Warning("設定ファイルの次の行はそのままでは使えませんでした．"));
+    EXPECT_EQ(lines[1], "2 行目:   csvCode:latin1");
+    EXPECT_EQ(run.LastErrLine(), kDone);
+    EXPECT_EQ(ReadBytes(dir_.Path() / "out2" / "00001.html"), Cp("<p>&#1597; 円</p>"));
+}
+
+// An argument is shown with its control characters and stray bytes as
+// \xNN: nothing of it can drive the terminal.
+TEST_F(EncodingBatchTest, BadArgumentsAreShownHarmlessly) {
+    const std::string hostile = "\x1b[2J\xc2\x9b[31m\x7f\x01\xff";
+    const std::string shown = "\\x1b[2J\\xc2\\x9b[31m\\x7f\\x01\\xff";
+    const struct {
+        std::string argument, line;
+    } cases[] = {
+        {"--csv-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
+        {"--template-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
+        {"--csv-encoding=シフトJIS", "quolix: unknown encoding 'シフトJIS'"},
+        {"--" + hostile, "quolix: unknown option '--" + shown + "'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const RunResult run = Batch({c.argument, "site.cfg"});
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_TRUE(run.err.starts_with(c.line)) << run.err;
+        for (size_t i = 0; i < run.err.size(); ++i) {
+            const auto b = static_cast<unsigned char>(run.err[i]);
+            EXPECT_TRUE((b >= 0x20 && b != 0x7F) || b == '\n') << i;
+            const auto next =
+                i + 1 < run.err.size() ? static_cast<unsigned char>(run.err[i + 1]) : 0;
+            EXPECT_FALSE(b == 0xC2 && next >= 0x80 && next <= 0x9F) << i;
         }
     }
 }

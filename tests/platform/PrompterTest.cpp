@@ -62,9 +62,9 @@ TEST(ConsolePrompter, WritesCaptionAndTextToStderr) {
     EXPECT_EQ(p.BoxesShown(), 3);
 }
 
-// What the batch mode prints for data: nothing below 0x20, nor 0x7F, gets
-// through as itself; every other byte does, multi-byte text included.
-TEST(ConsolePrompter, DataTextShowsControlBytesAsHex) {
+// What the batch mode prints for data: no control character, nor a byte
+// that is no UTF-8, gets through as itself; every character else does.
+TEST(ConsolePrompter, DataIsEscapedForTheTerminal) {
     const struct {
         std::string_view data, shown;
     } cases[] = {
@@ -73,10 +73,16 @@ TEST(ConsolePrompter, DataTextShowsControlBytesAsHex) {
         {"line\nfeed\r", "line\\x0afeed\\x0d"},
         {std::string_view("nul\0tab\t", 8), "nul\\x00tab\\x09"},
         {"del\x7f", "del\\x7f"},
-        {"日本語 ｶﾅ \x80\xff", "日本語 ｶﾅ \x80\xff"},
+        {"csi\xc2\x9b[2J nel\xc2\x85 pad\xc2\x80", "csi\\xc2\\x9b[2J nel\\xc2\\x85 pad\\xc2\\x80"},
+        {"nbsp\xc2\xa0 é", "nbsp\xc2\xa0 é"},
+        {"日本語 ｶﾅ 😀", "日本語 ｶﾅ 😀"},
+        {"lone \x80\xff", "lone \\x80\\xff"},
+        {"cut \xe3\x81 short", "cut \\xe3\\x81 short"},
+        {"overlong \xc0\xaf surrogate \xed\xa0\x80",
+         "overlong \\xc0\\xaf surrogate \\xed\\xa0\\x80"},
+        {"sjis \x95\x5c", "sjis \\x95\\"},
     };
-    const platform::ConsolePrompter p;
-    for (const auto& c : cases) EXPECT_EQ(p.DataText(c.data), c.shown) << c.data;
+    for (const auto& c : cases) EXPECT_EQ(platform::EscapeForTerminal(c.data), c.shown) << c.data;
 }
 
 // A text about a file or folder, box or line, comes after its path,

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "TestUtil.h"
+#include "platform/CharsetPrescan.h"
 #include "platform/CodePage.h"
 
 using namespace std::string_literals;
@@ -37,6 +38,7 @@ TEST(TextEncoding, DetectsTheEncodingOfAFile) {
         TextEncoding encoding;
         size_t bom = 0;
         bool asciiOnly = false, declared = false, utf16 = false;
+        std::string unread = "";
     } cases[] = {
         {"kanji value", "id,name\r\n1,\x8A\xBF\r\n", kCsv, kCp},
         {"kana and kanji", Cp("名前,ひらがな\r\n漢字,カタカナ\r\n"), kCsv, kCp},
@@ -66,51 +68,130 @@ TEST(TextEncoding, DetectsTheEncodingOfAFile) {
         {"a CSV declares nothing", utf8Meta + Cp("表"), kCsv, kCp},
         {"BOM before a declaration", bom + "<meta charset=Shift_JIS>", kHtml, kU8, 3, true},
         {"UTF-16 before a declaration", "\xFF\xFE" + utf8Meta, kHtml, kCp, 0, false, false, true},
+        // A declaration of an encoding that is not read: the bytes decide.
+        {"EUC-JP declared, UTF-8 bytes", "<meta charset=euc-jp>表", kHtml, kU8, 0, false, false,
+         false, "EUC-JP"},
+        {"latin1 declared, code page 932 bytes", "<meta charset=latin1>" + Cp("表"), kHtml, kCp, 0,
+         false, false, false, "windows-1252"},
+        {"EUC-JP declared, ASCII", "<meta charset=EUC-JP>", kHtml, kCp, 0, true, false, false,
+         "EUC-JP"},
     };
     for (const auto& c : cases) {
         const platform::DetectedText f = platform::DetectEncoding(c.bytes, c.kind);
-        EXPECT_EQ(std::tuple(f.encoding == kU8, f.bomLength, f.asciiOnly, f.declared, f.utf16),
-                  std::tuple(c.encoding == kU8, c.bom, c.asciiOnly, c.declared, c.utf16))
+        EXPECT_EQ(std::tuple(f.encoding == kU8, f.bomLength, f.asciiOnly, f.declared, f.utf16,
+                             f.unreadCharset),
+                  std::tuple(c.encoding == kU8, c.bom, c.asciiOnly, c.declared, c.utf16, c.unread))
             << c.name;
     }
 }
 
-TEST(TextEncoding, ReadsTheDeclaredCharsetAndNames) {
-    const std::optional<TextEncoding> none;
+// One set of names for settings lines, flags and template declarations.
+TEST(TextEncoding, NamesOfTheEncodings) {
+    using platform::EncodingChoice;
+    constexpr auto kAuto = EncodingChoice::kAuto, kCp932 = EncodingChoice::kCp932,
+                   kUtf8 = EncodingChoice::kUtf8;
+    const struct {
+        std::string name;
+        std::optional<EncodingChoice> choice;  // settings line, flag
+        std::string_view declared;             // <meta charset="NAME">
+    } cases[] = {
+        {"auto", kAuto, ""},
+        {" AUTO\t", kAuto, ""},
+        {"utf-8", kUtf8, "UTF-8"},
+        {"UTF8", kUtf8, "UTF-8"},
+        {"Unicode-1-1-UTF-8", kUtf8, "UTF-8"},
+        {"unicode11utf8", kUtf8, "UTF-8"},
+        {"UNICODE20UTF8", kUtf8, "UTF-8"},
+        {"\n x-unicode20utf8 \f", kUtf8, "UTF-8"},
+        {"Shift_JIS", kCp932, "Shift_JIS"},
+        {"shift-jis", kCp932, "Shift_JIS"},
+        {" SJIS ", kCp932, "Shift_JIS"},
+        {"x-sjis", kCp932, "Shift_JIS"},
+        {"MS932", kCp932, "Shift_JIS"},
+        {"ms_kanji", kCp932, "Shift_JIS"},
+        {"Windows-31J", kCp932, "Shift_JIS"},
+        {"csShiftJIS", kCp932, "Shift_JIS"},
+        {"\tCP932\r", kCp932, "Shift_JIS"},
+        // Named, not read.
+        {"latin1", std::nullopt, "windows-1252"},
+        {"euc-jp", std::nullopt, "EUC-JP"},
+        {"ISO-2022-JP", std::nullopt, "ISO-2022-JP"},
+        // A browser reads a page that declares these as UTF-8 and
+        // windows-1252.
+        {"utf-16", std::nullopt, "UTF-8"},
+        {"x-user-defined", std::nullopt, "windows-1252"},
+        // No encoding.
+        {"", std::nullopt, ""},
+        {"utf 8", std::nullopt, ""},
+        {"utf-8;", std::nullopt, ""},
+        {"\vutf-8", std::nullopt, ""},  // not ASCII whitespace
+        {"ｓｊｉｓ", std::nullopt, ""},
+        {"auto-detect", std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::ParseEncodingChoice(c.name), c.choice) << c.name;
+        EXPECT_EQ(platform::PrescanCharset("<meta charset=\"" + c.name + "\">"), c.declared)
+            << c.name;
+    }
+    // The writer's names read back.
+    for (auto choice : {kAuto, kCp932, kUtf8})
+        EXPECT_EQ(platform::ParseEncodingChoice(platform::EncodingChoiceName(choice)), choice);
+}
+
+// The declaration a browser finds in the first 1024 bytes.
+TEST(TextEncoding, DeclaredCharsetIsFoundAsABrowserFindsIt) {
+    const std::string pad(1004, ' ');
     const struct {
         std::string head;
-        std::optional<TextEncoding> charset;
+        std::string_view declared;
     } cases[] = {
-        {"<meta charset=utf-8>", kU8},
-        {"<meta charset=\"UTF-8\">", kU8},
-        {"<Meta\tCharSet = 'utf8' />", kU8},
-        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", kCp},
-        {"<meta content='text/html;charset=\"utf-8\"' http-equiv=content-type>", kU8},
-        {"<meta content=\"text/html; charset=utf-8\">", none},
-        {"<meta charset=latin1><meta charset=x-sjis><meta charset=utf-8>", kCp},
-        {"<metadata charset=utf-8>", none},
-        {"<!-- <meta charset=utf-8> --><meta charset=sjis>", kCp},
-        {"<meta title=\"a>b\" charset=windows-31j>", kCp},
-        {"<meta charset=\"utf-8>", none},
-        {"<meta charset=", none},
+        {"<!DOCTYPE html><html lang=ja><head><meta charset=\"utf-8\">", "UTF-8"},
+        {"<META CHARSET='SHIFT_JIS'>", "Shift_JIS"},
+        {"<Meta\tCharSet = utf8 />", "UTF-8"},
+        {"<meta/charset=sjis>", "Shift_JIS"},
+        {"<meta charset=utf-8/>", ""},  // the value is "utf-8/"
+        {"<metadata charset=utf-8>", ""},
+        {"</meta charset=utf-8>", ""},
+        // Comments, other tags' attributes and markup declarations hide
+        // what is in them; the text of a script does not.
+        {"<!-- <meta charset=utf-8> --><meta charset=sjis>", "Shift_JIS"},
+        {"<!--><meta charset=sjis>", "Shift_JIS"},
+        {"<!-- <meta charset=utf-8>", ""},
+        {"<p title=\"<meta charset=shift_jis>\"><meta charset=utf-8>", "UTF-8"},
+        {"<?xml encoding=\"euc-jp\"?><!x <meta charset=euc-jp>><meta charset=utf-8>", "UTF-8"},
+        {"<script>s = '<meta charset=euc-jp>';</script><meta charset=utf-8>", "EUC-JP"},
+        // A content attribute counts with http-equiv=content-type only, in
+        // either order; a charset attribute wins over it.
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">",
+         "Shift_JIS"},
+        {"<meta content='text/html;charset = \"utf-8\"' http-equiv=CONTENT-TYPE>", "UTF-8"},
+        {"<meta content=\"text/html; charset=utf-8\"><meta charset=sjis>", "Shift_JIS"},
+        {"<meta http-equiv=content-type content=\"charset=euc-jp\" charset=utf-8>", "UTF-8"},
+        {"<meta charset=utf-8 http-equiv=content-type content=\"charset=euc-jp\">", "UTF-8"},
+        {"<meta http-equiv=content-type content=\"charset=bogus\" charset=sjis>", "Shift_JIS"},
+        // The first of two attributes of one name counts.
+        {"<meta charset=utf-8 CHARSET=euc-jp>", "UTF-8"},
+        {"<meta http-equiv=refresh http-equiv=content-type content='charset=sjis'>", ""},
+        // A label of no encoding is passed over; a known one ends the scan.
+        {"<meta charset=latin9x><meta charset=utf-8>", "UTF-8"},
+        {"<meta charset=euc-jp><meta charset=utf-8>", "EUC-JP"},
+        {"<meta http-equiv=content-type content=\"text/html; charset=ISO-2022-JP\">",
+         "ISO-2022-JP"},
+        {"<meta charset=UTF-16BE>", "UTF-8"},
+        {"<meta charset=x-user-defined>", "windows-1252"},
+        // Within the first 1024 bytes, the whole tag.
+        {pad + "<meta charset=utf-8>", "UTF-8"},
+        {pad + " <meta charset=utf-8>", ""},
+        {pad.substr(2) + "<meta charset='utf-8'>" + pad, "UTF-8"},
+        {pad.substr(1) + "<meta charset='utf-8'>", ""},
+        {"<meta charset=\"utf-8>" + pad, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::DeclaredCharset(c.head), c.charset) << c.head;
-    for (std::string name : {"shift_jis", "SHIFT-JIS", "Sjis", "x-sjis", "Windows-31J", "CP932",
-                             "MS_Kanji", "csShiftJIS"})
-        EXPECT_EQ(platform::DeclaredCharset("<meta charset=" + name + ">"), kCp) << name;
-    // Any start of a declaration: nothing, or what the whole declares.
+    for (const auto& c : cases) EXPECT_EQ(platform::PrescanCharset(c.head), c.declared) << c.head;
+    // Any start of a declaration: nothing.
     const std::string whole = "<meta http-equiv=Content-Type content=\"a; charset='utf-8'\">";
     for (size_t n = 0; n < whole.size(); ++n)
-        EXPECT_NE(platform::DeclaredCharset(whole.substr(0, n)), kCp) << n;
-    EXPECT_EQ(platform::DeclaredCharset(whole), kU8);
-
-    using platform::EncodingChoice;
-    for (auto choice : {EncodingChoice::kAuto, EncodingChoice::kCp932, EncodingChoice::kUtf8})
-        EXPECT_EQ(platform::ParseEncodingChoice(platform::EncodingChoiceName(choice)), choice);
-    EXPECT_EQ(platform::ParseEncodingChoice("UTF-8"), EncodingChoice::kUtf8);
-    EXPECT_EQ(platform::ParseEncodingChoice("utf8"), std::nullopt);
-    EXPECT_STREQ(platform::CharsetLabel(kCp), "Shift_JIS");
-    EXPECT_STREQ(platform::CharsetLabel(kU8), "UTF-8");
+        EXPECT_EQ(platform::PrescanCharset(whole.substr(0, n)), "") << n;
+    EXPECT_EQ(platform::PrescanCharset(whole), "UTF-8");
 }
 
 // A plain decoder to compare with: the length the lead byte announces, then

@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "RecordingPrompter.h"
+#include "TestUtil.h"
+
 namespace {
 
 // The books site: saved with the prefix on, numbering by sequence, records 1, 2 and 7.
@@ -276,6 +279,62 @@ TEST(SettingsReader, BooksSiteReadsBackLineByLine) {
         }
     }
     EXPECT_EQ(ParseSelItems("1,2,7"), (std::vector<int>{1, 2, 7}));
+}
+
+// Stands in for the window: remembers the encodings and texts applied.
+class EncodingTarget : public SettingsTarget {
+  public:
+    void ReplayText(SettingsKey, std::string_view utf8) override { texts.emplace_back(utf8); }
+    void ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) override {
+        encodings.emplace_back(key, choice);
+    }
+    void ReplayCsvLoad() override {}
+    void ReplaySwitch(SettingsKey, bool) override {}
+    void ReplaySelect(SettingsKey, int) override {}
+    void ReplayRuleChange() override {}
+    void ReplaySelection(const std::vector<int>&) override {}
+
+    std::vector<std::pair<SettingsKey, platform::EncodingChoice>> encodings;
+    std::vector<std::string> texts;
+};
+
+// Every name of an encoding is taken; a line that names none asks for
+// detection, the rest of the file still applies, and one box after the file
+// tells each such line as written.
+TEST(SettingsReader, EncodingLinesThatNameNoEncodingAreTold) {
+    testutil::TempDir dir;
+    testutil::WriteBytes(dir.Path() / "site.cfg",
+                         " FileName:site.cfg\r\n"
+                         "  csvCode:Shift_JIS\r\n"
+                         " htmlCode: UTF8 \r\n"
+                         "      CSV:data.csv\r\n"
+                         "  csvCode:latin1\r\n"
+                         "\r\n"
+                         " htmlCode:utf\x1b[2J-8\r\n"
+                         "  csvCode:シフトJIS\n"
+                         "     HTML:page.html");
+    EncodingTarget target;
+    testutil::RecordingPrompter prompter;
+    ASSERT_EQ(LoadSettingsFile(dir.File("site.cfg"), target, prompter), 0);
+
+    using platform::EncodingChoice;
+    EXPECT_EQ(target.encodings, (std::vector<std::pair<SettingsKey, EncodingChoice>>{
+                                    {SettingsKey::csvCode, EncodingChoice::kCp932},
+                                    {SettingsKey::htmlCode, EncodingChoice::kUtf8},
+                                    {SettingsKey::csvCode, EncodingChoice::kAuto},
+                                    {SettingsKey::htmlCode, EncodingChoice::kAuto},
+                                    {SettingsKey::csvCode, EncodingChoice::kAuto}}));
+    EXPECT_EQ(target.texts, (std::vector<std::string>{"data.csv", "page.html"}));
+    ASSERT_EQ(prompter.entries.size(), 1u);
+    EXPECT_EQ(prompter.entries[0].kind, testutil::RecordingPrompter::Kind::Information);
+    EXPECT_EQ(prompter.entries[0].caption, testutil::kWarningTitle);
+    EXPECT_EQ(prompter.entries[0].text,
+              "設定ファイルの次の行はそのままでは使えませんでした．\n"
+              "5 行目:   csvCode:latin1\n"
+              "7 行目:  htmlCode:utf\\x1b[2J-8\n"
+              "8 行目:   csvCode:シフトJIS");
+
+    EXPECT_TRUE(ReplaySettings("csvCode:sjis\nhtmlCode:auto\n", target).empty());
 }
 
 TEST(SettingsInt, ReadsAsTheCLibraryDoes) {
