@@ -124,7 +124,9 @@ std::string PathOfMessage(std::string_view text, const DialogModel& dialog,
     std::string path;
     if (text == res::kStatusCsvNotFound || text == kCsvUtf16Text)
         path = dialog.ReadRunSettings().CSV;
-    else if (text == kStatusTemplateMissing || text == kStatusTemplateUtf16)
+    else if (text == kStatusTemplateMissing || text == kStatusTemplateUtf16 ||
+             text.starts_with(std::string_view(kStatusTemplateCharsetFormat)
+                                  .substr(0, std::string_view(kStatusTemplateCharsetFormat).find('%'))))
         path = dialog.ReadRunSettings().HTML;
     else if (text == kStatusOutMissing)
         path = dialog.ReadRunSettings().Out;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <unordered_set>
@@ -148,8 +149,8 @@ struct RunInputs {
 };
 
 // The checks, in order; nothing is written before all have passed. The
-// message of the first that fails, or null.
-const char* CheckRun(const RunSettings& settings, const std::vector<int>& selection,
+// message of the first that fails, or nothing.
+std::optional<std::string> CheckRun(const RunSettings& settings, const std::vector<int>& selection,
                      const CCsvTable* table, const RunCallbacks& callbacks,
                      platform::Prompter& prompter, RunInputs& in, RunReport& report,
                      const std::function<void(std::string)>& status) {
@@ -163,6 +164,10 @@ const char* CheckRun(const RunSettings& settings, const std::vector<int>& select
     }
     if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return kStatusTemplateMissing;
     if (in.templateFile.IsUtf16()) return kStatusTemplateUtf16;
+    // A browser would read the pages in the encoding the template declares.
+    if (const std::string& charset = in.templateFile.UnreadCharset();
+        !charset.empty() && settings.htmlCode == platform::EncodingChoice::kAuto)
+        return StrFormat(kStatusTemplateCharsetFormat, charset.c_str());
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();
     if (!platform::IsFolder(settings.Out)) return kStatusOutMissing;
@@ -179,7 +184,7 @@ const char* CheckRun(const RunSettings& settings, const std::vector<int>& select
     for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.FileName})
         in.folder.Protect(*input);
     if (!LockFolder(in.folder, callbacks.lockPatience, status)) return kStatusWaitingForOutput;
-    return nullptr;
+    return std::nullopt;
 }
 
 // Writes what the planner hands out: _db.html on its own thread, the
@@ -382,10 +387,10 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
         report.lastStatus = std::move(text);
     };
     RunInputs in(settings.HTML);
-    if (const char* refusal =
+    if (std::optional<std::string> refusal =
             CheckRun(settings, selection, table, callbacks, prompter, in, report, status)) {
         report.refused = true;
-        status(refusal);
+        status(std::move(*refusal));
         return report;
     }
 

@@ -20,6 +20,10 @@ class Prompter;
 inline constexpr char kStatusTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
 inline constexpr char kStatusTemplateUtf16[] =
     "ﾃﾝﾌﾟﾚｰﾄ(HTML) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
+// A template that declares an encoding the program does not read (%s: its
+// name, as "EUC-JP").
+inline constexpr char kStatusTemplateCharsetFormat[] =
+    "ﾃﾝﾌﾟﾚｰﾄ(HTML) の文字コード (%s) は読み込めません．UTF-8 か Shift_JIS で保存してください．";
 // After a run that wrote character references: how many (%d).
 inline constexpr char kCharacterReferencesText[] =
     "%d 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．";

@@ -16,7 +16,7 @@ ASAN_TYPE ?= Debug
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines
+FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines fuzz_prescan
 CTEST_JOBS ?= 2
 
 # Reports go to files under the build folder instead of stderr, so that one

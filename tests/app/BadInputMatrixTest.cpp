@@ -269,9 +269,11 @@ Lines Utf8Site(const Scene& s, const Lines& titles) {
 
 // Every file of the output folder but keep.txt is valid UTF-8.
 void ExpectValidUtf8(const Scene& s) {
-    for (const auto& entry : fs::directory_iterator(s.Out()))
-        if (entry.path().filename() != "keep.txt")
+    for (const auto& entry : fs::directory_iterator(s.Out())) {
+        if (entry.path().filename() != "keep.txt") {
             EXPECT_TRUE(platform::IsValidUtf8(Slurp(entry.path()))) << entry.path();
+        }
+    }
 }
 
 // The line after a run that wrote U+FFFD for bytes that are no character.
@@ -404,6 +406,20 @@ const std::vector<MatrixCase>& Matrix() {
          .err = {kNoMemory, kNoTemplate},
          .pages = {},
          .memoryLimit = kMemoryLimit},
+        {.id = "SettingsUnknownEncodings",
+         .group = "Settings file",
+         .title = "encoding lines that name no encoding",
+         .setup = "`csvCode:latin1` and `htmlCode:utf` ESC `[2J-8` after the paths: both count as "
+                  "automatic, the run goes on; `csvCode: Shift_JIS ` or `htmlCode:UTF8` would "
+                  "have been taken",
+         .prepare =
+             [](const Scene& s) {
+                 return Lines{s.Settings("site.cfg", "  csvCode:latin1\n htmlCode:utf\x1b[2J-8\nSelItems:1,2\n")};
+             },
+         .exitStatus = 1,
+         .err = {Warning("設定ファイルの次の行はそのままでは使えませんでした．"),
+                 "5 行目:   csvCode:latin1", "6 行目:  htmlCode:utf\\x1b[2J-8", kDone},
+         .pages = kBooksPages},
         {.id = "CsvNotNamed",
          .group = "CSV source",
          .title = "not named",
@@ -753,6 +769,21 @@ const std::vector<MatrixCase>& Matrix() {
              },
          .exitStatus = 1,
          .err = {"  {dir}/work/utf16.html", testutil::kTemplateUtf16},
+         .pages = {}},
+        {.id = "TemplateDeclaresAnotherEncoding",
+         .group = "Template",
+         .title = "declares an encoding that is not read",
+         .setup = "`<meta charset=\"euc-jp\">` (as a browser finds it, so not inside another "
+                  "tag's attribute value): a browser would read the pages as EUC-JP",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("euc.html", "<p title=\"<meta charset=utf-8>\"><meta charset=\"euc-jp\">[title]");
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "euc.html")};
+             },
+         .exitStatus = 1,
+         .err = {"  {dir}/work/euc.html",
+                 "ﾃﾝﾌﾟﾚｰﾄ(HTML) の文字コード (EUC-JP) は読み込めません．UTF-8 か Shift_JIS "
+                 "で保存してください．"},
          .pages = {}},
         {.id = "Template10MBUnclosedBracket",
          .group = "Template",
@@ -1357,13 +1388,15 @@ const std::vector<MatrixCase>& Matrix() {
         {.id = "ControlCharactersInUnwrittenNames",
          .group = "Command line and messages",
          .title = "control characters in pages not written",
-         .setup = "ruleNum 2 with values `esc\\e[31m/x` and `line\\nfeed/y` (no such folders) "
-                  "and `c`",
+         .setup = "ruleNum 2 with values `esc\\e[31m/x`, `line\\nfeed/y` and `csi` U+009B `31m/z` "
+                  "(no such folders) and `c`",
          .prepare =
-             [](const Scene& s) { return ByValue(s, {"esc\x1b[31m/x", "line\nfeed/y", "c"}); },
+             [](const Scene& s) {
+                 return ByValue(s, {"esc\x1b[31m/x", "line\nfeed/y", "csi\xC2\x9B" "31m/z", "c"});
+             },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html",
-                 kDone},
+         .err = {Warning(NotWritten(3)), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html",
+                 "out/csi\\xc2\\x9b31m/z.html", kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
     };
     return cases;
