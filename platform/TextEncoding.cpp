@@ -381,28 +381,12 @@ const char* CharsetLabel(TextEncoding encoding) {
     return encoding == TextEncoding::kUtf8 ? "UTF-8" : "Shift_JIS";
 }
 
-std::string ToUtf8(std::string_view text, TextEncoding from) {
-    if (from == TextEncoding::kCp932) return Cp932ToUtf8(text);
-    if (IsValidUtf8(text)) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    WalkUtf8(
-        text,
-        [&](const unsigned char* p, size_t n) {
-            out.append(reinterpret_cast<const char*>(p), n);
-            return true;
-        },
-        [&](char32_t c, const unsigned char* p, size_t n) {
-            if (c == kNoCharacter)
-                out += '?';
-            else
-                out.append(reinterpret_cast<const char*>(p), n);
-            return true;
-        });
-    return out;
-}
+namespace {
 
-size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size_t>* where) {
+// Appends UTF-8 `text` with `replacement` for each piece that is no
+// character; the number of pieces, and where each replacement went.
+size_t AppendReplacing(std::string& out, std::string_view text, std::string_view replacement,
+                       std::vector<size_t>* where) {
     size_t replacements = 0;
     WalkUtf8(
         text,
@@ -413,7 +397,7 @@ size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size
         [&](char32_t c, const unsigned char* p, size_t n) {
             if (c == kNoCharacter) {
                 if (where) where->push_back(out.size());
-                out += kReplacementUtf8;
+                out += replacement;
                 ++replacements;
             } else {
                 out.append(reinterpret_cast<const char*>(p), n);
@@ -421,6 +405,21 @@ size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size
             return true;
         });
     return replacements;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::string_view text, TextEncoding from) {
+    if (from == TextEncoding::kCp932) return Cp932ToUtf8(text);
+    if (IsValidUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    AppendReplacing(out, text, "?", nullptr);
+    return out;
+}
+
+size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size_t>* where) {
+    return AppendReplacing(out, text, kReplacementUtf8, where);
 }
 
 SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding from,
