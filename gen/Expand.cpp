@@ -40,15 +40,34 @@ CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, boo
       from_(table.Encoding()),
       site_(site),
       copyValues_(from_ == site_ && (site_ == platform::TextEncoding::kCp932 || table.ValidUtf8())) {
+    // In a UTF-8 site each piece of the text that is no character becomes
+    // U+FFFD. It is marked by a byte that valid text never holds until the
+    // frame is stripped, so that stripping cannot join two pieces into one
+    // character; then the marks become U+FFFD, and where each went is noted.
+    constexpr char kMark = '\xFF';
+    const bool marked = site == platform::TextEncoding::kUtf8 && !platform::IsValidUtf8(text_);
+    if (marked) {
+        std::string text;
+        platform::AppendReplacingBadUtf8(text, text_, std::string_view(&kMark, 1));
+        text_ = std::move(text);
+    }
     if (strip) {
         StripHtmlFrame(text_.data());
         text_.resize(std::strlen(text_.c_str()));
     }
     std::vector<size_t> replaced;  // where a U+FFFD stands for a bad piece
-    if (site == platform::TextEncoding::kUtf8 && !platform::IsValidUtf8(text_)) {
-        std::string valid;
-        platform::AppendValidUtf8(valid, text_, &replaced);
-        text_ = std::move(valid);
+    if (marked) {
+        std::string text;
+        text.reserve(text_.size() + 16);
+        for (char c : text_) {
+            if (c != kMark) {
+                text += c;
+                continue;
+            }
+            replaced.push_back(text.size());
+            text += platform::kReplacementCharacter;
+        }
+        text_ = std::move(text);
     }
     const char* const base = text_.c_str();
     const char* cur = base;

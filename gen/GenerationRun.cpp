@@ -164,9 +164,9 @@ std::optional<std::string> CheckRun(const RunSettings& settings, const std::vect
     }
     if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return kStatusTemplateMissing;
     if (in.templateFile.IsUtf16()) return kStatusTemplateUtf16;
-    // A browser would read the pages in the encoding the template declares.
-    if (const std::string& charset = in.templateFile.UnreadCharset();
-        !charset.empty() && settings.htmlCode == platform::EncodingChoice::kAuto)
+    // A browser would read the pages in the encoding the template declares,
+    // whatever the program was told to read it in.
+    if (const std::string& charset = in.templateFile.UnreadCharset(); !charset.empty())
         return StrFormat(kStatusTemplateCharsetFormat, charset.c_str());
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();

@@ -29,6 +29,13 @@ std::string FileSystemKey(const std::string& name) {
     return std::filesystem::path(name).lexically_normal().string();
 }
 
+bool EqualsAsciiFolded(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
 void AppendPercent(std::string& out, std::string_view bytes) {
     static const char kHex[] = "0123456789ABCDEF";
     for (unsigned char c : bytes) {
@@ -161,9 +168,12 @@ const PlannedPage& RunPlanner::Next() {
     Name(page_);
     ++pagesOpened_;
     const std::string key = FileSystemKey(page_.name);
-    // The run's own files are not pages: the page would be lost under them.
+    // The run's own files are not pages: the page would be lost under them,
+    // in any case of the letters (a folder on a USB stick or a Windows share
+    // takes "_DB.html" for "_db.html").
     page_.refused = !IsSafePageName(page_.name) ||
-                    (index_ && (key == kIndexPageName || key == kDumpPageName));
+                    (index_ && (EqualsAsciiFolded(key, kIndexPageName) ||
+                                EqualsAsciiFolded(key, kDumpPageName)));
     page_.repeatsName = !page_.refused && !names_.insert(key).second;
     page_.indexEntry.clear();
     page_.indexCounts = {};

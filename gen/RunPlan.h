@@ -17,8 +17,9 @@ struct PlannedPage {
     std::string name;    // prefix, base name, "." and extension (UTF-8, as on disk)
     int firstStep = 0;   // its first record: records[firstStep]
     int recordCount = 0; // consecutive selected records on the page
-    bool refused = false;      // the name would leave the output folder
-    bool repeatsName = false;  // an earlier page, _index.html or _db.html is the same file
+    bool refused = false;      // the name would leave the output folder, or is _index.html
+                               // or _db.html while the run writes them
+    bool repeatsName = false;  // an earlier page is the same file
     std::string indexEntry;    // what the page adds to _index.html (empty without one)
     platform::SiteCounts indexCounts;  // what indexEntry had to write in another form
 };

@@ -25,7 +25,7 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 
 }  // namespace
 
-int KeepRegular(int fd, struct stat* st) {
+int KeepRegular(int fd, struct stat* st, bool nonBlocking) {
     if (fd < 0) return fd;
     struct stat own {};
     if (!st) st = &own;
@@ -34,8 +34,12 @@ int KeepRegular(int fd, struct stat* st) {
         errno = EINVAL;
         return -1;
     }
-    // O_NONBLOCK stays: it changes nothing for a regular file (open(2)),
-    // and clearing it would cost two calls for every file.
+    // The flag should change nothing for a regular file, but a network or
+    // FUSE file system may take it at its word.
+    if (!nonBlocking) {
+        const int fl = ::fcntl(fd, F_GETFL);
+        if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    }
     return fd;
 }
 

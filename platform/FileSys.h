@@ -26,10 +26,11 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 FilePtr OpenFile(std::string_view path, const char* mode);
 
 // A descriptor opened without blocking (a FIFO or device would otherwise
-// be waited on), kept only when it is a regular file, for which the flag
-// makes no difference; -1 (the descriptor closed) otherwise. `st`, when given, gets
-// the file's status.
-int KeepRegular(int fd, struct stat* st = nullptr);
+// be waited on), kept only when it is a regular file, and then blocking as
+// usual unless `nonBlocking` (a file only read with pread, whose result is
+// checked: the two calls count on a rerun of many files); -1 (the
+// descriptor closed) otherwise. `st`, when given, gets the file's status.
+int KeepRegular(int fd, struct stat* st = nullptr, bool nonBlocking = false);
 
 // Closes the file and tells whether everything written to it reached the
 // file: no earlier write error and a successful close.

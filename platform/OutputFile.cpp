@@ -128,10 +128,12 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view n
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
     struct stat st {};
+    // Only read with pread, which says when it could not: a short or failed
+    // read is taken for a difference and the file is written.
     const int fd = folder.MayHold(name_)
                        ? KeepRegular(OpenBeneath(folder.Fd(), name_,
                                                  O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0),
-                                     &st)
+                                     &st, true)
                        : -1;
     if (fd < 0) return OpenForWriting();
     if (!Take(fd, st)) return false;
@@ -148,8 +150,8 @@ bool OutputFile::Take(int fd, const struct stat& st) {
     fd_ = fd;
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    links_ = st.st_nlink;
     mode_ = st.st_mode;
+    owner_ = {st.st_uid, st.st_gid};
     return true;
 }
 
@@ -162,7 +164,7 @@ bool OutputFile::OpenForWriting() {
     const int fd = KeepRegular(
         OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
     if (fd < 0 || !Take(fd, st)) return false;
-    if (links_ > 1) {
+    if (st.st_nlink > 1) {
         ::close(fd_);
         fd_ = -1;
         return StartReplacing(-1, 0);  // nothing to write through
@@ -191,7 +193,10 @@ bool OutputFile::StartReplacing(int from, off_t size) {
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST && errno != EINTR) break;
     }
-    if (fd >= 0 && ::fchmod(fd, mode_ & 07777) == 0) {
+    // The owner too, where that is allowed (a run as root keeps a page
+    // readable by the web server's group).
+    if (fd >= 0) (void)!::fchown(fd, owner_.first, owner_.second);
+    if (fd >= 0 && ::fchmod(fd, mode_ & 0777) == 0) {
         fd_ = fd;
         if (from < 0 || CopyFrom(from, size)) {
             state_ = State::kWriting;
@@ -252,9 +257,12 @@ void OutputFile::StartWriting() {
     if (fd >= 0 && folder_->IsProtected(st)) {
         ::close(fd);
         fd = -1;
-    } else if (same && links_ > 1) {
-        // The other names keep the file's bytes: a new file takes this one.
+    } else if (fd >= 0 && st.st_nlink > 1) {
+        // The other names keep the file's bytes: a new file takes this one
+        // (links counted now: the name may hold another file by now).
         ::close(fd);
+        mode_ = st.st_mode;
+        owner_ = {st.st_uid, st.st_gid};
         if (!StartReplacing(compared, compared_)) state_ = State::kLost;
         ::close(compared);
         return;

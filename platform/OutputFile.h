@@ -139,8 +139,8 @@ private:
     bool Take(int fd, const struct stat& st);
     // Goes on writing into a new hidden file beside the name, holding the
     // first `size` bytes of `from` (none when -1) and the old file's
-    // permission bits; Close puts it in the name's place. False, and
-    // nothing open, when it cannot be made.
+    // permission bits (and owner, where allowed); Close puts it in the
+    // name's place. False, and nothing open, when it cannot be made.
     bool StartReplacing(int from, off_t size);
     // Close's last step for a replacing file: false when it could not take
     // the name (it is removed then).
@@ -161,8 +161,8 @@ private:
     std::string text_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
-    nlink_t links_ = 0;
     mode_t mode_ = 0;
+    std::pair<uid_t, gid_t> owner_{};
     const OutputFolder* folder_ = nullptr;
     // While replacing: the folder that holds the name (owned when it is a
     // subfolder), the hidden file's name there and the name's last part.

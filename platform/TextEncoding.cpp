@@ -17,7 +17,6 @@ namespace platform {
 namespace {
 
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
-constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
 // The number of ASCII bytes at p, at most left; eight bytes at a time.
 size_t AsciiRun(const unsigned char* p, size_t left) {
@@ -381,12 +380,8 @@ const char* CharsetLabel(TextEncoding encoding) {
     return encoding == TextEncoding::kUtf8 ? "UTF-8" : "Shift_JIS";
 }
 
-namespace {
-
-// Appends UTF-8 `text` with `replacement` for each piece that is no
-// character; the number of pieces, and where each replacement went.
-size_t AppendReplacing(std::string& out, std::string_view text, std::string_view replacement,
-                       std::vector<size_t>* where) {
+size_t AppendReplacingBadUtf8(std::string& out, std::string_view text,
+                              std::string_view replacement) {
     size_t replacements = 0;
     WalkUtf8(
         text,
@@ -396,7 +391,6 @@ size_t AppendReplacing(std::string& out, std::string_view text, std::string_view
         },
         [&](char32_t c, const unsigned char* p, size_t n) {
             if (c == kNoCharacter) {
-                if (where) where->push_back(out.size());
                 out += replacement;
                 ++replacements;
             } else {
@@ -407,19 +401,13 @@ size_t AppendReplacing(std::string& out, std::string_view text, std::string_view
     return replacements;
 }
 
-}  // namespace
-
 std::string ToUtf8(std::string_view text, TextEncoding from) {
     if (from == TextEncoding::kCp932) return Cp932ToUtf8(text);
     if (IsValidUtf8(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
-    AppendReplacing(out, text, "?", nullptr);
+    AppendReplacingBadUtf8(out, text, "?");
     return out;
-}
-
-size_t AppendValidUtf8(std::string& out, std::string_view text, std::vector<size_t>* where) {
-    return AppendReplacing(out, text, kReplacementUtf8, where);
 }
 
 SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding from,
@@ -429,7 +417,7 @@ SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding f
         if (site == TextEncoding::kCp932 || IsValidUtf8(text))
             out.append(text);
         else
-            counts.replacements = AppendValidUtf8(out, text);
+            counts.replacements = AppendReplacingBadUtf8(out, text);
         return counts;
     }
     if (from == TextEncoding::kCp932) {
@@ -442,7 +430,7 @@ SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding f
             const size_t n = Cp932UnitLength(p + i, text.size() - i);
             if (!Cp932UnitConverts(p + i, n)) {
                 out += Cp932ToUtf8(text.substr(runStart, i - runStart));
-                out += kReplacementUtf8;
+                out += kReplacementCharacter;
                 ++counts.replacements;
                 runStart = i + n;
             }

@@ -100,10 +100,10 @@ SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding f
                          TextEncoding site);
 
 // Appends UTF-8 `text` with each maximal ill-formed subsequence (as the
-// WHATWG decoder takes them) as U+FFFD; returns how many there were.
-// `where`, when given, gets the offset in `out` of each U+FFFD written.
-size_t AppendValidUtf8(std::string& out, std::string_view text,
-                       std::vector<size_t>* where = nullptr);
+// WHATWG decoder takes them) as `replacement`; returns how many there were.
+inline constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
+size_t AppendReplacingBadUtf8(std::string& out, std::string_view text,
+                              std::string_view replacement = kReplacementCharacter);
 
 // UTF-8 text as code page 932 when every character of it has a code page
 // 932 form; nothing otherwise (a malformed sequence included).

@@ -774,11 +774,13 @@ const std::vector<MatrixCase>& Matrix() {
          .group = "Template",
          .title = "declares an encoding that is not read",
          .setup = "`<meta charset=\"euc-jp\">` (as a browser finds it, so not inside another "
-                  "tag's attribute value): a browser would read the pages as EUC-JP",
+                  "tag's attribute value), `htmlCode:utf-8`: a browser would read the pages as "
+                  "EUC-JP whatever the program was told",
          .prepare =
              [](const Scene& s) {
                  s.Write("euc.html", "<p title=\"<meta charset=utf-8>\"><meta charset=\"euc-jp\">[title]");
-                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "books.csv", "euc.html")};
+                 return Lines{s.Settings("site.cfg", " htmlCode:utf-8\nSelItems:1\n", "books.csv",
+                                         "euc.html")};
              },
          .exitStatus = 1,
          .err = {"  {dir}/work/euc.html",

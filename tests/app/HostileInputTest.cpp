@@ -272,27 +272,4 @@ std::vector<size_t> AllSources() {
 
 INSTANTIATE_TEST_SUITE_P(Hostile, HostileInput, ::testing::ValuesIn(AllSources()), SourceName);
 
-// Values that name the index and the dump: those pages are not written,
-// and the run says so.
-TEST(HostileInputWindow, PagesNamedAfterTheIndexAreReported) {
-    TempDir dir;
-    const fs::path out = dir.Path() / "out";
-    fs::create_directory(out);
-    WriteBytes(dir.Path() / "page.html", "<p>[title]</p>");
-    WriteBytes(dir.Path() / "names.csv", TitlesCsv({"_index", "_db", "x"}));
-    testutil::RecordingPrompter prompter;
-    CMainDlg dlg(prompter);
-    dlg.Model().PutText(DialogEdit::CSV, (dir.Path() / "names.csv").string());
-    dlg.Model().PutText(DialogEdit::HTML, (dir.Path() / "page.html").string());
-    dlg.Model().PutText(DialogEdit::Out, out.string());
-    dlg.Model().LoadCsv();
-    dlg.Model().Choose(DialogCombo::Rule, kRuleFieldValue);
-    dlg.Model().Choose(DialogCombo::Field, 1);
-    dlg.Model().OnGenerate();
-    ASSERT_EQ(prompter.entries.size(), 1u);
-    EXPECT_EQ(prompter.entries[0].text, testutil::NotWritten(2) + "\n" + (out / "_index.html").string() +
-                                            "\n" + (out / "_db.html").string());
-    EXPECT_FALSE(dlg.LastRun().AllWritten());
-}
-
 }  // namespace

@@ -273,6 +273,13 @@ TEST_F(EncodingRunTest, TheTemplatesBadBytesAreReplacedOnEveryPage) {
     EXPECT_EQ(Read("00002.html"), "<meta charset=utf-8>\uFFFD" "b|[x\uFFFD]");
     EXPECT_EQ(r.replacements, 2 + 2 + 1);  // two pages, the header in the dump
     EXPECT_TRUE(platform::IsValidUtf8(Read("_db.html")));
+    // Stripping the frame joins no two bad pieces into a character.
+    std::string page;
+    const platform::SiteCounts counts =
+        CompiledTemplate(*loaded_.table, "\xE3<html>\x81\x82", true, TextEncoding::kUtf8)
+            .Write(*loaded_.table, 1, page);
+    EXPECT_EQ(page, "\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(counts.replacements, 3u);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ RunSettings By(int rule, void (*more)(RunSettings&) = nullptr) {
 
 TEST(RunPlan, NamesGroupsAndRepeatedNames) {
     const CCsvTable table =
-        Names({"a", "../x", "/abs", "a", "./a", "_db", "sub/../b", "\x95\x5C", "", "a/./b"});
+        Names({"a", "../x", "/abs", "a", "./a", "_DB", "sub/../b", "\x95\x5C", "", "a/./b"});
     const struct {
         const char* name;
         RunSettings settings;
@@ -80,7 +80,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
           {"/abs.html", 2, 1, "R"},
           {"a.html", 3, 1, "D"},
           {"./a.html", 4, 1, "D"},  // the same file
-          {"_db.html", 5, 1, "R"},  // the dump page's name
+          {"_DB.html", 5, 1, "R"},  // the dump page's name, to a folder that ignores case
           {"sub/../b.html", 6, 1, "R"},
           {"表.html", 7, 1},
           {".html", 8, 1},
@@ -88,7 +88,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
         {"no check files: _db.html is a page like any",
          By(2, [](RunSettings& s) { s.createChk = false; }),
          {6},
-         {{"_db.html", 0, 1}}},
+         {{"_DB.html", 0, 1}}},
         {"prefix when ticked only",
          By(0, [](RunSettings& s) { s.prefixChk = true, s.Prefix = "p-", s.extension = "."; }),
          {1},
