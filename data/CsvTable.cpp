@@ -150,7 +150,8 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
     if (text_.Size() == 0) return {{Kind::kEmptyFile}};
     // Detection has checked a file it found to be UTF-8; one with a byte
     // order mark, or read as UTF-8 by choice, is checked here. Values are
-    // pieces of the text cut at ASCII bytes, so they are valid when it is.
+    // pieces of the text cut at ASCII bytes, so they are valid when it is,
+    // but for a quoted field whose last byte is no quote (see ParseRecord).
     validUtf8_ = utf8 && ((found.encoding == platform::TextEncoding::kUtf8 && found.bomLength == 0) ||
                           platform::IsValidUtf8(text_.View()));
     text_.Shrink(RewriteContinuations(text_.Data(), text_.Size(), !utf8));
@@ -278,6 +279,11 @@ CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
         if (field.kind == CsvFieldEnd::kUnclosedQuote) return RecordStop::kUnclosedQuote;
         char* const stop = start + field.length;
         const RawValue value = ValueOf(start, end, field);
+        // A quoted field's last byte is taken for its closing quote; when text
+        // follows that quote, the byte left out may end a character.
+        if (value.quoted && value.raw >= 0 &&
+            static_cast<unsigned char>(value.start[value.raw]) >= 0x80)
+            validUtf8_ = false;
         // The table keeps a field's length in 31 bits and where it starts in
         // its record in 32.
         if ((value.raw > 0 && static_cast<size_t>(value.raw) > fieldLimit) ||

@@ -262,6 +262,11 @@ TEST_F(EncodingRunTest, BytesThatAreNoCharacter) {
     r = Run(Cp("id,name\n1,a") + "\x85\x40" + "\n", "<meta charset=utf-8>[name]",
             kRuleFieldValue);
     EXPECT_EQ(Read("a?.html"), "<meta charset=utf-8>a\uFFFD");
+    // A valid file whose quoted value loses its last byte, taken for the
+    // closing quote, in the middle of a character.
+    r = Run("id,name\n1,\"ab\"\xDF\x82\n", "<meta charset=utf-8>[name]", kRuleRecordNumber);
+    EXPECT_EQ(Read("00001.html"), "<meta charset=utf-8>ab\"\uFFFD");
+    EXPECT_EQ(r.replacements, 2);  // the page and the dump
 }
 
 // In a UTF-8 site the template's own bad bytes become U+FFFD too, counted
