@@ -1,11 +1,8 @@
 #include "gen/GenerationRun.h"
 
-#include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstring>
