@@ -87,6 +87,41 @@ private:
     OutputFile::Outcome outcome_ = OutputFile::Outcome::kNone;
 };
 
+// What the list of files not written says after a path, and one space.
+const char* NotWrittenText(NotWrittenReason reason) {
+    switch (reason) {
+        case NotWrittenReason::kEmptyName:
+            return "(名前が空です)";
+        case NotWrittenReason::kNoFolder:
+            return "(名前の / の先のフォルダがありません)";
+        case NotWrittenReason::kNameTooLong:
+            return "(名前が長すぎます)";
+        case NotWrittenReason::kNotRegular:
+            return "(リンクか通常のファイルでないものがあります)";
+        case NotWrittenReason::kRunFile:
+            return "(この実行の入力か出力のファイルです)";
+        case NotWrittenReason::kCannotWrite:
+            break;
+    }
+    return "(書き込めません)";
+}
+
+NotWrittenReason ReasonOf(platform::WriteFailure failure) {
+    using platform::WriteFailure;
+    switch (failure) {
+        case WriteFailure::kNoFolder:
+            return NotWrittenReason::kNoFolder;
+        case WriteFailure::kNameTooLong:
+            return NotWrittenReason::kNameTooLong;
+        case WriteFailure::kNotRegular:
+            return NotWrittenReason::kNotRegular;
+        case WriteFailure::kProtected:
+            return NotWrittenReason::kRunFile;
+        default:
+            return NotWrittenReason::kCannotWrite;
+    }
+}
+
 std::string IncompleteRunWarning(const RunReport& report, const platform::Prompter& prompter) {
     std::string msg;
     auto line = [&msg](const std::string& text) {
@@ -99,19 +134,19 @@ std::string IncompleteRunWarning(const RunReport& report, const platform::Prompt
     if (report.templateEofLine > 0)
         line(StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は 0x1A 文字のため読み込みませんでした．",
                        report.templateEofLine));
-    auto list = [&](const std::vector<std::string>& items) {
-        for (size_t i = 0; i < items.size() && i < kNamesInWarning; ++i)
-            line(prompter.DataText(items[i]));
-    };
-    if (!report.failedPaths.empty()) {
+    if (!report.notWritten.empty()) {
         line(StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
-                       static_cast<int>(report.failedPaths.size())));
-        list(report.failedPaths);
+                       static_cast<int>(report.notWritten.size())));
+        for (size_t i = 0; i < report.notWritten.size() && i < kNamesInWarning; ++i) {
+            const FileNotWritten& file = report.notWritten[i];
+            line(prompter.DataText(file.path) + " " + NotWrittenText(file.reason));
+        }
     }
     if (!report.overwrittenNames.empty()) {
         line(StrFormat("%d 個のページが同じ名前の後のページで上書きされました．",
                        static_cast<int>(report.overwrittenNames.size())));
-        list(report.overwrittenNames);
+        for (size_t i = 0; i < report.overwrittenNames.size() && i < kNamesInWarning; ++i)
+            line(prompter.DataText(report.overwrittenNames[i]));
     }
     return msg;
 }
@@ -243,45 +278,48 @@ public:
 
 private:
     std::string OutPath(std::string_view name) const { return platform::JoinPath(settings_.Out, name); }
+    void NotWrittenAt(size_t at, std::string_view name, NotWrittenReason reason) {
+        report_.notWritten.insert(report_.notWritten.begin() + static_cast<std::ptrdiff_t>(at),
+                                  {OutPath(name), reason});
+    }
+    void NoteNotWritten(std::string_view name, const OutputFile& file) {
+        NotWrittenAt(report_.notWritten.size(), name, ReasonOf(file.Failure()));
+    }
 
     void StartCheckFiles() {
         if (!settings_.createChk) return;
-        if (!index_.CreateUnlessSame(folder_, kIndexPageName))
-            report_.failedPaths.push_back(OutPath(kIndexPageName));
-        dbFailSlot_ = report_.failedPaths.size();
-        if (!dump_.Start(table_, site_, folder_, kDumpPageName)) report_.failedPaths.push_back(OutPath(kDumpPageName));
+        if (!index_.CreateUnlessSame(folder_, kIndexPageName)) NoteNotWritten(kIndexPageName, index_);
+        dbFailSlot_ = report_.notWritten.size();
+        if (!dump_.Start(table_, site_, folder_, kDumpPageName))
+            NoteNotWritten(kDumpPageName, dump_.File());
         if (index_.IsOpen()) index_.Append(planner_.IndexHead());
     }
 
-    // Creates the page and adds its index entry; false when it could not
-    // be created.
+    // Creates the page and holds its index entry until it is written;
+    // false when it could not be created.
     bool OpenPage(const PlannedPage& page) {
-        pagePath_ = OutPath(page.name);
-        if (!page.refused) {
-            // A name that comes again in the run is written every time, as
-            // its last page must win.
-            if (page.repeatsName)
-                page_.Create(folder_, page.name);
-            else
-                page_.CreateUnlessSame(folder_, page.name);
-        }
-        pageRepeats_ = page.repeatsName;
         ++pagesOpened_;
-        if (!page_.IsOpen()) {
-            report_.failedPaths.push_back(pagePath_);
-        } else {
-            if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
-            // A UTF-8 template that begins with a byte order mark gives pages
-            // that do.
-            if (bom_) page_.Append("\xEF\xBB\xBF");
-            if (planner_.Repeat()) page_.Append("<HTML>\n");
+        pageName_ = page.name;
+        pageRepeats_ = page.repeatsName;
+        if (page.refused) {
+            NotWrittenAt(report_.notWritten.size(), page.name, *page.refused);
+            return false;
         }
-        if (index_.IsOpen()) {
-            index_.Append(page.indexEntry);
-            counts_ += page.indexCounts;
-            index_.Spill();
+        // A name that comes again in the run is written every time, as its
+        // last page must win.
+        if (!(page.repeatsName ? page_.Create(folder_, page.name)
+                               : page_.CreateUnlessSame(folder_, page.name))) {
+            NoteNotWritten(page.name, page_);
+            return false;
         }
-        return page_.IsOpen();
+        if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
+        // A UTF-8 template that begins with a byte order mark gives pages
+        // that do.
+        if (bom_) page_.Append("\xEF\xBB\xBF");
+        if (planner_.Repeat()) page_.Append("<HTML>\n");
+        heldEntry_ = page.indexEntry;
+        heldCounts_ = page.indexCounts;
+        return true;
     }
 
     // Notes a file left as it was or written; false when the file turned
@@ -304,11 +342,19 @@ private:
         return file.Closed() != OutputFile::Outcome::kNotCreated;
     }
 
+    // Closes the page; the index links it only when it holds its bytes now.
     // False when the page could not be created after all.
     bool ClosePage() {
         if (!page_.IsOpen()) return true;
         if (planner_.Repeat()) page_.Append("</HTML>\n");
-        if (!page_.Close()) report_.failedPaths.push_back(pagePath_);
+        if (!page_.Close()) {
+            NoteNotWritten(pageName_, page_);
+        } else if (index_.IsOpen()) {
+            index_.Append(planner_.IndexSeparator(indexEntries_++));
+            index_.Append(heldEntry_);
+            counts_ += heldCounts_;
+            index_.Spill();
+        }
         return Closed(page_, pageRepeats_);
     }
 
@@ -320,16 +366,13 @@ private:
             index_.Append(planner_.IndexTail());
             const bool written = index_.Close();
             indexCreated = Closed(index_);
-            if (!written && indexCreated) report_.failedPaths.push_back(OutPath(kIndexPageName));
+            if (!written && indexCreated) NoteNotWritten(kIndexPageName, index_);
         }
         const OutputFile::Outcome dump = dump_.Finish();
         Closed(dump_.File());
         if (dump == OutputFile::Outcome::kNotCreated || dump == OutputFile::Outcome::kNotWritten)
-            report_.failedPaths.insert(
-                report_.failedPaths.begin() + static_cast<std::ptrdiff_t>(dbFailSlot_),
-                OutPath(kDumpPageName));
-        if (!indexCreated)
-            report_.failedPaths.insert(report_.failedPaths.begin(), OutPath(kIndexPageName));
+            NotWrittenAt(dbFailSlot_, kDumpPageName, ReasonOf(dump_.File().Failure()));
+        if (!indexCreated) NotWrittenAt(0, kIndexPageName, ReasonOf(index_.Failure()));
         // A file left alone once and written later in the run (a name that
         // comes again) was not left alone.
         for (const FileId& id : unchanged_) report_.unchangedFiles += written_.count(id) == 0;
@@ -358,9 +401,12 @@ private:
     size_t dbFailSlot_ = 0;  // where a failure of the dump page goes in the list
     OutputFile index_;
     OutputFile page_;  // one buffer for every page of the run
-    std::string pagePath_;
+    std::string pageName_;
     bool pageRepeats_ = false;  // the page open has a name that came before
+    std::string heldEntry_;     // its index entry, written once the page is
+    platform::SiteCounts heldCounts_;
     int pagesOpened_ = 0;
+    int indexEntries_ = 0;      // entries in _index.html
     int lastPercent_ = -1;
     using FileId = std::pair<dev_t, ino_t>;
     struct FileIdHash {

@@ -78,11 +78,27 @@ struct RunCallbacks {
     std::chrono::milliseconds lockPatience = std::chrono::minutes(10);
 };
 
+// Why a file of the run was not written.
+enum class NotWrittenReason {
+    kEmptyName,    // the name before its extension is empty, "." or ".."
+    kNoFolder,     // a folder on the name's way does not exist
+    kNameTooLong,  // for the file system
+    kNotRegular,   // a symbolic link, folder, FIFO or device in the way
+    kRunFile,      // _index.html, _db.html, or a file the run reads
+    kCannotWrite,  // anything else
+};
+
+struct FileNotWritten {
+    std::string path;  // the folder's path and the name (UTF-8)
+    NotWrittenReason reason;
+    bool operator==(const FileNotWritten&) const = default;
+};
+
 struct RunReport {
     bool refused = false;     // a check failed; nothing was written
     std::string lastStatus;   // the last status line text (UTF-8)
     int pagesOpened = 0;
-    std::vector<std::string> failedPaths;       // not created, refused or not fully written
+    std::vector<FileNotWritten> notWritten;     // not created, refused or not fully written
     std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
     // Pages, _index.html and _db.html that already held exactly their bytes
     // and were left untouched (they count as written).
@@ -98,7 +114,7 @@ struct RunReport {
     platform::TextEncoding siteEncoding = platform::TextEncoding::kCp932;
 
     bool AllWritten() const {
-        return !refused && failedPaths.empty() && overwrittenNames.empty() &&
+        return !refused && notWritten.empty() && overwrittenNames.empty() &&
                templateNulLine == 0 && templateEofLine == 0;
     }
 };

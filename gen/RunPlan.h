@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -17,10 +18,14 @@ struct PlannedPage {
     std::string name;    // prefix, base name, "." and extension (UTF-8, as on disk)
     int firstStep = 0;   // its first record: records[firstStep]
     int recordCount = 0; // consecutive selected records on the page
-    bool refused = false;      // the name would leave the output folder, or is _index.html
-                               // or _db.html while the run writes them
+    // Why the page is not written, when its name is not to be used: it names
+    // nothing, would leave the output folder, or is _index.html or _db.html
+    // while the run writes them.
+    std::optional<NotWrittenReason> refused;
     bool repeatsName = false;  // an earlier page is the same file
-    std::string indexEntry;    // what the page adds to _index.html (empty without one)
+    // What the page adds to _index.html once it is written, after
+    // IndexSeparator (empty without an index).
+    std::string indexEntry;
     platform::SiteCounts indexCounts;  // what indexEntry had to write in another form
 };
 
@@ -41,6 +46,9 @@ public:
     // The frame of _index.html; empty when no index is written.
     const std::string& IndexHead() const { return indexHead_; }
     const std::string& IndexTail() const { return indexTail_; }
+    // What goes before an entry of _index.html when `written` entries are
+    // there already: the line breaks.
+    std::string_view IndexSeparator(int written) const;
 
     bool Done() const { return step_ >= static_cast<int>(records_.size()); }
     // The next page; valid until the next call.
@@ -70,7 +78,6 @@ private:
     std::string indexHead_, indexTail_;
     int step_ = 0;
     int pagesOpened_ = 0;
-    int indexEntries_ = 0;
     std::unordered_set<std::string> names_;  // as the file system spells them
     PlannedPage page_;
 };
@@ -95,6 +102,11 @@ void AppendIndexHref(std::string& out, std::string_view text, platform::TextEnco
 inline void AppendIndexHref(std::string& out, std::string_view cpName) {
     AppendIndexHref(out, cpName, platform::TextEncoding::kCp932, platform::TextEncoding::kCp932);
 }
+
+// Whether a page name (its extension `extension`, after a ".") names
+// nothing: the part before the extension, behind its last "/", is empty,
+// "." or "..", which would make a hidden file or none at all.
+bool NamesNothing(std::string_view name, std::string_view extension);
 
 // Whether a page name stays inside the output folder: not absolute and
 // without a ".." component.

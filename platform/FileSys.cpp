@@ -165,7 +165,12 @@ int OpenBeneathByWalk(int dirFd, std::string_view name, int flags, mode_t mode) 
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         const int next =
             ::openat(dir, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int saved = errno;
+        int saved = errno;
+        // A link on the way is told as openat2 tells it.
+        struct stat st {};
+        if (next < 0 && saved == ENOTDIR &&
+            ::fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            saved = ELOOP;
         if (dir != dirFd) ::close(dir);
         if (next < 0) {
             errno = saved;

@@ -93,6 +93,25 @@ bool OutputFolder::IsProtected(const struct stat& st) const {
 
 // ------------------------------------------------------------ OutputFile
 
+WriteFailure WriteFailureOf(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return WriteFailure::kNoFolder;
+        case ENAMETOOLONG:
+            return WriteFailure::kNameTooLong;
+        case ELOOP:   // a symbolic link
+        case EINVAL:  // no regular file (KeepRegular)
+        case EISDIR:
+        case ENXIO:   // a FIFO without a reader, a device without its driver
+        case ETXTBSY:
+        case EXDEV:   // out of the folder
+            return WriteFailure::kNotRegular;
+        default:
+            return WriteFailure::kOther;
+    }
+}
+
 namespace {
 
 // The piece of an existing file read at a time while comparing.
@@ -109,12 +128,13 @@ void OutputFile::Reset() {
     text_.clear();
     failed_ = false;
     outcome_ = Outcome::kNone;
+    failure_ = WriteFailure::kNone;
     compared_ = 0;
 }
 
 bool OutputFile::Create(const OutputFolder& folder, std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || name.empty()) return false;
+    if (!folder.IsOpen() || name.empty()) return Fail(WriteFailure::kOther);
     folder_ = &folder;
     name_ = std::string(name);
     return OpenForWriting();
@@ -122,7 +142,7 @@ bool OutputFile::Create(const OutputFolder& folder, std::string_view name) {
 
 bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || name.empty()) return false;
+    if (!folder.IsOpen() || name.empty()) return Fail(WriteFailure::kOther);
     folder_ = &folder;
     name_ = std::string(name);
     // Read with the same care as written: nothing through a link, nothing
@@ -145,7 +165,7 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view n
 bool OutputFile::Take(int fd, const struct stat& st) {
     if (folder_->IsProtected(st)) {
         ::close(fd);
-        return false;
+        return Fail(WriteFailure::kProtected);
     }
     fd_ = fd;
     device_ = st.st_dev;
@@ -163,16 +183,18 @@ bool OutputFile::OpenForWriting() {
     struct stat st {};
     const int fd = KeepRegular(
         OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
-    if (fd < 0 || !Take(fd, st)) return false;
+    if (fd < 0) return Fail(WriteFailureOf(errno));
+    if (!Take(fd, st)) return false;
     if (st.st_nlink > 1) {
         ::close(fd_);
         fd_ = -1;
-        return StartReplacing(-1, 0);  // nothing to write through
+        // Nothing to write through.
+        return StartReplacing(-1, 0) || Fail(WriteFailure::kOther);
     }
     if (st.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
         ::close(fd_);
         fd_ = -1;
-        return false;
+        return Fail(WriteFailure::kOther);
     }
     state_ = State::kWriting;
     return true;
@@ -253,10 +275,12 @@ void OutputFile::StartWriting() {
     struct stat st {};
     int fd = KeepRegular(
         OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
+    failure_ = fd < 0 ? WriteFailureOf(errno) : WriteFailure::kOther;
     const bool same = fd >= 0 && st.st_dev == device_ && st.st_ino == inode_;
     if (fd >= 0 && folder_->IsProtected(st)) {
         ::close(fd);
         fd = -1;
+        failure_ = WriteFailure::kProtected;
     } else if (fd >= 0 && st.st_nlink > 1) {
         // The other names keep the file's bytes: a new file takes this one
         // (links counted now: the name may hold another file by now).
@@ -277,6 +301,7 @@ void OutputFile::StartWriting() {
     if (fd < 0) {
         state_ = State::kLost;
     } else {
+        failure_ = WriteFailure::kNone;
         fd_ = fd;
         state_ = State::kWriting;
         if (same ? ::lseek(fd, compared_, SEEK_SET) != compared_ : !CopyFrom(compared, compared_))
@@ -347,6 +372,7 @@ bool OutputFile::Close() {
     state_ = State::kClosed;
     if (replaceDir_ >= 0) written = FinishReplacing(written);
     outcome_ = written ? Outcome::kWritten : Outcome::kNotWritten;
+    failure_ = written ? WriteFailure::kNone : WriteFailure::kOther;
     return written;
 }
 

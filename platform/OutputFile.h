@@ -63,6 +63,19 @@ private:
     std::vector<std::pair<dev_t, ino_t>> protected_;
 };
 
+// Why a file could not be created or written.
+enum class WriteFailure {
+    kNone,
+    kNoFolder,     // a folder on the name's way does not exist (or is a file)
+    kNameTooLong,  // for the file system
+    kNotRegular,   // a symbolic link, folder, FIFO, socket or device in the way
+    kProtected,    // a file the folder protects
+    kOther,        // permissions, a full disk, a read-only file system, ...
+};
+
+// The failure an open(2) error number stands for.
+WriteFailure WriteFailureOf(int error);
+
 class OutputFile {
 public:
     // The buffer goes to the file once it holds this many bytes (Spill) and
@@ -119,6 +132,9 @@ public:
     bool Close();
     // What the last Close did.
     Outcome Closed() const { return outcome_; }
+    // Why the last Create or CreateUnlessSame returned false, or the last
+    // Close left the file kNotCreated or kNotWritten; kNone otherwise.
+    WriteFailure Failure() const { return failure_; }
     // The device and inode of the file found at the name (or made there)
     // when it was last opened; meaningful when Closed() is kWritten,
     // kNotWritten or kUnchanged.
@@ -133,6 +149,11 @@ private:
     };
 
     void Reset();
+    // Notes why the file is not written; false.
+    bool Fail(WriteFailure failure) {
+        failure_ = failure;
+        return false;
+    }
     bool OpenForWriting();
     // Notes the file opened at the name; false (and closed) when the folder
     // protects it.
@@ -158,6 +179,7 @@ private:
     int fd_ = -1;
     bool failed_ = false;
     Outcome outcome_ = Outcome::kNone;
+    WriteFailure failure_ = WriteFailure::kNone;
     std::string text_;
     dev_t device_ = 0;
     ino_t inode_ = 0;

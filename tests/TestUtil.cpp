@@ -169,6 +169,19 @@ std::string NotWritten(int count) {
     return std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
 }
 
+std::string Nameless(std::string_view path) { return std::string(path) + " (名前が空です)"; }
+std::string NoFolder(std::string_view path) {
+    return std::string(path) + " (名前の / の先のフォルダがありません)";
+}
+std::string TooLong(std::string_view path) { return std::string(path) + " (名前が長すぎます)"; }
+std::string InTheWay(std::string_view path) {
+    return std::string(path) + " (リンクか通常のファイルでないものがあります)";
+}
+std::string RunFile(std::string_view path) {
+    return std::string(path) + " (この実行の入力か出力のファイルです)";
+}
+std::string Unwritable(std::string_view path) { return std::string(path) + " (書き込めません)"; }
+
 std::string Overwritten(int count) {
     return std::to_string(count) + " 個のページが同じ名前の後のページで上書きされました．";
 }

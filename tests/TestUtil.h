@@ -95,6 +95,13 @@ std::string EofInTemplate(int line);
 // the same name (each followed by the names, a line each).
 std::string NotWritten(int count);
 std::string Overwritten(int count);
+// A line of the first list: the path, then why it was not written.
+std::string Nameless(std::string_view path);    // the name is empty, "." or ".."
+std::string NoFolder(std::string_view path);    // a folder on the name's way is missing
+std::string TooLong(std::string_view path);     // the name is too long
+std::string InTheWay(std::string_view path);    // a link or no regular file is there
+std::string RunFile(std::string_view path);     // the run's own input or output
+std::string Unwritable(std::string_view path);  // anything else
 
 // ------------------------------------------------------------ running quolix
 

@@ -35,6 +35,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testutil::CannotOpen;
+using testutil::InTheWay;
+using testutil::Nameless;
+using testutil::NoFolder;
+using testutil::RunFile;
+using testutil::TooLong;
+using testutil::Unwritable;
 using testutil::Cp;
 using testutil::CrLf;
 using testutil::kDone;
@@ -962,8 +968,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(4)), "out/_index.html", "out/_db.html", "out/00001.html",
-                 "out/00002.html", kDone},
+         .err = {Warning(NotWritten(4)), Unwritable("out/_index.html"), Unwritable("out/_db.html"),
+                 Unwritable("out/00001.html"), Unwritable("out/00002.html"), kDone},
          .pages = {},
          .needs = Needs::NotRoot},
         {.id = "OutNamesTakenByFolders",
@@ -978,8 +984,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(4)), "out/_index.html", "out/_db.html", "out/00001.html",
-                 "out/00002.html", kDone},
+         .err = {Warning(NotWritten(4)), InTheWay("out/_index.html"), InTheWay("out/_db.html"),
+                 InTheWay("out/00001.html"), InTheWay("out/00002.html"), kDone},
          .pages = kBooksPages,  // the folders, untouched
          .check =
              [](const Scene& s) {
@@ -1000,8 +1006,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2,3,4,5,6\n", "growing.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(4)), "out/_db.html", "out/00004.html", "out/00005.html",
-                 "out/00006.html", kDone},
+         .err = {Warning(NotWritten(4)), Unwritable("out/_db.html"), Unwritable("out/00004.html"),
+                 Unwritable("out/00005.html"), Unwritable("out/00006.html"), kDone},
          .pages = {"00001.html", "00002.html", "00003.html", "00004.html", "00005.html",
                    "00006.html", "_db.html", "_index.html"},
          .check =
@@ -1023,7 +1029,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/00001.html", kDone},
+         .err = {Warning(NotWritten(1)), InTheWay("out/00001.html"), kDone},
          .pages = kBooksPages},
         {.id = "OutLinkedFolder",
          .group = "Output folder",
@@ -1035,7 +1041,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {"link/x", "c"});
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/link/x.html", kDone},
+         .err = {Warning(NotWritten(1)), InTheWay("out/link/x.html"), kDone},
          .pages = {"_db.html", "_index.html", "c.html", "link"}},
         {.id = "OutDanglingLink",
          .group = "Output folder",
@@ -1047,7 +1053,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/00002.html", kDone},
+         .err = {Warning(NotWritten(1)), InTheWay("out/00002.html"), kDone},
          .pages = kBooksPages},
         {.id = "OutLinkedIndexAndDump",
          .group = "Output folder",
@@ -1060,7 +1066,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/_index.html", "out/_db.html", kDone},
+         .err = {Warning(NotWritten(2)), InTheWay("out/_index.html"), InTheWay("out/_db.html"), kDone},
          .pages = kBooksPages},
         {.id = "OutFifos",
          .group = "Output folder",
@@ -1073,7 +1079,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/_index.html", "out/00001.html", kDone},
+         .err = {Warning(NotWritten(2)), InTheWay("out/_index.html"), InTheWay("out/00001.html"), kDone},
          .pages = kBooksPages},
         {.id = "NameWithSlash",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1081,21 +1087,23 @@ const std::vector<MatrixCase>& Matrix() {
          .setup = "values `a/b` (there is no folder a) and `c`",
          .prepare = [](const Scene& s) { return ByValue(s, {"a/b", "c"}); },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/a/b.html", kDone},
+         .err = {Warning(NotWritten(1)), NoFolder("out/a/b.html"), kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
         {.id = "NameWithDotDot",
          .group = "Pages named by a column's value (ruleNum 2)",
          .title = "values with \"..\"",
          .setup = "values `..`, `.`, `../out` and `sub/../../out` (the file out.html next to the "
-                  "output folder); out/sub is a folder",
+                  "output folder); out/sub is a folder. The first two would make the hidden files "
+                  "`...html` and `..html`",
          .prepare =
              [](const Scene& s) {
                  s.Folder("out/sub");
                  return ByValue(s, {"..", ".", "../out", "sub/../../out"});
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/../out.html", "out/sub/../../out.html", kDone},
-         .pages = {"...html", "..html", "_db.html", "_index.html", "sub"},
+         .err = {Warning(NotWritten(4)), Nameless("out/...html"), Nameless("out/..html"),
+                 Unwritable("out/../out.html"), Unwritable("out/sub/../../out.html"), kDone},
+         .pages = {"_db.html", "_index.html", "sub"},
          .check = [](const Scene& s) { EXPECT_TRUE(fs::is_empty(s.Out() / "sub")); }},
         {.id = "NameAbsolute",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1104,7 +1112,7 @@ const std::vector<MatrixCase>& Matrix() {
          .prepare =
              [](const Scene& s) { return ByValue(s, {(s.Work() / "out").string(), "c"}); },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/{dir}/work/out.html", kDone},
+         .err = {Warning(NotWritten(1)), Unwritable("out/{dir}/work/out.html"), kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
         {.id = "NameControlCharacters",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1129,8 +1137,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {kLongName, Cp(kLongJapaneseName), kLongestName});
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/" + kLongName + ".html",
-                 "out/" + kLongJapaneseName + ".html", kDone},
+         .err = {Warning(NotWritten(2)), TooLong("out/" + kLongName + ".html"),
+                 TooLong("out/" + kLongJapaneseName + ".html"), kDone},
          .pages = {"_db.html", "_index.html", kLongestName + ".html"}},
         {.id = "NameJapanese",
          .group = "Pages named by a column's value (ruleNum 2)",
@@ -1172,11 +1180,11 @@ const std::vector<MatrixCase>& Matrix() {
                   "files, so they are not written",
          .prepare = [](const Scene& s) { return ByValue(s, {"_index", "_db", "c"}); },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(2)), "out/_index.html", "out/_db.html", kDone},
+         .err = {Warning(NotWritten(2)), RunFile("out/_index.html"), RunFile("out/_db.html"), kDone},
          .pages = {"_db.html", "_index.html", "c.html"},
          .check =
              [](const Scene& s) {
-                 EXPECT_TRUE(s.Read("out/_index.html").ends_with("<pre></body></html>"));
+                 EXPECT_TRUE(s.Read("out/_index.html").ends_with("</pre></body></html>"));
                  const std::string db = s.Read("out/_db.html");
                  EXPECT_TRUE(db.starts_with("<html><head>") && db.ends_with("</table></body></html>\n"))
                      << db;
@@ -1194,7 +1202,7 @@ const std::vector<MatrixCase>& Matrix() {
                                          "names.csv", "out/t.html")};
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/t.html", kDone},
+         .err = {Warning(NotWritten(1)), RunFile("out/t.html"), kDone},
          .pages = {"_db.html", "_index.html", "t.html", "x.html"},
          .check =
              [](const Scene& s) {
@@ -1260,7 +1268,7 @@ const std::vector<MatrixCase>& Matrix() {
                  });
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(1)), "out/00002.html", Unchanged(3), kDone},
+         .err = {Warning(NotWritten(1)), InTheWay("out/00002.html"), Unchanged(2), kDone},
          .pages = kBooksPages},
 
         {.id = "RerunPageLinkedOutside",
@@ -1397,8 +1405,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return ByValue(s, {"esc\x1b[31m/x", "line\nfeed/y", "csi\xC2\x9B" "31m/z", "c"});
              },
          .exitStatus = 1,
-         .err = {Warning(NotWritten(3)), "out/esc\\x1b[31m/x.html", "out/line\\x0afeed/y.html",
-                 "out/csi\\xc2\\x9b31m/z.html", kDone},
+         .err = {Warning(NotWritten(3)), NoFolder("out/esc\\x1b[31m/x.html"),
+                 NoFolder("out/line\\x0afeed/y.html"), NoFolder("out/csi\\xc2\\x9b31m/z.html"), kDone},
          .pages = {"_db.html", "_index.html", "c.html"}},
     };
     return cases;

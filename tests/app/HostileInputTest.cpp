@@ -191,7 +191,7 @@ protected:
         }
         EXPECT_EQ(dlg.StatusText().toStdString(), kDone);
         // A run that did not write everything says so in one box.
-        const bool complete = run.failedPaths.empty() && run.overwrittenNames.empty();
+        const bool complete = run.notWritten.empty() && run.overwrittenNames.empty();
         ASSERT_EQ(prompter.entries.size(), complete ? 0u : 1u);
         if (!complete) {
             EXPECT_EQ(prompter.entries[0].caption, testutil::kWarningTitle);

@@ -35,6 +35,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testutil::InTheWay;
 using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
@@ -52,7 +53,7 @@ std::string IndexHead(const std::string& pre) {
 }
 
 std::string IndexTail(const std::string& pre) {
-    return pre + "</body></html>";
+    return (pre.empty() ? "" : "</pre>") + std::string("</body></html>");
 }
 
 // "id,name" and one record per name.
@@ -64,6 +65,13 @@ std::vector<int> Range(int first, int last) {
     std::vector<int> v;
     for (int i = first; i <= last; ++i) v.push_back(i);
     return v;
+}
+
+// The paths of the files a run did not write, in order.
+std::vector<std::string> FailedPaths(const RunReport& r) {
+    std::vector<std::string> paths;
+    for (const FileNotWritten& f : r.notWritten) paths.push_back(f.path);
+    return paths;
 }
 
 // The href targets of an index page, in order.
@@ -285,26 +293,24 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     EXPECT_EQ(Read("00001.html"), "alpha\n");
     EXPECT_EQ(Read("00003.html"), "gamma\n");
     EXPECT_EQ(r.pagesOpened, 3);
-    EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath("00002.html")});
-    EXPECT_EQ(Links(Read("_index.html")),
-              (std::vector<std::string>{"00001.html", "00002.html", "00003.html"}));
-    EXPECT_NE(Read("_index.html").find("\">00002</a>"), std::string::npos);
+    EXPECT_EQ(FailedPaths(r), std::vector<std::string>{OutPath("00002.html")});
+    // The index links what was written, and says the number in the name.
+    EXPECT_EQ(Links(Read("_index.html")), (std::vector<std::string>{"00001.html", "00003.html"}));
+    EXPECT_NE(Read("_index.html").find("\">00003</a>"), std::string::npos);
     EXPECT_EQ(WarningText(),
-              "1 個のファイルを作成または書き込みできませんでした．\n" + OutPath("00002.html"));
+              "1 個のファイルを作成または書き込みできませんでした．\n" + InTheWay(OutPath("00002.html")));
     EXPECT_EQ(r.lastStatus, kDone);
 
     // A prefix into a folder that does not exist: no page at all, yet every
-    // page keeps its number and its index entry.
+    // page keeps its number.
     prompter.Clear();
     s.prefixChk = true;
     s.Prefix = "nosuchdir/";
     r = Run(s, {1, 2, 3});
     EXPECT_EQ(r.pagesOpened, 3);
-    EXPECT_EQ(r.failedPaths.size(), 3u);
+    EXPECT_EQ(FailedPaths(r).size(), 3u);
     EXPECT_FALSE(r.AllWritten());
-    EXPECT_EQ(Links(Read("_index.html")),
-              (std::vector<std::string>{"nosuchdir/00001.html", "nosuchdir/00002.html",
-                                        "nosuchdir/00003.html"}));
+    EXPECT_EQ(Read("_index.html"), IndexHead("") + IndexTail(""));
     EXPECT_EQ(WarningText().substr(0, 1), "3");
 
     // In repeat mode the record after a failed page opens a page of its own.
@@ -318,7 +324,7 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     EXPECT_EQ(Read("00002.html"), "<HTML>\nbeta\ngamma\n</HTML>\n");
     EXPECT_FALSE(fs::exists(out / "00003.html"));
     EXPECT_EQ(r.pagesOpened, 2);
-    EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath("00001.html")});
+    EXPECT_EQ(FailedPaths(r), std::vector<std::string>{OutPath("00001.html")});
 }
 
 // --- Repeat mode -----------------------------------------------------------
@@ -477,21 +483,6 @@ TEST_F(GenerationRunTest, FieldValueIndexIsAPreBlockOfFiveEntriesALine) {
     EXPECT_TRUE(r.AllWritten());
 }
 
-TEST_F(GenerationRunTest, FieldValueAbsentOrEmptyNamesThePageByTheExtension) {
-    // Record 1's name is empty, record 2 has no such field at all.
-    LoadCsv("id,name\r\n1,\r\n2\r\n");
-    SetTemplate("[id]");
-    RunSettings s = Settings();
-    s.ruleNum = 2;
-    s.fieldNum = 1;
-    const RunReport r = Run(s, {1, 2});
-
-    const std::string entry = "[<a href=\".html\"></a>]" + std::string(30, ' ');
-    EXPECT_EQ(Read("_index.html"), IndexHead("<pre>") + "\n" + entry + entry + IndexTail("<pre>"));
-    EXPECT_EQ(Read(".html"), "2");
-    EXPECT_EQ(r.overwrittenNames, std::vector<std::string>{".html"});
-}
-
 TEST_F(GenerationRunTest, HeaderRecordIsAPageLikeAnyOther) {
     LoadCsv(NamesCsv({"alpha"}));
     SetTemplate("[id]:[name]");
@@ -531,7 +522,8 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     std::vector<std::string> failed = {OutPath("_index.html"), OutPath("_db.html")};
     for (int i = 1; i <= 12; ++i) failed.push_back(OutPath(platform::StrFormat("%05d.html", i)));
 
-    if (geteuid() == 0) {
+    const bool root = geteuid() == 0;
+    if (root) {
         // Permissions do not stop root: folders take the place of every file.
         for (const auto& path : failed) fs::create_directory(path);
     } else {
@@ -540,12 +532,12 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     const RunReport r = Run(s, Range(1, 12));
     fs::permissions(out, fs::perms::owner_all);
 
-    EXPECT_EQ(r.failedPaths, failed);
+    EXPECT_EQ(FailedPaths(r), failed);
     EXPECT_EQ(r.pagesOpened, 12);
     EXPECT_FALSE(r.AllWritten());
     EXPECT_FALSE(r.refused);
     std::string text = "14 個のファイルを作成または書き込みできませんでした．";
-    for (int i = 0; i < 10; ++i) text += "\n" + failed[i];
+    for (int i = 0; i < 10; ++i) text += "\n" + (root ? InTheWay(failed[i]) : testutil::Unwritable(failed[i]));
     EXPECT_EQ(WarningText(), text);
     // The box comes after the run has reached 100 percent.
     EXPECT_EQ(r.lastStatus, kDone);
@@ -571,7 +563,7 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
         setrlimit(RLIMIT_FSIZE, &limit);
         const RunReport r = Run(s, {1, 2, 3});
         std::string summary = r.AllWritten() ? "all written" : "incomplete";
-        for (const auto& p : r.failedPaths) summary += "|" + p;
+        for (const auto& p : FailedPaths(r)) summary += "|" + p;
         for (const auto& e : prompter.entries) summary += "|" + e.caption + ":" + e.text;
         summary += "|" + r.lastStatus;
         const ssize_t written = write(fds[1], summary.data(), summary.size());
@@ -590,9 +582,10 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
     const std::string db = OutPath("_db.html");
     const std::string page = OutPath("00002.html");
     EXPECT_EQ(summary, "incomplete|" + db + "|" + page +
-                           "|警告:2 個のファイルを作成または書き込みできませんでした．\n" + db +
-                           "\n" + page + "|" + kDone);
-    EXPECT_EQ(Links(Read("_index.html")).size(), 3u);
+                           "|警告:2 個のファイルを作成または書き込みできませんでした．\n" +
+                           testutil::Unwritable(db) + "\n" + testutil::Unwritable(page) + "|" + kDone);
+    // A page cut short is not linked.
+    EXPECT_EQ(Links(Read("_index.html")), (std::vector<std::string>{"00001.html", "00003.html"}));
     EXPECT_EQ(Read("00001.html"), "<p>short</p>\n");
     EXPECT_EQ(Read("00003.html"), "<p>tiny</p>\n");
     EXPECT_LT(fs::file_size(page), 20000u);
@@ -608,7 +601,7 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(Read("same.html"), "4");
     EXPECT_EQ(Links(Read("_index.html")).size(), 4u);
     EXPECT_EQ(r.overwrittenNames, (std::vector<std::string>{"same.html", "same.html"}));
-    EXPECT_TRUE(r.failedPaths.empty());
+    EXPECT_TRUE(FailedPaths(r).empty());
     EXPECT_FALSE(r.AllWritten());
     EXPECT_EQ(WarningText(),
               "2 個のページが同じ名前の後のページで上書きされました．\nsame.html\nsame.html");
@@ -637,7 +630,7 @@ TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileIsNoPage) {
         s.fieldNum = 1;
         const RunReport r = Run(s, {1, 2});
         const std::string db = Read("_db.html");
-        EXPECT_EQ(r.failedPaths, std::vector<std::string>{OutPath(names[0] + ".html")});
+        EXPECT_EQ(FailedPaths(r), std::vector<std::string>{OutPath(names[0] + ".html")});
         EXPECT_TRUE(db.starts_with("<html>")) << db.substr(0, 80);
         EXPECT_TRUE(db.ends_with("</table></body></html>\n"));
         EXPECT_EQ(Read("filler.html"), "filler\n");
@@ -701,17 +694,17 @@ TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
 
     const std::vector<std::string> refused = {
         OutPath("../阿.html"), OutPath(absolute + ".html"), OutPath("a/../../b.html")};
-    EXPECT_EQ(r.failedPaths, refused);
+    EXPECT_EQ(FailedPaths(r), refused);
     EXPECT_EQ(r.pagesOpened, 6);
     EXPECT_EQ(Read("sub/page.html"), "4");
     EXPECT_EQ(Read("dup.html"), "6");
     EXPECT_EQ(Links(Read("_index.html")),
-              (std::vector<std::string>{"../\x88\xA2.html", absolute + ".html", "a/../../b.html",
-                                        "sub/page.html", "dup.html", "dup.html"}));
+              (std::vector<std::string>{"sub/page.html", "dup.html", "dup.html"}));
     // The box shows the paths in UTF-8.
     EXPECT_EQ(WarningText(),
-              "3 個のファイルを作成または書き込みできませんでした．\n" + OutPath("../阿.html") +
-                  "\n" + refused[1] + "\n" + refused[2] +
+              "3 個のファイルを作成または書き込みできませんでした．\n" +
+                  testutil::Unwritable(OutPath("../阿.html")) + "\n" + testutil::Unwritable(refused[1]) + "\n" +
+                  testutil::Unwritable(refused[2]) +
                   "\n1 個のページが同じ名前の後のページで上書きされました．\ndup.html");
     // Nothing landed anywhere but in out and its existing subfolders.
     EXPECT_EQ(fs::directory_iterator(top)->path().filename(), "out");
@@ -725,7 +718,7 @@ TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
     s.prefixChk = true;
     s.Prefix = "../";
     const RunReport viaPrefix = Run(s, {1});
-    EXPECT_EQ(viaPrefix.failedPaths, std::vector<std::string>{OutPath("../00001.html")});
+    EXPECT_EQ(FailedPaths(viaPrefix), std::vector<std::string>{OutPath("../00001.html")});
     EXPECT_FALSE(fs::exists(top / "00001.html"));
 }
 
@@ -800,9 +793,13 @@ class Unwritable {
     explicit Unwritable(fs::path file) : file_(std::move(file)) {
         fs::permissions(file_, fs::perms::owner_read, fs::perm_options::replace);
         if (::geteuid() == 0) immutable_ = SetImmutable(true);
-        const int fd = ::open(file_.c_str(), O_WRONLY | O_CLOEXEC);
+        // A folder is unwritable when no file can be made in it.
+        const bool folder = fs::is_directory(file_);
+        const fs::path probe = folder ? file_ / "probe" : file_;
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CLOEXEC | (folder ? O_CREAT : 0), 0600);
         made_ = fd < 0;
         if (fd >= 0) ::close(fd);
+        if (fd >= 0 && folder) ::unlink(probe.c_str());
     }
     ~Unwritable() {
         if (immutable_) SetImmutable(false);
@@ -827,6 +824,58 @@ class Unwritable {
     bool immutable_ = false;
     bool made_ = false;
 };
+
+// A page the run did not write is said with its reason and has no entry in
+// the index, whose lines count the entries written; every link reaches a
+// file.
+TEST_F(GenerationRunTest, PagesNotWrittenSayWhyAndAreNotLinked) {
+    using enum NotWrittenReason;
+    fs::create_directory(out / "sub");
+    fs::create_directory(out / "ro");
+    ASSERT_EQ(::mkfifo((out / "fifo.html").c_str(), 0600), 0);
+    fs::create_symlink("../elsewhere.html", out / "link.html");
+    const std::string longName(300, 'n');
+    const struct {
+        const char* value;  // nullptr: the record has no such field
+        std::string name;
+        std::optional<NotWrittenReason> reason;  // none: written
+    } cases[] = {
+        {"", ".html", kEmptyName},
+        {".", "..html", kEmptyName},
+        {"..", "...html", kEmptyName},
+        {"ok", "ok.html", {}},
+        {nullptr, ".html", kEmptyName},
+        {"sub/", "sub/.html", kEmptyName},
+        {"sub/x", "sub/x.html", {}},
+        {"nodir/x", "nodir/x.html", kNoFolder},
+        {longName.c_str(), longName + ".html", kNameTooLong},
+        {"_index", "_index.html", kRunFile},
+        {"fifo", "fifo.html", kNotRegular},
+        {"link", "link.html", kNotRegular},
+        {"ro/x", "ro/x.html", kCannotWrite},
+    };
+    std::string csv = "id,name\r\n";
+    std::vector<FileNotWritten> expected;
+    for (const auto& c : cases) {
+        csv += std::to_string(&c - cases + 1) + (c.value ? std::string(",") + c.value : "") + "\r\n";
+        if (c.reason) expected.push_back({OutPath(c.name), *c.reason});
+    }
+    LoadCsv(csv);
+    RunSettings s = Settings();
+    s.ruleNum = 2;
+    s.fieldNum = 1;
+    const Unwritable readOnly(out / "ro");
+    if (!readOnly.Made()) GTEST_SKIP() << "no folder here can be made unwritable";
+    const RunReport r = Run(s, Range(1, static_cast<int>(std::size(cases))));
+
+    EXPECT_EQ(r.notWritten, expected);
+    const std::string index = Read("_index.html");
+    EXPECT_EQ(index, IndexHead("<pre>") + "\n[<a href=\"ok.html\">ok</a>]" + std::string(28, ' ') +
+                         "[<a href=\"sub/x.html\">sub/x</a>]" + std::string(25, ' ') +
+                         IndexTail("<pre>"));
+    for (const std::string& link : Links(index)) EXPECT_TRUE(fs::is_regular_file(out / link)) << link;
+    EXPECT_FALSE(fs::exists(out / ".html"));
+}
 
 // A rerun over the site of an earlier run leaves every file that holds its
 // bytes already as it was: contents, modification and change times, never
@@ -872,16 +921,17 @@ TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
         {"a page gone", [this] { fs::remove(out / "00005.html"); }, {}, 0, 6, {"00005.html"}},
         {"one record changed", {}, with(2, "C2"), 0, 6, {"00003.html", "_db.html"}},
         {"read-only page, same bytes", {}, {}, 0, 6, {}, {"00002.html"}},
-        {"read-only page, record changed", {}, with(1, "B2"), 0, 6, {"_db.html"}, {"00002.html"},
-         {"00002.html"}},
+        {"read-only page, record changed", {}, with(1, "B2"), 0, 6, {"_db.html", "_index.html"},
+         {"00002.html"}, {"00002.html"},
+         {"00001.html", "00003.html", "00004.html", "00005.html", "00006.html"}},
         {"read-only check files, all changed", {}, with(1, "B2"), 0, 5, {},
          {"_index.html", "_db.html", "00002.html"}, {"_index.html", "_db.html", "00002.html"}},
         {"repeat: read-only first page changed", {}, with(0, "A2"), 2, 6,
          {"_index.html", "_db.html", "00002.html", "00004.html", "00006.html"}, {"00001.html"},
-         {"00001.html"}, {"00001.html", "00002.html", "00004.html", "00006.html"}},
+         {"00001.html"}, {"00002.html", "00004.html", "00006.html"}},
         {"repeat: read-only last page changed", {}, with(4, "E2"), 4, 6,
          {"_index.html", "_db.html", "00006.html"}, {"00005.html"}, {"00005.html"},
-         {"00001.html", "00005.html", "00006.html"}},
+         {"00001.html", "00006.html"}},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -934,7 +984,7 @@ TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
         }
         std::vector<std::string> failed;
         for (const std::string& name : c.failed) failed.push_back(OutPath(name));
-        EXPECT_EQ(r.failedPaths, failed);
+        EXPECT_EQ(FailedPaths(r), failed);
         EXPECT_EQ(r.unchangedFiles, r.pagesOpened + 2 - static_cast<int>(c.rewritten.size()) -
                                         static_cast<int>(c.failed.size()));
         EXPECT_EQ(r.AllWritten(), c.failed.empty());
@@ -1035,7 +1085,7 @@ TEST_F(GenerationRunTest, IndexLinksReachThePagesWhateverTheirNames) {
         s.Prefix = "#p 「";
         const std::string pre = prefixed ? Cp("%23p%20「") : "";
         const RunReport r = Run(s, Range(1, static_cast<int>(std::size(cases))));
-        EXPECT_TRUE(r.failedPaths.empty());
+        EXPECT_TRUE(FailedPaths(r).empty());
         const std::vector<std::string> links = Links(Read("_index.html"));
         ASSERT_EQ(links.size(), std::size(cases));
         for (size_t i = 0; i < std::size(cases); ++i) {
