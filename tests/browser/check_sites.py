@@ -18,7 +18,8 @@ decoded and resolved:
   - each link resolves, by the browser's own URL parsing, to a URL with no
     query and no fragment, the browser loads that file, and it is the page of
     the link's record (its <h1>); every page written is reached by exactly one
-    link;
+    link, and a page the run could not write (named by nothing, or into a
+    folder that is not there) by none;
   - the table dump shows each record's value in its column.
 
 Of a UTF-8 CSV file going into a Shift_JIS site it also checks the files
@@ -101,6 +102,9 @@ SITES = [
     ]),
     ("half-width katakana", SHIFT_JIS, ["ｼｮｳﾋﾝ1", "ｼｮｳﾋﾝ2"]),
     ("one record", SHIFT_JIS, ["京都緑茶14"]),
+    # Names by nothing and names into a folder that is not there: the run
+    # writes the others, and the index links only those.
+    ("names not written", SHIFT_JIS, ["一", "", "nodir/二", ".", "三", "..", "四"]),
     ("NEC and IBM characters", SHIFT_JIS, ["①㈱髙"]),
     ("full-width tilde", SHIFT_JIS, ["～波～"]),
     ("books", SHIFT_JIS, "books"),
@@ -115,6 +119,12 @@ EXAMPLES = {
     "books": ("title", False),
     "shop-utf8": ("name", True),
 }
+
+
+def written(value):
+    """Whether the run writes the page of a value into a site made here: one
+    named by nothing is not, nor one in a folder (none is made)."""
+    return value not in ("", ".", "..") and "/" not in value
 
 
 def crlf(text):
@@ -177,15 +187,20 @@ class Site:
         column = records[0].index(self.heading_column)
         self.column = column
         self.titles = [r[column] for r in records[1:]]
-        # The index holds the value as HTML; by number it shows the record
-        # number in three digits.
+        # The index links the pages written, holding the value as HTML; by
+        # number it shows the record number in three digits.
+        numbered = [(i + 1, t) for i, t in enumerate(self.titles) if self.writes(t)]
         if self.by_value:
-            self.link_texts = [html.unescape(t) for t in self.titles]
+            self.link_texts = [html.unescape(t) for _, t in numbered]
         else:
-            self.link_texts = ["%03d" % (i + 1) for i in range(len(self.titles))]
-        self.headings = [html.unescape(t) for t in self.titles]
+            self.link_texts = ["%03d" % n for n, _ in numbered]
+        self.headings = [html.unescape(t) for _, t in numbered]
+
+    def writes(self, title):
+        return written(title) if self.made_here else True
 
     def _by_value(self, values):
+        self.made_here = True
         self.by_value = True
         self.heading_column = "title"
         kind = self.kind
@@ -208,6 +223,7 @@ class Site:
     def _example(self, name):
         # The example as it ships, run from a folder laid out like the
         # repository, so that its relative paths hold.
+        self.made_here = False
         self.heading_column, self.by_value = EXAMPLES[name]
         example = os.path.join(self.folder, "examples", name)
         shutil.copytree(os.path.join(REPO, "examples", name), example)
@@ -223,7 +239,8 @@ class Site:
         run = subprocess.run([quolix, "--batch", self.settings], cwd=self.folder,
                              capture_output=True, timeout=60)
         self.stderr = run.stderr.decode("utf-8", "replace")
-        if run.returncode != 0:
+        # A run that leaves a page out says so and ends with 1.
+        if run.returncode != (0 if len(self.headings) == len(self.titles) else 1):
             return ["quolix --batch %s ended with %d: %s" % (
                 self.settings, run.returncode, self.stderr.strip())]
         return []
@@ -302,9 +319,9 @@ def check_index(site, fact):
             problems.append("link %d, href=%s -> %s: %s" % (
                 n, show(link["rawHref"]), link["href"], "; ".join(wrong)))
     written = site.pages_written()
-    if len(written) != len(site.titles):
+    if len(written) != len(site.headings):
         problems.append("%d pages written for %d records: %s" % (
-            len(written), len(site.titles), show([os.path.relpath(p, site.out) for p in written])))
+            len(written), len(site.headings), show([os.path.relpath(p, site.out) for p in written])))
     for path in written:
         if reached[path] != 1:
             problems.append("%s is reached by %d links" % (
@@ -433,7 +450,7 @@ def main():
                         3 * sum(len(references(t)) for t in site.titles))
                 print("browser check: ok   %s: all pages %s; %d of %d links reach their pages; "
                       "_db.html shows the values%s" % (site.label, site.kind.charset,
-                                                       len(site.titles), len(site.titles), refs))
+                                                       len(site.headings), len(site.headings), refs))
     finally:
         if args.keep:
             print("browser check: sites kept in " + root)
