@@ -104,8 +104,6 @@ WriteFailure WriteFailureOf(int error) {
         case EINVAL:  // no regular file (KeepRegular)
         case EISDIR:
         case ENXIO:   // a FIFO without a reader, a device without its driver
-        case ETXTBSY:
-        case EXDEV:   // out of the folder
             return WriteFailure::kNotRegular;
         default:
             return WriteFailure::kOther;

@@ -4,6 +4,9 @@
 //                                                         before the settings are saved
 //   quolix_screenshot --file-dialog OUT.png SETTINGS.cfg  the template's file dialog,
 //                                                         opened beside the CSV file
+//   quolix_screenshot --after-run OUT.png SETTINGS.cfg    the box a run shows when it
+//                                                         could not write everything
+//                                                         (the run writes its files)
 // The box and the dialog are Qt's, with Qt's Japanese translation as the
 // window has it; they are closed unanswered, so nothing is written.
 #include <QAbstractButton>
@@ -58,7 +61,8 @@ class GrabNextDialog {
 int Usage() {
     std::fprintf(stderr,
                  "usage: quolix_screenshot OUT.png [SETTINGS.cfg]\n"
-                 "       quolix_screenshot --question|--file-dialog OUT.png SETTINGS.cfg\n");
+                 "       quolix_screenshot --question|--file-dialog|--after-run OUT.png "
+                 "SETTINGS.cfg\n");
     return 2;
 }
 
@@ -68,11 +72,12 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const bool question = std::strcmp(argv[1], "--question") == 0;
     const bool fileDialog = std::strcmp(argv[1], "--file-dialog") == 0;
-    if ((question || fileDialog) && argc != 4) return Usage();
+    const bool afterRun = std::strcmp(argv[1], "--after-run") == 0;
+    if ((question || fileDialog || afterRun) && argc != 4) return Usage();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    if (!question && !fileDialog) {
+    if (!question && !fileDialog && !afterRun) {
         testutil::RecordingPrompter prompter;
         CMainDlg dialog(prompter);
         if (argc > 2) {
@@ -101,6 +106,8 @@ int main(int argc, char** argv) {
     GrabNextDialog grab(argv[2]);
     if (question) {
         dialog.Model().SaveSettings();
+    } else if (afterRun) {
+        dialog.Model().OnGenerate();
     } else {
         dialog.Model().PutText(DialogEdit::HTML, "");
         qobject_cast<QAbstractButton*>(dialog.Control(IDC_BROWSE_HTML))->click();
