@@ -11,24 +11,19 @@
 #include <string_view>
 #include <vector>
 
+#include "diag/Catalogue.h"
 #include "dialog/DialogModel.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/TextEncoding.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
-#include "res/DialogTemplate.h"
-#include "settings/SettingsReplay.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-// Before a run's final status line when files were left as they were.
-constexpr char kUnchangedFilesText[] =
-    "%d 個のファイルは内容が変わらないため書き換えませんでした．";
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
@@ -104,61 +99,75 @@ std::string AbsolutePath(const std::string& utf8) {
     return path + utf8;
 }
 
-// Whether `text` is a message about the settings file (one that cannot be
-// opened or is UTF-16), whatever form the name takes in it.
-bool IsCannotOpenSettings(std::string_view text) {
-    for (const std::string& frame : {CannotOpenSettingsText(""), Utf16SettingsText("")}) {
-        const size_t name = frame.find("()") + 1;
-        if (text.size() >= frame.size() &&
-            text.starts_with(std::string_view(frame).substr(0, name)) &&
-            text.ends_with(std::string_view(frame).substr(name)))
-            return true;
-    }
-    return false;
-}
-
-// The file or folder a batch message is about, absolute (UTF-8); empty for
-// a message about none.
-std::string PathOfMessage(std::string_view text, const DialogModel& dialog,
-                          const std::string& settingsPath) {
-    std::string path;
-    if (text == res::kStatusCsvNotFound || text == kCsvUtf16Text)
-        path = dialog.ReadRunSettings().CSV;
-    else if (text == kStatusTemplateMissing || text == kStatusTemplateUtf16 ||
-             text.starts_with(std::string_view(kStatusTemplateCharsetFormat)
-                                  .substr(0, std::string_view(kStatusTemplateCharsetFormat).find('%'))))
-        path = dialog.ReadRunSettings().HTML;
-    else if (text == kStatusOutMissing)
-        path = dialog.ReadRunSettings().Out;
-    else if (IsCannotOpenSettings(text))
-        path = settingsPath;
-    else
-        return {};
-    return AbsolutePath(path);
-}
-
-// Status texts of a batch run on standard error: a line each, but while
-// generating only the wait for another run; the rest is progress, shown on
-// a terminal only.
-class StatusLines : public DialogListener {
+// The batch mode's way of showing diagnostics, on standard error: a line
+// each (a warning after "警告: "), data made harmless for a terminal, and
+// the file or folder a diagnostic is about on a line of its own before it,
+// made absolute from the current folder. While a run goes, its progress is
+// shown on a terminal only, and its last word comes after what it counted.
+class ConsoleRenderer : public diag::Sink {
 public:
-    StatusLines(platform::ConsolePrompter& prompter, bool progressShown)
-        : prompter_(prompter), progressShown_(progressShown) {}
-    void SetGenerating(bool on) { generating_ = on; }
-    void StatusChanged(const std::string& text) override {
-        if (!generating_ || text == kStatusWaitingForOutput) {
-            if (generating_ && progressShown_) std::fputs("\r", stderr);
-            prompter_.Line(text);
-        } else if (progressShown_) {
-            std::fprintf(stderr, "\r%s", text.c_str());
-            std::fflush(stderr);
+    explicit ConsoleRenderer(bool progressShown) : progressShown_(progressShown) {}
+
+    void Report(const diag::Diagnostic& d) override {
+        if (diag::SeverityOf(d.code) != diag::Severity::kInformation) failed_ = true;
+        switch (diag::PlaceOf(d.code)) {
+            case diag::Place::kProgress:
+                Progress(d);
+                break;
+            case diag::Place::kStatus:
+                // While a run goes, only the wait is a line; its refusal is
+                // its last word.
+                if (running_ && d.code != diag::Code::kWaitingForOutput)
+                    Progress(d);
+                else
+                    Print(d);
+                break;
+            case diag::Place::kWarningBox:
+                Print(d, diag::kWarningCaption);
+                break;
+            default:
+                Print(d);
+                break;
         }
     }
 
+    void StartRun() { running_ = true; }
+    // The run's last word, after everything else it said.
+    void FinishRun(const diag::Diagnostic& lastStatus) {
+        running_ = false;
+        Print(lastStatus);
+    }
+    void Line(std::string_view text) { Write(std::string(text) + '\n'); }
+    // Whether anything weighed more than information.
+    bool Failed() const { return failed_; }
+
 private:
-    platform::ConsolePrompter& prompter_;
-    bool progressShown_;
-    bool generating_ = false;
+    void Progress(const diag::Diagnostic& d) {
+        if (!progressShown_) return;
+        std::fprintf(stderr, "\r%s", diag::Text(d).c_str());
+        std::fflush(stderr);
+        progressOnLine_ = true;
+    }
+    void Print(const diag::Diagnostic& d, std::string_view caption = {}) {
+        std::string lines;
+        if (!d.path.empty()) lines += "  " + platform::EscapeForTerminal(AbsolutePath(d.path)) + "\n";
+        if (!caption.empty()) lines += std::string(caption) + ": ";
+        lines += diag::Text(d, platform::EscapeForTerminal);
+        Write(lines + '\n');
+    }
+    void Write(const std::string& lines) {
+        // Back to the start of the line, the progress text cleared: the
+        // line may be shorter.
+        if (progressOnLine_) std::fputs("\r\x1b[K", stderr);
+        progressOnLine_ = false;
+        std::fwrite(lines.data(), 1, lines.size(), stderr);
+        std::fflush(stderr);
+    }
+
+    const bool progressShown_;
+    bool running_ = false;
+    bool progressOnLine_ = false;
+    bool failed_ = false;
 };
 
 }  // namespace
@@ -223,42 +232,21 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
         return kExitUsage;
     }
 
-    const bool progressShown = isatty(fileno(stderr));
-
-    int status = kExitOk;
+    ConsoleRenderer console(isatty(fileno(stderr)));
     for (const std::string& file : files) {
-        platform::ConsolePrompter prompter;
         // Runs are told apart as head and tail tell files apart.
-        if (files.size() > 1) prompter.Line("==> " + prompter.DataText(file) + " <==");
-        DialogModel dialog(prompter);
-        prompter.SetPathFinder(
-            [&](std::string_view text) { return PathOfMessage(text, dialog, file); });
-        StatusLines lines(prompter, progressShown);
-        dialog.SetListener(&lines);
+        if (files.size() > 1) console.Line("==> " + platform::EscapeForTerminal(file) + " <==");
+        platform::ConsolePrompter prompter;
+        DialogModel dialog(prompter, &console);
         dialog.SetSettingsPath(file);
         if (encodings.csv) dialog.ForceEncoding(DialogCombo::CsvEncoding, *encodings.csv);
         if (encodings.html) dialog.ForceEncoding(DialogCombo::TemplateEncoding, *encodings.html);
-        const bool read = dialog.LoadSettings() == 0;
-        const bool quietLoad = prompter.BoxesShown() == 0;
-        lines.SetGenerating(true);
+        dialog.LoadSettings();
+        console.StartRun();
         dialog.OnGenerate();
-        lines.SetGenerating(false);
-        // Back to the start of the line, the progress text cleared: the
-        // lines after it may be shorter.
-        if (progressShown) std::fputs("\r\x1b[K", stderr);
-        // Each said on its own line, before the run's last word; no failure.
-        const RunReport& run = dialog.LastRun();
-        if (run.characterReferences > 0)
-            prompter.Line(platform::StrFormat(kCharacterReferencesText, run.characterReferences));
-        if (run.replacements > 0)
-            prompter.Line(platform::StrFormat(kReplacementsText, run.replacements));
-        // The window leaves this unsaid; a script may want to know why
-        // nothing new is in the folder.
-        if (run.unchangedFiles > 0)
-            prompter.Line(platform::StrFormat(kUnchangedFilesText, run.unchangedFiles));
-        prompter.Line(run.lastStatus);
-        if (!read || !quietLoad || !dialog.LastRun().AllWritten()) status = kExitFailed;
+        console.FinishRun(dialog.LastRun().lastStatus);
     }
+    int status = console.Failed() ? kExitFailed : kExitOk;
     // Messages that did not reach their reader are a failure too.
     if (std::ferror(stderr)) status = kExitFailed;
     return status;

@@ -20,8 +20,7 @@
 #include "gen/DumpPage.h"
 #include "gen/Expand.h"
 #include "platform/OutputFile.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 namespace {
 
@@ -29,8 +28,8 @@ std::string g_csv, g_html, g_wideCsv, g_wideHtml;
 
 std::unique_ptr<CCsvTable> LoadTable(const std::string& path, benchmark::State& state) {
     auto table = std::make_unique<CCsvTable>(path);
-    testutil::RecordingPrompter prompter;
-    if (!table->IsOpen() || !table->Load(prompter) || !prompter.entries.empty()) {
+    testutil::RecordingSink prompter;
+    if (!table->IsOpen() || !table->Load(prompter) || !prompter.diagnostics.empty()) {
         state.SkipWithError(("cannot load " + path).c_str());
         return nullptr;
     }
@@ -53,9 +52,9 @@ void LoadOne(benchmark::State& state, const std::string& csv) {
     int records = 0;
     for (auto _ : state) {
         auto table = std::make_unique<CCsvTable>(csv);
-        testutil::RecordingPrompter prompter;
+        testutil::RecordingSink prompter;
         const char* text = table->Load(prompter);
-        if (!text || !prompter.entries.empty()) {
+        if (!text || !prompter.diagnostics.empty()) {
             state.SkipWithError("the CSV load reported a problem");
             break;
         }

@@ -7,11 +7,7 @@
 #include "data/CsvScan.h"
 #include "data/TextScan.h"
 #include "platform/Memory.h"
-#include "platform/Prompter.h"
-#include "platform/StrFormat.h"
-#include "platform/Texts.h"
 
-using platform::StrFormat;
 
 // ---------------------------------------------------------------- CCsvRecord
 
@@ -46,36 +42,31 @@ void CCsvRecord::CollapseQuotes(char* s) {
 
 namespace {
 
-std::string ProblemText(const CsvProblem& problem) {
+// What the user is told of a problem: the kinds are the codes' order.
+diag::Diagnostic DiagnosticOf(const CsvProblem& problem, const std::string& path) {
+    using diag::Code;
     using Kind = CsvProblem::Kind;
     switch (problem.kind) {
         case Kind::kReadError:
-            return "ファイルが読めません．";
+            return {.code = Code::kCsvReadError};
         case Kind::kNoMemory:
-            return platform::kNoMemoryText;
+            return {.code = Code::kNoMemory};
         case Kind::kEmptyFile:
-            return "ファイルが空です．";
+            return {.code = Code::kCsvEmpty};
         case Kind::kUtf16:
-            return kCsvUtf16Text;
+            return {.code = Code::kCsvUtf16, .path = path};
         case Kind::kQuoteError:
-            return StrFormat("%d 行目にダブルクォーテーション・エラーがあります．", problem.record);
+            return {.code = Code::kCsvQuoteError, .number = problem.record};
         case Kind::kFieldTooLong:
-            return StrFormat(
-                "%d 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．",
-                problem.record);
+            return {.code = Code::kCsvFieldTooLong, .number = problem.record};
         case Kind::kNul:
-            return StrFormat("%d 行目以降のデータは NUL 文字のため読み込みませんでした．",
-                             problem.record);
+            return {.code = Code::kCsvNul, .number = problem.record};
         case Kind::kTooManyRecords:
-            return StrFormat("レコード数が 32000 を超えたため，%d 行目以降は読み込みませんでした．",
-                             problem.record);
+            return {.code = Code::kCsvTooManyRecords, .number = problem.record};
         case Kind::kTooManyFields:
-            return StrFormat(
-                "%d 行目のフィールド数が 500 を超えたため，501 "
-                "番目以降のフィールドは読み込みませんでした．",
-                problem.record);
+            break;
     }
-    return {};
+    return {.code = Code::kCsvTooManyFields, .number = problem.record};
 }
 
 // Where a field's value lies: after the opening quote when the field is
@@ -98,7 +89,7 @@ RawValue ValueOf(char* field, const char* end, const CsvFieldScan& scan) {
 
 }  // namespace
 
-CCsvTable::CCsvTable(std::string_view path) : source_(platform::OpenFile(path, "rb")) {}
+CCsvTable::CCsvTable(std::string_view path) : source_(platform::OpenFile(path, "rb")), path_(path) {}
 
 CCsvTable CCsvTable::FromBytes(std::string bytes) {
     CCsvTable t;
@@ -106,12 +97,11 @@ CCsvTable CCsvTable::FromBytes(std::string bytes) {
     return t;
 }
 
-const char* CCsvTable::Load(platform::Prompter& prompter, size_t fieldLimit) {
+const char* CCsvTable::Load(diag::Sink& sink, size_t fieldLimit) {
     if (!IsOpen()) return nullptr;
     const CsvLoadProblems problems = Read(fieldLimit);
-    // The one place where the load's problems reach the user.
-    for (const CsvProblem& problem : problems)
-        prompter.Information(kWarningCaption, ProblemText(problem));
+    // The one place where the load's problems leave the table.
+    for (const CsvProblem& problem : problems) sink.Report(DiagnosticOf(problem, path_));
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
         return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory ||
                p.kind == CsvProblem::Kind::kUtf16;

@@ -14,17 +14,10 @@
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
 #include "platform/TextEncoding.h"
-#include "platform/Texts.h"
-
-namespace platform {
-class Prompter;
-}
+#include "diag/Diagnostic.h"
 
 constexpr int kMaxRecords = 32000;
 constexpr int kMaxFields = 500;
-// The warning for a CSV file in UTF-16, which is not read.
-inline constexpr char kCsvUtf16Text[] =
-    "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
 // The longest field the table can hold, in bytes of the file.
 constexpr size_t kMaxFieldBytes = (size_t{1} << 31) - 1;
 
@@ -123,13 +116,13 @@ public:
     // that are can go into a UTF-8 site as they are.
     bool ValidUtf8() const { return validUtf8_; }
 
-    // Reads and parses the whole source once. Problems are shown through the
-    // prompter and the records read so far are kept; a field longer than
+    // Reads and parses the whole source once. Problems are reported to
+    // `sink`, in order, and the records read so far are kept; a field longer than
     // `fieldLimit` bytes ends the load there. Returns the text read (after
     // continuations were rewritten), or null when nothing is open or the
     // file could not be read (too large for the memory to be had, say),
     // which leaves no record.
-    const char* Load(platform::Prompter& prompter, size_t fieldLimit = kMaxFieldBytes);
+    const char* Load(diag::Sink& sink, size_t fieldLimit = kMaxFieldBytes);
 
     int RecordCount() const { return static_cast<int>(records_.size()); }
     // Record i, or null when there is no such record.
@@ -173,6 +166,7 @@ private:
 
     // An open file (null when it could not be opened) or the bytes to read.
     std::variant<platform::FilePtr, std::string> source_;
+    std::string path_;  // of the source file, when it is one
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
     platform::EncodingChoice choice_ = platform::EncodingChoice::kAuto;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "diag/Catalogue.h"
+#include "dialog/BoxRenderer.h"
 #include "dialog/DialogText.h"
 #include "data/TemplateFile.h"
 #include "platform/FileSys.h"
@@ -38,7 +40,11 @@ bool IsEncodingList(DialogCombo combo) {
 
 }  // namespace
 
-DialogModel::DialogModel(platform::Prompter& prompter) : prompter_(prompter), listener_(&quiet_) {
+DialogModel::DialogModel(platform::Prompter& prompter, diag::Sink* shown)
+    : prompter_(prompter),
+      boxes_(shown ? nullptr : std::make_unique<BoxRenderer>(prompter)),
+      shown_(shown ? shown : boxes_.get()),
+      listener_(&quiet_) {
     // As the window opens: first rule and extension, numbers 1, 5 and 1,
     // the check-file box ticked.
     // Every control of the template, enabled or not as it starts.
@@ -331,18 +337,18 @@ void DialogModel::LoadCsv() {
     EnableRunControls(false, false);
     const std::string& path = Text(DialogEdit::CSV);
     if (path.empty()) {
-        SetStatus(res::kStatusNoCsvPath);
+        Report({.code = diag::Code::kNoCsvPath});
         return;
     }
     if (table_) ReleaseTable();
     table_ = std::make_unique<CCsvTable>(path);
     if (!table_->IsOpen()) {
-        SetStatus(res::kStatusCsvNotFound);
+        Report({.code = diag::Code::kCsvNotFound, .path = path});
         table_.reset();
         return;
     }
     table_->SetEncodingChoice(EncodingChoiceOf(DialogCombo::CsvEncoding));
-    const bool read = table_->Load(prompter_) != nullptr;
+    const bool read = table_->Load(*this) != nullptr;
     fieldItems_.clear();
     field_ = -1;
     if (csvDetected_ != table_->DetectedEncoding()) {
@@ -435,7 +441,7 @@ int DialogModel::LoadSettings() {
         if (!encodingForced_[EncodingSlot(combo)] &&
             EncodingChoiceOf(combo) != platform::EncodingChoice::kAuto)
             Select(combo, static_cast<int>(platform::EncodingChoice::kAuto));
-    return LoadSettingsFile(settingsPath_, *this, prompter_);
+    return LoadSettingsFile(settingsPath_, *this, *this);
 }
 
 SettingsSnapshot DialogModel::Snapshot() const {
@@ -474,7 +480,7 @@ int DialogModel::SaveSettings() {
         if (platform::CloseChecked(file)) return 0;
     }
     // Not opened, or not written whole: either way the settings are not saved.
-    prompter_.Message(CannotOpenSettingsText(settingsPath_, &prompter_));
+    Report({.code = diag::Code::kSettingsCannotOpen, .path = settingsPath_});
     return -1;
 }
 
@@ -504,13 +510,22 @@ RunSettings DialogModel::ReadRunSettings() const {
 
 void DialogModel::OnGenerate(const RunCallbacks& more) {
     RunCallbacks callbacks = more;
-    callbacks.status = [this](const std::string& text) { SetStatus(text); };
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
-    lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, prompter_);
-    // No failure: the status line tells them after the run's last word.
-    std::string status = lastRun_.lastStatus;
-    for (const auto& [format, count] : {std::pair{kCharacterReferencesText, lastRun_.characterReferences},
-                                        std::pair{kReplacementsText, lastRun_.replacements}})
-        if (count > 0) status += "　" + platform::StrFormat(format, count);
-    if (status != lastRun_.lastStatus) SetStatus(std::move(status));
+    lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, *this);
+}
+
+void DialogModel::Report(const diag::Diagnostic& d) {
+    switch (diag::PlaceOf(d.code)) {
+        case diag::Place::kStatus:
+        case diag::Place::kProgress:
+            SetStatus(diag::Text(d));
+            break;
+        case diag::Place::kAfterStatus:
+            // No failure: the status line tells it after the run's last word.
+            SetStatus(status_ + "　" + diag::Text(d));
+            break;
+        default:
+            break;
+    }
+    shown_->Report(d);
 }

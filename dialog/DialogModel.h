@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/CsvTable.h"
+#include "diag/Diagnostic.h"
 #include "gen/GenerationRun.h"
 #include "settings/SettingsReplay.h"
 #include "settings/SettingsText.h"
@@ -51,9 +52,12 @@ public:
     virtual void LoadStarting() {}
 };
 
-class DialogModel : private SettingsTarget {
+class DialogModel : private SettingsTarget, private diag::Sink {
 public:
-    explicit DialogModel(platform::Prompter& prompter);
+    // The prompter answers the questions and file dialogs. Diagnostics are
+    // shown by `shown` (each after the status line took its own), or, when
+    // null, in the prompter's boxes as the window shows them.
+    explicit DialogModel(platform::Prompter& prompter, diag::Sink* shown = nullptr);
     ~DialogModel() override;
     DialogModel(const DialogModel&) = delete;
     DialogModel& operator=(const DialogModel&) = delete;
@@ -120,6 +124,9 @@ public:
     void OnRotate();
     void OnInvertSelection();
     void OnGenerate(const RunCallbacks& more = {});
+    // What the dialog has to say, said: the status line takes its texts,
+    // then it is shown.
+    void Report(const diag::Diagnostic& diagnostic) override;
 
     // ---- what the window's commands and the run read
     RunSettings ReadRunSettings() const;
@@ -169,6 +176,8 @@ private:
     void TemplateMayHaveChanged();
 
     platform::Prompter& prompter_;
+    std::unique_ptr<diag::Sink> boxes_;  // when nobody else shows them
+    diag::Sink* shown_;
     DialogListener* listener_ = nullptr;
     DialogListener quiet_;  // when nobody listens
 

@@ -15,8 +15,7 @@
 
 #include "data/CsvScan.h"
 #include "data/CsvTable.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -89,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WalkFields<true>(bytes, bytes + size);
     WalkFields<false>(bytes, bytes + size);
 
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(bytes, size));
     Require(table.IsOpen());
     const char* text = table.Load(prompter);
@@ -97,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool utf16 = platform::DetectEncoding(std::string_view(bytes, size), platform::TextKind::kCsv).utf16;
     Require((text == nullptr) == utf16);
     if (utf16) {
-        Require(table.RecordCount() == 0 && prompter.Texts() == std::vector<std::string>{kCsvUtf16Text});
+        Require(table.RecordCount() == 0 && prompter.Codes() == std::vector<diag::Code>{diag::Code::kCsvUtf16});
         return 0;
     }
 
@@ -129,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     // Every message is a warning box.
-    for (const auto& e : prompter.entries)
-        Require(e.kind == testutil::RecordingPrompter::Kind::Information && !e.text.empty());
+    for (const diag::Diagnostic& d : prompter.diagnostics)
+        Require(diag::SeverityOf(d.code) == diag::Severity::kWarning);
 
     // The same bytes as a file give the same table and the same messages.
     const int fd = InputFile();
@@ -138,10 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(size == 0 || pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
     CCsvTable fromFile("/proc/self/fd/" + std::to_string(fd));
     Require(fromFile.IsOpen());
-    testutil::RecordingPrompter filePrompter;
+    testutil::RecordingSink filePrompter;
     Require(fromFile.Load(filePrompter) != nullptr);
     Require(Contents(fromFile) == Contents(table));
     Require(fromFile.ColumnWidths() == widths);
-    Require(filePrompter.Texts() == prompter.Texts());
+    Require(filePrompter.diagnostics == prompter.diagnostics);
     return 0;
 }

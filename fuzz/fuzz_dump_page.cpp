@@ -10,8 +10,7 @@
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
 #include "platform/OutputFile.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::OutputFile sink;
     if (!sink.Create(folder, "_db.html")) std::abort();
 
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
     table.Load(prompter);
     WriteDumpPage(table, sink);

@@ -15,8 +15,7 @@
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 #include "gen/Expand.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -86,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string csv;
     if (flags & 2) csv = kHeader;
     csv.append(rows);
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink prompter;
     CCsvTable table = CCsvTable::FromBytes(std::move(csv));
     // Found out, or either encoding as the user may choose it.
     table.SetEncodingChoice(static_cast<platform::EncodingChoice>((flags >> 4) % 3));

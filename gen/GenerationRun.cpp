@@ -19,17 +19,15 @@
 #include "gen/RunPlan.h"
 #include "platform/FileSys.h"
 #include "platform/OutputFile.h"
-#include "platform/Prompter.h"
 #include "platform/StrFormat.h"
-#include "platform/Texts.h"
 
+using diag::Code;
+using diag::Diagnostic;
 using platform::OutputFile;
 using platform::OutputFolder;
 using platform::StrFormat;
 
 namespace {
-
-constexpr size_t kNamesInWarning = 10;
 
 // _db.html is written on a thread of its own while the pages are written;
 // it only reads the table. The file is created at once (or, when there is
@@ -87,25 +85,6 @@ private:
     OutputFile::Outcome outcome_ = OutputFile::Outcome::kNone;
 };
 
-// What the list of files not written says after a path, and one space.
-const char* NotWrittenText(NotWrittenReason reason) {
-    switch (reason) {
-        case NotWrittenReason::kEmptyName:
-            return "(名前が空です)";
-        case NotWrittenReason::kNoFolder:
-            return "(名前の / の先のフォルダがありません)";
-        case NotWrittenReason::kNameTooLong:
-            return "(名前が長すぎます)";
-        case NotWrittenReason::kNotRegular:
-            return "(リンクか通常のファイルでないものがあります)";
-        case NotWrittenReason::kRunFile:
-            return "(この実行の入力か出力のファイルです)";
-        case NotWrittenReason::kCannotWrite:
-            break;
-    }
-    return "(書き込めません)";
-}
-
 NotWrittenReason ReasonOf(platform::WriteFailure failure) {
     using platform::WriteFailure;
     switch (failure) {
@@ -122,43 +101,32 @@ NotWrittenReason ReasonOf(platform::WriteFailure failure) {
     }
 }
 
-std::string IncompleteRunWarning(const RunReport& report, const platform::Prompter& prompter) {
-    std::string msg;
-    auto line = [&msg](const std::string& text) {
-        if (!msg.empty()) msg += '\n';
-        msg += text;
-    };
+// What a run could not write as it should have: one warning of parts.
+Diagnostic IncompleteRun(const RunReport& report) {
+    Diagnostic d{.code = Code::kRunIncomplete};
     if (report.templateNulLine > 0)
-        line(StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．",
-                       report.templateNulLine));
+        d.parts.push_back({.code = Code::kTemplateNulLine, .number = report.templateNulLine});
     if (report.templateEofLine > 0)
-        line(StrFormat("ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は 0x1A 文字のため読み込みませんでした．",
-                       report.templateEofLine));
+        d.parts.push_back({.code = Code::kTemplateEofLine, .number = report.templateEofLine});
     if (!report.notWritten.empty()) {
-        line(StrFormat("%d 個のファイルを作成または書き込みできませんでした．",
-                       static_cast<int>(report.notWritten.size())));
-        for (size_t i = 0; i < report.notWritten.size() && i < kNamesInWarning; ++i) {
-            const FileNotWritten& file = report.notWritten[i];
-            line(prompter.DataText(file.path) + " " + NotWrittenText(file.reason));
-        }
+        Diagnostic& list = d.parts.emplace_back(Diagnostic{.code = Code::kFilesNotWritten});
+        for (const FileNotWritten& file : report.notWritten)
+            list.entries.push_back({.text = file.path, .reason = file.reason});
     }
     if (!report.overwrittenNames.empty()) {
-        line(StrFormat("%d 個のページが同じ名前の後のページで上書きされました．",
-                       static_cast<int>(report.overwrittenNames.size())));
-        for (size_t i = 0; i < report.overwrittenNames.size() && i < kNamesInWarning; ++i)
-            line(prompter.DataText(report.overwrittenNames[i]));
+        Diagnostic& list = d.parts.emplace_back(Diagnostic{.code = Code::kPagesOverwritten});
+        for (const std::string& name : report.overwrittenNames) list.entries.push_back({.text = name});
     }
-    return msg;
+    return d;
 }
 
 // Waits until this run alone writes the folder: false when another run
 // kept it longer than `patience`. A file system that cannot lock is
 // written without.
-bool LockFolder(OutputFolder& folder, std::chrono::milliseconds patience,
-                const std::function<void(std::string)>& status) {
+bool LockFolder(OutputFolder& folder, std::chrono::milliseconds patience, diag::Sink& sink) {
     OutputFolder::Lock lock = folder.TryLock();
     if (lock != OutputFolder::Lock::kBusy) return true;
-    status(kStatusWaitingForOutput);
+    sink.Report({.code = Code::kWaitingForOutput});
     const auto deadline = std::chrono::steady_clock::now() + patience;
     while (lock == OutputFolder::Lock::kBusy) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -181,41 +149,42 @@ struct RunInputs {
 };
 
 // The checks, in order; nothing is written before all have passed. The
-// message of the first that fails, or nothing.
-std::optional<std::string> CheckRun(const RunSettings& settings, const std::vector<int>& selection,
-                     const CCsvTable* table, const RunCallbacks& callbacks,
-                     platform::Prompter& prompter, RunInputs& in, RunReport& report,
-                     const std::function<void(std::string)>& status) {
-    if (settings.HTML.empty()) return "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
-    if (settings.Out.empty()) return "出力先(ﾌｫﾙﾀﾞ) を指定してください．";
-    if (!in.templateFile.IsOpen()) return kStatusTemplateMissing;
+// refusal of the first that fails, or nothing.
+std::optional<Diagnostic> CheckRun(const RunSettings& settings, const std::vector<int>& selection,
+                                   const CCsvTable* table, const RunCallbacks& callbacks,
+                                   RunInputs& in, RunReport& report, diag::Sink& sink) {
+    if (settings.HTML.empty()) return Diagnostic{.code = Code::kNoTemplatePath};
+    if (settings.Out.empty()) return Diagnostic{.code = Code::kNoOutPath};
+    const Diagnostic templateMissing{.code = Code::kTemplateMissing, .path = settings.HTML};
+    if (!in.templateFile.IsOpen()) return templateMissing;
     in.templateFile.Read();
     if (in.templateFile.ReadStatus() == platform::ReadStatus::kNoMemory) {
-        prompter.Information(kWarningCaption, platform::kNoMemoryText);
-        return platform::kNoMemoryText;
+        sink.Report({.code = Code::kNoMemory});
+        return Diagnostic{.code = Code::kRunNoMemory};
     }
-    if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return kStatusTemplateMissing;
-    if (in.templateFile.IsUtf16()) return kStatusTemplateUtf16;
+    if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return templateMissing;
+    if (in.templateFile.IsUtf16()) return Diagnostic{.code = Code::kTemplateUtf16, .path = settings.HTML};
     // A browser would read the pages in the encoding the template declares,
     // whatever the program was told to read it in.
     if (const std::string& charset = in.templateFile.UnreadCharset(); !charset.empty())
-        return StrFormat(kStatusTemplateCharsetFormat, charset.c_str());
+        return Diagnostic{.code = Code::kTemplateCharset, .path = settings.HTML, .name = charset};
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();
-    if (!platform::IsFolder(settings.Out)) return kStatusOutMissing;
+    const Diagnostic outMissing{.code = Code::kOutMissing, .path = settings.Out};
+    if (!platform::IsFolder(settings.Out)) return outMissing;
     if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
-        return "生成ファイル用のフィールド名を選択してください．";
+        return Diagnostic{.code = Code::kNoNamingField};
     if (table) {
         in.records.reserve(selection.size());
         for (int r : selection)
             if (r >= 0 && r < table->RecordCount()) in.records.push_back(r);
     }
-    if (in.records.empty()) return "出力したいレコードを選択してください．";
-    if (!in.folder.Open(settings.Out)) return kStatusOutMissing;
+    if (in.records.empty()) return Diagnostic{.code = Code::kNoRecords};
+    if (!in.folder.Open(settings.Out)) return outMissing;
     // Nothing the run reads is written, whatever name reaches it.
     for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.FileName})
         in.folder.Protect(*input);
-    if (!LockFolder(in.folder, callbacks.lockPatience, status)) return kStatusWaitingForOutput;
+    if (!LockFolder(in.folder, callbacks.lockPatience, sink)) return Diagnostic{.code = Code::kOutBusy};
     return std::nullopt;
 }
 
@@ -224,7 +193,7 @@ std::optional<std::string> CheckRun(const RunSettings& settings, const std::vect
 class RunWriter {
 public:
     RunWriter(const RunSettings& settings, const CCsvTable& table, RunInputs& in,
-              RunReport& report, std::function<void(std::string)> status)
+              RunReport& report, std::function<void(Diagnostic)> status)
         : settings_(settings),
           table_(table),
           folder_(in.folder),
@@ -383,7 +352,7 @@ private:
     void Progress(int step, int n) {
         const int percent = static_cast<int>(step * 100LL / n);
         if (percent <= lastPercent_) return;
-        status_(StrFormat("%3d%% 完了", percent));
+        status_({.code = Code::kProgress, .number = percent});
         lastPercent_ = percent;
     }
 
@@ -391,7 +360,7 @@ private:
     const CCsvTable& table_;
     OutputFolder& folder_;
     RunReport& report_;
-    std::function<void(std::string)> status_;
+    std::function<void(Diagnostic)> status_;
     const platform::TextEncoding site_;
     const bool bom_;  // every page begins with a byte order mark
     platform::SiteCounts counts_;
@@ -422,16 +391,15 @@ private:
 }  // namespace
 
 RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
-                        const CCsvTable* table, const RunCallbacks& callbacks,
-                        platform::Prompter& prompter) {
+                        const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink) {
     RunReport report;
-    auto status = [&](std::string text) {
-        if (callbacks.status) callbacks.status(text);
-        report.lastStatus = std::move(text);
+    auto status = [&](Diagnostic d) {
+        sink.Report(d);
+        report.lastStatus = std::move(d);
     };
     RunInputs in(settings.HTML);
-    if (std::optional<std::string> refusal =
-            CheckRun(settings, selection, table, callbacks, prompter, in, report, status)) {
+    if (std::optional<Diagnostic> refusal =
+            CheckRun(settings, selection, table, callbacks, in, report, sink)) {
         report.refused = true;
         status(std::move(*refusal));
         return report;
@@ -442,7 +410,11 @@ RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& sel
     in.folder.Unlock();  // before any box: another run may go on meanwhile
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 
-    if (!report.AllWritten())
-        prompter.Information(kWarningCaption, IncompleteRunWarning(report, prompter));
+    if (!report.AllWritten()) sink.Report(IncompleteRun(report));
+    // No failure: each said after the run's last word.
+    for (const auto& [code, count] : {std::pair{Code::kCharacterReferences, report.characterReferences},
+                                      std::pair{Code::kReplacements, report.replacements},
+                                      std::pair{Code::kUnchangedFiles, report.unchangedFiles}})
+        if (count > 0) sink.Report({.code = code, .number = count});
     return report;
 }

@@ -9,33 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "diag/Diagnostic.h"
 #include "platform/TextEncoding.h"
 
 class CCsvTable;
-namespace platform {
-class Prompter;
-}
-
-// Status texts of the run that callers tell apart (UTF-8).
-inline constexpr char kStatusTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
-inline constexpr char kStatusTemplateUtf16[] =
-    "ﾃﾝﾌﾟﾚｰﾄ(HTML) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
-// A template that declares an encoding the program does not read (%s: its
-// name, as "EUC-JP").
-inline constexpr char kStatusTemplateCharsetFormat[] =
-    "ﾃﾝﾌﾟﾚｰﾄ(HTML) の文字コード (%s) は読み込めません．UTF-8 か Shift_JIS で保存してください．";
-// After a run that wrote character references: how many (%d).
-inline constexpr char kCharacterReferencesText[] =
-    "%d 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．";
-// After a run that wrote U+FFFD for byte sequences that are no character:
-// how many (%d).
-inline constexpr char kReplacementsText[] =
-    "%d か所の不正なバイト列を U+FFFD (�) に置き換えました．";
-inline constexpr char kStatusOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
-// Shown once when another run is writing the same output folder; the run
-// waits for it, and gives up with this text as its status after a while.
-inline constexpr char kStatusWaitingForOutput[] =
-    "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
 
 // The run's own files in the output folder, beside the pages.
 inline constexpr char kIndexPageName[] = "_index.html";
@@ -70,23 +47,13 @@ struct RunSettings {
 };
 
 struct RunCallbacks {
-    // New status line text (UTF-8).
-    std::function<void(const std::string&)> status;
     // Enables or disables the run controls (and also Load and Exit).
     std::function<void(bool enable, bool alsoLoadAndExit)> enableRunControls;
     // How long to wait for another run that is writing the same folder.
     std::chrono::milliseconds lockPatience = std::chrono::minutes(10);
 };
 
-// Why a file of the run was not written.
-enum class NotWrittenReason {
-    kEmptyName,    // the name before its extension is empty, "." or ".."
-    kNoFolder,     // a folder on the name's way does not exist
-    kNameTooLong,  // for the file system
-    kNotRegular,   // a symbolic link, folder, FIFO or device in the way
-    kRunFile,      // _index.html, _db.html, or a file the run reads
-    kCannotWrite,  // anything else
-};
+using NotWrittenReason = diag::NotWrittenReason;
 
 struct FileNotWritten {
     std::string path;  // the folder's path and the name (UTF-8)
@@ -96,7 +63,7 @@ struct FileNotWritten {
 
 struct RunReport {
     bool refused = false;     // a check failed; nothing was written
-    std::string lastStatus;   // the last status line text (UTF-8)
+    diag::Diagnostic lastStatus;  // the run's last word: its refusal or its progress
     int pagesOpened = 0;
     std::vector<FileNotWritten> notWritten;     // not created, refused or not fully written
     std::vector<std::string> overwrittenNames;  // pages replaced later in the same run
@@ -120,9 +87,10 @@ struct RunReport {
 };
 
 // Runs the generation for the selected record indexes (ascending) of
-// `table` (may be null when nothing is loaded). Status texts go to
-// `callbacks.status`; a run that could not write everything says so once
-// through `prompter` after it has finished.
+// `table` (may be null when nothing is loaded). What the run has to say goes
+// to `sink` as it arises: a refusal, the wait for another run, the
+// progress, then, when it could not write everything, one warning of what
+// it left out, and the counts of what it wrote in another form or left
+// alone.
 RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
-                        const CCsvTable* table, const RunCallbacks& callbacks,
-                        platform::Prompter& prompter);
+                        const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink);

@@ -10,12 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+#include "platform/TextEncoding.h"
 
-// UTF-8 text made safe to write on a terminal: each byte of a C0 control
-// character, DEL, a C1 control character (U+0080-U+009F) and of every piece
-// that is no UTF-8 character, as \xNN (lower-case hex); all else as it is.
-std::string EscapeForTerminal(std::string_view utf8);
+namespace platform {
 
 struct FileDialogRequest {
     bool save = false;          // save dialog (asks before replacing) or open dialog

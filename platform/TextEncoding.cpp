@@ -548,4 +548,24 @@ size_t FitUtf8(std::string_view text, size_t columns, size_t* width) {
     return bytes;
 }
 
+std::string EscapeForTerminal(std::string_view utf8) {
+    static const char kHex[] = "0123456789abcdef";
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::string shown;
+    shown.reserve(utf8.size());
+    for (size_t i = 0, n = 0; i < utf8.size(); i += n) {
+        const char32_t c = DecodeUtf8(p + i, utf8.size() - i, &n);
+        if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && c != kNoCharacter) {
+            shown.append(utf8.substr(i, n));
+            continue;
+        }
+        for (size_t k = i; k < i + n; ++k) {
+            shown += "\\x";
+            shown += kHex[p[k] >> 4];
+            shown += kHex[p[k] & 15];
+        }
+    }
+    return shown;
+}
+
 }  // namespace platform

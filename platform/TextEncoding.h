@@ -130,4 +130,9 @@ size_t DisplayWidth(std::string_view text, TextEncoding encoding);
 // its columns.
 size_t FitUtf8(std::string_view text, size_t columns, size_t* width = nullptr);
 
+// UTF-8 text made safe to write on a terminal: each byte of a C0 control
+// character, DEL, a C1 control character (U+0080-U+009F) and of every piece
+// that is no UTF-8 character, as \xNN (lower-case hex); all else as it is.
+std::string EscapeForTerminal(std::string_view utf8);
+
 }  // namespace platform

@@ -43,10 +43,6 @@ inline constexpr int kDialogHeightDu = 273;
 inline constexpr const char* kDialogFontFaces[] = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic"};
 inline constexpr int kDialogFontPoints = 9;
 
-// Status line texts of the Load command.
-inline constexpr char kStatusNoCsvPath[] = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
-inline constexpr char kStatusCsvNotFound[] = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
-
 // Tooltips of the encoding lists (1045, 1047).
 inline constexpr char kCsvEncodingTip[] = "CSVファイルの文字コード";
 inline constexpr char kHtmlEncodingTip[] = "テンプレートと生成するHTMLの文字コード";

@@ -6,8 +6,6 @@
 #include "platform/TextEncoding.h"
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
-#include "platform/Texts.h"
-#include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
 namespace {
@@ -90,25 +88,6 @@ std::vector<UnusedSettingsLine> ReplaySettings(std::string_view file, SettingsTa
     return unused;
 }
 
-std::string UnusedSettingsLinesText(const std::vector<UnusedSettingsLine>& lines) {
-    std::string text = "設定ファイルの次の行はそのままでは使えませんでした．";
-    for (const UnusedSettingsLine& line : lines)
-        text += platform::StrFormat("\n%d 行目: %s", line.number,
-                                    platform::EscapeForTerminal(line.text).c_str());
-    return text;
-}
-
-std::string CannotOpenSettingsText(const std::string& path, const platform::Prompter* shownBy) {
-    return platform::StrFormat("ファイル(%s)が開けません．",
-                               (shownBy ? shownBy->DataText(path) : path).c_str());
-}
-
-std::string Utf16SettingsText(const std::string& path, const platform::Prompter* shownBy) {
-    return platform::StrFormat(
-        "設定ファイル(%s)は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．",
-        (shownBy ? shownBy->DataText(path) : path).c_str());
-}
-
 std::optional<std::string> DecodeSettingsFile(std::string_view bytes) {
     const platform::DetectedText found = platform::DetectEncoding(bytes, platform::TextKind::kSettings);
     if (found.utf16) return std::nullopt;
@@ -116,25 +95,29 @@ std::optional<std::string> DecodeSettingsFile(std::string_view bytes) {
     return platform::ToUtf8(bytes, found.encoding);
 }
 
-int LoadSettingsFile(const std::string& path, SettingsTarget& target,
-                     platform::Prompter& prompter) {
+int LoadSettingsFile(const std::string& path, SettingsTarget& target, diag::Sink& sink) {
+    using diag::Code;
     platform::ByteBuffer bytes;
     switch (platform::ReadWholeFile(path, bytes)) {
         case platform::ReadStatus::kRead:
             if (const std::optional<std::string> text = DecodeSettingsFile(bytes.View())) {
                 const std::vector<UnusedSettingsLine> unused = ReplaySettings(*text, target);
-                if (!unused.empty())
-                    prompter.Information(kWarningCaption, UnusedSettingsLinesText(unused));
+                if (!unused.empty()) {
+                    diag::Diagnostic d{.code = Code::kSettingsLinesUnused};
+                    for (const UnusedSettingsLine& line : unused)
+                        d.entries.push_back({.text = std::string(line.text), .number = line.number});
+                    sink.Report(d);
+                }
                 return 0;
             }
-            prompter.Message(Utf16SettingsText(path, &prompter));
+            sink.Report({.code = Code::kSettingsUtf16, .path = path});
             return -1;
         case platform::ReadStatus::kNoMemory:
-            prompter.Information(kWarningCaption, platform::kNoMemoryText);
+            sink.Report({.code = Code::kNoMemory});
             return -1;
         case platform::ReadStatus::kCannotOpen:
             break;
     }
-    prompter.Message(CannotOpenSettingsText(path, &prompter));
+    sink.Report({.code = Code::kSettingsCannotOpen, .path = path});
     return -1;
 }

@@ -8,11 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "diag/Diagnostic.h"
 #include "settings/SettingsText.h"
-
-namespace platform {
-class Prompter;
-}
 
 class SettingsTarget {
   public:
@@ -51,25 +48,12 @@ struct UnusedSettingsLine {
 // are returned, in the file's order.
 std::vector<UnusedSettingsLine> ReplaySettings(std::string_view file, SettingsTarget& target);
 
-// The warning box's text for those lines: each with its number, as
-// EscapeForTerminal shows it.
-std::string UnusedSettingsLinesText(const std::vector<UnusedSettingsLine>& lines);
-
 // A settings file's bytes as UTF-8 text, whichever of the two encodings it
 // is in (a byte order mark left out); nothing for UTF-16.
 std::optional<std::string> DecodeSettingsFile(std::string_view bytes);
 
 // Reads the settings file at `path` and applies it to `target`: 0; lines
-// that could not be applied as written are then shown in one warning box.
-// When it cannot be read, says so through `prompter` and returns -1,
-// applying nothing.
-int LoadSettingsFile(const std::string& path, SettingsTarget& target,
-                     platform::Prompter& prompter);
-
-// The message for a settings file that cannot be opened, read or written;
-// the path as `shownBy` shows data, when given.
-std::string CannotOpenSettingsText(const std::string& path,
-                                   const platform::Prompter* shownBy = nullptr);
-// The message for a settings file in UTF-16, likewise.
-std::string Utf16SettingsText(const std::string& path,
-                              const platform::Prompter* shownBy = nullptr);
+// that could not be applied as written are then reported to `sink` as one
+// warning. When it cannot be read, reports why and returns -1, applying
+// nothing.
+int LoadSettingsFile(const std::string& path, SettingsTarget& target, diag::Sink& sink);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "diag/Catalogue.h"
 #include "app/MainDlg.h"
 #include "RecordingPrompter.h"
 #include "platform/Prompter.h"
@@ -186,7 +187,7 @@ protected:
         const RunReport& run = dlg.LastRun();
         if (run.refused) {
             EXPECT_TRUE(prompter.entries.empty());
-            EXPECT_EQ(dlg.StatusText().toStdString(), run.lastStatus);
+            EXPECT_EQ(dlg.StatusText().toStdString(), diag::Text(run.lastStatus));
             return;
         }
         EXPECT_EQ(dlg.StatusText().toStdString(), kDone);

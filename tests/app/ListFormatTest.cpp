@@ -7,8 +7,7 @@
 
 #include "app/ListFormat.h"
 #include "data/CsvTable.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 namespace {
 
@@ -87,14 +86,14 @@ class RecordLineTest : public ::testing::Test {
   protected:
     void Load(const std::string& bytes) {
         table.emplace(CCsvTable::FromBytes(bytes));
-        table->Load(prompter);
-        ASSERT_TRUE(prompter.entries.empty());
+        table->Load(sink);
+        ASSERT_TRUE(sink.diagnostics.empty());
     }
     std::string Line(int r, int start, bool fixed) const {
         return FormatRecordLine(*table->GetRecord(r), r, start, table->ColumnWidths(), fixed);
     }
 
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     std::optional<CCsvTable> table;
 };
 
@@ -138,10 +137,10 @@ namespace {
 // character nor between a letter and its combining mark.
 TEST(ListUtf8Lines, CellsCountDisplayColumns) {
     const std::string pa = "\u30CF\u309A";  // パ as ハ and a combining mark
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes("\xEF\xBB\xBF" "a,b\né😀,x\n" + pa + pa + pa + pa +
                                            "x,y\nｶﾅ漢字かな,z\n");
-    ASSERT_NE(table.Load(prompter), nullptr);
+    ASSERT_NE(table.Load(sink), nullptr);
     ASSERT_EQ(table.Encoding(), platform::TextEncoding::kUtf8);
     // é 1 + 😀 2; four パ 8 and x 1; ｶﾅ 2 + four wide 8.
     EXPECT_EQ(table.ColumnWidths()[0], 10);

@@ -10,8 +10,7 @@
 #include "data/CsvScan.h"
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 using namespace std::string_literals;
 
@@ -39,21 +38,17 @@ Records RecordsOf(const CCsvTable& t) {
     return out;
 }
 
-// Every box the reader shows is an information box captioned 警告; returns
-// their texts in order.
-std::vector<std::string> Warnings(const testutil::RecordingPrompter& p) {
-    std::vector<std::string> texts;
-    for (const auto& e : p.entries) {
-        EXPECT_EQ(e.kind, testutil::RecordingPrompter::Kind::Information);
-        EXPECT_EQ(e.caption, "警告");
-        texts.push_back(e.text);
-    }
-    return texts;
+// What the load reported, in order: every one a warning.
+using Diags = std::vector<diag::Diagnostic>;
+Diags Warnings(const testutil::RecordingSink& sink) {
+    for (const diag::Diagnostic& d : sink.diagnostics)
+        EXPECT_EQ(diag::SeverityOf(d.code), diag::Severity::kWarning);
+    return sink.diagnostics;
 }
 
 struct Loaded {
     CCsvTable table;
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink prompter;
     std::optional<std::string> text;  // what Load returned; nothing for null
 };
 
@@ -63,17 +58,19 @@ Loaded LoadBytes(std::string bytes) {
     return l;
 }
 
-using testutil::FieldTooLong;
-using testutil::NulInData;
-using testutil::QuoteError;
-using testutil::TooManyFields;
-const std::string kRecordsMessage = testutil::kTooManyRecords;
+// The load's warnings about record n.
+diag::Diagnostic FieldTooLong(int n) { return {.code = diag::Code::kCsvFieldTooLong, .number = n}; }
+diag::Diagnostic NulInData(int n) { return {.code = diag::Code::kCsvNul, .number = n}; }
+diag::Diagnostic QuoteError(int n) { return {.code = diag::Code::kCsvQuoteError, .number = n}; }
+diag::Diagnostic TooManyFields(int n) { return {.code = diag::Code::kCsvTooManyFields, .number = n}; }
+const diag::Diagnostic kRecordsMessage{.code = diag::Code::kCsvTooManyRecords, .number = kMaxRecords + 1};
+const diag::Diagnostic kEmptyFile{.code = diag::Code::kCsvEmpty};
 
 struct ParseCase {
     const char* name;
     std::string input;
     Records records;
-    std::vector<std::string> messages = {};
+    Diags messages = {};
 };
 
 // Each case is the text, where the field starts, and where and how it ends.
@@ -220,7 +217,7 @@ TEST(CsvParse, FieldTooLongStopsTheLoad) {
         const char* name;
         std::string input;
         Records records;
-        std::vector<std::string> messages;
+        Diags messages;
     } cases[] = {
         {"unquoted", "h\r\nshort\r\n0123456789\r\nafter\r\n", {{"h"}, {"short"}},
          {FieldTooLong(3)}},
@@ -293,7 +290,7 @@ TEST(CsvLimits, FieldsBeyondThe500thAreDroppedWithOneMessage) {
     EXPECT_STREQ(l.table.GetRecord(1)->GetField(499), "f499");
     EXPECT_STREQ(l.table.GetRecord(3)->GetField(499), "k499");
     EXPECT_EQ(l.table.ColumnWidths()[499], 4);
-    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{TooManyFields(2)});
+    EXPECT_EQ(Warnings(l.prompter), Diags{TooManyFields(2)});
 }
 
 TEST(CsvLimits, RecordsBeyondThe32000thAreDroppedWithOneMessage) {
@@ -302,18 +299,18 @@ TEST(CsvLimits, RecordsBeyondThe32000thAreDroppedWithOneMessage) {
 
     Loaded exact = LoadBytes(rows);
     EXPECT_EQ(exact.table.RecordCount(), kMaxRecords);
-    EXPECT_TRUE(exact.prompter.entries.empty());
+    EXPECT_TRUE(exact.prompter.diagnostics.empty());
 
     Loaded over = LoadBytes(rows + "x\r\ny\r\nz");
     EXPECT_EQ(over.table.RecordCount(), kMaxRecords);
     EXPECT_STREQ(over.table.GetRecord(kMaxRecords - 1)->GetField(0), "r31999");
     EXPECT_EQ(over.table.GetRecord(kMaxRecords), nullptr);
-    EXPECT_EQ(Warnings(over.prompter), std::vector<std::string>{kRecordsMessage});
+    EXPECT_EQ(Warnings(over.prompter), Diags{kRecordsMessage});
 
     // One more CR LF is one more record, an empty one.
     Loaded empty = LoadBytes(rows + "\r\n");
     EXPECT_EQ(empty.table.RecordCount(), kMaxRecords);
-    EXPECT_EQ(Warnings(empty.prompter), std::vector<std::string>{kRecordsMessage});
+    EXPECT_EQ(Warnings(empty.prompter), Diags{kRecordsMessage});
 }
 
 TEST(CsvLimits, FullTableLoads) {
@@ -322,7 +319,7 @@ TEST(CsvLimits, FullTableLoads) {
     Loaded l = LoadBytes(rows);
     ASSERT_EQ(l.table.RecordCount(), kMaxRecords);
     EXPECT_STREQ(l.table.GetRecord(kMaxRecords - 1)->GetField(19), "31999_19");
-    EXPECT_TRUE(l.prompter.entries.empty());
+    EXPECT_TRUE(l.prompter.diagnostics.empty());
 }
 
 TEST(CsvLimits, EachMessageOncePerLoad) {
@@ -331,7 +328,7 @@ TEST(CsvLimits, EachMessageOncePerLoad) {
         const char* name;
         std::string input;
         int records;
-        std::vector<std::string> messages;  // in the order shown
+        Diags messages;  // in the order shown
     } cases[] = {
         {"fields and NUL", wide + "c\0d\r\n\0e"s, 4, {NulInData(4), TooManyFields(2)}},
         {"fields and quote", wide + "a\"b\r\nc\r\n", 3, {QuoteError(4), TooManyFields(2)}},
@@ -350,7 +347,7 @@ TEST(CsvLoad, EmptySource) {
     EXPECT_EQ(l.table.GetRecord(0), nullptr);
     EXPECT_EQ(l.table.FieldIndex("a"), -1);
     EXPECT_EQ(l.text, "");
-    EXPECT_EQ(Warnings(l.prompter), std::vector<std::string>{testutil::kEmptyFile});
+    EXPECT_EQ(Warnings(l.prompter), Diags{kEmptyFile});
 }
 
 TEST(CsvLoad, ReturnsTheTextWithContinuationsRewritten) {
@@ -393,10 +390,10 @@ TEST(CsvFile, ReadsAFileByItsPath) {
     testutil::WriteBytes(dir.Path() / "表ｶ.csv", "h1,h2\r\n\x95\x5C,\"x\\\r\ny\"\r\nab\0cd"s);
     CCsvTable t(dir.File("表ｶ.csv"));
     ASSERT_TRUE(t.IsOpen());
-    testutil::RecordingPrompter p;
+    testutil::RecordingSink p;
     ASSERT_NE(t.Load(p), nullptr);
     EXPECT_EQ(RecordsOf(t), (Records{{"h1", "h2"}, {"\x95\x5C", "x\ny"}, {"ab"}}));
-    EXPECT_EQ(Warnings(p), std::vector<std::string>{NulInData(3)});
+    EXPECT_EQ(Warnings(p), Diags{NulInData(3)});
 }
 
 TEST(CsvFile, EmptyFile) {
@@ -404,10 +401,10 @@ TEST(CsvFile, EmptyFile) {
     testutil::WriteBytes(dir.Path() / "e.csv", "");
     CCsvTable t(dir.File("e.csv"));
     ASSERT_TRUE(t.IsOpen());
-    testutil::RecordingPrompter p;
+    testutil::RecordingSink p;
     EXPECT_NE(t.Load(p), nullptr);
     EXPECT_EQ(t.RecordCount(), 0);
-    EXPECT_EQ(Warnings(p), std::vector<std::string>{testutil::kEmptyFile});
+    EXPECT_EQ(Warnings(p), Diags{kEmptyFile});
 }
 
 TEST(CsvFile, NoFileToRead) {
@@ -415,10 +412,10 @@ TEST(CsvFile, NoFileToRead) {
     for (const std::string& path : {dir.File("missing.csv"), dir.File(""), dir.Path().string()}) {
         CCsvTable t(path);
         EXPECT_FALSE(t.IsOpen()) << path;
-        testutil::RecordingPrompter p;
+        testutil::RecordingSink p;
         EXPECT_EQ(t.Load(p), nullptr) << path;
         EXPECT_EQ(t.RecordCount(), 0);
-        EXPECT_TRUE(p.entries.empty());
+        EXPECT_TRUE(p.diagnostics.empty());
     }
 }
 
@@ -523,10 +520,10 @@ TEST(CsvTableTest, AgreesWithByteByByteReadingOnRandomTexts) {
         }
         const ReferenceTable expected = ReferenceRead(text);
         Loaded l = LoadBytes(text);
-        const std::vector<std::string> warnings = Warnings(l.prompter);
+        const Diags warnings = Warnings(l.prompter);
         const bool quoteWarning =
-            std::any_of(warnings.begin(), warnings.end(), [](const std::string& w) {
-                return w.find("ダブルクォーテーション") != std::string::npos;
+            std::any_of(warnings.begin(), warnings.end(), [](const diag::Diagnostic& w) {
+                return w.code == diag::Code::kCsvQuoteError;
             });
         ASSERT_EQ(quoteWarning, expected.quoteError) << testing::PrintToString(text);
         ASSERT_EQ(RecordsOf(l.table), expected.records) << testing::PrintToString(text);

@@ -9,8 +9,7 @@
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 #include "gen/Expand.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 namespace {
 
@@ -60,13 +59,13 @@ std::string Written(const CompiledTemplate& compiled, const CCsvTable& table, in
 // known and unknown, frame tags, two-byte characters with bracket-valued
 // second bytes, half-width katakana and line feeds.
 TEST(CompiledTemplate, WritesTheSameBytesAsThePlainExpansion) {
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes(
         "id,name,\x95\x5c,id,note\r\n"
         "1,abc,x\ny,dup,\"multi\r\nline\"\r\n"
         "2,,,\r\n"
         "3\r\n");
-    table.Load(prompter);
+    table.Load(sink);
     const char* pieces[] = {"[",      "]",     "[id]",   "[name]", "[\x95\x5c]", "[nope]",
                             "[]",     "<html>", "</HTML>", "<",      ">",         "\n",
                             "\x81[",  "\x81]", "\xb6",   "text ",  "[note]",    "<Html>"};

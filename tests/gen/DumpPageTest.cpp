@@ -7,8 +7,7 @@
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
 #include "platform/OutputFile.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 using testutil::ReadBytes;
 using testutil::TempDir;
@@ -20,9 +19,9 @@ const std::string kHead =
 namespace {
 
 std::string Dump(const std::string& csv) {
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes(csv);
-    table.Load(prompter);
+    table.Load(sink);
     TempDir dir;
     platform::OutputFolder folder;
     EXPECT_TRUE(folder.Open(dir.Path().string()));
@@ -68,9 +67,9 @@ TEST(DumpPageTest, RowNumbersGrowPastThreeDigitsAndLargePagesStayWhole) {
 
 TEST(DumpPageTest, EmptyTableGivesTheFrameOnly) {
     EXPECT_EQ(Dump(""), kHead + "</table></body></html>\n");
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes("h\r\n");
-    table.Load(prompter);
+    table.Load(sink);
     platform::OutputFile closed;
     WriteDumpPage(table, closed);
     EXPECT_TRUE(closed.Text().empty());

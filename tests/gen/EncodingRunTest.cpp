@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "RecordingPrompter.h"
+#include "RecordingSink.h"
 #include "TestUtil.h"
 #include "data/CsvTable.h"
 #include "gen/Expand.h"
@@ -28,7 +29,7 @@ const std::string kBom = "\xEF\xBB\xBF";
 
 struct Loaded {
     std::optional<CCsvTable> table;
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink prompter;
     bool read = false;
 };
 
@@ -66,7 +67,7 @@ TEST(EncodingLoad, EachSourceIsReadInTheEncodingItIsIn) {
         Loaded l;
         Load(l, c.bytes);
         ASSERT_TRUE(l.read);
-        EXPECT_TRUE(l.prompter.entries.empty());
+        EXPECT_TRUE(l.prompter.diagnostics.empty());
         EXPECT_EQ(l.table->Encoding(), c.encoding);
         EXPECT_EQ(Field(*l.table, 0, 0), c.firstName);
         EXPECT_EQ(Field(*l.table, 1, 1), c.value);
@@ -75,7 +76,7 @@ TEST(EncodingLoad, EachSourceIsReadInTheEncodingItIsIn) {
         Loaded l;
         Load(l, bom + std::string("i\0d\0", 4));
         EXPECT_FALSE(l.read);
-        EXPECT_EQ(l.prompter.Texts(), std::vector<std::string>{testutil::kCsvUtf16});
+        EXPECT_EQ(l.prompter.Codes(), std::vector<diag::Code>{diag::Code::kCsvUtf16});
     }
 }
 
@@ -171,9 +172,9 @@ class EncodingRunTest : public ::testing::Test {
         s.htmlCode = htmlCode;
         std::vector<int> all;
         for (int r = 1; r < loaded_.table->RecordCount(); ++r) all.push_back(r);
-        testutil::RecordingPrompter prompter;
-        const RunReport report = RunGeneration(s, all, &*loaded_.table, {}, prompter);
-        EXPECT_TRUE(prompter.entries.empty()) << prompter.Texts()[0];
+        testutil::RecordingSink sink;
+        const RunReport report = RunGeneration(s, all, &*loaded_.table, {}, sink);
+        EXPECT_TRUE(sink.Problems().empty()) << diag::Text(sink.Problems()[0]);
         return report;
     }
     std::string Read(const std::string& name) const { return ReadBytes(out_ / name); }

@@ -4,8 +4,7 @@
 
 #include "data/CsvTable.h"
 #include "gen/Expand.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 namespace {
 
@@ -13,13 +12,13 @@ namespace {
 // record 1 has a multi-line value, an empty value, a value that looks like a
 // placeholder and one that looks like a frame tag; record 2 has one field only.
 CCsvTable SampleTable() {
-    testutil::RecordingPrompter prompter;
+    testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes(
         "id,name,note,name,\x81\x5D\x82\xA0,blank,raw,tag\r\n"
         "7,Taro,\"a\nb\n\",Other,K,,[id],<html>\r\n"
         "8\r\n");
-    table.Load(prompter);
-    EXPECT_TRUE(prompter.entries.empty());
+    table.Load(sink);
+    EXPECT_TRUE(sink.diagnostics.empty());
     EXPECT_EQ(table.RecordCount(), 3);
     return table;
 }

@@ -29,6 +29,9 @@
 #include "platform/CodePage.h"
 #include "platform/OutputFile.h"
 #include "RecordingPrompter.h"
+#include "RecordingSink.h"
+#include "diag/Catalogue.h"
+#include "dialog/BoxRenderer.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
 
@@ -41,6 +44,7 @@ using testutil::TempDir;
 using testutil::WriteBytes;
 
 using testutil::kDone;
+const std::string kWaiting = diag::Text({.code = diag::Code::kWaitingForOutput});
 
 std::string IndexHead(const std::string& pre) {
     return std::string(
@@ -94,10 +98,10 @@ class GenerationRunTest : public ::testing::Test {
     }
 
     void LoadCsv(const std::string& bytes) {
-        testutil::RecordingPrompter loadPrompter;
+        testutil::RecordingSink loadSink;
         table.emplace(CCsvTable::FromBytes(bytes));
-        table->Load(loadPrompter);
-        ASSERT_TRUE(loadPrompter.entries.empty());
+        table->Load(loadSink);
+        ASSERT_TRUE(loadSink.diagnostics.empty());
     }
 
     void SetTemplate(const std::string& bytes) { WriteBytes(dir.Path() / "template.html", bytes); }
@@ -109,18 +113,32 @@ class GenerationRunTest : public ::testing::Test {
         return s;
     }
 
+    // The run's diagnostics: status texts as the status line shows them,
+    // boxes as the window shows them.
+    struct Shown : diag::Sink {
+        explicit Shown(GenerationRunTest& test) : test(test) {}
+        void Report(const diag::Diagnostic& d) override {
+            test.diagnostics.push_back(d);
+            const diag::Place place = diag::PlaceOf(d.code);
+            if (place == diag::Place::kStatus || place == diag::Place::kProgress) {
+                test.statuses.push_back(diag::Text(d));
+                test.boxesAtStatus.push_back(test.prompter.entries.size());
+            }
+            BoxRenderer(test.prompter).Report(d);
+        }
+        GenerationRunTest& test;
+    };
+
     RunReport Run(const RunSettings& s, const std::vector<int>& selection) {
+        diagnostics.clear();
+        Shown shown(*this);
         RunCallbacks callbacks;
-        callbacks.status = [this](const std::string& text) {
-            statuses.push_back(text);
-            boxesAtStatus.push_back(prompter.entries.size());
-        };
         callbacks.enableRunControls = [this](bool enable, bool all) {
             enables.emplace_back(enable, all);
             filesAtEnable.push_back(Entries().size());
         };
         callbacks.lockPatience = patience;
-        return RunGeneration(s, selection, table ? &*table : nullptr, callbacks, prompter);
+        return RunGeneration(s, selection, table ? &*table : nullptr, callbacks, shown);
     }
 
     std::string Read(const std::string& name) const { return ReadBytes(out / name); }
@@ -148,6 +166,7 @@ class GenerationRunTest : public ::testing::Test {
     std::optional<CCsvTable> table;
     testutil::RecordingPrompter prompter;
     std::vector<std::string> statuses;
+    std::vector<diag::Diagnostic> diagnostics;  // of the last run
     std::chrono::milliseconds patience = std::chrono::minutes(10);
     std::vector<size_t> boxesAtStatus;
     std::vector<std::pair<bool, bool>> enables;
@@ -212,7 +231,7 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
         if (!loaded) saved.swap(table);
 
         EXPECT_EQ(statuses, std::vector<std::string>{c.message});
-        EXPECT_EQ(r.lastStatus, c.message);
+        EXPECT_EQ(diag::Text(r.lastStatus), c.message);
         EXPECT_TRUE(r.refused);
         EXPECT_FALSE(r.AllWritten());
         EXPECT_EQ(r.pagesOpened, 0);
@@ -299,7 +318,7 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     EXPECT_NE(Read("_index.html").find("\">00003</a>"), std::string::npos);
     EXPECT_EQ(WarningText(),
               "1 個のファイルを作成または書き込みできませんでした．\n" + InTheWay(OutPath("00002.html")));
-    EXPECT_EQ(r.lastStatus, kDone);
+    EXPECT_EQ(diag::Text(r.lastStatus), kDone);
 
     // A prefix into a folder that does not exist: no page at all, yet every
     // page keeps its number.
@@ -404,7 +423,7 @@ TEST_F(GenerationRunTest, RecordNumberRunWritesIndexDumpAndProgress) {
               "</table></body></html>\n");
     EXPECT_EQ(statuses,
               (std::vector<std::string>{"  0% 完了", " 33% 完了", " 66% 完了", "100% 完了"}));
-    EXPECT_EQ(r.lastStatus, kDone);
+    EXPECT_EQ(diag::Text(r.lastStatus), kDone);
     EXPECT_EQ(enables, (std::vector<std::pair<bool, bool>>{{false, true}, {true, true}}));
     EXPECT_EQ(filesAtEnable, (std::vector<size_t>{0, 5}));
     EXPECT_TRUE(r.AllWritten());
@@ -540,7 +559,7 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     for (int i = 0; i < 10; ++i) text += "\n" + (root ? InTheWay(failed[i]) : testutil::Unwritable(failed[i]));
     EXPECT_EQ(WarningText(), text);
     // The box comes after the run has reached 100 percent.
-    EXPECT_EQ(r.lastStatus, kDone);
+    EXPECT_EQ(diag::Text(r.lastStatus), kDone);
     EXPECT_TRUE(std::all_of(boxesAtStatus.begin(), boxesAtStatus.end(),
                             [](size_t boxes) { return boxes == 0; }));
     EXPECT_EQ(enables.back(), std::make_pair(true, true));
@@ -565,7 +584,7 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
         std::string summary = r.AllWritten() ? "all written" : "incomplete";
         for (const auto& p : FailedPaths(r)) summary += "|" + p;
         for (const auto& e : prompter.entries) summary += "|" + e.caption + ":" + e.text;
-        summary += "|" + r.lastStatus;
+        summary += "|" + diag::Text(r.lastStatus);
         const ssize_t written = write(fds[1], summary.data(), summary.size());
         _exit(written == static_cast<ssize_t>(summary.size()) ? 0 : 1);
     }
@@ -658,9 +677,9 @@ TEST_F(GenerationRunTest, WaitsForAnotherRunWritingTheFolder) {
         const RunReport r = Run(Settings(), {1, 2});
         release.join();
         ASSERT_FALSE(statuses.empty());
-        EXPECT_EQ(statuses.front(), kStatusWaitingForOutput);
+        EXPECT_EQ(statuses.front(), kWaiting);
         if (released) {
-            EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kStatusWaitingForOutput), 1);
+            EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kWaiting), 1);
             EXPECT_TRUE(r.AllWritten());
             EXPECT_EQ(statuses.back(), kDone);
             EXPECT_EQ(Entries(), (std::set<std::string>{"00001.html", "00002.html", "_db.html",
@@ -668,7 +687,7 @@ TEST_F(GenerationRunTest, WaitsForAnotherRunWritingTheFolder) {
         } else {
             EXPECT_TRUE(r.refused);
             // Said once while waiting, then as the status it gave up with.
-            EXPECT_EQ(statuses, std::vector<std::string>(2, kStatusWaitingForOutput));
+            EXPECT_EQ(statuses, std::vector<std::string>(2, kWaiting));
             EXPECT_TRUE(enables.empty());
             EXPECT_TRUE(Entries().empty());
         }
@@ -1102,10 +1121,10 @@ TEST_F(GenerationRunTest, BooksExampleGivesJapaneseTitles) {
     const fs::path books =
         fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "books";
     if (!fs::exists(books / "books.csv")) GTEST_SKIP() << "no examples folder at " << books;
-    testutil::RecordingPrompter loadPrompter;
+    testutil::RecordingSink loadSink;
     table.emplace((books / "books.csv").string());
-    ASSERT_NE(table->Load(loadPrompter), nullptr);
-    EXPECT_TRUE(loadPrompter.entries.empty());
+    ASSERT_NE(table->Load(loadSink), nullptr);
+    EXPECT_TRUE(loadSink.diagnostics.empty());
     EXPECT_GE(table->RecordCount(), 20);
 
     RunSettings s = Settings();

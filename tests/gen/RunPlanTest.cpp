@@ -9,8 +9,7 @@
 
 #include "TestUtil.h"
 #include "data/CsvTable.h"
-#include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "RecordingSink.h"
 
 namespace {
 
@@ -40,9 +39,9 @@ CCsvTable Names(const std::vector<std::string>& names) {
     std::string csv = "id,name\r\n";
     for (size_t i = 0; i < names.size(); ++i) csv += std::to_string(i + 1) + "," + names[i] + "\r\n";
     CCsvTable table = CCsvTable::FromBytes(csv);
-    testutil::RecordingPrompter prompter;
-    table.Load(prompter);
-    EXPECT_TRUE(prompter.entries.empty());
+    testutil::RecordingSink sink;
+    table.Load(sink);
+    EXPECT_TRUE(sink.diagnostics.empty());
     return table;
 }
 

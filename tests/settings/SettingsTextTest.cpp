@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RecordingPrompter.h"
+#include "RecordingSink.h"
 #include "TestUtil.h"
 
 namespace {
@@ -314,8 +315,8 @@ TEST(SettingsReader, EncodingLinesThatNameNoEncodingAreTold) {
                          "  csvCode:シフトJIS\n"
                          "     HTML:page.html");
     EncodingTarget target;
-    testutil::RecordingPrompter prompter;
-    ASSERT_EQ(LoadSettingsFile(dir.File("site.cfg"), target, prompter), 0);
+    testutil::RecordingSink sink;
+    ASSERT_EQ(LoadSettingsFile(dir.File("site.cfg"), target, sink), 0);
 
     using platform::EncodingChoice;
     EXPECT_EQ(target.encodings, (std::vector<std::pair<SettingsKey, EncodingChoice>>{
@@ -325,14 +326,12 @@ TEST(SettingsReader, EncodingLinesThatNameNoEncodingAreTold) {
                                     {SettingsKey::htmlCode, EncodingChoice::kAuto},
                                     {SettingsKey::csvCode, EncodingChoice::kAuto}}));
     EXPECT_EQ(target.texts, (std::vector<std::string>{"data.csv", "page.html"}));
-    ASSERT_EQ(prompter.entries.size(), 1u);
-    EXPECT_EQ(prompter.entries[0].kind, testutil::RecordingPrompter::Kind::Information);
-    EXPECT_EQ(prompter.entries[0].caption, testutil::kWarningTitle);
-    EXPECT_EQ(prompter.entries[0].text,
-              "設定ファイルの次の行はそのままでは使えませんでした．\n"
-              "5 行目:   csvCode:latin1\n"
-              "7 行目:  htmlCode:utf\\x1b[2J-8\n"
-              "8 行目:   csvCode:シフトJIS");
+    EXPECT_EQ(sink.diagnostics,
+              (std::vector<diag::Diagnostic>{
+                  {.code = diag::Code::kSettingsLinesUnused,
+                   .entries = {{.text = "  csvCode:latin1", .number = 5},
+                               {.text = " htmlCode:utf\x1b[2J-8", .number = 7},
+                               {.text = "  csvCode:シフトJIS", .number = 8}}}}));
 
     EXPECT_TRUE(ReplaySettings("csvCode:sjis\nhtmlCode:auto\n", target).empty());
 }

@@ -1,0 +1,15 @@
+#include "dialog/BoxRenderer.h"
+
+#include "diag/Catalogue.h"
+#include "platform/Prompter.h"
+
+void BoxRenderer::Report(const diag::Diagnostic& d) {
+    const diag::Place place = diag::PlaceOf(d.code);
+    if (place != diag::Place::kWarningBox && place != diag::Place::kMessageBox) return;
+    const std::string text =
+        diag::Text(d, [this](std::string_view utf8) { return prompter_.DataText(utf8); });
+    if (place == diag::Place::kWarningBox)
+        prompter_.Information(diag::kWarningCaption, text);
+    else
+        prompter_.Message(text);
+}
