@@ -91,7 +91,7 @@ platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
 }
 
 std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
-    return {platform::StrFormat("自動 (%s)", platform::CharsetLabel(DetectedEncoding(combo))),
+    return {platform::StrFormat(res::kAutoEncodingItemFormat, platform::CharsetLabel(DetectedEncoding(combo))),
             "Shift_JIS", "UTF-8"};
 }
 
@@ -471,7 +471,7 @@ SettingsSnapshot DialogModel::Snapshot() const {
 int DialogModel::SaveSettings() {
     const SettingsSnapshot v = Snapshot();
     std::string text = ComposeSettingsHead(v);
-    if (!prompter_.AskYesNo("設定ファイルの保存", text)) return 0;
+    if (!prompter_.AskYesNo(res::kSaveSettingsTitle, text)) return 0;
     text += ComposeSelItemsLine(v.selection);
     platform::FilePtr file = platform::OpenFile(settingsPath_, "wb");
     if (file) {

@@ -10,10 +10,6 @@ Prompter::~Prompter() = default;
 
 void ConsolePrompter::Print(std::string_view caption, std::string_view text) const {
     std::string lines;
-    if (pathFinder_) {
-        const std::string path = pathFinder_(text);
-        if (!path.empty()) lines += "  " + DataText(path) + "\n";
-    }
     if (!caption.empty()) {
         lines.append(caption);
         lines.append(": ");
@@ -25,18 +21,15 @@ void ConsolePrompter::Print(std::string_view caption, std::string_view text) con
 }
 
 void ConsolePrompter::Information(std::string_view caption, std::string_view text) {
-    ++boxes_;
     Print(caption, text);
 }
 
 bool ConsolePrompter::AskYesNo(std::string_view title, std::string_view text) {
-    ++boxes_;
     Print(title, text);
     return true;
 }
 
 void ConsolePrompter::Message(std::string_view text) {
-    ++boxes_;
     Print({}, text);
 }
 

@@ -4,7 +4,6 @@
 // Texts given to a Prompter and paths it returns are UTF-8.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,10 +60,6 @@ public:
 // caption); questions are answered Yes, file dialogs cancelled.
 class ConsolePrompter : public Prompter {
 public:
-    // Tells which file or folder a text is about (its path as it is to be
-    // shown, UTF-8), or nothing (empty).
-    using PathFinder = std::function<std::string(std::string_view text)>;
-
     void Information(std::string_view caption, std::string_view text) override;
     bool AskYesNo(std::string_view title, std::string_view text) override;
     void Message(std::string_view text) override;
@@ -72,19 +67,8 @@ public:
     // As EscapeForTerminal: no name can start a line or drive the terminal.
     std::string DataText(std::string_view utf8) const override;
 
-    // A text about a file or folder comes right after a line with its path,
-    // indented by two spaces.
-    void SetPathFinder(PathFinder finder) { pathFinder_ = std::move(finder); }
-    // A line that is no box (a status text), written as a box's text is.
-    void Line(std::string_view text) { Print({}, text); }
-
-    int BoxesShown() const { return boxes_; }
-
 private:
     void Print(std::string_view caption, std::string_view text) const;
-
-    int boxes_ = 0;
-    PathFinder pathFinder_;
 };
 
 }  // namespace platform

@@ -43,6 +43,11 @@ inline constexpr int kDialogHeightDu = 273;
 inline constexpr const char* kDialogFontFaces[] = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic"};
 inline constexpr int kDialogFontPoints = 9;
 
+// The first entry of an encoding list: what detection found (%s: its name).
+inline constexpr char kAutoEncodingItemFormat[] = "自動 (%s)";
+// The title of the question before the settings are saved.
+inline constexpr char kSaveSettingsTitle[] = "設定ファイルの保存";
+
 // Tooltips of the encoding lists (1045, 1047).
 inline constexpr char kCsvEncodingTip[] = "CSVファイルの文字コード";
 inline constexpr char kHtmlEncodingTip[] = "テンプレートと生成するHTMLの文字コード";

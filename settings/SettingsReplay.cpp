@@ -6,7 +6,6 @@
 #include "platform/TextEncoding.h"
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
-#include "platform/StrFormat.h"
 
 namespace {
 

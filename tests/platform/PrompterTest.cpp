@@ -59,7 +59,6 @@ TEST(ConsolePrompter, WritesCaptionAndTextToStderr) {
               "完了しました\n");
     EXPECT_TRUE(yes);
     EXPECT_EQ(chosen, std::nullopt);
-    EXPECT_EQ(p.BoxesShown(), 3);
 }
 
 // What the batch mode prints for data: no control character, nor a byte
@@ -83,30 +82,6 @@ TEST(ConsolePrompter, DataIsEscapedForTheTerminal) {
         {"sjis \x95\x5c", "sjis \\x95\\"},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::EscapeForTerminal(c.data), c.shown) << c.data;
-}
-
-// A text about a file or folder, box or line, comes after its path,
-// indented and shown as data is; other texts come alone.
-TEST(ConsolePrompter, PathLineBeforeATextAboutAPath) {
-    platform::ConsolePrompter p;
-    p.SetPathFinder([](std::string_view text) {
-        return text.starts_with("about") ? std::string("/site/a\x1b.csv") : std::string();
-    });
-    testing::internal::CaptureStderr();
-    p.Message("about a file");
-    p.Information("警告", "about a folder");
-    p.Line("about a status");
-    p.Line("other");
-    p.Information("警告", "other");
-    const std::string err = testing::internal::GetCapturedStderr();
-
-    EXPECT_EQ(err,
-              "  /site/a\\x1b.csv\nabout a file\n"
-              "  /site/a\\x1b.csv\n警告: about a folder\n"
-              "  /site/a\\x1b.csv\nabout a status\n"
-              "other\n"
-              "警告: other\n");
-    EXPECT_EQ(p.BoxesShown(), 3);  // lines are no boxes
 }
 
 }  // namespace
