@@ -125,66 +125,42 @@ std::string NumberedCsv(std::string_view column, const std::vector<std::string>&
 
 // ------------------------------------------------------------ the product's texts
 
-std::string Progress(int percent) {
-    std::string number = std::to_string(percent);
-    return std::string(number.size() < 3 ? 3 - number.size() : 0, ' ') + number + "% 完了";
-}
+std::string Progress(int percent) { return Say(diag::Code::kProgress, percent); }
 
 std::string Warning(std::string_view text) {
     return std::string(kWarningTitle) + ": " + std::string(text);
 }
 
 std::string CannotOpen(std::string_view path) {
-    return "ファイル(" + std::string(path) + ")が開けません．";
+    return diag::Text({.code = diag::Code::kSettingsCannotOpen, .path = std::string(path)});
 }
 
-std::string QuoteError(int line) {
-    return std::to_string(line) + " 行目にダブルクォーテーション・エラーがあります．";
-}
+std::string QuoteError(int line) { return Say(diag::Code::kCsvQuoteError, line); }
+std::string NulInData(int line) { return Say(diag::Code::kCsvNul, line); }
+std::string TooManyFields(int line) { return Say(diag::Code::kCsvTooManyFields, line); }
+std::string FieldTooLong(int line) { return Say(diag::Code::kCsvFieldTooLong, line); }
+std::string NulInTemplate(int line) { return Say(diag::Code::kTemplateNulLine, line); }
+std::string EofInTemplate(int line) { return Say(diag::Code::kTemplateEofLine, line); }
 
-std::string NulInData(int line) {
-    return std::to_string(line) + " 行目以降のデータは NUL 文字のため読み込みませんでした．";
+// The heading of a list of `count` names, whose list is left out.
+std::string Heading(diag::Code code, int count) {
+    return std::to_string(count) + diag::Text({.code = code}).substr(1);  // after the "0"
 }
+std::string NotWritten(int count) { return Heading(diag::Code::kFilesNotWritten, count); }
+std::string Overwritten(int count) { return Heading(diag::Code::kPagesOverwritten, count); }
 
-std::string TooManyFields(int line) {
-    return std::to_string(line) + " 行目のフィールド数が 500 を超えたため，" +
-           "501 番目以降のフィールドは読み込みませんでした．";
+namespace {
+std::string Because(std::string_view path, diag::NotWrittenReason reason) {
+    return std::string(path) + " " + diag::ReasonText(reason);
 }
+}  // namespace
 
-std::string FieldTooLong(int line) {
-    return std::to_string(line) + " 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．";
-}
-
-std::string NulInTemplate(int line) {
-    return "ﾃﾝﾌﾟﾚｰﾄ(HTML) の " + std::to_string(line) +
-           " 行目以降は NUL 文字のため読み込みませんでした．";
-}
-
-std::string EofInTemplate(int line) {
-    return "ﾃﾝﾌﾟﾚｰﾄ(HTML) の " + std::to_string(line) +
-           " 行目以降は 0x1A 文字のため読み込みませんでした．";
-}
-
-std::string NotWritten(int count) {
-    return std::to_string(count) + " 個のファイルを作成または書き込みできませんでした．";
-}
-
-std::string Nameless(std::string_view path) { return std::string(path) + " (名前が空です)"; }
-std::string NoFolder(std::string_view path) {
-    return std::string(path) + " (名前の / の先のフォルダがありません)";
-}
-std::string TooLong(std::string_view path) { return std::string(path) + " (名前が長すぎます)"; }
-std::string InTheWay(std::string_view path) {
-    return std::string(path) + " (リンクか通常のファイルでないものがあります)";
-}
-std::string RunFile(std::string_view path) {
-    return std::string(path) + " (この実行の入力か出力のファイルです)";
-}
-std::string Unwritable(std::string_view path) { return std::string(path) + " (書き込めません)"; }
-
-std::string Overwritten(int count) {
-    return std::to_string(count) + " 個のページが同じ名前の後のページで上書きされました．";
-}
+std::string Nameless(std::string_view path) { return Because(path, diag::NotWrittenReason::kEmptyName); }
+std::string NoFolder(std::string_view path) { return Because(path, diag::NotWrittenReason::kNoFolder); }
+std::string TooLong(std::string_view path) { return Because(path, diag::NotWrittenReason::kNameTooLong); }
+std::string InTheWay(std::string_view path) { return Because(path, diag::NotWrittenReason::kNotRegular); }
+std::string RunFile(std::string_view path) { return Because(path, diag::NotWrittenReason::kRunFile); }
+std::string Unwritable(std::string_view path) { return Because(path, diag::NotWrittenReason::kCannotWrite); }
 
 // ------------------------------------------------------------ running quolix
 

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "diag/Catalogue.h"
 #include <vector>
 
 namespace testutil {
@@ -52,29 +54,28 @@ std::vector<std::string> SplitLines(std::string_view text);
 std::string NumberedCsv(std::string_view column, const std::vector<std::string>& values);
 
 // ------------------------------------------------------------ the product's texts
-// Written out here rather than taken from the product, so that a text that
-// changes fails the tests.
+// As the catalogue writes them, which pins each byte for byte once: the
+// transcripts of the program compare whole lines with these.
 
-inline constexpr char kDone[] = "100% 完了";
-inline constexpr char kWarningTitle[] = "警告";  // the caption of a warning box
-inline constexpr char kNoSource[] = "ｿｰｽﾌｧｲﾙ(CSV) を指定してください．";
-inline constexpr char kSourceMissing[] = "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．";
-inline constexpr char kNoTemplate[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．";
-inline constexpr char kTemplateMissing[] = "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．";
-inline constexpr char kNoOut[] = "出力先(ﾌｫﾙﾀﾞ) を指定してください．";
-inline constexpr char kOutMissing[] = "出力先(ﾌｫﾙﾀﾞ) が見つかりません．";
-inline constexpr char kNoNameField[] = "生成ファイル用のフィールド名を選択してください．";
-inline constexpr char kNoRecords[] = "出力したいレコードを選択してください．";
-inline constexpr char kEmptyFile[] = "ファイルが空です．";
-inline constexpr char kNoMemory[] = "メモリが足りないため読み込めませんでした．";
-inline constexpr char kTooManyRecords[] =
-    "レコード数が 32000 を超えたため，32001 行目以降は読み込みませんでした．";
-inline constexpr char kCsvUtf16[] =
-    "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
-inline constexpr char kTemplateUtf16[] =
-    "ﾃﾝﾌﾟﾚｰﾄ(HTML) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．";
-inline constexpr char kWaitingForOutput[] =
-    "別の実行が出力先に書き込み中のため，終わるまで待ちます．";
+inline std::string Say(diag::Code code, int number = 0) {
+    return diag::Text({.code = code, .number = number});
+}
+inline const std::string kDone = Say(diag::Code::kProgress, 100);
+inline constexpr const char* kWarningTitle = diag::kWarningCaption;  // the caption of a warning box
+inline const std::string kNoSource = Say(diag::Code::kNoCsvPath);
+inline const std::string kSourceMissing = Say(diag::Code::kCsvNotFound);
+inline const std::string kNoTemplate = Say(diag::Code::kNoTemplatePath);
+inline const std::string kTemplateMissing = Say(diag::Code::kTemplateMissing);
+inline const std::string kNoOut = Say(diag::Code::kNoOutPath);
+inline const std::string kOutMissing = Say(diag::Code::kOutMissing);
+inline const std::string kNoNameField = Say(diag::Code::kNoNamingField);
+inline const std::string kNoRecords = Say(diag::Code::kNoRecords);
+inline const std::string kEmptyFile = Say(diag::Code::kCsvEmpty);
+inline const std::string kNoMemory = Say(diag::Code::kNoMemory);
+inline const std::string kTooManyRecords = Say(diag::Code::kCsvTooManyRecords, 32001);
+inline const std::string kCsvUtf16 = Say(diag::Code::kCsvUtf16);
+inline const std::string kTemplateUtf16 = Say(diag::Code::kTemplateUtf16);
+inline const std::string kWaitingForOutput = Say(diag::Code::kWaitingForOutput);
 
 // The status line during a run: "  0% 完了" to "100% 完了".
 std::string Progress(int percent);

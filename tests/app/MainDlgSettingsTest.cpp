@@ -752,7 +752,7 @@ TEST_F(SettingsTest, SecondSourceLineLoadsAgain) {
 TEST_F(SettingsTest, SourceLineProblemsAreThoseOfTheLoad) {
     struct Case {
         std::string line;
-        const char* status;
+        std::string status;
     };
     const Case cases[] = {
         {"CSV:\r\n", testutil::kNoSource},

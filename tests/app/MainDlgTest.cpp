@@ -46,8 +46,8 @@ using testutil::TempDir;
 using testutil::WriteBytes;
 using Lines = std::vector<std::string>;
 
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
+QString U(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
 
 // Code page 932 CSV sources, CR LF line ends.

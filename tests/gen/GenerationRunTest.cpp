@@ -182,40 +182,40 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
     const struct {
         const char* what;
         std::function<void(RunSettings&, std::vector<int>&, bool&)> change;
-        const char* message;
+        diag::Code code;
     } cases[] = {
         {"both paths empty",
          [](RunSettings& s, auto&, bool&) {
              s.HTML.clear();
              s.Out.clear();
          },
-         testutil::kNoTemplate},
+         diag::Code::kNoTemplatePath},
         {"template path empty", [](RunSettings& s, auto&, bool&) { s.HTML.clear(); },
-         testutil::kNoTemplate},
+         diag::Code::kNoTemplatePath},
         {"output path empty", [](RunSettings& s, auto&, bool&) { s.Out.clear(); },
-         testutil::kNoOut},
+         diag::Code::kNoOutPath},
         {"template and folder missing",
          [&](RunSettings& s, auto&, bool&) {
              s.HTML = missing;
              s.Out = missing;
          },
-         testutil::kTemplateMissing},
+         diag::Code::kTemplateMissing},
         {"template is a folder", [&](RunSettings& s, auto&, bool&) { s.HTML = s.Out; },
-         testutil::kTemplateMissing},
+         diag::Code::kTemplateMissing},
         {"folder missing", [&](RunSettings& s, auto&, bool&) { s.Out = missing; },
-         testutil::kOutMissing},
+         diag::Code::kOutMissing},
         {"folder is a file", [&](RunSettings& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
-         testutil::kOutMissing},
+         diag::Code::kOutMissing},
         {"rule 2 without a field, nothing selected",
          [](RunSettings& s, std::vector<int>& sel, bool&) {
              s.ruleNum = 2;
              sel.clear();
          },
-         testutil::kNoNameField},
+         diag::Code::kNoNamingField},
         {"nothing selected", [](RunSettings&, std::vector<int>& sel, bool&) { sel.clear(); },
-         testutil::kNoRecords},
+         diag::Code::kNoRecords},
         {"no table loaded", [](RunSettings&, auto&, bool& loaded) { loaded = false; },
-         testutil::kNoRecords},
+         diag::Code::kNoRecords},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -230,8 +230,13 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
         const RunReport r = Run(s, selection);
         if (!loaded) saved.swap(table);
 
-        EXPECT_EQ(statuses, std::vector<std::string>{c.message});
-        EXPECT_EQ(diag::Text(r.lastStatus), c.message);
+        // One refusal, the run's last word, about the file or folder it names.
+        ASSERT_EQ(diagnostics.size(), 1u);
+        EXPECT_EQ(diagnostics[0].code, c.code);
+        EXPECT_EQ(r.lastStatus, diagnostics[0]);
+        EXPECT_EQ(r.lastStatus.path, c.code == diag::Code::kTemplateMissing ? s.HTML
+                                     : c.code == diag::Code::kOutMissing    ? s.Out
+                                                                            : "");
         EXPECT_TRUE(r.refused);
         EXPECT_FALSE(r.AllWritten());
         EXPECT_EQ(r.pagesOpened, 0);
