@@ -246,13 +246,12 @@ Lines ByValue(const Scene& s, const Lines& values) {
 }
 
 // The line before the final status when files already held their bytes.
-std::string Unchanged(int count) {
-    return std::to_string(count) + " 個のファイルは内容が変わらないため書き換えませんでした．";
-}
+std::string Unchanged(int count) { return testutil::Say(diag::Code::kUnchangedFiles, count); }
 
 bool IsUnchangedLine(const std::string& line) {
-    return std::regex_match(
-        line, std::regex("[1-9][0-9]* 個のファイルは内容が変わらないため書き換えませんでした．"));
+    const std::string zero = Unchanged(0);  // the text after the count
+    return std::regex_match(line.substr(0, line.find(' ')), std::regex("[1-9][0-9]*")) &&
+           line.substr(line.find(' ')) == zero.substr(1);
 }
 
 // Runs `cfg` once before the case's run, which then finds its output.
@@ -283,9 +282,7 @@ void ExpectValidUtf8(const Scene& s) {
 }
 
 // The line after a run that wrote U+FFFD for bytes that are no character.
-std::string Replaced(int count) {
-    return std::to_string(count) + " か所の不正なバイト列を U+FFFD (�) に置き換えました．";
-}
+std::string Replaced(int count) { return testutil::Say(diag::Code::kReplacements, count); }
 
 void ExpectPage(const Scene& s, const fs::path& name, const std::string& bytes) {
     ASSERT_TRUE(fs::exists(s.Out() / name)) << name;
@@ -423,7 +420,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "  csvCode:latin1\n htmlCode:utf\x1b[2J-8\nSelItems:1,2\n")};
              },
          .exitStatus = 1,
-         .err = {Warning("設定ファイルの次の行はそのままでは使えませんでした．"),
+         .err = {Warning(testutil::Say(diag::Code::kSettingsLinesUnused)),
                  "5 行目:   csvCode:latin1", "6 行目:  htmlCode:utf\\x1b[2J-8", kDone},
          .pages = kBooksPages},
         {.id = "CsvNotNamed",

@@ -68,7 +68,7 @@ TEST_F(EncodingBatchTest, FlagsAndTheCountOfReferences) {
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.ErrLines(),
               (std::vector<std::string>{
-                  "2 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．", kDone}));
+                  testutil::Say(diag::Code::kCharacterReferences, 2), kDone}));
     EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "00001.html"), Cp("<p>caf&#233; 円</p>"));
 
     // Read as code page 932, the CSV holds no é; a flag wins over a

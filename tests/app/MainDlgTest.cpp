@@ -1158,11 +1158,10 @@ TEST_F(MainDlgTest, StatusLineCountsCharacterReferencesAndReplacements) {
     dlg->Model().PutText(DialogEdit::Out, (dir.Path() / "out").string());
     Click(IDC_GENERATE);
     EXPECT_EQ(dlg->StatusText().toStdString(),
-              std::string(testutil::kDone) +
-                  "　4 文字をサイトの文字コードで表せないため，文字参照 (&#…;) で書きました．");
+              testutil::kDone + "　" + testutil::Say(diag::Code::kCharacterReferences, 4));
     dlg->Model().PutText(DialogEdit::HTML, WriteFile("page8.html", "<meta charset=utf-8>\xFF[name]"));
     Click(IDC_GENERATE);
     EXPECT_EQ(dlg->StatusText().toStdString(),
-              std::string(testutil::kDone) + "　3 か所の不正なバイト列を U+FFFD (�) に置き換えました．");  // three pages
+              testutil::kDone + "　" + testutil::Say(diag::Code::kReplacements, 3));  // three pages
     EXPECT_TRUE(prompter.entries.empty());
 }

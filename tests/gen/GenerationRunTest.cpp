@@ -78,6 +78,23 @@ std::vector<std::string> FailedPaths(const RunReport& r) {
     return paths;
 }
 
+// The warning of a run that could not write everything: the files not
+// written with their reasons, then the pages written over by a later one.
+diag::Diagnostic Incomplete(const std::vector<std::pair<std::string, NotWrittenReason>>& files,
+                            const std::vector<std::string>& overwritten = {}) {
+    diag::Diagnostic d{.code = diag::Code::kRunIncomplete};
+    if (!files.empty()) {
+        d.parts.push_back({.code = diag::Code::kFilesNotWritten});
+        for (const auto& [path, reason] : files)
+            d.parts.back().entries.push_back({.text = path, .reason = reason});
+    }
+    if (!overwritten.empty()) {
+        d.parts.push_back({.code = diag::Code::kPagesOverwritten});
+        for (const std::string& name : overwritten) d.parts.back().entries.push_back({.text = name});
+    }
+    return d;
+}
+
 // The href targets of an index page, in order.
 std::vector<std::string> Links(const std::string& index) {
     std::vector<std::string> links;
@@ -152,14 +169,16 @@ class GenerationRunTest : public ::testing::Test {
         return names;
     }
 
-    // The single warning box the run showed.
-    std::string WarningText() const {
-        EXPECT_EQ(prompter.entries.size(), 1u);
-        if (prompter.entries.empty()) return {};
-        EXPECT_EQ(prompter.entries[0].kind, testutil::RecordingPrompter::Kind::Information);
-        EXPECT_EQ(prompter.entries[0].caption, "警告");
-        return prompter.entries[0].text;
+    // The one warning of the last run.
+    diag::Diagnostic TheWarning() const {
+        std::vector<diag::Diagnostic> warnings;
+        for (const diag::Diagnostic& d : diagnostics)
+            if (diag::SeverityOf(d.code) == diag::Severity::kWarning) warnings.push_back(d);
+        EXPECT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(prompter.entries.size(), 1u);  // shown in a box
+        return warnings.empty() ? diag::Diagnostic{} : warnings[0];
     }
+
 
     TempDir dir;
     fs::path out;
@@ -321,8 +340,7 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     // The index links what was written, and says the number in the name.
     EXPECT_EQ(Links(Read("_index.html")), (std::vector<std::string>{"00001.html", "00003.html"}));
     EXPECT_NE(Read("_index.html").find("\">00003</a>"), std::string::npos);
-    EXPECT_EQ(WarningText(),
-              "1 個のファイルを作成または書き込みできませんでした．\n" + InTheWay(OutPath("00002.html")));
+    EXPECT_EQ(TheWarning(), Incomplete({{OutPath("00002.html"), NotWrittenReason::kNotRegular}}));
     EXPECT_EQ(diag::Text(r.lastStatus), kDone);
 
     // A prefix into a folder that does not exist: no page at all, yet every
@@ -335,7 +353,7 @@ TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     EXPECT_EQ(FailedPaths(r).size(), 3u);
     EXPECT_FALSE(r.AllWritten());
     EXPECT_EQ(Read("_index.html"), IndexHead("") + IndexTail(""));
-    EXPECT_EQ(WarningText().substr(0, 1), "3");
+    EXPECT_EQ(TheWarning().parts.at(0).entries.size(), 3u);
 
     // In repeat mode the record after a failed page opens a page of its own.
     fs::remove_all(out);
@@ -426,8 +444,8 @@ TEST_F(GenerationRunTest, RecordNumberRunWritesIndexDumpAndProgress) {
               "<tr><td>004</td><td>4</td><td>four</td></tr>\n"
               "<tr><td>005</td><td>5</td><td>five</td></tr>\n"
               "</table></body></html>\n");
-    EXPECT_EQ(statuses,
-              (std::vector<std::string>{"  0% 完了", " 33% 完了", " 66% 完了", "100% 完了"}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{testutil::Progress(0), testutil::Progress(33),
+                                                  testutil::Progress(66), kDone}));
     EXPECT_EQ(diag::Text(r.lastStatus), kDone);
     EXPECT_EQ(enables, (std::vector<std::pair<bool, bool>>{{false, true}, {true, true}}));
     EXPECT_EQ(filesAtEnable, (std::vector<size_t>{0, 5}));
@@ -560,9 +578,10 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     EXPECT_EQ(r.pagesOpened, 12);
     EXPECT_FALSE(r.AllWritten());
     EXPECT_FALSE(r.refused);
-    std::string text = "14 個のファイルを作成または書き込みできませんでした．";
-    for (int i = 0; i < 10; ++i) text += "\n" + (root ? InTheWay(failed[i]) : testutil::Unwritable(failed[i]));
-    EXPECT_EQ(WarningText(), text);
+    std::vector<std::pair<std::string, NotWrittenReason>> files;
+    for (const std::string& path : failed)
+        files.emplace_back(path, root ? NotWrittenReason::kNotRegular : NotWrittenReason::kCannotWrite);
+    EXPECT_EQ(TheWarning(), Incomplete(files));
     // The box comes after the run has reached 100 percent.
     EXPECT_EQ(diag::Text(r.lastStatus), kDone);
     EXPECT_TRUE(std::all_of(boxesAtStatus.begin(), boxesAtStatus.end(),
@@ -606,7 +625,7 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
     const std::string db = OutPath("_db.html");
     const std::string page = OutPath("00002.html");
     EXPECT_EQ(summary, "incomplete|" + db + "|" + page +
-                           "|警告:2 個のファイルを作成または書き込みできませんでした．\n" +
+                           "|警告:" + testutil::NotWritten(2) + "\n" +
                            testutil::Unwritable(db) + "\n" + testutil::Unwritable(page) + "|" + kDone);
     // A page cut short is not linked.
     EXPECT_EQ(Links(Read("_index.html")), (std::vector<std::string>{"00001.html", "00003.html"}));
@@ -627,8 +646,7 @@ TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     EXPECT_EQ(r.overwrittenNames, (std::vector<std::string>{"same.html", "same.html"}));
     EXPECT_TRUE(FailedPaths(r).empty());
     EXPECT_FALSE(r.AllWritten());
-    EXPECT_EQ(WarningText(),
-              "2 個のページが同じ名前の後のページで上書きされました．\nsame.html\nsame.html");
+    EXPECT_EQ(TheWarning(), Incomplete({}, {"same.html", "same.html"}));
 
 
     // Another spelling of the same file is the same page.
@@ -724,12 +742,11 @@ TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
     EXPECT_EQ(Read("dup.html"), "6");
     EXPECT_EQ(Links(Read("_index.html")),
               (std::vector<std::string>{"sub/page.html", "dup.html", "dup.html"}));
-    // The box shows the paths in UTF-8.
-    EXPECT_EQ(WarningText(),
-              "3 個のファイルを作成または書き込みできませんでした．\n" +
-                  testutil::Unwritable(OutPath("../阿.html")) + "\n" + testutil::Unwritable(refused[1]) + "\n" +
-                  testutil::Unwritable(refused[2]) +
-                  "\n1 個のページが同じ名前の後のページで上書きされました．\ndup.html");
+    // The paths in UTF-8.
+    EXPECT_EQ(TheWarning(), Incomplete({{OutPath("../阿.html"), NotWrittenReason::kCannotWrite},
+                                        {refused[1], NotWrittenReason::kCannotWrite},
+                                        {refused[2], NotWrittenReason::kCannotWrite}},
+                                       {"dup.html"}));
     // Nothing landed anywhere but in out and its existing subfolders.
     EXPECT_EQ(fs::directory_iterator(top)->path().filename(), "out");
     EXPECT_EQ(std::distance(fs::directory_iterator(top), fs::directory_iterator()), 1);
