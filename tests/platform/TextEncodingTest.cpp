@@ -361,4 +361,27 @@ TEST(TextEncoding, TextIsFittedWithoutSplittingACharacter) {
     }
 }
 
+// What the batch mode prints for data: no control character, nor a byte
+// that is no UTF-8, gets through as itself; every character else does.
+TEST(EscapeForTerminal, NoControlNorBadByteGetsThrough) {
+    const struct {
+        std::string_view data, shown;
+    } cases[] = {
+        {"plain/name.csv", "plain/name.csv"},
+        {"esc\x1b[31m", "esc\\x1b[31m"},
+        {"line\nfeed\r", "line\\x0afeed\\x0d"},
+        {std::string_view("nul\0tab\t", 8), "nul\\x00tab\\x09"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xc2\x9b[2J nel\xc2\x85 pad\xc2\x80", "csi\\xc2\\x9b[2J nel\\xc2\\x85 pad\\xc2\\x80"},
+        {"nbsp\xc2\xa0 é", "nbsp\xc2\xa0 é"},
+        {"日本語 ｶﾅ 😀", "日本語 ｶﾅ 😀"},
+        {"lone \x80\xff", "lone \\x80\\xff"},
+        {"cut \xe3\x81 short", "cut \\xe3\\x81 short"},
+        {"overlong \xc0\xaf surrogate \xed\xa0\x80",
+         "overlong \\xc0\\xaf surrogate \\xed\\xa0\\x80"},
+        {"sjis \x95\x5c", "sjis \\x95\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::EscapeForTerminal(c.data), c.shown) << c.data;
+}
+
 }  // namespace
