@@ -53,7 +53,7 @@ class CMainDlg : public QDialog, private DialogListener {
     void SetSettingsPath(std::string path) { model_.SetSettingsPath(std::move(path)); }
     const RunReport& LastRun() const { return model_.LastRun(); }
     int RotationOffset() const { return model_.RotationOffset(); }
-    RunSettings ReadRunSettings() const { return model_.ReadRunSettings(); }
+    Job EditedJob() const { return model_.EditedJob(); }
     // Selected lines of the record list, ascending, as the list shows them.
     std::vector<int> SelectedRecords() const;
     int SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }

@@ -444,8 +444,8 @@ int DialogModel::LoadSettings() {
     return LoadSettingsFile(settingsPath_, *this, *this);
 }
 
-SettingsSnapshot DialogModel::Snapshot() const {
-    SettingsSnapshot v;
+Job DialogModel::EditedJob() const {
+    Job v;
     v.fileName = settingsPath_;
     v.csvCode = EncodingChoiceOf(DialogCombo::CsvEncoding);
     v.htmlCode = EncodingChoiceOf(DialogCombo::TemplateEncoding);
@@ -456,6 +456,7 @@ SettingsSnapshot DialogModel::Snapshot() const {
     v.ruleNum = rule_;
     v.fieldNum = field_;
     v.extNum = ExtensionEntry();
+    v.extension = extensionText_;
     v.start = Position(DialogEdit::Start);
     v.digit = Position(DialogEdit::Digit);
     v.repeat = Position(DialogEdit::Repeat);
@@ -469,7 +470,7 @@ SettingsSnapshot DialogModel::Snapshot() const {
 }
 
 int DialogModel::SaveSettings() {
-    const SettingsSnapshot v = Snapshot();
+    const Job v = EditedJob();
     std::string text = ComposeSettingsHead(v);
     if (!prompter_.AskYesNo(res::kSaveSettingsTitle, text)) return 0;
     text += ComposeSelItemsLine(v.selection);
@@ -486,32 +487,11 @@ int DialogModel::SaveSettings() {
 
 // ------------------------------------------------------------ generate
 
-RunSettings DialogModel::ReadRunSettings() const {
-    RunSettings s;
-    s.FileName = settingsPath_;
-    s.CSV = Text(DialogEdit::CSV);
-    s.HTML = Text(DialogEdit::HTML);
-    s.Out = Text(DialogEdit::Out);
-    s.htmlCode = EncodingChoiceOf(DialogCombo::TemplateEncoding);
-    s.ruleNum = rule_;
-    s.fieldNum = field_;
-    s.extension = extensionText_;
-    s.start = Position(DialogEdit::Start);
-    s.digit = Position(DialogEdit::Digit);
-    s.repeat = Position(DialogEdit::Repeat);
-    s.prefixChk = Switch(DialogSwitch::Prefix);
-    if (s.prefixChk) s.Prefix = Text(DialogEdit::Prefix);
-    s.fixChk = Switch(DialogSwitch::Fix);
-    s.repeatChk = Switch(DialogSwitch::Repeat);
-    s.createChk = Switch(DialogSwitch::Create);
-    s.autoChk = Switch(DialogSwitch::Auto);
-    return s;
-}
-
 void DialogModel::OnGenerate(const RunCallbacks& more) {
     RunCallbacks callbacks = more;
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
-    lastRun_ = RunGeneration(ReadRunSettings(), SelectedRecords(), table_.get(), callbacks, *this);
+    const Job job = EditedJob();
+    lastRun_ = RunGeneration(job, job.selection, table_.get(), callbacks, *this);
 }
 
 void DialogModel::Report(const diag::Diagnostic& d) {

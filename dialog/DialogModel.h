@@ -129,8 +129,8 @@ public:
     void Report(const diag::Diagnostic& diagnostic) override;
 
     // ---- what the window's commands and the run read
-    RunSettings ReadRunSettings() const;
-    SettingsSnapshot Snapshot() const;
+    // The job as the window shows it now.
+    Job EditedJob() const;
     // 0 when read, -1 (and a box) when it could not be.
     int LoadSettings();
     // 0 when written or declined, -1 (and a box) when it could not be.

@@ -150,7 +150,7 @@ struct RunInputs {
 
 // The checks, in order; nothing is written before all have passed. The
 // refusal of the first that fails, or nothing.
-std::optional<Diagnostic> CheckRun(const RunSettings& settings, const std::vector<int>& selection,
+std::optional<Diagnostic> CheckRun(const Job& settings, const std::vector<int>& selection,
                                    const CCsvTable* table, const RunCallbacks& callbacks,
                                    RunInputs& in, RunReport& report, diag::Sink& sink) {
     if (settings.HTML.empty()) return Diagnostic{.code = Code::kNoTemplatePath};
@@ -182,7 +182,7 @@ std::optional<Diagnostic> CheckRun(const RunSettings& settings, const std::vecto
     if (in.records.empty()) return Diagnostic{.code = Code::kNoRecords};
     if (!in.folder.Open(settings.Out)) return outMissing;
     // Nothing the run reads is written, whatever name reaches it.
-    for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.FileName})
+    for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.fileName})
         in.folder.Protect(*input);
     if (!LockFolder(in.folder, callbacks.lockPatience, sink)) return Diagnostic{.code = Code::kOutBusy};
     return std::nullopt;
@@ -192,7 +192,7 @@ std::optional<Diagnostic> CheckRun(const RunSettings& settings, const std::vecto
 // pages and _index.html here, the progress after every record.
 class RunWriter {
 public:
-    RunWriter(const RunSettings& settings, const CCsvTable& table, RunInputs& in,
+    RunWriter(const Job& settings, const CCsvTable& table, RunInputs& in,
               RunReport& report, std::function<void(Diagnostic)> status)
         : settings_(settings),
           table_(table),
@@ -356,7 +356,7 @@ private:
         lastPercent_ = percent;
     }
 
-    const RunSettings& settings_;
+    const Job& settings_;
     const CCsvTable& table_;
     OutputFolder& folder_;
     RunReport& report_;
@@ -390,7 +390,7 @@ private:
 
 }  // namespace
 
-RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
+RunReport RunGeneration(const Job& settings, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink) {
     RunReport report;
     auto status = [&](Diagnostic d) {

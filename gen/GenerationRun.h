@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diag/Diagnostic.h"
+#include "job/Job.h"
 #include "platform/TextEncoding.h"
 
 class CCsvTable;
@@ -17,34 +18,6 @@ class CCsvTable;
 // The run's own files in the output folder, beside the pages.
 inline constexpr char kIndexPageName[] = "_index.html";
 inline constexpr char kDumpPageName[] = "_db.html";
-
-enum NamingRule : int {
-    kRuleRecordNumber = 0,
-    kRuleSequenceNumber = 1,
-    kRuleFieldValue = 2,
-};
-
-// What a run reads from the window when it starts. Texts are UTF-8.
-struct RunSettings {
-    std::string FileName;  // the settings file, when the run has one
-    std::string CSV;
-    std::string HTML;
-    std::string Out;
-    int ruleNum = kRuleRecordNumber;
-    int fieldNum = -1;  // -1: no field chosen
-    std::string extension = "html";
-    int start = 1;
-    int digit = 5;
-    int repeat = 1;
-    bool prefixChk = false;
-    std::string Prefix;
-    bool fixChk = false;
-    bool repeatChk = false;
-    bool createChk = true;
-    bool autoChk = false;
-    // The template's encoding, which is the site's.
-    platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
-};
 
 struct RunCallbacks {
     // Enables or disables the run controls (and also Load and Exit).
@@ -92,5 +65,5 @@ struct RunReport {
 // progress, then, when it could not write everything, one warning of what
 // it left out, and the counts of what it wrote in another form or left
 // alone.
-RunReport RunGeneration(const RunSettings& settings, const std::vector<int>& selection,
+RunReport RunGeneration(const Job& settings, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink);

@@ -133,11 +133,11 @@ bool IsSafePageName(const std::string& name) {
 
 // ------------------------------------------------------------ RunPlanner
 
-RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
+RunPlanner::RunPlanner(const Job& settings, const CCsvTable& table,
                        std::vector<int> records)
     : RunPlanner(settings, table, std::move(records), table.Encoding()) {}
 
-RunPlanner::RunPlanner(const RunSettings& settings, const CCsvTable& table,
+RunPlanner::RunPlanner(const Job& settings, const CCsvTable& table,
                        std::vector<int> records, platform::TextEncoding site)
     : table_(table),
       site_(site),
@@ -265,7 +265,7 @@ void RunPlanner::AppendHref(std::string& out, int record) const {
     AppendIndexHref(out, extension_, TextEncoding::kUtf8, site_);
 }
 
-std::vector<PlannedPage> PlanPages(const RunSettings& settings, const CCsvTable& table,
+std::vector<PlannedPage> PlanPages(const Job& settings, const CCsvTable& table,
                                    std::vector<int> records) {
     RunPlanner planner(settings, table, std::move(records));
     std::vector<PlannedPage> pages;

@@ -72,7 +72,7 @@ constexpr KeyName kKeyNames[] = {
 
 }  // namespace
 
-std::string ComposeSettingsHead(const SettingsSnapshot& v) {
+std::string ComposeSettingsHead(const Job& v) {
     std::string out;
     AppendText(out, "FileName", v.fileName);
     if (v.csvCode != platform::EncodingChoice::kAuto)

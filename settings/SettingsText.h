@@ -8,21 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "job/Job.h"
 #include "platform/TextEncoding.h"
-
-// The window's values as the settings writer reads them. Texts are UTF-8;
-// indexes are -1 when a list has no selection; states 0 or 1.
-struct SettingsSnapshot {
-    std::string fileName;  // the settings path itself
-    // The encodings asked for; a line each only when not kAuto.
-    platform::EncodingChoice csvCode = platform::EncodingChoice::kAuto;
-    platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
-    std::string CSV, HTML, Out, Prefix;
-    int ruleNum = 0, fieldNum = -1, extNum = 0;
-    int start = 1, digit = 5, repeat = 1;
-    int prefixChk = 0, fixChk = 0, repeatChk = 0, createChk = 1, autoChk = 0;
-    std::vector<int> selection;  // selected record indexes, ascending
-};
 
 // The keys the reader knows, in the order the writer writes them.
 enum class SettingsKey {
@@ -34,7 +21,7 @@ enum class SettingsKey {
 
 // Lines 1 to 17 (FileName to csvCount; csvCode and htmlCode after FileName
 // when asked for), each ended by "\n".
-std::string ComposeSettingsHead(const SettingsSnapshot& values);
+std::string ComposeSettingsHead(const Job& values);
 // Line 18: " SelItems:" and the indexes separated by ",", ended by "\n".
 std::string ComposeSelItemsLine(const std::vector<int>& selection);
 // Every "\n" as "\r\n", as the file stores it.

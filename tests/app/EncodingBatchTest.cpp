@@ -177,7 +177,7 @@ TEST_F(EncodingBatchTest, SettingsFilesKeepEveryPath) {
     EXPECT_EQ(again.Text(DialogEdit::Prefix), "ｿ-");
     EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::TemplateEncoding), platform::EncodingChoice::kUtf8);
     EXPECT_EQ(again.EncodingChoiceOf(DialogCombo::CsvEncoding), platform::EncodingChoice::kAuto);
-    EXPECT_EQ(again.Snapshot().Out, model.Snapshot().Out);
+    EXPECT_EQ(again.EditedJob().Out, model.EditedJob().Out);
 
     // A file without the line asks for automatic detection again.
     WriteBytes(dir_.Path() / "rule2.cfg", old);

@@ -437,7 +437,7 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
         EXPECT_EQ(Text(IDC_START), U(text));  // the edit takes any text
         EXPECT_EQ(dlg->Model().Position(DialogEdit::Start, &error), 2);
         EXPECT_TRUE(error);
-        EXPECT_EQ(dlg->ReadRunSettings().start, 2);
+        EXPECT_EQ(dlg->EditedJob().start, 2);
     }
     // Stepping goes on from the last valid position.
     ClickArrow(IDC_START_SPIN, false);
@@ -447,13 +447,13 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
     EXPECT_EQ(dlg->Model().Position(DialogEdit::Digit, &error), 3);
     EXPECT_FALSE(error);
     Type(IDC_DIGIT, "6");
-    EXPECT_EQ(dlg->ReadRunSettings().digit, 3);
+    EXPECT_EQ(dlg->EditedJob().digit, 3);
 
     // 0 is within the repeat count's range.
     Type(IDC_REPEAT, "0");
     EXPECT_EQ(dlg->Model().Position(DialogEdit::Repeat, &error), 0);
     EXPECT_FALSE(error);
-    EXPECT_EQ(dlg->ReadRunSettings().repeat, 0);
+    EXPECT_EQ(dlg->EditedJob().repeat, 0);
 }
 
 // --- Ending the dialog -----------------------------------------------------------

@@ -201,12 +201,12 @@ TEST_F(DialogModelTest, CodePage932SettingsBecomeUtf8Inside) {
                      "\nprefixChk:1\n    start:  12 \n  ruleNum:1\n"),
               0);
     EXPECT_EQ(model.Text(DialogEdit::HTML), "頁.html");
-    const RunSettings s = model.ReadRunSettings();
+    const Job s = model.EditedJob();
     EXPECT_EQ(s.HTML, "頁.html");
     EXPECT_EQ(s.Prefix, "ｶﾅ");
     EXPECT_EQ(s.start, 12);
     EXPECT_EQ(s.ruleNum, 1);
-    const SettingsSnapshot v = model.Snapshot();
+    const Job v = model.EditedJob();
     EXPECT_EQ(v.Prefix, "ｶﾅ");
     EXPECT_EQ(v.start, 12);
     // A number the up-down cannot take keeps the last valid one.
@@ -218,7 +218,7 @@ TEST_F(DialogModelTest, CodePage932SettingsBecomeUtf8Inside) {
     // A typed extension is no entry of the list.
     model.TypeExtension("php");
     EXPECT_EQ(model.ExtensionEntry(), -1);
-    EXPECT_EQ(model.ReadRunSettings().extension, "php");
+    EXPECT_EQ(model.EditedJob().extension, "php");
 }
 
 TEST_F(DialogModelTest, SelectionRotationAndRepeatCount) {

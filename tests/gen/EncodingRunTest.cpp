@@ -164,7 +164,7 @@ class EncodingRunTest : public ::testing::Test {
         Load(loaded_, csv, csvCode);
         EXPECT_TRUE(loaded_.read);
         WriteBytes(dir_.Path() / "t.html", tpl);
-        RunSettings s;
+        Job s;
         s.HTML = dir_.File("t.html");
         s.Out = out_.string();
         s.ruleNum = rule;

@@ -123,8 +123,8 @@ class GenerationRunTest : public ::testing::Test {
 
     void SetTemplate(const std::string& bytes) { WriteBytes(dir.Path() / "template.html", bytes); }
 
-    RunSettings Settings() const {
-        RunSettings s;
+    Job Settings() const {
+        Job s;
         s.HTML = dir.File("template.html");
         s.Out = out.string();
         return s;
@@ -146,7 +146,7 @@ class GenerationRunTest : public ::testing::Test {
         GenerationRunTest& test;
     };
 
-    RunReport Run(const RunSettings& s, const std::vector<int>& selection) {
+    RunReport Run(const Job& s, const std::vector<int>& selection) {
         diagnostics.clear();
         Shown shown(*this);
         RunCallbacks callbacks;
@@ -200,45 +200,45 @@ TEST_F(GenerationRunTest, FirstFailingCheckIsReportedAndNothingIsWritten) {
     WriteBytes(dir.Path() / "plain-file", "x");
     const struct {
         const char* what;
-        std::function<void(RunSettings&, std::vector<int>&, bool&)> change;
+        std::function<void(Job&, std::vector<int>&, bool&)> change;
         diag::Code code;
     } cases[] = {
         {"both paths empty",
-         [](RunSettings& s, auto&, bool&) {
+         [](Job& s, auto&, bool&) {
              s.HTML.clear();
              s.Out.clear();
          },
          diag::Code::kNoTemplatePath},
-        {"template path empty", [](RunSettings& s, auto&, bool&) { s.HTML.clear(); },
+        {"template path empty", [](Job& s, auto&, bool&) { s.HTML.clear(); },
          diag::Code::kNoTemplatePath},
-        {"output path empty", [](RunSettings& s, auto&, bool&) { s.Out.clear(); },
+        {"output path empty", [](Job& s, auto&, bool&) { s.Out.clear(); },
          diag::Code::kNoOutPath},
         {"template and folder missing",
-         [&](RunSettings& s, auto&, bool&) {
+         [&](Job& s, auto&, bool&) {
              s.HTML = missing;
              s.Out = missing;
          },
          diag::Code::kTemplateMissing},
-        {"template is a folder", [&](RunSettings& s, auto&, bool&) { s.HTML = s.Out; },
+        {"template is a folder", [&](Job& s, auto&, bool&) { s.HTML = s.Out; },
          diag::Code::kTemplateMissing},
-        {"folder missing", [&](RunSettings& s, auto&, bool&) { s.Out = missing; },
+        {"folder missing", [&](Job& s, auto&, bool&) { s.Out = missing; },
          diag::Code::kOutMissing},
-        {"folder is a file", [&](RunSettings& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
+        {"folder is a file", [&](Job& s, auto&, bool&) { s.Out = dir.File("plain-file"); },
          diag::Code::kOutMissing},
         {"rule 2 without a field, nothing selected",
-         [](RunSettings& s, std::vector<int>& sel, bool&) {
+         [](Job& s, std::vector<int>& sel, bool&) {
              s.ruleNum = 2;
              sel.clear();
          },
          diag::Code::kNoNamingField},
-        {"nothing selected", [](RunSettings&, std::vector<int>& sel, bool&) { sel.clear(); },
+        {"nothing selected", [](Job&, std::vector<int>& sel, bool&) { sel.clear(); },
          diag::Code::kNoRecords},
-        {"no table loaded", [](RunSettings&, auto&, bool& loaded) { loaded = false; },
+        {"no table loaded", [](Job&, auto&, bool& loaded) { loaded = false; },
          diag::Code::kNoRecords},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        RunSettings s = Settings();
+        Job s = Settings();
         std::vector<int> selection = {1, 2};
         bool loaded = true;
         c.change(s, selection, loaded);
@@ -302,7 +302,7 @@ TEST_F(GenerationRunTest, NamingRulesPrefixAndExtension) {
         fs::remove_all(out);
         fs::create_directory(out);
         prompter.Clear();
-        RunSettings s = Settings();
+        Job s = Settings();
         s.ruleNum = c.rule;
         s.fieldNum = 1;
         s.extension = c.ext;
@@ -327,7 +327,7 @@ TEST_F(GenerationRunTest, NamingRulesPrefixAndExtension) {
 
 TEST_F(GenerationRunTest, SequenceNumberCountsPagesThatCouldNotBeCreated) {
     LoadCsv(NamesCsv({"alpha", "beta", "gamma"}));
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 1;
 
     // A folder occupies the second page's name.
@@ -392,7 +392,7 @@ TEST_F(GenerationRunTest, RepeatGroupsRecordsIntoFramedPages) {
         SCOPED_TRACE(c.what);
         fs::remove_all(out);
         fs::create_directory(out);
-        RunSettings s = Settings();
+        Job s = Settings();
         s.repeatChk = c.repeatChk;
         s.repeat = c.repeat;
         s.ruleNum = c.rule;
@@ -456,7 +456,7 @@ TEST_F(GenerationRunTest, RecordNumberRunWritesIndexDumpAndProgress) {
 
 TEST_F(GenerationRunTest, ProgressShowsEachPercentOnce) {
     LoadCsv(NamesCsv(std::vector<std::string>(200, "v")));
-    RunSettings s = Settings();
+    Job s = Settings();
     s.createChk = false;
     s.ruleNum = 1;
     Run(s, Range(1, 200));
@@ -468,7 +468,7 @@ TEST_F(GenerationRunTest, SequenceNumberIndexBreaksEveryTenEntries) {
     std::vector<std::string> names;
     for (int i = 1; i <= 12; ++i) names.push_back("n" + std::to_string(i));
     LoadCsv(NamesCsv(names));
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 1;
     s.start = 5;
     s.digit = 3;
@@ -498,7 +498,7 @@ TEST_F(GenerationRunTest, FieldValueIndexIsAPreBlockOfFiveEntriesALine) {
                                              "j10",
                                              "k11"};
     LoadCsv(NamesCsv(values));
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const RunReport r = Run(s, Range(1, 11));
@@ -538,7 +538,7 @@ TEST_F(GenerationRunTest, WithoutCheckFilesIndexAndDumpAreLeftAlone) {
     LoadCsv(NamesCsv({"alpha"}));
     WriteBytes(out / "_index.html", "old index");
     WriteBytes(out / "_db.html", "old dump");
-    RunSettings s = Settings();
+    Job s = Settings();
     s.createChk = false;
     const RunReport r = Run(s, {1});
     EXPECT_EQ(Read("_index.html"), "old index");
@@ -560,7 +560,7 @@ TEST_F(GenerationRunTest, WithoutCheckFilesIndexAndDumpAreLeftAlone) {
 TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     std::vector<std::string> names(12, "v");
     LoadCsv(NamesCsv(names));
-    RunSettings s = Settings();
+    Job s = Settings();
     std::vector<std::string> failed = {OutPath("_index.html"), OutPath("_db.html")};
     for (int i = 1; i <= 12; ++i) failed.push_back(OutPath(platform::StrFormat("%05d.html", i)));
 
@@ -592,7 +592,7 @@ TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
 TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
     LoadCsv("id,text\r\n1,short\r\n2," + std::string(20000, 'x') + "\r\n3,tiny\r\n");
     SetTemplate("<p>[text]</p>\n");
-    const RunSettings s = Settings();
+    const Job s = Settings();
 
     // The file size limit applies to a child process only.
     int fds[2];
@@ -637,7 +637,7 @@ TEST_F(GenerationRunTest, WriteThatFailsHalfwayIsReported) {
 TEST_F(GenerationRunTest, LaterPageOfTheSameNameIsReported) {
     LoadCsv(NamesCsv({"same", "same", "other", "same"}));
     SetTemplate("[id]");
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const RunReport r = Run(s, Range(1, 4));
@@ -667,7 +667,7 @@ TEST_F(GenerationRunTest, APageNamedLikeTheDumpFileIsNoPage) {
         std::vector<std::string> names(30000, "filler");
         names[0] = byLink ? "alias" : "_db";
         LoadCsv(NamesCsv(names));
-        RunSettings s = Settings();
+        Job s = Settings();
         s.ruleNum = 2;
         s.fieldNum = 1;
         const RunReport r = Run(s, {1, 2});
@@ -729,7 +729,7 @@ TEST_F(GenerationRunTest, PageNamesMustStayInsideTheFolder) {
     fs::create_directories(out / dir.Path().relative_path());
     LoadCsv(NamesCsv({"../\x88\xA2", absolute, "a/../../b", "sub/page", "dup", "dup"}));
     SetTemplate("[id]");
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const RunReport r = Run(s, Range(1, 6));
@@ -770,7 +770,7 @@ TEST_F(GenerationRunTest, RelativePathsResolveTheSameOnEveryRun) {
         ~RestoreCwd() { fs::current_path(saved); }
     } restore;
     fs::current_path(dir.Path());
-    RunSettings s = Settings();
+    Job s = Settings();
     s.HTML = "template.html";
     s.Out = "out";
     for (int run = 0; run < 2; ++run) {
@@ -902,7 +902,7 @@ TEST_F(GenerationRunTest, PagesNotWrittenSayWhyAndAreNotLinked) {
         if (c.reason) expected.push_back({OutPath(c.name), *c.reason});
     }
     LoadCsv(csv);
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     const Unwritable readOnly(out / "ro");
@@ -979,7 +979,7 @@ TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
         SCOPED_TRACE(c.what);
         fs::remove_all(out);
         fs::create_directory(out);
-        RunSettings s = Settings();
+        Job s = Settings();
         s.repeatChk = c.repeat > 0;
         s.repeat = c.repeat;
         LoadCsv(NamesCsv(values));
@@ -1052,7 +1052,7 @@ TEST_F(GenerationRunTest, RerunLeavesFilesThatHoldTheirBytesAlone) {
 TEST_F(GenerationRunTest, NameWrittenTwiceInARunIsRewrittenOnEveryRun) {
     LoadCsv(NamesCsv({"dup", "other", "dup"}));
     SetTemplate("[name]\n");
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     Run(s, Range(1, 3));
@@ -1117,7 +1117,7 @@ TEST_F(GenerationRunTest, IndexLinksReachThePagesWhateverTheirNames) {
     LoadCsv(NamesCsv(values));
     fs::create_directory(out / "sub");
     fs::create_directory(out / "#p 「sub");
-    RunSettings s = Settings();
+    Job s = Settings();
     s.ruleNum = 2;
     s.fieldNum = 1;
     for (const bool prefixed : {false, true}) {
@@ -1149,7 +1149,7 @@ TEST_F(GenerationRunTest, BooksExampleGivesJapaneseTitles) {
     EXPECT_TRUE(loadSink.diagnostics.empty());
     EXPECT_GE(table->RecordCount(), 20);
 
-    RunSettings s = Settings();
+    Job s = Settings();
     s.HTML = (books / "book.html").string();
     const RunReport r = Run(s, Range(1, table->RecordCount() - 1));
     EXPECT_TRUE(r.AllWritten());

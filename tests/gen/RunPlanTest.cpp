@@ -45,8 +45,8 @@ CCsvTable Names(const std::vector<std::string>& names) {
     return table;
 }
 
-RunSettings By(int rule, void (*more)(RunSettings&) = nullptr) {
-    RunSettings s;
+Job By(int rule, void (*more)(Job&) = nullptr) {
+    Job s;
     s.ruleNum = rule;
     s.fieldNum = 1;
     if (more) more(s);
@@ -58,7 +58,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
         Names({"a", "../x", "/abs", "a", "./a", "_DB", "sub/../b", "\x95\x5C", "", "a/./b"});
     const struct {
         const char* name;
-        RunSettings settings;
+        Job settings;
         std::vector<int> records;
         std::vector<Page> pages;
     } cases[] = {
@@ -66,10 +66,10 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
                                                  {"00010.html", 2, 1}}},
         {"an unknown rule is the record number", By(7), {2}, {{"00002.html", 0, 1}}},
         {"running numbers from start, digit wide",
-         By(1, [](RunSettings& s) { s.start = 98, s.digit = 3, s.extension = ".htm"; }),
+         By(1, [](Job& s) { s.start = 98, s.digit = 3, s.extension = ".htm"; }),
          {5, 6, 7},
          {{"098.htm", 0, 1}, {"099.htm", 1, 1}, {"100.htm", 2, 1}}},
-        {"numbers wider than the digits", By(1, [](RunSettings& s) { s.start = 9, s.digit = 1; }),
+        {"numbers wider than the digits", By(1, [](Job& s) { s.start = 9, s.digit = 1; }),
          {1, 2}, {{"9.html", 0, 1}, {"10.html", 1, 1}}},
         {"values; refused, repeated and odd names",
          By(2),
@@ -85,25 +85,25 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
           {".html", 8, 1, "R"},  // named by nothing
           {"a/./b.html", 9, 1}}},
         {"no check files: _db.html is a page like any",
-         By(2, [](RunSettings& s) { s.createChk = false; }),
+         By(2, [](Job& s) { s.createChk = false; }),
          {6},
          {{"_DB.html", 0, 1}}},
         {"prefix when ticked only",
-         By(0, [](RunSettings& s) { s.prefixChk = true, s.Prefix = "p-", s.extension = "."; }),
+         By(0, [](Job& s) { s.prefixChk = true, s.Prefix = "p-", s.extension = "."; }),
          {1},
          {{"p-00001.", 0, 1}}},
         {"a prefix alone is a name; a folder alone is not",
-         By(2, [](RunSettings& s) { s.prefixChk = true, s.Prefix = "p-"; }), {9}, {{"p-.html", 0, 1}}},
-        {"", By(2, [](RunSettings& s) { s.prefixChk = true, s.Prefix = "p/"; }), {9},
+         By(2, [](Job& s) { s.prefixChk = true, s.Prefix = "p-"; }), {9}, {{"p-.html", 0, 1}}},
+        {"", By(2, [](Job& s) { s.prefixChk = true, s.Prefix = "p/"; }), {9},
          {{"p/.html", 0, 1, "R"}}},
-        {"prefix not ticked", By(0, [](RunSettings& s) { s.Prefix = "p-"; }), {1}, {{"00001.html", 0, 1}}},
+        {"prefix not ticked", By(0, [](Job& s) { s.Prefix = "p-"; }), {1}, {{"00001.html", 0, 1}}},
         {"repeat: groups of two, the last one short",
-         By(1, [](RunSettings& s) { s.repeatChk = true, s.repeat = 2; }),
+         By(1, [](Job& s) { s.repeatChk = true, s.repeat = 2; }),
          {1, 2, 3, 4, 5},
          {{"00001.html", 0, 2}, {"00002.html", 2, 2}, {"00003.html", 4, 1}}},
-        {"repeat 0: one page", By(0, [](RunSettings& s) { s.repeatChk = true, s.repeat = 0; }),
+        {"repeat 0: one page", By(0, [](Job& s) { s.repeatChk = true, s.repeat = 0; }),
          {4, 5, 6}, {{"00004.html", 0, 3}}},
-        {"repeat count without the switch", By(0, [](RunSettings& s) { s.repeat = 3; }), {4, 5},
+        {"repeat count without the switch", By(0, [](Job& s) { s.repeat = 3; }), {4, 5},
          {{"00004.html", 0, 1}, {"00005.html", 1, 1}}},
     };
     for (const auto& c : cases) {
@@ -116,7 +116,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
 // the next record opens the next page, numbered on.
 TEST(RunPlan, RepeatRegroupsAfterAPageThatFailed) {
     const CCsvTable table = Names({"a", "b", "c", "d", "e", "f", "g"});
-    RunPlanner planner(By(1, [](RunSettings& s) { s.repeatChk = true, s.repeat = 3; }), table,
+    RunPlanner planner(By(1, [](Job& s) { s.repeatChk = true, s.repeat = 3; }), table,
                        {1, 2, 3, 4, 5, 6, 7});
     std::vector<Page> pages;
     for (bool fail = true; !planner.Done(); fail = false) {
@@ -130,7 +130,7 @@ TEST(RunPlan, RepeatRegroupsAfterAPageThatFailed) {
 
 TEST(RunPlan, IndexEntries) {
     const CCsvTable table = Names({"a&b", "\x95\x5C", "x y"});
-    auto entries = [&](const RunSettings& s, std::vector<int> records) {
+    auto entries = [&](const Job& s, std::vector<int> records) {
         std::vector<std::string> out;
         RunPlanner planner(s, table, std::move(records));
         while (!planner.Done()) out.push_back(planner.Next().indexEntry);
@@ -144,12 +144,12 @@ TEST(RunPlan, IndexEntries) {
                   "[<a href=\"x%20y.html\">x y</a>]" + std::string(27, ' ')}));
     // By number: the page's own number.
     const std::vector<std::string> byNumber =
-        entries(By(1, [](RunSettings& s) { s.start = 7, s.digit = 2; }), std::vector<int>(11, 1));
+        entries(By(1, [](Job& s) { s.start = 7, s.digit = 2; }), std::vector<int>(11, 1));
     EXPECT_EQ(byNumber[0], "[<a href=\"07.html\">07</a>] &nbsp; &nbsp;\n");
     EXPECT_EQ(byNumber[10], "[<a href=\"17.html\">17</a>] &nbsp; &nbsp;\n");
     EXPECT_EQ(entries(By(0), {3}), std::vector<std::string>{
                                        "[<a href=\"00003.html\">003</a>] &nbsp; &nbsp;\n"});
-    EXPECT_EQ(entries(By(0, [](RunSettings& s) { s.createChk = false; }), {3}),
+    EXPECT_EQ(entries(By(0, [](Job& s) { s.createChk = false; }), {3}),
               std::vector<std::string>{""});
 }
 

@@ -19,8 +19,8 @@
 namespace {
 
 // The books site: saved with the prefix on, numbering by sequence, records 1, 2 and 7.
-SettingsSnapshot BooksSite() {
-    SettingsSnapshot s;
+Job BooksSite() {
+    Job s;
     s.fileName = "D:\\site\\books.cfg";
     s.CSV = "D:\\site\\books.csv";
     s.HTML = "D:\\site\\book.html";
@@ -62,12 +62,12 @@ constexpr std::string_view kBooksFile =
     " SelItems:1,2,7\r\n";
 
 TEST(SettingsWriter, BooksSiteIsWrittenByteForByte) {
-    const SettingsSnapshot s = BooksSite();
+    const Job s = BooksSite();
     EXPECT_EQ(ToCrLf(ComposeSettingsHead(s) + ComposeSelItemsLine(s.selection)), kBooksFile);
 }
 
 TEST(SettingsWriter, EmptyTextsNegativeNumbersAndNoSelection) {
-    SettingsSnapshot s;  // a fresh window: empty texts, no field, no selection
+    Job s;  // a fresh window: empty texts, no field, no selection
     s.fileName = "default.cfg";
     s.ruleNum = -1;
     s.start = -2147483647 - 1;
@@ -96,7 +96,7 @@ TEST(SettingsWriter, EmptyTextsNegativeNumbersAndNoSelection) {
 }
 
 TEST(SettingsWriter, TextsAreWrittenUnchanged) {
-    SettingsSnapshot s;
+    Job s;
     s.CSV = "C:\\\x95\\\x5C\\%s%d.csv";  // a trail byte 0x5C, printf-like text
     s.Prefix = " a:b ";
     const std::string head = ComposeSettingsHead(s);

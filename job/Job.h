@@ -1,0 +1,43 @@
+// What to generate: everything a settings file holds and a run needs. The
+// settings reader makes one from a file and the writer a file from one; the
+// window edits one; the run takes one and a loaded table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/TextEncoding.h"
+
+enum NamingRule : int {
+    kRuleRecordNumber = 0,
+    kRuleSequenceNumber = 1,
+    kRuleFieldValue = 2,
+};
+
+// Texts are UTF-8. Each value starts as the window starts.
+struct Job {
+    std::string fileName;  // the settings file the job is kept in, when there is one
+    std::string CSV;
+    std::string HTML;
+    std::string Out;
+    // The encodings asked for the CSV file and the template (whose encoding
+    // is the site's).
+    platform::EncodingChoice csvCode = platform::EncodingChoice::kAuto;
+    platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
+    int ruleNum = kRuleRecordNumber;  // any other value than 1 and 2 names by record number
+    int fieldNum = -1;                // the column naming pages under rule 2; -1: none chosen
+    // The extension: the list's entry chosen (-1 for a text typed in) and
+    // the text the pages take.
+    int extNum = 0;
+    std::string extension = "html";
+    bool prefixChk = false;
+    std::string Prefix;  // taken only while prefixChk is on
+    int start = 1;
+    int digit = 5;
+    int repeat = 1;
+    bool repeatChk = false;
+    bool createChk = true;  // _index.html and _db.html
+    bool autoChk = false;   // generate as soon as the window opens the file
+    bool fixChk = false;    // the record list's fixed-width look, kept with the job
+    std::vector<int> selection;  // record indexes, ascending
+};
