@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "diag/Catalogue.h"
-#include "dialog/DialogModel.h"
+#include "data/CsvTable.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/TextEncoding.h"
 #include "platform/Prompter.h"
 #include "platform/StrFormat.h"
+#include "settings/SettingsReader.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ private:
         std::string lines;
         if (!d.path.empty()) lines += "  " + platform::EscapeForTerminal(AbsolutePath(d.path)) + "\n";
         if (!caption.empty()) lines += std::string(caption) + ": ";
-        lines += diag::Text(d, platform::EscapeForTerminal);
+        lines += diag::Text(d, platform::EscapeForTerminal, true);
         Write(lines + '\n');
     }
     void Write(const std::string& lines) {
@@ -236,15 +237,29 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
     for (const std::string& file : files) {
         // Runs are told apart as head and tail tell files apart.
         if (files.size() > 1) console.Line("==> " + platform::EscapeForTerminal(file) + " <==");
-        platform::ConsolePrompter prompter;
-        DialogModel dialog(prompter, &console);
-        dialog.SetSettingsPath(file);
-        if (encodings.csv) dialog.ForceEncoding(DialogCombo::CsvEncoding, *encodings.csv);
-        if (encodings.html) dialog.ForceEncoding(DialogCombo::TemplateEncoding, *encodings.html);
-        dialog.LoadSettings();
+        // Read as the window opens it, then generated as its Generate button does.
+        std::optional<SettingsRead> read = ReadSettingsFile(file, console);
+        Job job = read ? read->job : Job{};
+        job.fileName = file;
+        if (encodings.csv) job.csvCode = *encodings.csv;
+        if (encodings.html) job.htmlCode = *encodings.html;
+        std::unique_ptr<CCsvTable> table;
+        if (read && read->namesCsv) {
+            table = OpenCsvFile(job.CSV, job.csvCode, console);
+            if (table && !table->Load(console)) table.reset();
+        }
+        if (read) {
+            const CCsvRecord* header = table ? table->GetRecord(0) : nullptr;
+            TakeAgainstTable(*read, header ? header->FieldCount() : 0,
+                             table ? table->RecordCount() : -1);
+            job.fieldNum = read->job.fieldNum;
+            job.selection = read->job.selection;
+            if (std::optional<diag::Diagnostic> unused = UnusedLinesWarning(*read))
+                console.Report(*unused);
+        }
         console.StartRun();
-        dialog.OnGenerate();
-        console.FinishRun(dialog.LastRun().lastStatus);
+        const RunReport run = RunGeneration(job, job.selection, table.get(), {}, console);
+        console.FinishRun(run.lastStatus);
     }
     int status = console.Failed() ? kExitFailed : kExitOk;
     // Messages that did not reach their reader are a failure too.

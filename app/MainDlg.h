@@ -115,7 +115,7 @@ class CMainDlg : public QDialog, private DialogListener {
     void SwitchChanged(DialogSwitch which) override;
     void ComboChanged(DialogCombo combo) override;
     void ListRebuilt() override;
-    void SelectionChanged(SelectionChange how, const std::vector<int>& added) override;
+    void SelectionChanged(SelectionChange how) override;
     void ControlsEnabled() override;
     void LoadStarting() override;
 

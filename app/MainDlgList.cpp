@@ -27,18 +27,12 @@ void CMainDlg::SetListTabStops(int startColumn) {
     listDelegate_->SetTabStops(pixels);
 }
 
-void CMainDlg::SelectionChanged(SelectionChange how, const std::vector<int>& added) {
+void CMainDlg::SelectionChanged(SelectionChange how) {
     const int rows = listModel_->rowCount();
     ProgramChange change(*this);
     switch (how) {
         case SelectionChange::User:
             break;  // the list shows it already
-        case SelectionChange::All:
-            if (rows > 0)
-                list_->selectionModel()->select(
-                    QItemSelection(listModel_->index(0), listModel_->index(rows - 1)),
-                    QItemSelectionModel::Select);
-            break;
         case SelectionChange::Inverted: {
             list_->setUpdatesEnabled(false);
             const QModelIndex top = list_->indexAt(QPoint(0, 0));
@@ -48,11 +42,11 @@ void CMainDlg::SelectionChanged(SelectionChange how, const std::vector<int>& add
             list_->setUpdatesEnabled(true);
             break;
         }
-        case SelectionChange::Added:
-            // A settings file's lines: the list hidden meanwhile, then at its top.
+        case SelectionChange::Shown:
+            // The model's selection as it is now: the list hidden meanwhile.
             list_->setVisible(false);
-            SelectRows(added);
-            list_->scrollToTop();
+            list_->selectionModel()->clearSelection();
+            SelectRows(model_.SelectedRecords());
             list_->setVisible(true);
             break;
     }

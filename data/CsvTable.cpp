@@ -335,3 +335,18 @@ int CCsvTable::FieldIndex(const char* name) const {
     }
     return -1;
 }
+
+std::unique_ptr<CCsvTable> OpenCsvFile(const std::string& path, platform::EncodingChoice choice,
+                                       diag::Sink& sink) {
+    if (path.empty()) {
+        sink.Report({.code = diag::Code::kNoCsvPath});
+        return nullptr;
+    }
+    auto table = std::make_unique<CCsvTable>(path);
+    if (!table->IsOpen()) {
+        sink.Report({.code = diag::Code::kCsvNotFound, .path = path});
+        return nullptr;
+    }
+    table->SetEncodingChoice(choice);
+    return table;
+}

@@ -180,3 +180,8 @@ private:
     std::unique_ptr<char[]> values_;
     std::unique_ptr<CCsvRecord::Field[]> fieldStore_;
 };
+
+// The CSV file at `path` opened, to be read in `choice`'s encoding; null,
+// and said to `sink`, when no file is named or none can be opened there.
+std::unique_ptr<CCsvTable> OpenCsvFile(const std::string& path, platform::EncodingChoice choice,
+                                       diag::Sink& sink);

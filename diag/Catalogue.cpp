@@ -93,7 +93,7 @@ const char* ReasonText(NotWrittenReason reason) {
 Severity SeverityOf(Code code) { return MessageOf(code).severity; }
 Place PlaceOf(Code code) { return MessageOf(code).place; }
 
-std::string Text(const Diagnostic& d, const DataShown& shown) {
+std::string Text(const Diagnostic& d, const DataShown& shown, bool whole) {
     auto data = [&shown](const std::string& utf8) { return shown ? shown(utf8) : utf8; };
     const char* format = MessageOf(d.code).format;
     std::string text;
@@ -101,7 +101,7 @@ std::string Text(const Diagnostic& d, const DataShown& shown) {
         case Code::kRunIncomplete:
             for (const Diagnostic& part : d.parts) {
                 if (!text.empty()) text += '\n';
-                text += Text(part, shown);
+                text += Text(part, shown, whole);
             }
             return text;
         case Code::kFilesNotWritten:
@@ -116,9 +116,14 @@ std::string Text(const Diagnostic& d, const DataShown& shown) {
         case Code::kSettingsLinesUnused:
             // A line of the file may hold anything: shown harmless everywhere.
             text = format;
-            for (const Entry& line : d.entries)
-                text += StrFormat("\n%d 行目: %s", line.number,
-                                  platform::EscapeForTerminal(line.text).c_str());
+            for (size_t i = 0; i < d.entries.size(); ++i) {
+                if (!whole && i == kNamesShown) {
+                    text += StrFormat("\nほか %d 行", static_cast<int>(d.entries.size() - i));
+                    break;
+                }
+                text += StrFormat("\n%d 行目: %s", d.entries[i].number,
+                                  platform::EscapeForTerminal(d.entries[i].text).c_str());
+            }
             return text;
         case Code::kTemplateCharset:
             return StrFormat(format, d.name.c_str());

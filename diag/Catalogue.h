@@ -24,7 +24,9 @@ using DataShown = std::function<std::string(std::string_view utf8)>;
 
 // The message of `diagnostic` (UTF-8); data as `shown` writes it (as it is
 // when null). A diagnostic of parts is its parts' messages, a line each.
-std::string Text(const Diagnostic& diagnostic, const DataShown& shown = nullptr);
+// The lines of a settings file are listed ten at most and a count of the
+// rest, unless `whole` (the batch mode lists every one).
+std::string Text(const Diagnostic& diagnostic, const DataShown& shown = nullptr, bool whole = false);
 // What goes after a file not written, and one space.
 const char* ReasonText(NotWrittenReason reason);
 Severity SeverityOf(Code code);

@@ -18,18 +18,6 @@ DialogListener::~DialogListener() = default;
 
 namespace {
 
-DialogEdit EditOf(SettingsKey key) {
-    switch (key) {
-        case SettingsKey::CSV: return DialogEdit::CSV;
-        case SettingsKey::HTML: return DialogEdit::HTML;
-        case SettingsKey::Out: return DialogEdit::Out;
-        case SettingsKey::Prefix: return DialogEdit::Prefix;
-        case SettingsKey::start: return DialogEdit::Start;
-        case SettingsKey::digit: return DialogEdit::Digit;
-        default: return DialogEdit::Repeat;
-    }
-}
-
 size_t EncodingSlot(DialogCombo combo) {
     return combo == DialogCombo::CsvEncoding ? 0 : 1;
 }
@@ -289,24 +277,27 @@ void DialogModel::SetSelection(std::vector<char> rows) {
     selectedCount_ = static_cast<int>(std::count_if(selected_.begin(), selected_.end(),
                                                     [](char c) { return c != 0; }));
     for (char& c : selected_) c = c ? 1 : 0;
-    listener_->SelectionChanged(SelectionChange::User, {});
+    listener_->SelectionChanged(SelectionChange::User);
     UpdateRepeatCount();
 }
 
-// The list is filled anew: every line, none selected.
+// The list is drawn anew from `startColumn` on, or in its other look; the
+// selection stays (a new table starts with none).
 void DialogModel::FillRecordList(int startColumn) {
     if (!table_) return;
     listStartColumn_ = startColumn;
     listShown_ = true;
-    selected_.assign(static_cast<size_t>(table_->RecordCount()), 0);
-    selectedCount_ = 0;
+    selected_.resize(static_cast<size_t>(table_->RecordCount()), 0);
     listener_->ListRebuilt();
+    listener_->SelectionChanged(SelectionChange::Shown);
 }
 
-void DialogModel::SelectAll() {
-    std::fill(selected_.begin(), selected_.end(), 1);
-    selectedCount_ = Rows();
-    listener_->SelectionChanged(SelectionChange::All, {});
+void DialogModel::ShowSelection(const std::vector<int>& records) {
+    std::fill(selected_.begin(), selected_.end(), 0);
+    for (int r : records)
+        if (r >= 0 && r < Rows()) selected_[static_cast<size_t>(r)] = 1;
+    selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
+    listener_->SelectionChanged(SelectionChange::Shown);
 }
 
 void DialogModel::ReleaseTable() {
@@ -329,25 +320,25 @@ void DialogModel::OnRotate() {
 void DialogModel::OnInvertSelection() {
     for (char& c : selected_) c = c ? 0 : 1;
     selectedCount_ = Rows() - selectedCount_;
-    if (Rows() > 0) listener_->SelectionChanged(SelectionChange::Inverted, {});
+    if (Rows() > 0) listener_->SelectionChanged(SelectionChange::Inverted);
     UpdateRepeatCount();
 }
 
 void DialogModel::LoadCsv() {
     EnableRunControls(false, false);
-    const std::string& path = Text(DialogEdit::CSV);
-    if (path.empty()) {
-        Report({.code = diag::Code::kNoCsvPath});
-        return;
-    }
-    if (table_) ReleaseTable();
-    table_ = std::make_unique<CCsvTable>(path);
-    if (!table_->IsOpen()) {
-        Report({.code = diag::Code::kCsvNotFound, .path = path});
-        table_.reset();
-        return;
-    }
-    table_->SetEncodingChoice(EncodingChoiceOf(DialogCombo::CsvEncoding));
+    const std::string path = Text(DialogEdit::CSV);
+    // The same file read again (edited, or in another encoding) keeps the
+    // field of the same name and the records still there.
+    const bool again = table_ && path == loadedPath_;
+    const std::string field = again && field_ >= 0 ? fieldItems_[static_cast<size_t>(field_)] : "";
+    const std::vector<int> kept = again ? SelectedRecords() : std::vector<int>{};
+    // A path named lets the table go, whatever becomes of the new one.
+    if (!path.empty() && table_) ReleaseTable();
+    std::unique_ptr<CCsvTable> table =
+        OpenCsvFile(path, EncodingChoiceOf(DialogCombo::CsvEncoding), *this);
+    if (!table) return;
+    table_ = std::move(table);
+    loadedPath_ = path;
     const bool read = table_->Load(*this) != nullptr;
     fieldItems_.clear();
     field_ = -1;
@@ -361,12 +352,20 @@ void DialogModel::LoadCsv() {
         TemplateMayHaveChanged();
         return;
     }
-    FillRecordList(0);
-    SelectAll();
     if (const CCsvRecord* header = table_->GetRecord(0))
         for (int i = 0; i < header->FieldCount(); ++i) {
             fieldItems_.push_back(platform::ToUtf8(header->FieldView(i), table_->Encoding()));
+            if (field_ < 0 && !field.empty() && fieldItems_.back() == field) field_ = i;
         }
+    FillRecordList(0);
+    std::vector<int> records;
+    if (again) {
+        for (int r : kept)
+            if (r < Rows()) records.push_back(r);
+    } else {
+        for (int r = 1; r < Rows(); ++r) records.push_back(r);  // the data, not the header
+    }
+    ShowSelection(records);
     listener_->ComboChanged(DialogCombo::Field);
     TemplateMayHaveChanged();  // a template of ASCII alone follows the CSV
     EnableRunControls(true, false);
@@ -382,66 +381,41 @@ void DialogModel::SetStatus(std::string utf8) {
 
 // ------------------------------------------------------------ settings
 
-void DialogModel::ReplayText(SettingsKey key, std::string_view utf8) {
-    PutText(EditOf(key), utf8);
-}
-
-void DialogModel::ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) {
-    const DialogCombo combo =
-        key == SettingsKey::csvCode ? DialogCombo::CsvEncoding : DialogCombo::TemplateEncoding;
-    if (encodingForced_[EncodingSlot(combo)]) return;
-    Select(combo, static_cast<int>(choice));
-}
-
-void DialogModel::ReplayCsvLoad() {
-    listener_->LoadStarting();
-    LoadCsv();
-}
-
-void DialogModel::ReplaySwitch(SettingsKey key, bool on) {
-    switch (key) {
-        case SettingsKey::prefixChk: return SetSwitch(DialogSwitch::Prefix, on);
-        case SettingsKey::fixChk: return SetSwitch(DialogSwitch::Fix, on);
-        case SettingsKey::repeatChk: return SetSwitch(DialogSwitch::Repeat, on);
-        case SettingsKey::createChk: return SetSwitch(DialogSwitch::Create, on);
-        case SettingsKey::autoChk: return SetSwitch(DialogSwitch::Auto, on);
-        default: return;
-    }
-}
-
-void DialogModel::ReplaySelect(SettingsKey key, int index) {
-    const DialogCombo combo = key == SettingsKey::ruleNum    ? DialogCombo::Rule
-                              : key == SettingsKey::fieldNum ? DialogCombo::Field
-                                                             : DialogCombo::Extension;
-    // The rule's handler runs on its own line (ReplayRuleChange).
-    Select(combo, index);
-}
-
-void DialogModel::ReplayRuleChange() {
-    OnRuleChange();
-}
-
-void DialogModel::ReplaySelection(const std::vector<int>& records) {
-    for (int r : records) {
-        if (r == -1) {
-            std::fill(selected_.begin(), selected_.end(), 1);
-        } else if (r >= 0 && r < Rows()) {
-            selected_[static_cast<size_t>(r)] = 1;
-        }
-    }
-    selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
-    listener_->SelectionChanged(SelectionChange::Added, records);
-}
-
+// A settings file opened: its job shown, the CSV it names loaded, then its
+// field and selection taken against that table.
 int DialogModel::LoadSettings() {
-    // A file without a csvCode or htmlCode line asks for automatic
-    // detection, whatever was chosen before (unless the batch mode's flags
-    // said otherwise).
-    for (const DialogCombo combo : {DialogCombo::CsvEncoding, DialogCombo::TemplateEncoding})
-        if (!encodingForced_[EncodingSlot(combo)] &&
-            EncodingChoiceOf(combo) != platform::EncodingChoice::kAuto)
-            Select(combo, static_cast<int>(platform::EncodingChoice::kAuto));
-    return LoadSettingsFile(settingsPath_, *this, *this);
+    std::optional<SettingsRead> read = ReadSettingsFile(settingsPath_, *this);
+    if (!read) return -1;
+    const Job& job = read->job;
+    for (const auto& [edit, text] :
+         {std::pair{DialogEdit::CSV, job.CSV}, std::pair{DialogEdit::HTML, job.HTML},
+          std::pair{DialogEdit::Out, job.Out}, std::pair{DialogEdit::Prefix, job.Prefix},
+          std::pair{DialogEdit::Start, std::to_string(job.start)},
+          std::pair{DialogEdit::Digit, std::to_string(job.digit)}})
+        PutText(edit, text);
+    for (const auto& [combo, choice] : {std::pair{DialogCombo::CsvEncoding, job.csvCode},
+                                        std::pair{DialogCombo::TemplateEncoding, job.htmlCode}})
+        if (!encodingForced_[EncodingSlot(combo)]) Select(combo, static_cast<int>(choice));
+    for (const auto& [which, on] :
+         {std::pair{DialogSwitch::Prefix, job.prefixChk}, std::pair{DialogSwitch::Fix, job.fixChk},
+          std::pair{DialogSwitch::Repeat, job.repeatChk}, std::pair{DialogSwitch::Create, job.createChk},
+          std::pair{DialogSwitch::Auto, job.autoChk}})
+        SetSwitch(which, on);
+    Select(DialogCombo::Rule, job.ruleNum);
+    OnRuleChange();
+    Select(DialogCombo::Extension, job.extNum);
+    if (read->namesCsv) {
+        listener_->LoadStarting();
+        LoadCsv();
+    }
+    const CCsvRecord* header = table_ ? table_->GetRecord(0) : nullptr;
+    TakeAgainstTable(*read, header ? header->FieldCount() : 0, table_ ? table_->RecordCount() : -1);
+    Select(DialogCombo::Field, job.fieldNum);
+    if (table_) ShowSelection(job.selection);
+    // The repeat count as saved, whatever the selection made of it.
+    PutText(DialogEdit::Repeat, std::to_string(job.repeat));
+    if (std::optional<diag::Diagnostic> unused = UnusedLinesWarning(*read)) Report(*unused);
+    return 0;
 }
 
 Job DialogModel::EditedJob() const {

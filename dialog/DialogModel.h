@@ -16,7 +16,7 @@
 #include "data/CsvTable.h"
 #include "diag/Diagnostic.h"
 #include "gen/GenerationRun.h"
-#include "settings/SettingsReplay.h"
+#include "settings/SettingsReader.h"
 #include "settings/SettingsText.h"
 
 namespace platform {
@@ -30,8 +30,9 @@ enum class DialogSwitch { Prefix, Fix, Repeat, Create, Auto };
 enum class DialogCombo { Rule, Field, Extension, CsvEncoding, TemplateEncoding };
 inline constexpr int kEncodingItems = 3;
 // How the selection changed: by the user (who sees it already), every line
-// selected, every line toggled, or lines added by number (-1: all).
-enum class SelectionChange { User, All, Inverted, Added };
+// toggled, or the model's selection to be shown anew (a load, a settings
+// file, a list drawn again).
+enum class SelectionChange { User, Inverted, Shown };
 
 // What the dialog tells whoever shows it. Every call follows the change.
 class DialogListener {
@@ -45,14 +46,14 @@ public:
     // The record list has new lines (a load, the fixed-width look, a
     // rotation) or none (ListTable), and no line is selected.
     virtual void ListRebuilt() {}
-    virtual void SelectionChanged(SelectionChange, const std::vector<int>& /*added*/) {}
+    virtual void SelectionChanged(SelectionChange) {}
     // Enabled states (Enabled) changed.
     virtual void ControlsEnabled() {}
     // A CSV load is about to start (the window shows what it has first).
     virtual void LoadStarting() {}
 };
 
-class DialogModel : private SettingsTarget, private diag::Sink {
+class DialogModel : private diag::Sink {
 public:
     // The prompter answers the questions and file dialogs. Diagnostics are
     // shown by `shown` (each after the status line took its own), or, when
@@ -148,14 +149,6 @@ private:
         return static_cast<size_t>(e);
     }
 
-    void ReplayText(SettingsKey key, std::string_view utf8) override;
-    void ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) override;
-    void ReplayCsvLoad() override;
-    void ReplaySwitch(SettingsKey key, bool on) override;
-    void ReplaySelect(SettingsKey key, int index) override;
-    void ReplayRuleChange() override;
-    void ReplaySelection(const std::vector<int>& records) override;
-
     void SetText(DialogEdit edit, std::string_view utf8);
     // The entry at `index` chosen, or none when it is outside the list; no handler.
     void Select(DialogCombo combo, int index);
@@ -168,7 +161,8 @@ private:
     void Enable(std::initializer_list<int> ids, bool on);
     void UpdateRepeatCount();
     void FillRecordList(int startColumn);
-    void SelectAll();
+    // Exactly these records selected, and the list told so.
+    void ShowSelection(const std::vector<int>& records);
     void ReleaseTable();
     void SetStatus(std::string utf8);
     // The template named, or the CSV it follows, may have changed: what
@@ -192,6 +186,7 @@ private:
     std::vector<std::pair<int, bool>> enabled_;  // control id, enabled
     std::string status_;
     std::unique_ptr<CCsvTable> table_;
+    std::string loadedPath_;  // the CSV path the table was loaded from
     std::vector<char> selected_;  // a line per record
     int selectedCount_ = 0;
     int rotationOffset_ = 0;

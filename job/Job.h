@@ -14,6 +14,10 @@ enum NamingRule : int {
     kRuleFieldValue = 2,
 };
 
+// The extensions a job names by their index (extNum), in the list's order.
+inline constexpr const char* kExtensions[] = {"html", "htm", "shtml", "shtm", "asp", "txt", "dat"};
+inline constexpr int kExtensionCount = 7;
+
 // Texts are UTF-8. Each value starts as the window starts.
 struct Job {
     std::string fileName;  // the settings file the job is kept in, when there is one
@@ -40,4 +44,6 @@ struct Job {
     bool autoChk = false;   // generate as soon as the window opens the file
     bool fixChk = false;    // the record list's fixed-width look, kept with the job
     std::vector<int> selection;  // record indexes, ascending
+
+    bool operator==(const Job&) const = default;
 };

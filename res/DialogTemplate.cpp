@@ -1,5 +1,6 @@
 #include "res/DialogTemplate.h"
 
+#include "job/Job.h"
 #include "res/ControlIds.h"
 
 namespace res {
@@ -54,12 +55,11 @@ constexpr DialogItem kItems[] = {
 };
 
 constexpr const char* kRuleItems[] = {"レコード番号（自動）", "連番（自動）", "フィールド名を指定する"};
-constexpr const char* kExtensionItems[] = {"html", "htm", "shtml", "shtm", "asp", "txt", "dat"};
 
 }  // namespace
 
 std::span<const DialogItem> MainDialogItems() { return kItems; }
 std::span<const char* const> RuleItems() { return kRuleItems; }
-std::span<const char* const> ExtensionItems() { return kExtensionItems; }
+std::span<const char* const> ExtensionItems() { return kExtensions; }
 
 }  // namespace res

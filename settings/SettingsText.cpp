@@ -49,6 +49,9 @@ struct KeyName {
 };
 
 constexpr KeyName kKeyNames[] = {
+    {"FileName", SettingsKey::FileName},
+    {"Sep", SettingsKey::Sep},
+    {"Sheet", SettingsKey::Sheet},
     {"csvCode", SettingsKey::csvCode},
     {"htmlCode", SettingsKey::htmlCode},
     {"CSV", SettingsKey::CSV},
@@ -173,46 +176,4 @@ SettingsKey LookupSettingsKey(std::string_view key) {
     for (const KeyName& k : kKeyNames)
         if (k.name == key) return k.key;
     return SettingsKey::None;
-}
-
-int ParseSettingsInt(std::string_view value) {
-    std::size_t i = 0;
-    while (i < value.size() && IsCSpace(value[i])) ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
-        negative = value[i] == '-';
-        ++i;
-    }
-    // Saturate instead of overflowing: a number out of range reads as the nearest int.
-    constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
-    long long magnitude = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        if (magnitude < kLimit) magnitude = magnitude * 10 + (value[i] - '0');
-    }
-    if (negative) return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
-    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
-}
-
-std::vector<int> ParseSelItems(std::string_view value) {
-    // The first index ends at a comma, blank or line end; later ones only at a comma or line
-    // end, so "1, 2" reads 2 and a run of blanks reads 0. The byte that ends a run is used up.
-    // A run has at least one byte: consecutive commas, and commas at either end, add no
-    // index, whereas a run of spaces between two commas reads 0.
-    std::vector<int> indexes;
-    std::size_t at = value.find_first_not_of(", \t\r\n");
-    if (at == std::string_view::npos) return indexes;
-    std::size_t end = value.find_first_of(", \t\r\n", at);
-    if (end == std::string_view::npos) end = value.size();
-    indexes.push_back(ParseSettingsInt(value.substr(at, end - at)));
-
-    at = end < value.size() ? end + 1 : end;
-    while (true) {
-        at = value.find_first_not_of(",\r\n", at);
-        if (at == std::string_view::npos) break;
-        end = value.find_first_of(",\r\n", at);
-        if (end == std::string_view::npos) end = value.size();
-        indexes.push_back(ParseSettingsInt(value.substr(at, end - at)));
-        at = end < value.size() ? end + 1 : end;
-    }
-    return indexes;
 }

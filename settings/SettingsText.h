@@ -13,8 +13,8 @@
 
 // The keys the reader knows, in the order the writer writes them.
 enum class SettingsKey {
-    None,  // not one of the reader's keys (FileName included)
-    csvCode, htmlCode,
+    None,  // not one of the reader's keys
+    FileName, csvCode, htmlCode, Sep, Sheet,
     CSV, HTML, Out, Prefix, ruleNum, fieldNum, extNum, start, digit, repeat,
     prefixChk, fixChk, repeatChk, createChk, autoChk, csvCount, SelItems,
 };
@@ -44,9 +44,3 @@ struct SettingsLine {
 std::optional<SettingsLine> SplitSettingsLine(std::string_view line);
 // Exact, case-sensitive lookup.
 SettingsKey LookupSettingsKey(std::string_view key);
-// Decimal integer as the C library reads it: leading white space, an
-// optional sign, digits up to the first other byte; no digits give 0.
-int ParseSettingsInt(std::string_view value);
-// The indexes of a SelItems value, in the order given. Empty runs between
-// commas are skipped ("1,,2" gives 1 and 2); a run of spaces gives 0.
-std::vector<int> ParseSelItems(std::string_view value);

@@ -30,6 +30,8 @@
 
 #include "TestUtil.h"
 #include "platform/TextEncoding.h"
+#include "settings/SettingsReader.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -222,6 +224,21 @@ struct MatrixCase {
 };
 
 const std::string kNoMemory = Warning(testutil::kNoMemory);
+const std::string kUnusedLines = Warning(testutil::Say(diag::Code::kSettingsLinesUnused));
+
+// A SelItems line of 1 MB: record 3, then no records, then record 1.
+std::string BigSelItems() {
+    std::string sel = "SelItems:3,";
+    while (sel.size() < 1024 * 1024) sel += "-7,99999999999999999999,40000,";
+    return sel + "1";
+}
+
+// 64 KiB of random bytes with no line end: a settings file of one line.
+std::string RandomLine() {
+    std::string bytes = RandomBytes(1, 64 * 1024);
+    std::erase(bytes, '\n');
+    return bytes;
+}
 const Lines kBooksPages = {"00001.html", "00002.html", "_db.html", "_index.html"};
 const Lines kOnlyIndexAndDump = {"_db.html", "_index.html"};
 
@@ -350,14 +367,16 @@ const std::vector<MatrixCase>& Matrix() {
         {.id = "SettingsRandomBytes",
          .group = "Settings file",
          .title = "random bytes",
-         .setup = "64 KiB of random bytes (fixed seed)",
+         .setup = "64 KiB of random bytes (fixed seed) on one line: told as a line not applied",
          .prepare =
              [](const Scene& s) {
-                 s.Write("random.cfg", RandomBytes(1, 64 * 1024));
+                 s.Write("random.cfg", RandomLine());
                  return Lines{"random.cfg"};
              },
          .exitStatus = 1,
-         .err = {kNoTemplate},
+         .err = {kUnusedLines,
+                 "1 行目: " + platform::EscapeForTerminal(*DecodeSettingsFile(RandomLine())),
+                 kNoTemplate},
          .pages = {}},
         {.id = "SettingsSelItemsOf1MB",
          .group = "Settings file",
@@ -366,12 +385,10 @@ const std::vector<MatrixCase>& Matrix() {
                   "(none of them records), then record 1",
          .prepare =
              [](const Scene& s) {
-                 std::string sel = "3,";
-                 while (sel.size() < 1024 * 1024) sel += "-7,99999999999999999999,40000,";
-                 return Lines{s.Settings("big.cfg", "SelItems:" + sel + "1\n")};
+                 return Lines{s.Settings("big.cfg", BigSelItems() + "\n")};
              },
-         .exitStatus = 0,
-         .err = {kDone},
+         .exitStatus = 1,
+         .err = {kUnusedLines, "5 行目: " + BigSelItems(), kDone},
          .pages = {"00001.html", "00003.html", "_db.html", "_index.html"},
          .check = [](const Scene& s) { ExpectPage(s, "00003.html", Cp("<h1>草枕</h1>\n")); }},
 
@@ -450,7 +467,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1\n", "empty.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(testutil::kEmptyFile), kNoRecords},
+         .err = {Warning(testutil::kEmptyFile), kUnusedLines, "5 行目: SelItems:1", kNoRecords},
          .pages = {}},
         {.id = "CsvBehindAFile",
          .group = "CSV source",
@@ -498,7 +515,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "random.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(testutil::QuoteError(1)), kNoRecords},
+         .err = {Warning(testutil::QuoteError(1)), kUnusedLines, "5 行目: SelItems:1,2", kNoRecords},
          .pages = {}},
         {.id = "CsvUtf16",
          .group = "CSV source",
@@ -525,7 +542,8 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,31999,32000,40000\n", "many.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(testutil::kTooManyRecords), kDone},
+         .err = {Warning(testutil::kTooManyRecords), kUnusedLines,
+                 "5 行目: SelItems:1,31999,32000,40000", kDone},
          .pages = {"00001.html", "31999.html", "_db.html", "_index.html"},
          .check =
              [](const Scene& s) {
@@ -618,7 +636,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(testutil::QuoteError(3)), kDone},
+         .err = {Warning(testutil::QuoteError(3)), kUnusedLines, "5 行目: SelItems:1,2", kDone},
          .pages = {"00001.html", "_db.html", "_index.html"},
          .check = [](const Scene& s) { ExpectPage(s, "00001.html", "<h1>Alpha</h1>\n"); }},
         {.id = "CsvLeadByteBeforeClosingQuote",
@@ -631,7 +649,7 @@ const std::vector<MatrixCase>& Matrix() {
                  return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "quote.csv")};
              },
          .exitStatus = 1,
-         .err = {Warning(testutil::QuoteError(3)), kDone},
+         .err = {Warning(testutil::QuoteError(3)), kUnusedLines, "5 行目: SelItems:1,2", kDone},
          .pages = {"00001.html", "_db.html", "_index.html"}},
         {.id = "CsvUtf8BadBytes",
          .group = "CSV source",

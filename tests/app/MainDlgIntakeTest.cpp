@@ -276,11 +276,11 @@ TEST_F(IntakeTest, SettingsFileThenCsv) {
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), html_);
 }
 
-// A file without an autoChk line leaves the switch as it was; with the
-// switch on, even a file that cannot be read starts a run.
-TEST_F(IntakeTest, AutomaticRunSwitchOutlivesTheFile) {
+// Each file with an autoChk line of 1 runs at once; with the switch on,
+// even a file that cannot be read, and changes nothing, starts a run.
+TEST_F(IntakeTest, AutomaticRunSwitchOutlivesAFileThatCannotBeRead) {
     const std::string first = WriteSettings("first.cfg", "SelItems:1\nautoChk:1\n");
-    const std::string second = WriteSettings("second.cfg", "SelItems:2\n");
+    const std::string second = WriteSettings("second.cfg", "SelItems:2\nautoChk:1\n");
     CMainDlg d(prompter_);
     d.OnDropFiles({first});
     ASSERT_EQ(FilesIn(out_).count("00001.html"), 1u);
@@ -453,7 +453,7 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), chosen);
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
     EXPECT_EQ(d.ListLines(), lines);
-    EXPECT_EQ(d.SelectedRecords().size(), 5u);
+    EXPECT_EQ(d.SelectedRecords().size(), 4u);
     ASSERT_EQ(prompter_.entries.size(), 1u);
     EXPECT_EQ(prompter_.entries[0].request.filter, kHtmlFilter);
     EXPECT_EQ(prompter_.entries[0].request.proposedName, "");
@@ -502,7 +502,7 @@ TEST_F(IntakeTest, CancelledBrowseChangesNothing) {
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
     EXPECT_EQ(d.ListLines(), lines);
-    EXPECT_EQ(d.SelectedRecords().size(), 5u);
+    EXPECT_EQ(d.SelectedRecords().size(), 4u);
     EXPECT_EQ(prompter_.entries.size(), 2u);
 }
 

@@ -147,9 +147,9 @@ TEST_F(DialogModelTest, EnableRules) {
     }
 }
 
-// What a settings file leaves: the lines act in order, each as its
-// control's change and handler would.
-TEST_F(DialogModelTest, ReplayRules) {
+// What opening a settings file shows: its values, whatever their order,
+// the field and the selection taken against the table it names.
+TEST_F(DialogModelTest, OpeningAFileShowsItsJob) {
     const struct {
         const char* name;
         std::string lines;
@@ -157,31 +157,27 @@ TEST_F(DialogModelTest, ReplayRules) {
         std::string repeatText;
         int field, extension;
         std::string extensionText;
+        size_t boxes = 0;  // the warning of lines not applied
     } cases[] = {
-        {"a load selects every record", Csv("a.csv"), {0, 1, 2, 3}, "1", -1, 0, "html"},
-        {"fixChk lists the records again, SelItems adds to none",
-         Csv("a.csv") + "   fixChk:0\n SelItems:1,3,9\n", {1, 3}, "1", -1, 0, "html"},
-        {"-1 selects all, SelItems only adds",
-         Csv("a.csv") + "   fixChk:1\n SelItems:2\n SelItems:-1\n", {0, 1, 2, 3}, "1", -1, 0,
+        {"without SelItems every data record", Csv("a.csv"), {1, 2, 3}, "1", -1, 0, "html"},
+        {"SelItems is the selection, a record beyond the table told",
+         " SelItems:2\n" + Csv("a.csv") + "   fixChk:0\n SelItems:1,3,9\n", {1, 3}, "1", -1, 0,
+         "html", 1},
+        {"-1 is every line", Csv("a.csv") + " SelItems:-1\n", {0, 1, 2, 3}, "1", -1, 0, "html"},
+        {"the repeat count as saved, not the selection's",
+         Csv("a.csv") + "   repeat:7\nrepeatChk:1\n SelItems:1,2\n", {1, 2}, "7", -1, 0, "html"},
+        {"a field line before the CSV line", " fieldNum:1\n" + Csv("a.csv"), {1, 2, 3}, "1", 1, 0,
          "html"},
-        {"repeatChk writes the count at that moment",
-         Csv("a.csv") + "   repeat:7\n   fixChk:0\nrepeatChk:1\n SelItems:1,2\n", {1, 2}, "7", -1,
-         0, "html"},
-        {"the repeat line's text is set again at the end",
-         Csv("a.csv") + "repeatChk:1\n   repeat:5\n   fixChk:0\n", {}, "5", -1, 0, "html"},
-        {"a field chosen before the load does not last",
-         " fieldNum:1\n" + Csv("a.csv") + " fieldNum:1\n", {0, 1, 2, 3}, "1", 1, 0, "html"},
-        {"a field beyond the list chooses none", Csv("a.csv") + " fieldNum:2\n", {0, 1, 2, 3}, "1",
-         -1, 0, "html"},
-        {"extNum -1 changes nothing, one beyond the list empties the edit",
-         "   extNum:3\n   extNum:-1\n", {}, "1", -1, 3, "shtm"},
-        {"extension beyond the list", "   extNum:7\n", {}, "1", -1, -1, ""},
-        {"a numeric line without a value is passed over", "   extNum:\n   extNum:2\n", {}, "1",
-         -1, 2, "shtml"},
+        {"a field beyond the columns chooses none", Csv("a.csv") + " fieldNum:2\n", {1, 2, 3}, "1",
+         -1, 0, "html", 1},
+        {"an extension by its entry", "   extNum:3\n", {}, "1", -1, 3, "shtm"},
+        {"none chosen, or beyond the list: the window's own", "   extNum:-1\n   extNum:7\n", {}, "1",
+         -1, 0, "html", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        DialogModel m(prompter);
+        testutil::RecordingPrompter boxes;
+        DialogModel m(boxes);
         WriteBytes(dir.Path() / "s.cfg", CrLf(c.lines));
         m.SetSettingsPath(dir.File("s.cfg"));
         ASSERT_EQ(m.LoadSettings(), 0);
@@ -190,8 +186,8 @@ TEST_F(DialogModelTest, ReplayRules) {
         EXPECT_EQ(m.Choice(DialogCombo::Field), c.field);
         EXPECT_EQ(m.Choice(DialogCombo::Extension), c.extension);
         EXPECT_EQ(m.ExtensionText(), c.extensionText);
+        EXPECT_EQ(boxes.entries.size(), c.boxes);
     }
-    EXPECT_TRUE(prompter.entries.empty());
 }
 
 // Texts as the edits hold them (UTF-8); code page 932 at the settings file
@@ -221,27 +217,39 @@ TEST_F(DialogModelTest, CodePage932SettingsBecomeUtf8Inside) {
     EXPECT_EQ(model.EditedJob().extension, "php");
 }
 
-TEST_F(DialogModelTest, SelectionRotationAndRepeatCount) {
+// A load selects the data records; the list's looks keep the selection;
+// the same file loaded again keeps the records still there and the field
+// of the same name, another file selects its data records.
+TEST_F(DialogModelTest, SelectionsSurvive) {
     model.TypeText(DialogEdit::CSV, dir.File("a.csv"));
     model.LoadCsv();
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 2, 3}));
     model.SetSwitch(DialogSwitch::Repeat, true);
-    EXPECT_EQ(model.Text(DialogEdit::Repeat), "4");
+    EXPECT_EQ(model.Text(DialogEdit::Repeat), "3");
     model.SetSelection({0, 1, 0, 1});
-    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 3}));
-    EXPECT_EQ(model.Text(DialogEdit::Repeat), "2");
     model.OnInvertSelection();
     EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{0, 2}));
     model.OnRotate();  // lists the lines anew, from the second column
+    model.SetSwitch(DialogSwitch::Fix, true);
     EXPECT_EQ(model.RotationOffset(), 1);
-    EXPECT_EQ(model.ListStartColumn(), 1);
-    EXPECT_EQ(model.SelectedCount(), 0);
-    EXPECT_EQ(model.Text(DialogEdit::Repeat), "0");
-    model.OnRotate();
-    EXPECT_EQ(model.RotationOffset(), 0);
-    model.OnRotate();
-    model.LoadCsv();  // all columns again; the offset stays
-    EXPECT_EQ(model.ListStartColumn(), 0);
-    EXPECT_EQ(model.RotationOffset(), 1);
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(model.Text(DialogEdit::Repeat), "2");
+
+    model.Choose(DialogCombo::Field, 1);
+    WriteBytes(dir.Path() / "a.csv", CrLf(Cp("No,名前\n1,りんご\n2,みかん\n")));
+    model.LoadCsv();  // the same file, edited: one record fewer, the column renamed
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(model.Choice(DialogCombo::Field), 1);
+    WriteBytes(dir.Path() / "a.csv", CrLf(Cp("id,品名\n1,りんご\n")));
+    model.LoadCsv();
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{0}));
+    EXPECT_EQ(model.Choice(DialogCombo::Field), -1);  // no column of that name
+
+    WriteBytes(dir.Path() / "b.csv", CrLf("x\n1\n2\n"));
+    model.TypeText(DialogEdit::CSV, dir.File("b.csv"));
+    model.LoadCsv();
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(model.RotationOffset(), 1);  // the offset stays
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #include "settings/SettingsText.h"
-#include "settings/SettingsReplay.h"
+#include "settings/SettingsReader.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <cstddef>
 #include <iterator>
 #include <optional>
@@ -227,7 +228,9 @@ TEST(SettingsKey, OnlyTheReadersKeysExactlyAsWritten) {
         {"autoChk", SettingsKey::autoChk},
         {"csvCount", SettingsKey::csvCount},
         {"SelItems", SettingsKey::SelItems},
-        {"FileName", SettingsKey::None},
+        {"FileName", SettingsKey::FileName},
+        {"Sep", SettingsKey::Sep},
+        {"Sheet", SettingsKey::Sheet},
         {"csv", SettingsKey::None},
         {"Csv", SettingsKey::None},
         {"selitems", SettingsKey::None},
@@ -240,179 +243,98 @@ TEST(SettingsKey, OnlyTheReadersKeysExactlyAsWritten) {
     for (const auto& c : cases) EXPECT_EQ(LookupSettingsKey(c.key), c.want) << c.key;
 }
 
-TEST(SettingsReader, BooksSiteReadsBackLineByLine) {
-    const struct {
-        SettingsKey key;
-        std::string_view value;
-    } want[] = {
-        {SettingsKey::None, "D:\\site\\books.cfg"},
-        {SettingsKey::CSV, "D:\\site\\books.csv"},
-        {SettingsKey::HTML, "D:\\site\\book.html"},
-        {SettingsKey::Out, "D:\\site\\pages"},
-        {SettingsKey::Prefix, "bk"},
-        {SettingsKey::ruleNum, "1"},
-        {SettingsKey::fieldNum, "-1"},
-        {SettingsKey::extNum, "0"},
-        {SettingsKey::start, "1"},
-        {SettingsKey::digit, "3"},
-        {SettingsKey::repeat, "1"},
-        {SettingsKey::prefixChk, "1"},
-        {SettingsKey::fixChk, "0"},
-        {SettingsKey::repeatChk, "0"},
-        {SettingsKey::createChk, "1"},
-        {SettingsKey::autoChk, "0"},
-        {SettingsKey::csvCount, "3"},
-        {SettingsKey::SelItems, "1,2,7"},
-    };
-    // CR LF as written, and the same file with lone LFs and no final line end.
-    std::string lf;
-    for (char c : kBooksFile)
-        if (c != '\r') lf.push_back(c);
-    lf.pop_back();
-    for (std::string_view file : {kBooksFile, std::string_view(lf)}) {
-        const auto lines = SplitSettingsLines(file);
-        ASSERT_EQ(lines.size(), std::size(want));
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const auto line = SplitSettingsLine(lines[i]);
-            ASSERT_TRUE(line) << lines[i];
-            EXPECT_EQ(LookupSettingsKey(line->key), want[i].key) << lines[i];
-            EXPECT_EQ(line->value, want[i].value) << lines[i];
+// A job written reads back the same, every line used: the books site (code
+// page 932 bytes) and one that only UTF-8 holds; with lone LFs and no final
+// line end too.
+TEST(SettingsReader, JobsReadBackAsWritten) {
+    Job utf8 = BooksSite();
+    utf8.Out = "ページ 😀";
+    utf8.csvCode = platform::EncodingChoice::kUtf8;
+    utf8.htmlCode = platform::EncodingChoice::kCp932;
+    utf8.ruleNum = 2;
+    utf8.fieldNum = 3;
+    utf8.extNum = 3;
+    utf8.extension = "shtm";
+    utf8.start = 9999;
+    utf8.digit = 5;
+    utf8.repeat = 0;
+    utf8.prefixChk = utf8.fixChk = utf8.repeatChk = utf8.autoChk = true;
+    utf8.createChk = false;
+    utf8.selection = {0, 5};
+    for (const Job& job : {BooksSite(), utf8}) {
+        const std::string bytes =
+            EncodeSettingsFile(ToCrLf(ComposeSettingsHead(job) + ComposeSelItemsLine(job.selection)));
+        std::string lf = *DecodeSettingsFile(bytes);
+        std::erase(lf, '\r');
+        lf.pop_back();
+        for (const std::string& text : {*DecodeSettingsFile(bytes), lf}) {
+            SettingsRead read = ReadSettingsText(text);
+            EXPECT_TRUE(read.namesCsv);
+            TakeAgainstTable(read, 4, 8);
+            read.job.fileName = job.fileName;
+            EXPECT_EQ(read.job, job);
+            EXPECT_TRUE(read.unused.empty()) << read.unused[0].text;
         }
     }
-    EXPECT_EQ(ParseSelItems("1,2,7"), (std::vector<int>{1, 2, 7}));
 }
 
-// Stands in for the window: remembers the encodings and texts applied.
-class EncodingTarget : public SettingsTarget {
-  public:
-    void ReplayText(SettingsKey, std::string_view utf8) override { texts.emplace_back(utf8); }
-    void ReplayEncoding(SettingsKey key, platform::EncodingChoice choice) override {
-        encodings.emplace_back(key, choice);
-    }
-    void ReplayCsvLoad() override {}
-    void ReplaySwitch(SettingsKey, bool) override {}
-    void ReplaySelect(SettingsKey, int) override {}
-    void ReplayRuleChange() override {}
-    void ReplaySelection(const std::vector<int>&) override {}
-
-    std::vector<std::pair<SettingsKey, platform::EncodingChoice>> encodings;
-    std::vector<std::string> texts;
-};
-
-// Every name of an encoding is taken; a line that names none asks for
-// detection, the rest of the file still applies, and one box after the file
-// tells each such line as written.
-TEST(SettingsReader, EncodingLinesThatNameNoEncodingAreTold) {
-    testutil::TempDir dir;
-    testutil::WriteBytes(dir.Path() / "site.cfg",
-                         " FileName:site.cfg\r\n"
-                         "  csvCode:Shift_JIS\r\n"
-                         " htmlCode: UTF8 \r\n"
-                         "      CSV:data.csv\r\n"
-                         "  csvCode:latin1\r\n"
-                         "\r\n"
-                         " htmlCode:utf\x1b[2J-8\r\n"
-                         "  csvCode:シフトJIS\n"
-                         "     HTML:page.html");
-    EncodingTarget target;
-    testutil::RecordingSink sink;
-    ASSERT_EQ(LoadSettingsFile(dir.File("site.cfg"), target, sink), 0);
-
+// The value rules: each case a file's text and the table it is taken
+// against (-1 records: none loaded), what the job holds, and which lines
+// are told as not applied.
+TEST(SettingsReader, ValuesAndTheLinesTold) {
     using platform::EncodingChoice;
-    EXPECT_EQ(target.encodings, (std::vector<std::pair<SettingsKey, EncodingChoice>>{
-                                    {SettingsKey::csvCode, EncodingChoice::kCp932},
-                                    {SettingsKey::htmlCode, EncodingChoice::kUtf8},
-                                    {SettingsKey::csvCode, EncodingChoice::kAuto},
-                                    {SettingsKey::htmlCode, EncodingChoice::kAuto},
-                                    {SettingsKey::csvCode, EncodingChoice::kAuto}}));
-    EXPECT_EQ(target.texts, (std::vector<std::string>{"data.csv", "page.html"}));
-    EXPECT_EQ(sink.diagnostics,
-              (std::vector<diag::Diagnostic>{
-                  {.code = diag::Code::kSettingsLinesUnused,
-                   .entries = {{.text = "  csvCode:latin1", .number = 5},
-                               {.text = " htmlCode:utf\x1b[2J-8", .number = 7},
-                               {.text = "  csvCode:シフトJIS", .number = 8}}}}));
-
-    EXPECT_TRUE(ReplaySettings("csvCode:sjis\nhtmlCode:auto\n", target).empty());
-}
-
-TEST(SettingsInt, ReadsAsTheCLibraryDoes) {
     const struct {
-        std::string_view text;
-        int want;
+        const char* name;
+        std::string text;
+        int records;
+        std::function<void(Job&)> want;  // from a job as the window starts
+        std::vector<int> told = {};
     } cases[] = {
-        {"12", 12},
-        {" -3", -3},
-        {"+4", 4},
-        {"7x", 7},
-        {"", 0},
-        {"x", 0},
-        {"-", 0},
-        {"+-1", 0},
-        {"- 1", 0},
-        {" \t\v\f\r\n42", 42},
-        {"0012", 12},
-        {"1 2", 1},
-        {"-0", 0},
-        {"2147483647", INT_MAX},
-        {"-2147483648", INT_MIN},
-        {"2147483648", INT_MAX},
-        {"-2147483649", INT_MIN},
-        {"99999999999999999999999999", INT_MAX},
-        {"-99999999999999999999999999", INT_MIN},
+        {"no SelItems: every data record", "CSV:a.csv\n", 4,
+         [](Job& j) { j.CSV = "a.csv", j.selection = {1, 2, 3}; }},
+        {"SelItems replaces; the last line wins", "SelItems:2\nSelItems:3, 1,,\n", 4,
+         [](Job& j) { j.selection = {1, 3}; }},
+        {"-1 is every line", "SelItems:-1\n", 3, [](Job& j) { j.selection = {0, 1, 2}; }},
+        {"no selection", "SelItems:\n", 3, [](Job& j) { j.selection = {}; }},
+        {"entries that are no record are told, the rest applies", "SelItems:abc,2,9,1-20,-2\n", 4,
+         [](Job& j) { j.selection = {2}; }, {1}},
+        {"no table: nothing selected, nothing told", "fieldNum:7\nSelItems:9\n", -1,
+         [](Job& j) { j.selection = {}; }},
+        {"a field beyond the columns, or no number", "fieldNum:4\n", 5, [](Job& j) { j.selection = {1, 2, 3, 4}; }, {1}},
+        {"", "fieldNum:abc\n", 1, [](Job&) {}, {1}},
+        {"a column", "fieldNum:3\n", 1, [](Job& j) { j.fieldNum = 3; }},
+        {"numbers out of range keep the window's own",
+         "start:10000\ndigit:0\nrepeat:-1\nruleNum:3\nextNum:7\nprefixChk:2\ncsvCount:x\n", 1,
+         [](Job&) {}, {1, 2, 3, 4, 5, 6, 7}},
+        {"numbers at the ends of their ranges",
+         "start: 9999 \ndigit:+1\nrepeat:0\nruleNum:2\nextNum:6\nfixChk:1\ncreateChk:0\n", 1,
+         [](Job& j) {
+             j.start = 9999, j.digit = 1, j.repeat = 0, j.ruleNum = 2, j.extNum = 6;
+             j.extension = "dat", j.fixChk = true, j.createChk = false;
+         }},
+        {"-1, no entry chosen, is the window's own", "ruleNum:2\nruleNum:-1\nextNum:-1\n", 1,
+         [](Job&) {}},
+        {"an unknown key, a line of colons, a bare word; blank lines pass",
+         "ruleNo:2\n:::\n  \n\nHTML:t.html\nword\n", 1, [](Job& j) { j.HTML = "t.html"; }, {1, 2, 6}},
+        {"keys of sources to come, and the file's own name, pass", "Sep:tab\nSheet:x\nFileName:y\n", 1,
+         [](Job&) {}},
+        {"an encoding that is none is told and asks for detection",
+         "csvCode:sjis\ncsvCode:latin1\nhtmlCode: UTF8 \n", 1,
+         [](Job& j) { j.htmlCode = EncodingChoice::kUtf8; }, {2}},
     };
-    for (const auto& c : cases) EXPECT_EQ(ParseSettingsInt(c.text), c.want) << c.text;
-}
-
-TEST(SettingsInt, StopsAtTheEndOfTheView) {
-    const std::string_view digits = "123456";
-    EXPECT_EQ(ParseSettingsInt(digits.substr(0, 2)), 12);
-    EXPECT_EQ(ParseSettingsInt(digits.substr(0, 0)), 0);
-    EXPECT_EQ(ParseSettingsInt(std::string_view(" -").substr(0, 1)), 0);
-}
-
-TEST(SettingsSelItems, IndexesInTheOrderGiven) {
-    using Ints = std::vector<int>;
-    const struct {
-        std::string_view value;
-        Ints want;
-    } cases[] = {
-        {"", {}},
-        {"   ", {}},
-        {",,,", {}},
-        {"1,2,7", {1, 2, 7}},
-        {"7,2,1,2", {7, 2, 1, 2}},
-        {"-1", {-1}},
-        {"3,-1", {3, -1}},
-        {"  5", {5}},
-        {", 5", {5}},
-        {"1, 2,\t3", {1, 2, 3}},
-        {"1,  ,2", {1, 0, 2}},
-        {"1, ", {1, 0}},
-        {"1,,2", {1, 2}},
-        {"1,,,2,,", {1, 2}},
-        {"1,2,", {1, 2}},
-        {"1 2,3", {1, 2, 3}},
-        {"1\t2", {1, 2}},
-        {"1 ", {1}},
-        {"1 ,2", {1, 2}},  // the blank that ends the first index is used up
-        {"x,2y,", {0, 2}},
-        {"40000,99999999999", {40000, INT_MAX}},
-        {"1\r", {1}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ParseSelItems(c.value), c.want) << c.value;
-}
-
-TEST(SettingsSelItems, ThirtyTwoThousandIndexesRoundTrip) {
-    std::vector<int> selection(32000);
-    for (int i = 0; i < 32000; ++i) selection[i] = i;
-    const std::string file = ToCrLf(ComposeSelItemsLine(selection));
-    const auto lines = SplitSettingsLines(file);
-    ASSERT_EQ(lines.size(), 1u);
-    const auto line = SplitSettingsLine(lines[0]);
-    ASSERT_TRUE(line);
-    EXPECT_EQ(LookupSettingsKey(line->key), SettingsKey::SelItems);
-    EXPECT_EQ(ParseSelItems(line->value), selection);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + std::string(" ") + c.text);
+        SettingsRead read = ReadSettingsText(c.text);
+        TakeAgainstTable(read, 4, c.records);
+        Job want;
+        if (c.records > 1) for (int r = 1; r < c.records; ++r) want.selection.push_back(r);
+        c.want(want);
+        EXPECT_EQ(read.job, want);
+        std::vector<int> told;
+        if (const std::optional<diag::Diagnostic> d = UnusedLinesWarning(read))
+            for (const diag::Entry& e : d->entries) told.push_back(e.number);
+        EXPECT_EQ(told, c.told);
+    }
 }
 
 }  // namespace
