@@ -123,12 +123,22 @@ TEST(Catalogue, EveryCodeHasItsText) {
 }
 
 // A list shows its first ten names below the count of them all; data is as
-// it is unless a renderer says otherwise.
+// it is unless a renderer says otherwise. The lines of a settings file: ten
+// and a count of the rest, or every one.
 TEST(Catalogue, ListsShowTenNames) {
     Diagnostic d{.code = Code::kPagesOverwritten};
     for (int i = 0; i < 12; ++i) d.entries.push_back({.text = "p" + std::to_string(i)});
     EXPECT_EQ(Text(d), "12 個のページが同じ名前の後のページで上書きされました．\np0\np1\np2\np3\np4\np5"
                        "\np6\np7\np8\np9");
+    Diagnostic lines{.code = Code::kSettingsLinesUnused};
+    std::string ten;
+    for (int i = 1; i <= 12; ++i) {
+        lines.entries.push_back({.text = "x", .number = i});
+        if (i <= 10) ten += "\n" + std::to_string(i) + " 行目: x";
+    }
+    const std::string head = "設定ファイルの次の行はそのままでは使えませんでした．";
+    EXPECT_EQ(Text(lines), head + ten + "\nほか 2 行");
+    EXPECT_EQ(Text(lines, nullptr, true), head + ten + "\n11 行目: x\n12 行目: x");
 }
 
 }  // namespace
