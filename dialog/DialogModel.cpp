@@ -68,14 +68,7 @@ platform::EncodingChoice DialogModel::EncodingChoiceOf(DialogCombo combo) const 
 }
 
 platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
-    if (combo == DialogCombo::CsvEncoding) return csvDetected_;
-    if (!templateDetected_) {
-        const platform::TextEncoding otherwise = table_ ? table_->Encoding() : csvDetected_;
-        CTemplateFile file(Text(DialogEdit::HTML));
-        templateDetected_ =
-            file.IsOpen() && file.Read() > 0 ? file.DetectedEncoding(otherwise) : otherwise;
-    }
-    return *templateDetected_;
+    return combo == DialogCombo::CsvEncoding ? csvDetected_ : templateDetected_;
 }
 
 std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
@@ -111,6 +104,7 @@ const DialogModel::Spin* DialogModel::SpinOf(DialogEdit edit) const {
 int DialogModel::Position(DialogEdit edit, bool* error) const {
     const Spin* spin = SpinOf(edit);
     if (!spin) return 0;
+    // As the control reads its buddy's text: when asked.
     return UpDownPosition(Text(edit), spin->minPos, spin->maxPos, spin->lastValid, error);
 }
 
@@ -154,7 +148,9 @@ void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
 }
 
 void DialogModel::TemplateMayHaveChanged() {
-    templateDetected_.reset();
+    const platform::TextEncoding otherwise = table_ ? table_->Encoding() : csvDetected_;
+    CTemplateFile file(Text(DialogEdit::HTML));
+    templateDetected_ = file.IsOpen() && file.Read() > 0 ? file.DetectedEncoding(otherwise) : otherwise;
     listener_->ComboChanged(DialogCombo::TemplateEncoding);
 }
 
@@ -253,7 +249,7 @@ void DialogModel::Enable(std::initializer_list<int> ids, bool on) {
 }
 
 void DialogModel::StepUpDown(DialogEdit edit, int direction) {
-    const Spin* spin = SpinOf(edit);
+    Spin* spin = SpinOf(edit);
     if (!spin) return;
     const int toward = spin->maxPos >= spin->minPos ? direction : -direction;
     const int pos = std::clamp(Position(edit) + toward, std::min(spin->minPos, spin->maxPos),

@@ -142,7 +142,7 @@ private:
     struct Spin {
         int minPos = 0;
         int maxPos = 100;
-        mutable int lastValid = 0;
+        mutable int lastValid = 0;  // the control's own, updated as it reads its text
     };
     template <typename E>
     static size_t Index(E e) {
@@ -196,7 +196,7 @@ private:
     std::array<platform::EncodingChoice, 2> encodingChoice_{};  // CSV, template
     std::array<bool, 2> encodingForced_{};
     platform::TextEncoding csvDetected_ = platform::TextEncoding::kCp932;
-    // What the template named was found to be in; read when first asked.
-    mutable std::optional<platform::TextEncoding> templateDetected_;
+    // What the template named was found to be in, read when it was named.
+    platform::TextEncoding templateDetected_ = platform::TextEncoding::kCp932;
     RunReport lastRun_;
 };
