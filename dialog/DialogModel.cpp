@@ -35,9 +35,6 @@ DialogModel::DialogModel(platform::Prompter& prompter, diag::Sink* shown)
       listener_(&quiet_) {
     // As the window opens: first rule and extension, numbers 1, 5 and 1,
     // the check-file box ticked.
-    // Every control of the template, enabled or not as it starts.
-    for (const res::DialogItem& item : res::MainDialogItems())
-        if (item.id != IDC_STATIC) enabled_.emplace_back(item.id, (item.flags & res::kDisabled) == 0);
     switches_[Index(DialogSwitch::Create)] = true;
     extensionText_.assign(res::ExtensionItems()[0]);
     for (auto [edit, text] : {std::pair{DialogEdit::Start, '1'}, std::pair{DialogEdit::Digit, '5'},
@@ -117,9 +114,28 @@ void DialogModel::SetRange(DialogEdit edit, int minPos, int maxPos) {
 }
 
 bool DialogModel::Enabled(int controlId) const {
-    for (const auto& [id, on] : enabled_)
-        if (id == controlId) return on;
-    return true;
+    switch (controlId) {
+        case IDC_FIELD:
+            return rule_ == kRuleFieldValue;
+        case IDC_START: case IDC_DIGIT: case IDC_START_LABEL: case IDC_DIGIT_LABEL:
+        case IDC_START_SPIN: case IDC_DIGIT_SPIN:
+            return rule_ == kRuleSequenceNumber;
+        case IDC_PREFIX:
+            return Switch(DialogSwitch::Prefix);
+        case IDC_REPEAT: case IDC_REPEAT_SPIN:
+            return Switch(DialogSwitch::Repeat);
+        case IDC_GENERATE: case IDC_INVERT: case IDC_FIXED_WIDTH:
+            return runControls_;
+        case IDC_ROTATE:  // without a header record there are no columns to rotate
+            return runControls_ && table_ && table_->RecordCount() > 0;
+        case IDC_LOAD: case IDC_EXIT:
+            return loadAndExit_;
+        default:
+            // The others as the window starts.
+            for (const res::DialogItem& item : res::MainDialogItems())
+                if (item.id == controlId) return (item.flags & res::kDisabled) == 0;
+            return true;
+    }
 }
 
 std::vector<int> DialogModel::SelectedRecords() const {
@@ -175,13 +191,13 @@ void DialogModel::OnSwitch(DialogSwitch which) {
     const bool on = Switch(which);
     switch (which) {
         case DialogSwitch::Prefix:
-            Enable({IDC_PREFIX}, on);
+            listener_->ControlsEnabled();
             break;
         case DialogSwitch::Fix:
             FillRecordList(0);
             break;
         case DialogSwitch::Repeat:
-            Enable({IDC_REPEAT, IDC_REPEAT_SPIN}, on);
+            listener_->ControlsEnabled();
             UpdateRepeatCount();
             break;
         case DialogSwitch::Create:
@@ -227,24 +243,12 @@ void DialogModel::Select(DialogCombo combo, int index) {
 }
 
 void DialogModel::OnRuleChange() {
-    Enable({IDC_FIELD}, rule_ == kRuleFieldValue);
-    EnableNumberControls(rule_ == kRuleSequenceNumber);
-}
-
-void DialogModel::EnableNumberControls(bool on) {
-    Enable({IDC_START, IDC_DIGIT, IDC_START_LABEL, IDC_DIGIT_LABEL, IDC_START_SPIN, IDC_DIGIT_SPIN},
-           on);
+    listener_->ControlsEnabled();
 }
 
 void DialogModel::EnableRunControls(bool enable, bool alsoLoadAndExit) {
-    Enable({IDC_GENERATE, IDC_INVERT, IDC_ROTATE, IDC_FIXED_WIDTH}, enable);
-    if (alsoLoadAndExit) Enable({IDC_LOAD, IDC_EXIT}, enable);
-}
-
-void DialogModel::Enable(std::initializer_list<int> ids, bool on) {
-    for (int id : ids)
-        for (auto& [known, state] : enabled_)
-            if (known == id) state = on;
+    runControls_ = enable;
+    if (alsoLoadAndExit) loadAndExit_ = enable;
     listener_->ControlsEnabled();
 }
 
@@ -365,8 +369,6 @@ void DialogModel::LoadCsv() {
     listener_->ComboChanged(DialogCombo::Field);
     TemplateMayHaveChanged();  // a template of ASCII alone follows the CSV
     EnableRunControls(true, false);
-    // Without a header record there are no columns to rotate.
-    if (table_->RecordCount() == 0) Enable({IDC_ROTATE}, false);
     UpdateRepeatCount();
 }
 

@@ -157,8 +157,6 @@ private:
     void SetRange(DialogEdit edit, int minPos, int maxPos);
     void OnSwitch(DialogSwitch which);
     void OnRuleChange();
-    void EnableNumberControls(bool on);
-    void Enable(std::initializer_list<int> ids, bool on);
     void UpdateRepeatCount();
     void FillRecordList(int startColumn);
     // Exactly these records selected, and the list told so.
@@ -183,7 +181,10 @@ private:
     int extension_ = 0;
     std::vector<std::string> fieldItems_;
     std::string extensionText_;
-    std::vector<std::pair<int, bool>> enabled_;  // control id, enabled
+    // The run controls (Generate, Invert, Rotate, Fixed width) and Load and
+    // Exit, as a load or a run left them; the rest follow the values shown.
+    bool runControls_ = false;
+    bool loadAndExit_ = true;
     std::string status_;
     std::unique_ptr<CCsvTable> table_;
     std::string loadedPath_;  // the CSV path the table was loaded from
