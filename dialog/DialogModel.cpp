@@ -33,13 +33,9 @@ DialogModel::DialogModel(platform::Prompter& prompter, diag::Sink* shown)
       boxes_(shown ? nullptr : std::make_unique<BoxRenderer>(prompter)),
       shown_(shown ? shown : boxes_.get()),
       listener_(&quiet_) {
-    // As the window opens: first rule and extension, numbers 1, 5 and 1,
-    // the check-file box ticked.
-    switches_[Index(DialogSwitch::Create)] = true;
-    extensionText_.assign(res::ExtensionItems()[0]);
-    for (auto [edit, text] : {std::pair{DialogEdit::Start, '1'}, std::pair{DialogEdit::Digit, '5'},
-                              std::pair{DialogEdit::Repeat, '1'}})
-        texts_[Index(edit)].assign(1, text);
+    // As the window opens: the job's first values (the first rule and
+    // extension, numbers 1, 5 and 1, the check-file box ticked).
+    job_.fileName = "default.cfg";
     SetRange(DialogEdit::Start, 9999, 1);
     SetRange(DialogEdit::Digit, 5, 1);
     SetRange(DialogEdit::Repeat, 9999, 0);
@@ -47,13 +43,49 @@ DialogModel::DialogModel(platform::Prompter& prompter, diag::Sink* shown)
 
 DialogModel::~DialogModel() = default;
 
+const std::string& DialogModel::Text(DialogEdit edit) const {
+    switch (edit) {
+        case DialogEdit::CSV: return job_.CSV;
+        case DialogEdit::HTML: return job_.HTML;
+        case DialogEdit::Out: return job_.Out;
+        case DialogEdit::Prefix: return job_.Prefix;
+        case DialogEdit::Start: return numberTexts_[0];
+        case DialogEdit::Digit: return numberTexts_[1];
+        case DialogEdit::Repeat: break;
+    }
+    return numberTexts_[2];
+}
+
+const bool& DialogModel::SwitchOf(DialogSwitch which) const {
+    switch (which) {
+        case DialogSwitch::Prefix: return job_.prefixChk;
+        case DialogSwitch::Fix: return job_.fixChk;
+        case DialogSwitch::Repeat: return job_.repeatChk;
+        case DialogSwitch::Create: return job_.createChk;
+        case DialogSwitch::Auto: break;
+    }
+    return job_.autoChk;
+}
+
+std::string& DialogModel::TextRef(DialogEdit edit) {
+    return const_cast<std::string&>(Text(edit));
+}
+
+bool& DialogModel::SwitchRef(DialogSwitch which) {
+    return const_cast<bool&>(SwitchOf(which));
+}
+
+platform::EncodingChoice& DialogModel::EncodingRef(DialogCombo combo) {
+    return combo == DialogCombo::CsvEncoding ? job_.csvCode : job_.htmlCode;
+}
+
 // ------------------------------------------------------------ state
 
 int DialogModel::Choice(DialogCombo combo) const {
     switch (combo) {
-        case DialogCombo::Rule: return rule_;
-        case DialogCombo::Field: return field_;
-        case DialogCombo::Extension: return extension_;
+        case DialogCombo::Rule: return job_.ruleNum;
+        case DialogCombo::Field: return job_.fieldNum;
+        case DialogCombo::Extension: return job_.extNum;
         case DialogCombo::CsvEncoding:
         case DialogCombo::TemplateEncoding: return static_cast<int>(EncodingChoiceOf(combo));
     }
@@ -61,7 +93,7 @@ int DialogModel::Choice(DialogCombo combo) const {
 }
 
 platform::EncodingChoice DialogModel::EncodingChoiceOf(DialogCombo combo) const {
-    return encodingChoice_[EncodingSlot(combo)];
+    return combo == DialogCombo::CsvEncoding ? job_.csvCode : job_.htmlCode;
 }
 
 platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
@@ -75,14 +107,14 @@ std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
 
 void DialogModel::ForceEncoding(DialogCombo combo, platform::EncodingChoice choice) {
     encodingForced_[EncodingSlot(combo)] = true;
-    encodingChoice_[EncodingSlot(combo)] = choice;
+    EncodingRef(combo) = choice;
     listener_->ComboChanged(combo);
 }
 
 int DialogModel::ExtensionEntry() const {
-    if (extension_ < 0 || extensionText_ != res::ExtensionItems()[static_cast<size_t>(extension_)])
+    if (job_.extNum < 0 || job_.extension != res::ExtensionItems()[static_cast<size_t>(job_.extNum)])
         return -1;
-    return extension_;
+    return job_.extNum;
 }
 
 DialogModel::Spin* DialogModel::SpinOf(DialogEdit edit) {
@@ -116,10 +148,10 @@ void DialogModel::SetRange(DialogEdit edit, int minPos, int maxPos) {
 bool DialogModel::Enabled(int controlId) const {
     switch (controlId) {
         case IDC_FIELD:
-            return rule_ == kRuleFieldValue;
+            return job_.ruleNum == kRuleFieldValue;
         case IDC_START: case IDC_DIGIT: case IDC_START_LABEL: case IDC_DIGIT_LABEL:
         case IDC_START_SPIN: case IDC_DIGIT_SPIN:
-            return rule_ == kRuleSequenceNumber;
+            return job_.ruleNum == kRuleSequenceNumber;
         case IDC_PREFIX:
             return Switch(DialogSwitch::Prefix);
         case IDC_REPEAT: case IDC_REPEAT_SPIN:
@@ -149,7 +181,7 @@ std::vector<int> DialogModel::SelectedRecords() const {
 // ------------------------------------------------------------ changes
 
 void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
-    texts_[Index(edit)] = EditTextOf(utf8);
+    TextRef(edit) = EditTextOf(utf8);
 }
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
@@ -178,17 +210,16 @@ void DialogModel::ClearList() {
 }
 
 void DialogModel::TypeExtension(std::string_view utf8) {
-    extensionText_ = EditTextOf(utf8);
+    job_.extension = EditTextOf(utf8);
 }
 
 void DialogModel::SetSwitch(DialogSwitch which, bool on) {
-    switches_[Index(which)] = on;
+    SwitchRef(which) = on;
     listener_->SwitchChanged(which);
     OnSwitch(which);
 }
 
 void DialogModel::OnSwitch(DialogSwitch which) {
-    const bool on = Switch(which);
     switch (which) {
         case DialogSwitch::Prefix:
             listener_->ControlsEnabled();
@@ -222,7 +253,7 @@ void DialogModel::Choose(DialogCombo combo, int index) {
 void DialogModel::Select(DialogCombo combo, int index) {
     if (IsEncodingList(combo)) {
         if (index < 0 || index >= kEncodingItems) return;
-        encodingChoice_[EncodingSlot(combo)] = static_cast<platform::EncodingChoice>(index);
+        EncodingRef(combo) = static_cast<platform::EncodingChoice>(index);
         listener_->ComboChanged(combo);
         return;
     }
@@ -231,13 +262,13 @@ void DialogModel::Select(DialogCombo combo, int index) {
                                                     : static_cast<int>(res::ExtensionItems().size());
     const int entry = index >= 0 && index < count ? index : -1;
     if (combo == DialogCombo::Rule) {
-        rule_ = entry;
+        job_.ruleNum = entry;
     } else if (combo == DialogCombo::Field) {
-        field_ = entry;
+        job_.fieldNum = entry;
     } else {
-        extension_ = entry;
+        job_.extNum = entry;
         // The edit field shows the entry chosen, or nothing.
-        extensionText_ = entry >= 0 ? res::ExtensionItems()[static_cast<size_t>(entry)] : "";
+        job_.extension = entry >= 0 ? res::ExtensionItems()[static_cast<size_t>(entry)] : "";
     }
     listener_->ComboChanged(combo);
 }
@@ -330,7 +361,7 @@ void DialogModel::LoadCsv() {
     // The same file read again (edited, or in another encoding) keeps the
     // field of the same name and the records still there.
     const bool again = table_ && path == loadedPath_;
-    const std::string field = again && field_ >= 0 ? fieldItems_[static_cast<size_t>(field_)] : "";
+    const std::string field = again && job_.fieldNum >= 0 ? fieldItems_[static_cast<size_t>(job_.fieldNum)] : "";
     const std::vector<int> kept = again ? SelectedRecords() : std::vector<int>{};
     // A path named lets the table go, whatever becomes of the new one.
     if (!path.empty() && table_) ReleaseTable();
@@ -341,7 +372,7 @@ void DialogModel::LoadCsv() {
     loadedPath_ = path;
     const bool read = table_->Load(*this) != nullptr;
     fieldItems_.clear();
-    field_ = -1;
+    job_.fieldNum = -1;
     if (csvDetected_ != table_->DetectedEncoding()) {
         csvDetected_ = table_->DetectedEncoding();
         listener_->ComboChanged(DialogCombo::CsvEncoding);
@@ -355,7 +386,7 @@ void DialogModel::LoadCsv() {
     if (const CCsvRecord* header = table_->GetRecord(0))
         for (int i = 0; i < header->FieldCount(); ++i) {
             fieldItems_.push_back(platform::ToUtf8(header->FieldView(i), table_->Encoding()));
-            if (field_ < 0 && !field.empty() && fieldItems_.back() == field) field_ = i;
+            if (job_.fieldNum < 0 && !field.empty() && fieldItems_.back() == field) job_.fieldNum = i;
         }
     FillRecordList(0);
     std::vector<int> records;
@@ -382,7 +413,7 @@ void DialogModel::SetStatus(std::string utf8) {
 // A settings file opened: its job shown, the CSV it names loaded, then its
 // field and selection taken against that table.
 int DialogModel::LoadSettings() {
-    std::optional<SettingsRead> read = ReadSettingsFile(settingsPath_, *this);
+    std::optional<SettingsRead> read = ReadSettingsFile(job_.fileName, *this);
     if (!read) return -1;
     const Job& job = read->job;
     for (const auto& [edit, text] :
@@ -417,26 +448,11 @@ int DialogModel::LoadSettings() {
 }
 
 Job DialogModel::EditedJob() const {
-    Job v;
-    v.fileName = settingsPath_;
-    v.csvCode = EncodingChoiceOf(DialogCombo::CsvEncoding);
-    v.htmlCode = EncodingChoiceOf(DialogCombo::TemplateEncoding);
-    v.CSV = Text(DialogEdit::CSV);
-    v.HTML = Text(DialogEdit::HTML);
-    v.Out = Text(DialogEdit::Out);
-    v.Prefix = Text(DialogEdit::Prefix);
-    v.ruleNum = rule_;
-    v.fieldNum = field_;
+    Job v = job_;
     v.extNum = ExtensionEntry();
-    v.extension = extensionText_;
     v.start = Position(DialogEdit::Start);
     v.digit = Position(DialogEdit::Digit);
     v.repeat = Position(DialogEdit::Repeat);
-    v.prefixChk = Switch(DialogSwitch::Prefix);
-    v.fixChk = Switch(DialogSwitch::Fix);
-    v.repeatChk = Switch(DialogSwitch::Repeat);
-    v.createChk = Switch(DialogSwitch::Create);
-    v.autoChk = Switch(DialogSwitch::Auto);
     v.selection = SelectedRecords();
     return v;
 }
@@ -446,14 +462,14 @@ int DialogModel::SaveSettings() {
     std::string text = ComposeSettingsHead(v);
     if (!prompter_.AskYesNo(res::kSaveSettingsTitle, text)) return 0;
     text += ComposeSelItemsLine(v.selection);
-    platform::FilePtr file = platform::OpenFile(settingsPath_, "wb");
+    platform::FilePtr file = platform::OpenFile(job_.fileName, "wb");
     if (file) {
         const std::string bytes = EncodeSettingsFile(ToCrLf(text));
         std::fwrite(bytes.data(), 1, bytes.size(), file.get());
         if (platform::CloseChecked(file)) return 0;
     }
     // Not opened, or not written whole: either way the settings are not saved.
-    Report({.code = diag::Code::kSettingsCannotOpen, .path = settingsPath_});
+    Report({.code = diag::Code::kSettingsCannotOpen, .path = job_.fileName});
     return -1;
 }
 

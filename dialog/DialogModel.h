@@ -67,14 +67,14 @@ public:
     void SetListener(DialogListener* listener) { listener_ = listener ? listener : &quiet_; }
 
     // ---- state
-    const std::string& Text(DialogEdit edit) const { return texts_[Index(edit)]; }
-    bool Switch(DialogSwitch which) const { return switches_[Index(which)]; }
+    const std::string& Text(DialogEdit edit) const;
+    bool Switch(DialogSwitch which) const { return SwitchOf(which); }
     // The chosen entry of a list, -1 for none.
     int Choice(DialogCombo combo) const;
     // The field list's entries (UTF-8), one per header column.
     const std::vector<std::string>& FieldItems() const { return fieldItems_; }
     // The extension's edit field (UTF-8).
-    const std::string& ExtensionText() const { return extensionText_; }
+    const std::string& ExtensionText() const { return job_.extension; }
     // The extension entry that the edit field shows; -1 when the text was
     // typed rather than chosen.
     int ExtensionEntry() const;
@@ -93,8 +93,8 @@ public:
     int RotationOffset() const { return rotationOffset_; }
     // The column the record list's lines start from.
     int ListStartColumn() const { return listStartColumn_; }
-    const std::string& SettingsPath() const { return settingsPath_; }
-    void SetSettingsPath(std::string path) { settingsPath_ = std::move(path); }
+    const std::string& SettingsPath() const { return job_.fileName; }
+    void SetSettingsPath(std::string path) { job_.fileName = std::move(path); }
     // The encoding asked for the CSV (CsvEncoding) or the template
     // (TemplateEncoding).
     platform::EncodingChoice EncodingChoiceOf(DialogCombo combo) const;
@@ -173,14 +173,17 @@ private:
     DialogListener* listener_ = nullptr;
     DialogListener quiet_;  // when nobody listens
 
-    std::array<std::string, 7> texts_;
-    std::array<bool, 5> switches_{};
+    const bool& SwitchOf(DialogSwitch which) const;
+    std::string& TextRef(DialogEdit edit);
+    bool& SwitchRef(DialogSwitch which);
+    platform::EncodingChoice& EncodingRef(DialogCombo combo);
+
+    // The job shown, but for its numbers, which are the up-downs' texts
+    // (a text typed may be no number yet), and its selection, the list's.
+    Job job_;
+    std::array<std::string, 3> numberTexts_{"1", "5", "1"};  // start, digit, repeat
     Spin startSpin_, digitSpin_, repeatSpin_;
-    int rule_ = 0;
-    int field_ = -1;
-    int extension_ = 0;
     std::vector<std::string> fieldItems_;
-    std::string extensionText_;
     // The run controls (Generate, Invert, Rotate, Fixed width) and Load and
     // Exit, as a load or a run left them; the rest follow the values shown.
     bool runControls_ = false;
@@ -193,8 +196,6 @@ private:
     int rotationOffset_ = 0;
     int listStartColumn_ = 0;
     bool listShown_ = false;
-    std::string settingsPath_ = "default.cfg";
-    std::array<platform::EncodingChoice, 2> encodingChoice_{};  // CSV, template
     std::array<bool, 2> encodingForced_{};
     platform::TextEncoding csvDetected_ = platform::TextEncoding::kCp932;
     // What the template named was found to be in, read when it was named.
