@@ -150,12 +150,12 @@ struct RunInputs {
 
 // The checks, in order; nothing is written before all have passed. The
 // refusal of the first that fails, or nothing.
-std::optional<Diagnostic> CheckRun(const Job& settings, const std::vector<int>& selection,
+std::optional<Diagnostic> CheckRun(const Job& job, const std::vector<int>& selection,
                                    const CCsvTable* table, const RunCallbacks& callbacks,
                                    RunInputs& in, RunReport& report, diag::Sink& sink) {
-    if (settings.HTML.empty()) return Diagnostic{.code = Code::kNoTemplatePath};
-    if (settings.Out.empty()) return Diagnostic{.code = Code::kNoOutPath};
-    const Diagnostic templateMissing{.code = Code::kTemplateMissing, .path = settings.HTML};
+    if (job.HTML.empty()) return Diagnostic{.code = Code::kNoTemplatePath};
+    if (job.Out.empty()) return Diagnostic{.code = Code::kNoOutPath};
+    const Diagnostic templateMissing{.code = Code::kTemplateMissing, .path = job.HTML};
     if (!in.templateFile.IsOpen()) return templateMissing;
     in.templateFile.Read();
     if (in.templateFile.ReadStatus() == platform::ReadStatus::kNoMemory) {
@@ -163,16 +163,16 @@ std::optional<Diagnostic> CheckRun(const Job& settings, const std::vector<int>& 
         return Diagnostic{.code = Code::kRunNoMemory};
     }
     if (in.templateFile.ReadStatus() != platform::ReadStatus::kRead) return templateMissing;
-    if (in.templateFile.IsUtf16()) return Diagnostic{.code = Code::kTemplateUtf16, .path = settings.HTML};
+    if (in.templateFile.IsUtf16()) return Diagnostic{.code = Code::kTemplateUtf16, .path = job.HTML};
     // A browser would read the pages in the encoding the template declares,
     // whatever the program was told to read it in.
     if (const std::string& charset = in.templateFile.UnreadCharset(); !charset.empty())
-        return Diagnostic{.code = Code::kTemplateCharset, .path = settings.HTML, .name = charset};
+        return Diagnostic{.code = Code::kTemplateCharset, .path = job.HTML, .name = charset};
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();
-    const Diagnostic outMissing{.code = Code::kOutMissing, .path = settings.Out};
-    if (!platform::IsFolder(settings.Out)) return outMissing;
-    if (settings.ruleNum == kRuleFieldValue && settings.fieldNum < 0)
+    const Diagnostic outMissing{.code = Code::kOutMissing, .path = job.Out};
+    if (!platform::IsFolder(job.Out)) return outMissing;
+    if (job.ruleNum == kRuleFieldValue && job.fieldNum < 0)
         return Diagnostic{.code = Code::kNoNamingField};
     if (table) {
         in.records.reserve(selection.size());
@@ -180,9 +180,9 @@ std::optional<Diagnostic> CheckRun(const Job& settings, const std::vector<int>& 
             if (r >= 0 && r < table->RecordCount()) in.records.push_back(r);
     }
     if (in.records.empty()) return Diagnostic{.code = Code::kNoRecords};
-    if (!in.folder.Open(settings.Out)) return outMissing;
+    if (!in.folder.Open(job.Out)) return outMissing;
     // Nothing the run reads is written, whatever name reaches it.
-    for (const std::string* input : {&settings.CSV, &settings.HTML, &settings.fileName})
+    for (const std::string* input : {&job.CSV, &job.HTML, &job.fileName})
         in.folder.Protect(*input);
     if (!LockFolder(in.folder, callbacks.lockPatience, sink)) return Diagnostic{.code = Code::kOutBusy};
     return std::nullopt;
@@ -192,20 +192,20 @@ std::optional<Diagnostic> CheckRun(const Job& settings, const std::vector<int>& 
 // pages and _index.html here, the progress after every record.
 class RunWriter {
 public:
-    RunWriter(const Job& settings, const CCsvTable& table, RunInputs& in,
+    RunWriter(const Job& job, const CCsvTable& table, RunInputs& in,
               RunReport& report, std::function<void(Diagnostic)> status)
-        : settings_(settings),
+        : job_(job),
           table_(table),
           folder_(in.folder),
           report_(report),
           status_(std::move(status)),
-          site_(in.templateFile.Encoding(settings.htmlCode, table.Encoding())),
+          site_(in.templateFile.Encoding(job.htmlCode, table.Encoding())),
           // A byte order mark would make a browser read a Shift_JIS page as
           // UTF-8.
           bom_(in.templateFile.HasBom() && site_ == platform::TextEncoding::kUtf8),
-          planner_(settings, table, std::move(in.records), site_),
+          planner_(job, table, std::move(in.records), site_),
           // Placeholders are looked up and the frame stripped once per run.
-          compiled_(table, in.templateFile.GetText(), settings.repeatChk, site_) {
+          compiled_(table, in.templateFile.GetText(), job.repeatChk, site_) {
         report_.siteEncoding = site_;
     }
 
@@ -246,7 +246,7 @@ public:
     }
 
 private:
-    std::string OutPath(std::string_view name) const { return platform::JoinPath(settings_.Out, name); }
+    std::string OutPath(std::string_view name) const { return platform::JoinPath(job_.Out, name); }
     void NotWrittenAt(size_t at, std::string_view name, NotWrittenReason reason) {
         report_.notWritten.insert(report_.notWritten.begin() + static_cast<std::ptrdiff_t>(at),
                                   {OutPath(name), reason});
@@ -256,7 +256,7 @@ private:
     }
 
     void StartCheckFiles() {
-        if (!settings_.createChk) return;
+        if (!job_.createChk) return;
         if (!index_.CreateUnlessSame(folder_, kIndexPageName)) NoteNotWritten(kIndexPageName, index_);
         dbFailSlot_ = report_.notWritten.size();
         if (!dump_.Start(table_, site_, folder_, kDumpPageName))
@@ -356,7 +356,7 @@ private:
         lastPercent_ = percent;
     }
 
-    const Job& settings_;
+    const Job& job_;
     const CCsvTable& table_;
     OutputFolder& folder_;
     RunReport& report_;
@@ -390,23 +390,23 @@ private:
 
 }  // namespace
 
-RunReport RunGeneration(const Job& settings, const std::vector<int>& selection,
+RunReport RunGeneration(const Job& job, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink) {
     RunReport report;
     auto status = [&](Diagnostic d) {
         sink.Report(d);
         report.lastStatus = std::move(d);
     };
-    RunInputs in(settings.HTML);
+    RunInputs in(job.HTML);
     if (std::optional<Diagnostic> refusal =
-            CheckRun(settings, selection, table, callbacks, in, report, sink)) {
+            CheckRun(job, selection, table, callbacks, in, report, sink)) {
         report.refused = true;
         status(std::move(*refusal));
         return report;
     }
 
     if (callbacks.enableRunControls) callbacks.enableRunControls(false, true);
-    RunWriter(settings, *table, in, report, status).Run();
+    RunWriter(job, *table, in, report, status).Run();
     in.folder.Unlock();  // before any box: another run may go on meanwhile
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 

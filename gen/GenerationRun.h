@@ -65,5 +65,5 @@ struct RunReport {
 // progress, then, when it could not write everything, one warning of what
 // it left out, and the counts of what it wrote in another form or left
 // alone.
-RunReport RunGeneration(const Job& settings, const std::vector<int>& selection,
+RunReport RunGeneration(const Job& job, const std::vector<int>& selection,
                         const CCsvTable* table, const RunCallbacks& callbacks, diag::Sink& sink);

@@ -133,27 +133,27 @@ bool IsSafePageName(const std::string& name) {
 
 // ------------------------------------------------------------ RunPlanner
 
-RunPlanner::RunPlanner(const Job& settings, const CCsvTable& table,
+RunPlanner::RunPlanner(const Job& job, const CCsvTable& table,
                        std::vector<int> records)
-    : RunPlanner(settings, table, std::move(records), table.Encoding()) {}
+    : RunPlanner(job, table, std::move(records), table.Encoding()) {}
 
-RunPlanner::RunPlanner(const Job& settings, const CCsvTable& table,
+RunPlanner::RunPlanner(const Job& job, const CCsvTable& table,
                        std::vector<int> records, platform::TextEncoding site)
     : table_(table),
       site_(site),
       records_(std::move(records)),
-      rule_(settings.ruleNum == kRuleSequenceNumber || settings.ruleNum == kRuleFieldValue
-                ? settings.ruleNum
+      rule_(job.ruleNum == kRuleSequenceNumber || job.ruleNum == kRuleFieldValue
+                ? job.ruleNum
                 : kRuleRecordNumber),
-      fieldNum_(settings.fieldNum),
-      start_(settings.start),
-      digit_(settings.digit),
+      fieldNum_(job.fieldNum),
+      start_(job.start),
+      digit_(job.digit),
       // A group is complete at `repeat` records; 0 (or less) never is.
-      groupSize_(settings.repeat > 0 ? settings.repeat : 0),
-      repeat_(settings.repeatChk),
-      index_(settings.createChk),
-      prefix_(settings.prefixChk ? settings.Prefix.c_str() : ""),
-      extension_(NormalizeExtension(settings.extension)) {
+      groupSize_(job.repeat > 0 ? job.repeat : 0),
+      repeat_(job.repeatChk),
+      index_(job.createChk),
+      prefix_(job.prefixChk ? job.Prefix.c_str() : ""),
+      extension_(NormalizeExtension(job.extension)) {
     names_.reserve(records_.size());
     if (index_) {
         const char* pre = rule_ == kRuleFieldValue ? "<pre>" : "";
@@ -265,9 +265,9 @@ void RunPlanner::AppendHref(std::string& out, int record) const {
     AppendIndexHref(out, extension_, TextEncoding::kUtf8, site_);
 }
 
-std::vector<PlannedPage> PlanPages(const Job& settings, const CCsvTable& table,
+std::vector<PlannedPage> PlanPages(const Job& job, const CCsvTable& table,
                                    std::vector<int> records) {
-    RunPlanner planner(settings, table, std::move(records));
+    RunPlanner planner(job, table, std::move(records));
     std::vector<PlannedPage> pages;
     while (!planner.Done()) pages.push_back(planner.Next());
     return pages;

@@ -37,8 +37,8 @@ public:
     // `records`: ascending, each a record of `table`, which must outlive
     // the planner. _index.html is in the site's encoding (by default the
     // table's).
-    RunPlanner(const Job& settings, const CCsvTable& table, std::vector<int> records);
-    RunPlanner(const Job& settings, const CCsvTable& table, std::vector<int> records,
+    RunPlanner(const Job& job, const CCsvTable& table, std::vector<int> records);
+    RunPlanner(const Job& job, const CCsvTable& table, std::vector<int> records,
                platform::TextEncoding site);
 
     const std::vector<int>& Records() const { return records_; }
@@ -83,7 +83,7 @@ private:
 };
 
 // Every page of a run, each taken as created.
-std::vector<PlannedPage> PlanPages(const Job& settings, const CCsvTable& table,
+std::vector<PlannedPage> PlanPages(const Job& job, const CCsvTable& table,
                                    std::vector<int> records);
 
 // The extension as page names use it: "html" for an empty text, leading
