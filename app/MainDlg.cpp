@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -403,9 +404,18 @@ void CMainDlg::OnExit() {
 void CMainDlg::OnClose() { model_.Close(); }
 
 void CMainDlg::reject() {
-    // Escape ends the dialog like the close box.
     OnClose();
     QDialog::reject();
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape would end the window at once, and with it what was typed and
+    // selected: only 終了, the close box and Alt+F4 end it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {

@@ -107,7 +107,11 @@ std::string Text(const Diagnostic& d, const DataShown& shown, bool whole) {
         case Code::kFilesNotWritten:
         case Code::kPagesOverwritten:
             text = StrFormat(format, static_cast<int>(d.entries.size()));
-            for (size_t i = 0; i < d.entries.size() && i < kNamesShown; ++i) {
+            for (size_t i = 0; i < d.entries.size(); ++i) {
+                if (!whole && i == kNamesShown) {
+                    text += StrFormat("\nほか %d 件", static_cast<int>(d.entries.size() - i));
+                    break;
+                }
                 text += '\n' + data(d.entries[i].text);
                 if (d.code == Code::kFilesNotWritten)
                     text += std::string(" ") + ReasonText(d.entries[i].reason);

@@ -15,7 +15,7 @@ namespace diag {
 
 // The caption of a warning box.
 inline constexpr char kWarningCaption[] = "警告";
-// Names a box lists at most, below its count.
+// Names a box lists at most, before a count of the rest.
 inline constexpr size_t kNamesShown = 10;
 
 // How a piece of data (a path, a name; UTF-8) is written into a text: as it
@@ -24,8 +24,8 @@ using DataShown = std::function<std::string(std::string_view utf8)>;
 
 // The message of `diagnostic` (UTF-8); data as `shown` writes it (as it is
 // when null). A diagnostic of parts is its parts' messages, a line each.
-// The lines of a settings file are listed ten at most and a count of the
-// rest, unless `whole` (the batch mode lists every one).
+// A list (files, pages, lines of a settings file) shows ten at most and a
+// count of the rest, unless `whole` (the batch mode lists every one).
 std::string Text(const Diagnostic& diagnostic, const DataShown& shown = nullptr, bool whole = false);
 // What goes after a file not written, and one space.
 const char* ReasonText(NotWrittenReason reason);

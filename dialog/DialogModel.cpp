@@ -460,7 +460,7 @@ Job DialogModel::EditedJob() const {
 int DialogModel::SaveSettings() {
     const Job v = EditedJob();
     std::string text = ComposeSettingsHead(v);
-    if (!prompter_.AskYesNo(res::kSaveSettingsTitle, text)) return 0;
+    if (!prompter_.AskYesNo(res::kSaveSettingsTitle, res::kSaveSettingsQuestion + text)) return 0;
     text += ComposeSelItemsLine(v.selection);
     platform::FilePtr file = platform::OpenFile(job_.fileName, "wb");
     if (file) {

@@ -34,7 +34,7 @@ constexpr DialogItem kItems[] = {
     {IDC_STATIC, Kind::Label, "拡張子：", 172, 120, 35, 8, kTextRight, 0},
     {IDC_EXTENSION, Kind::DropCombo, "", 210, 118, 75, 75, 0, 0},
     {IDC_LOAD, Kind::Button, "CSV ﾛｰﾄﾞ(&L)", 7, 144, 56, 14, 0, 0},
-    {IDC_INVERT, Kind::Button, "選択反転(&S)", 65, 144, 56, 14, kDisabled, 0},
+    {IDC_INVERT, Kind::Button, "選択反転(&I)", 65, 144, 56, 14, kDisabled, 0},
     {IDC_ROTATE, Kind::Button, "ﾛｰﾃｰｼｮﾝ(&R)", 123, 144, 56, 14, kDisabled, 0},
     {IDC_FIXED_WIDTH, Kind::CheckBox, "固定長表示(&F)", 194, 146, 60, 10, kDisabled, 0},
     {IDC_RECORD_LIST, Kind::ListBox, "", 7, 161, 315, 72, 0, 0},
@@ -49,7 +49,7 @@ constexpr DialogItem kItems[] = {
     {IDC_STATIC, Kind::GroupBox, "設定", 7, 4, 315, 136, 0, 0},
     {IDC_OPEN_SETTINGS, Kind::Button, "開く(&O)...", 67, 14, 41, 14, 0, 0},
     {IDC_SAVE_SETTINGS, Kind::Button, "保存(&S)...", 111, 14, 41, 14, 0, 0},
-    {IDC_COMPACT, Kind::CheckBox, "ｺﾝﾊﾟｸﾄ(&C)", 255, 146, 42, 10, 0, 0},
+    {IDC_COMPACT, Kind::CheckBox, "ｺﾝﾊﾟｸﾄ(&P)", 255, 146, 42, 10, 0, 0},
     {IDC_CREATE_CHK, Kind::CheckBox, "ﾁｪｯｸﾌｧｲﾙ生成", 12, 121, 56, 13, kChecked, 0},
     {IDC_AUTO_CHK, Kind::CheckBox, "自動実行", 154, 15, 40, 13, 0, 0},
 };

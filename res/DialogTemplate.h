@@ -45,8 +45,10 @@ inline constexpr int kDialogFontPoints = 9;
 
 // The first entry of an encoding list: what detection found (%s: its name).
 inline constexpr char kAutoEncodingItemFormat[] = "自動 (%s)";
-// The title of the question before the settings are saved.
+// The question before the settings are saved: its title, and what comes
+// before the lines to be saved.
 inline constexpr char kSaveSettingsTitle[] = "設定ファイルの保存";
+inline constexpr char kSaveSettingsQuestion[] = "この内容で保存しますか？\n\n";
 
 // Tooltips of the encoding lists (1045, 1047).
 inline constexpr char kCsvEncodingTip[] = "CSVファイルの文字コード";

@@ -341,14 +341,14 @@ TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
                              " csvCount:3\n";
     EXPECT_EQ(ReadBytes(cfg_), CrLf(head + " SelItems:1,2,7\n"));
 
-    // The confirmation showed lines 1 to 17, without the selection.
+    // The confirmation asked, then showed lines 1 to 17, without the selection.
     ASSERT_EQ(prompter_.entries.size(), 1u);
     const RecordingPrompter::Entry& ask = prompter_.entries[0];
     EXPECT_EQ(ask.kind, RecordingPrompter::Kind::Question);
     EXPECT_EQ(ask.caption, "設定ファイルの保存");
     std::string shown = ask.text;
     std::erase(shown, '\r');
-    EXPECT_EQ(shown, head);
+    EXPECT_EQ(shown, "この内容で保存しますか？\n\n" + head);
 }
 
 TEST_F(SettingsTest, SavedValuesOfEmptyAndTypedControls) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "res/DialogTemplate.h"
 #include "app/MainDlg.h"
 #include "app/UpDown.h"
 #include "gen/ProgramIdentity.h"
@@ -502,18 +503,32 @@ TEST_F(MainDlgTest, ExitEndsTheDialogWhenItHasTheFocus) {
     }
 }
 
-TEST_F(MainDlgTest, CloseBoxAndEscapeEndTheDialog) {
+// Every control has an Alt key of its own: Alt+C generates, Alt+S saves.
+TEST_F(MainDlgTest, EachAltKeyDoesOneThing) {
+    std::set<QChar> keys;
+    for (const res::DialogItem& item : res::MainDialogItems()) {
+        const QString caption = QString::fromUtf8(item.caption);
+        const int amp = caption.indexOf('&');
+        if (amp >= 0) EXPECT_TRUE(keys.insert(caption[amp + 1].toUpper()).second) << item.caption;
+    }
+    EXPECT_EQ(As<QAbstractButton>(IDC_GENERATE)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
+    EXPECT_EQ(As<QAbstractButton>(IDC_SAVE_SETTINGS)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_S));
+}
+
+// Escape leaves the window and what it holds, wherever the focus is; the
+// close box ends it.
+TEST_F(MainDlgTest, CloseBoxEndsTheDialogEscapeDoesNot) {
     LoadCsv(kThreeColumns);
     Show();
+    for (int id : {IDC_CSV_PATH, IDC_LOAD, IDC_EXIT}) {
+        W(id)->setFocus(Qt::TabFocusReason);
+        Key(id, Qt::Key_Escape);
+        EXPECT_TRUE(dlg->isVisible()) << id;
+        EXPECT_NE(dlg->Table(), nullptr) << id;
+    }
     dlg->close();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->Table(), nullptr);
-
-    dlg = std::make_unique<CMainDlg>(prompter);
-    Show();
-    QTest::keyClick(dlg->focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(dlg->result(), QDialog::Rejected);
 }
 
 // --- Loading -------------------------------------------------------------------

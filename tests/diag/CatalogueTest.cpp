@@ -128,17 +128,19 @@ TEST(Catalogue, EveryCodeHasItsText) {
 TEST(Catalogue, ListsShowTenNames) {
     Diagnostic d{.code = Code::kPagesOverwritten};
     for (int i = 0; i < 12; ++i) d.entries.push_back({.text = "p" + std::to_string(i)});
-    EXPECT_EQ(Text(d), "12 個のページが同じ名前の後のページで上書きされました．\np0\np1\np2\np3\np4\np5"
-                       "\np6\np7\np8\np9");
+    const std::string ten = "12 個のページが同じ名前の後のページで上書きされました．\np0\np1\np2\np3\np4"
+                            "\np5\np6\np7\np8\np9";
+    EXPECT_EQ(Text(d), ten + "\nほか 2 件");
+    EXPECT_EQ(Text(d, nullptr, true), ten + "\np10\np11");
     Diagnostic lines{.code = Code::kSettingsLinesUnused};
-    std::string ten;
+    std::string first;
     for (int i = 1; i <= 12; ++i) {
         lines.entries.push_back({.text = "x", .number = i});
-        if (i <= 10) ten += "\n" + std::to_string(i) + " 行目: x";
+        if (i <= 10) first += "\n" + std::to_string(i) + " 行目: x";
     }
     const std::string head = "設定ファイルの次の行はそのままでは使えませんでした．";
-    EXPECT_EQ(Text(lines), head + ten + "\nほか 2 行");
-    EXPECT_EQ(Text(lines, nullptr, true), head + ten + "\n11 行目: x\n12 行目: x");
+    EXPECT_EQ(Text(lines), head + first + "\nほか 2 行");
+    EXPECT_EQ(Text(lines, nullptr, true), head + first + "\n11 行目: x\n12 行目: x");
 }
 
 }  // namespace
