@@ -21,12 +21,32 @@ bool EndsIn(const std::string& name, std::string_view tail) {
     return pos != std::string::npos && pos + tail.size() == name.size();
 }
 
+// The folder that holds the file `path` names, when that folder exists ("."
+// for a bare name); empty otherwise.
+std::string ExistingFolderOf(const std::string& path) {
+    if (path.empty()) return {};
+    platform::FileDialogRequest beside;
+    beside.OpenBeside(path);
+    return platform::IsFolder(beside.folder) ? beside.folder : std::string();
+}
+
+// The first of `folders` that exists, else the current folder.
+std::string FirstFolder(std::initializer_list<std::string> folders) {
+    for (const std::string& folder : folders)
+        if (!folder.empty()) return folder;
+    return ".";
+}
+
 }  // namespace
 
+// Each browse button opens where its own box points, when that folder
+// exists.
 void CMainDlg::OnBrowseCsv() {
     platform::FileDialogRequest request;
     request.filter = "CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.csv";
+    request.folder = FirstFolder({ExistingFolderOf(model_.Text(DialogEdit::CSV)),
+                                  ExistingFolderOf(model_.SettingsPath())});
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
     model_.PutText(DialogEdit::CSV, *chosen);
@@ -39,9 +59,8 @@ void CMainDlg::OnBrowseTemplate() {
         "HTMLﾌｧｲﾙ(*.html, *.htm)|*.html;*.htm|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.html;*.html";
     // A template usually sits beside its data.
-    const std::string& csv = model_.Text(DialogEdit::CSV);
-    if (model_.Text(DialogEdit::HTML).empty() && !csv.empty())
-        request.OpenBeside(csv);
+    request.folder = FirstFolder({ExistingFolderOf(model_.Text(DialogEdit::HTML)),
+                                  ExistingFolderOf(model_.Text(DialogEdit::CSV))});
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
     model_.PutText(DialogEdit::HTML, *chosen);

@@ -462,21 +462,30 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
 
 // The template's dialog opens beside the source while no template is named;
 // otherwise, and for the source itself, where the last dialog was left.
+// Each browse dialog opens where its own box points when that folder
+// exists; else the template's beside the source, the source's beside the
+// settings file; else the current folder.
 TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
+    const std::string top = dir_.Path().string();
+    for (const char* folder : {"web", "shop", "cfg", "データ"}) fs::create_directory(dir_.Path() / folder);
     struct Case {
         const char* name;
         int button;
-        std::string csv, html;  // UTF-8, as typed
-        std::string folder;     // code page 932
+        std::string csv, html, settings;  // UTF-8, as typed
+        std::string folder;
     };
     const Case cases[] = {
-        {"template, source in a folder", IDC_BROWSE_HTML, "/data/shop/a.csv", "", "/data/shop"},
-        {"template, bare source name", IDC_BROWSE_HTML, "items.csv", "", "."},
-        {"template, relative source", IDC_BROWSE_HTML, "shop/items.csv", "", "shop"},
-        {"template, Japanese folder", IDC_BROWSE_HTML, "/データ/商品.csv", "", "/データ"},
-        {"template already named", IDC_BROWSE_HTML, "/data/items.csv", "/web/t.html", ""},
-        {"no source named", IDC_BROWSE_HTML, "", "", ""},
-        {"source", IDC_BROWSE_CSV, "/data/shop/items.csv", "", ""},
+        {"template in its own folder", IDC_BROWSE_HTML, top + "/shop/a.csv", top + "/web/t.html", "",
+         top + "/web"},
+        {"template's folder missing: beside the source", IDC_BROWSE_HTML, top + "/データ/商品.csv",
+         "/nowhere/t.html", "", top + "/データ"},
+        {"bare source name", IDC_BROWSE_HTML, "items.csv", "", "", "."},
+        {"nothing named", IDC_BROWSE_HTML, "", "", "", "."},
+        {"source in its own folder", IDC_BROWSE_CSV, top + "/shop/items.csv", "", top + "/cfg/s.cfg",
+         top + "/shop"},
+        {"source's folder missing: beside the settings file", IDC_BROWSE_CSV, "/nowhere/x.csv", "",
+         top + "/cfg/s.cfg", top + "/cfg"},
+        {"neither", IDC_BROWSE_CSV, "/nowhere/x.csv", "", "/elsewhere/s.cfg", "."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -484,6 +493,7 @@ TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
         CMainDlg d(prompter);
         d.Model().PutText(DialogEdit::CSV, c.csv);
         d.Model().PutText(DialogEdit::HTML, c.html);
+        if (!c.settings.empty()) d.SetSettingsPath(c.settings);
         qobject_cast<QAbstractButton*>(d.Control(c.button))->click();
         ASSERT_EQ(prompter.entries.size(), 1u);
         EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
