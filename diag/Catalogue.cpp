@@ -47,6 +47,9 @@ constexpr Message kMessages[] = {
     {Severity::kInformation, Place::kStatus,
      "別の実行が出力先に書き込み中のため，終わるまで待ちます．"},
     {Severity::kInformation, Place::kProgress, "%3d%% 完了"},
+    {Severity::kInformation, Place::kStatus, "%d 件のレコードのうち %d 件を選択しています．"},
+    {Severity::kInformation, Place::kStatus,
+     "%d 件のレコードのうち %d 件を選択しています．見出し行も選択しています．"},
     {Severity::kWarning, Place::kWarningBox, ""},
     {Severity::kWarning, Place::kWarningBox,
      "ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．"},
@@ -131,6 +134,9 @@ std::string Text(const Diagnostic& d, const DataShown& shown, bool whole) {
             return text;
         case Code::kTemplateCharset:
             return StrFormat(format, d.name.c_str());
+        case Code::kSelection:
+        case Code::kSelectionWithHeader:
+            return StrFormat(format, d.number, d.count);
         case Code::kSettingsCannotOpen:
         case Code::kSettingsUtf16:
             return StrFormat(format, data(d.path).c_str());

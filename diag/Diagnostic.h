@@ -55,6 +55,9 @@ enum class Code {
     // While a run goes.
     kWaitingForOutput,  // another run writes the output folder
     kProgress,          // number: percent done
+    // The window's list.
+    kSelection,            // number: data records; count: those selected
+    kSelectionWithHeader,  // the same, the header line selected too
     // After a run.
     kRunIncomplete,        // box; parts: the four below that apply
     kTemplateNulLine,      // number: the template's line
@@ -92,6 +95,7 @@ struct Diagnostic {
     Code code = Code::kProgress;
     std::string path = {};  // the file or folder it is about, as it was named (UTF-8)
     int number = 0;    // a line or record number, a count, a percent
+    int count = 0;     // a second number
     std::string name = {};  // a name the message holds (an encoding's)
     std::vector<Entry> entries = {};
     std::vector<Diagnostic> parts = {};  // messages shown together as one

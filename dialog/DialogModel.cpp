@@ -186,13 +186,27 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
-    if (edit == DialogEdit::HTML) TemplateMayHaveChanged();
+    PathChanged(edit);
 }
 
 void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
     listener_->TextChanged(edit);
+    PathChanged(edit);
+}
+
+// A new path: a message about the old one is old news.
+void DialogModel::PathChanged(DialogEdit edit) {
+    using diag::Code;
     if (edit == DialogEdit::HTML) TemplateMayHaveChanged();
+    static constexpr std::pair<DialogEdit, Code> kAbout[] = {
+        {DialogEdit::CSV, Code::kNoCsvPath},          {DialogEdit::CSV, Code::kCsvNotFound},
+        {DialogEdit::HTML, Code::kNoTemplatePath},    {DialogEdit::HTML, Code::kTemplateMissing},
+        {DialogEdit::HTML, Code::kTemplateUtf16},     {DialogEdit::HTML, Code::kTemplateCharset},
+        {DialogEdit::Out, Code::kNoOutPath},          {DialogEdit::Out, Code::kOutMissing},
+    };
+    for (const auto& [about, code] : kAbout)
+        if (about == edit && statusCode_ == code) SetStatus({});
 }
 
 void DialogModel::TemplateMayHaveChanged() {
@@ -207,6 +221,8 @@ void DialogModel::ClearList() {
     selectedCount_ = 0;
     listShown_ = false;
     listener_->ListRebuilt();
+    if (statusCode_ == diag::Code::kSelection || statusCode_ == diag::Code::kSelectionWithHeader)
+        SetStatus({});
 }
 
 void DialogModel::TypeExtension(std::string_view utf8) {
@@ -310,6 +326,15 @@ void DialogModel::SetSelection(std::vector<char> rows) {
     for (char& c : selected_) c = c ? 1 : 0;
     listener_->SelectionChanged(SelectionChange::User);
     UpdateRepeatCount();
+    TellSelection();
+}
+
+void DialogModel::TellSelection() {
+    if (!listShown_) return;
+    const bool header = Rows() > 0 && selected_[0];
+    Report({.code = header ? diag::Code::kSelectionWithHeader : diag::Code::kSelection,
+            .number = std::max(0, Rows() - 1),
+            .count = selectedCount_ - (header ? 1 : 0)});
 }
 
 // The list is drawn anew from `startColumn` on, or in its other look; the
@@ -329,6 +354,7 @@ void DialogModel::ShowSelection(const std::vector<int>& records) {
         if (r >= 0 && r < Rows()) selected_[static_cast<size_t>(r)] = 1;
     selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
     listener_->SelectionChanged(SelectionChange::Shown);
+    TellSelection();
 }
 
 void DialogModel::ReleaseTable() {
@@ -353,6 +379,7 @@ void DialogModel::OnInvertSelection() {
     selectedCount_ = Rows() - selectedCount_;
     if (Rows() > 0) listener_->SelectionChanged(SelectionChange::Inverted);
     UpdateRepeatCount();
+    TellSelection();
 }
 
 void DialogModel::LoadCsv() {
@@ -405,6 +432,7 @@ void DialogModel::LoadCsv() {
 
 void DialogModel::SetStatus(std::string utf8) {
     status_ = std::move(utf8);
+    statusCode_.reset();
     listener_->StatusChanged(status_);
 }
 
@@ -487,6 +515,7 @@ void DialogModel::Report(const diag::Diagnostic& d) {
         case diag::Place::kStatus:
         case diag::Place::kProgress:
             SetStatus(diag::Text(d));
+            statusCode_ = d.code;
             break;
         case diag::Place::kAfterStatus:
             // No failure: the status line tells it after the run's last word.

@@ -163,6 +163,9 @@ private:
     void ShowSelection(const std::vector<int>& records);
     void ReleaseTable();
     void SetStatus(std::string utf8);
+    void PathChanged(DialogEdit edit);
+    // The status line tells how many records are selected.
+    void TellSelection();
     // The template named, or the CSV it follows, may have changed: what
     // detection finds is worked out again when it is next asked for.
     void TemplateMayHaveChanged();
@@ -189,6 +192,7 @@ private:
     bool runControls_ = false;
     bool loadAndExit_ = true;
     std::string status_;
+    std::optional<diag::Code> statusCode_;  // what the status line tells, when a diagnostic
     std::unique_ptr<CCsvTable> table_;
     std::string loadedPath_;  // the CSV path the table was loaded from
     std::vector<char> selected_;  // a line per record

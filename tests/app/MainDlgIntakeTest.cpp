@@ -132,7 +132,7 @@ TEST_F(IntakeTest, DroppedSettingsFileRunsWhenItsAutoLineIsOn) {
             EXPECT_EQ(d.StatusText().toStdString(), kDone);
         } else {
             EXPECT_TRUE(FilesIn(out_).empty());
-            EXPECT_EQ(d.StatusText().toStdString(), "");
+            EXPECT_EQ(d.StatusText().toStdString(), "4 件のレコードのうち 3 件を選択しています．");
         }
         EXPECT_TRUE(prompter_.entries.empty());
     }

@@ -548,7 +548,12 @@ TEST_F(MainDlgTest, LoadShowsEveryDataRecordSelectedAndNamesTheFields) {
     EXPECT_EQ(RunControls(), kRunOn);
     EXPECT_TRUE(LoadAndExitEnabled());
     EXPECT_TRUE(prompter.entries.empty());
-    EXPECT_TRUE(dlg->StatusText().isEmpty());
+    EXPECT_EQ(dlg->StatusText(), U("2 件のレコードのうち 2 件を選択しています．"));
+    // The header line selected too is said.
+    dlg->Model().OnInvertSelection();
+    EXPECT_EQ(dlg->StatusText(),
+              U("2 件のレコードのうち 0 件を選択しています．見出し行も選択しています．"));
+    dlg->Model().OnInvertSelection();
     EXPECT_EQ(ListLines().size() - 1, dlg->SelectedRecords().size());
 
     // Names in code page 932 are shown converted (名前, 値).
@@ -585,10 +590,16 @@ TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
     EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name", "003: price"}));
     EXPECT_TRUE(prompter.entries.empty());
 
-    // A successful load leaves the last message in place.
+    // A successful load says what it holds now.
     LoadCsv(kThreeColumns);
     EXPECT_EQ(RunControls(), kRunOn);
-    EXPECT_EQ(dlg->StatusText(), U(kSourceMissing));
+    EXPECT_EQ(dlg->StatusText(), U("2 件のレコードのうち 2 件を選択しています．"));
+    // A new path clears a message about the old one.
+    Type(IDC_CSV_PATH, dir.File("missing.csv").c_str());
+    Click(IDC_LOAD);
+    ASSERT_EQ(dlg->StatusText(), U(kSourceMissing));
+    Type(IDC_CSV_PATH, dir.File("other.csv").c_str());
+    EXPECT_TRUE(dlg->StatusText().isEmpty());
 }
 
 TEST_F(MainDlgTest, QuoteErrorAfterTheHeaderKeepsTheRecordsBeforeIt) {
@@ -886,6 +897,9 @@ TEST_F(MainDlgGenerateTest, RecordNumbersOfTheSelectedLines) {
     ClickLine(2, Qt::ControlModifier);
     ClickLine(5, Qt::ControlModifier);
     ASSERT_EQ(SelectedLines(), (std::vector<int>{1, 2, 5}));
+    // Each change of the selection was told; then the run's statuses.
+    EXPECT_EQ(dlg->StatusText(), U("5 件のレコードのうち 3 件を選択しています．"));
+    statuses.clear();
 
     Click(IDC_GENERATE);
 
