@@ -273,6 +273,7 @@ void CMainDlg::ConnectHandlers() {
     onClick(IDC_GENERATE, [this] { OnGenerate(); });
     onClick(IDC_BROWSE_CSV, [this] { OnBrowseCsv(); });
     onClick(IDC_BROWSE_HTML, [this] { OnBrowseTemplate(); });
+    onClick(IDC_BROWSE_OUT, [this] { OnBrowseOut(); });
     onClick(IDC_EXIT, [this] { OnExit(); });
     onClick(IDC_OPEN_SETTINGS, [this] { OnOpenSettings(); });
     onClick(IDC_SAVE_SETTINGS, [this] { OnSaveSettings(); });

@@ -107,6 +107,7 @@ class CMainDlg : public QDialog, private DialogListener {
     void OnSaveSettings();
     void OnBrowseCsv();
     void OnBrowseTemplate();
+    void OnBrowseOut();
     void OnListSelectionChanged();
     void OnClose();
 

@@ -30,6 +30,16 @@ std::string ExistingFolderOf(const std::string& path) {
     return platform::IsFolder(beside.folder) ? beside.folder : std::string();
 }
 
+// `path` when it names a folder that exists, else its nearest existing
+// parent named in it; empty when none.
+std::string NearestFolder(std::string path) {
+    while (!path.empty() && !platform::IsFolder(path)) {
+        const size_t slash = path.rfind('/');
+        path = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+    }
+    return path;
+}
+
 // The first of `folders` that exists, else the current folder.
 std::string FirstFolder(std::initializer_list<std::string> folders) {
     for (const std::string& folder : folders)
@@ -64,6 +74,16 @@ void CMainDlg::OnBrowseTemplate() {
     std::optional<std::string> chosen = prompter_.ChooseFile(request);
     if (!chosen) return;
     model_.PutText(DialogEdit::HTML, *chosen);
+}
+
+void CMainDlg::OnBrowseOut() {
+    platform::FileDialogRequest request;
+    request.chooseFolder = true;
+    // Pages usually go near their data.
+    request.folder = FirstFolder({NearestFolder(model_.Text(DialogEdit::Out)),
+                                  ExistingFolderOf(model_.Text(DialogEdit::CSV))});
+    std::optional<std::string> chosen = prompter_.ChooseFile(request);
+    if (chosen) model_.PutText(DialogEdit::Out, *chosen);
 }
 
 void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {

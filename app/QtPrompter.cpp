@@ -61,7 +61,12 @@ QString QtPrompter::ToQtFilter(const std::string& filter) {
 std::optional<std::string> QtPrompter::ChooseFile(const platform::FileDialogRequest& request) {
     QFileDialog dialog(owner_, QString(), StartPath(request), ToQtFilter(request.filter));
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
-    if (request.save) {
+    if (request.chooseFolder) {
+        // Qt's own dialog, with its button for a new folder.
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    } else if (request.save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
     } else {

@@ -22,6 +22,7 @@ struct FileDialogRequest {
     // in it; empty: where the last file dialog was left, at first the
     // current folder (a proposed name is then taken in the current folder).
     std::string folder = {};
+    bool chooseFolder = false;  // a folder, not a file, is chosen (a new one may be made)
 
     // Opens the dialog in the folder that holds `path` ("." for a bare
     // name).

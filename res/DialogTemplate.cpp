@@ -18,7 +18,7 @@ constexpr DialogItem kItems[] = {
     {IDC_BROWSE_HTML, Kind::Button, "参照...", 289, 53, 27, 14, 0, 0},
     {IDC_STATIC, Kind::Label, "出力先（ﾌｫﾙﾀﾞ）：", 11, 73, 54, 8, kTextRight, 0},
     {IDC_OUT_PATH, Kind::Edit, "", 67, 70, 218, 14, 0, 0},
-    {IDC_BROWSE_OUT, Kind::Button, "参照...", 289, 70, 27, 14, kHidden | kDisabled, 0},
+    {IDC_BROWSE_OUT, Kind::Button, "参照...", 289, 70, 27, 14, 0, 0},
     {IDC_STATIC, Kind::Label, "生成ﾌｧｲﾙ名：", 11, 90, 54, 8, kTextRight, 0},
     {IDC_RULE, Kind::DropList, "", 67, 88, 91, 49, 0, 0},
     {IDC_START_LABEL, Kind::Label, "開始番号：", 84, 106, 32, 8, kTextRight | kDisabled, 0},

@@ -4,6 +4,7 @@
 //                                                         before the settings are saved
 //   quolix_screenshot --file-dialog OUT.png SETTINGS.cfg  the template's file dialog,
 //                                                         opened beside the CSV file
+//   quolix_screenshot --folder-dialog OUT.png SETTINGS.cfg  the output folder's dialog
 //   quolix_screenshot --after-run OUT.png SETTINGS.cfg    the box a run shows when it
 //                                                         could not write everything
 //                                                         (the run writes its files)
@@ -61,7 +62,7 @@ class GrabNextDialog {
 int Usage() {
     std::fprintf(stderr,
                  "usage: quolix_screenshot OUT.png [SETTINGS.cfg]\n"
-                 "       quolix_screenshot --question|--file-dialog|--after-run OUT.png "
+                 "       quolix_screenshot --question|--file-dialog|--folder-dialog|--after-run OUT.png "
                  "SETTINGS.cfg\n");
     return 2;
 }
@@ -73,11 +74,12 @@ int main(int argc, char** argv) {
     const bool question = std::strcmp(argv[1], "--question") == 0;
     const bool fileDialog = std::strcmp(argv[1], "--file-dialog") == 0;
     const bool afterRun = std::strcmp(argv[1], "--after-run") == 0;
-    if ((question || fileDialog || afterRun) && argc != 4) return Usage();
+    const bool folderDialog = std::strcmp(argv[1], "--folder-dialog") == 0;
+    if ((question || fileDialog || afterRun || folderDialog) && argc != 4) return Usage();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    if (!question && !fileDialog && !afterRun) {
+    if (!question && !fileDialog && !afterRun && !folderDialog) {
         testutil::RecordingPrompter prompter;
         CMainDlg dialog(prompter);
         if (argc > 2) {
@@ -108,6 +110,8 @@ int main(int argc, char** argv) {
         dialog.Model().SaveSettings();
     } else if (afterRun) {
         dialog.Model().OnGenerate();
+    } else if (folderDialog) {
+        qobject_cast<QAbstractButton*>(dialog.Control(IDC_BROWSE_OUT))->click();
     } else {
         dialog.Model().PutText(DialogEdit::HTML, "");
         qobject_cast<QAbstractButton*>(dialog.Control(IDC_BROWSE_HTML))->click();

@@ -501,6 +501,35 @@ TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
     }
 }
 
+// The output folder's 参照... chooses a folder, starting at the one named
+// when it exists, else its nearest existing parent, else beside the CSV
+// file, else the current folder; the folder chosen fills the box.
+TEST_F(IntakeTest, OutputFolderIsChosenFromItsBox) {
+    const std::string top = dir_.Path().string();
+    fs::create_directories(dir_.Path() / "site" / "pages");
+    const struct {
+        std::string out, csv, folder;
+    } cases[] = {
+        {top + "/site/pages", "", top + "/site/pages"},
+        {top + "/site/new/deeper", "", top + "/site"},
+        {"", top + "/site/data.csv", top + "/site"},
+        {"", "", "."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out + "|" + c.csv);
+        RecordingPrompter prompter;
+        prompter.fileChoices.push_back(top + "/site/pages");
+        CMainDlg d(prompter);
+        d.Model().PutText(DialogEdit::Out, c.out);
+        d.Model().PutText(DialogEdit::CSV, c.csv);
+        qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_OUT))->click();
+        ASSERT_EQ(prompter.entries.size(), 1u);
+        EXPECT_TRUE(prompter.entries[0].request.chooseFolder);
+        EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
+        EXPECT_EQ(TextOf(d, IDC_OUT_PATH), top + "/site/pages");
+    }
+}
+
 TEST_F(IntakeTest, CancelledBrowseChangesNothing) {
     CMainDlg d(prompter_);
     d.Model().PutText(DialogEdit::CSV, csv_);

@@ -217,7 +217,7 @@ TEST_F(MainDlgTest, StartsWithTitleDefaultsAndTemplateStates) {
     const int disabled[] = {IDC_REPEAT,      IDC_REPEAT_SPIN, IDC_START_LABEL, IDC_START,
                             IDC_START_SPIN,  IDC_DIGIT_LABEL, IDC_DIGIT,       IDC_DIGIT_SPIN,
                             IDC_PREFIX,      IDC_FIELD,       IDC_INVERT,      IDC_ROTATE,
-                            IDC_FIXED_WIDTH, IDC_GENERATE,    IDC_BROWSE_OUT};
+                            IDC_FIXED_WIDTH, IDC_GENERATE};
     for (int id : enabled) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : disabled) EXPECT_FALSE(Enabled(id)) << id;
 
@@ -265,7 +265,8 @@ TEST_F(MainDlgTest, StartsWithTitleDefaultsAndTemplateStates) {
     EXPECT_EQ(dlg->SettingsPath(), "default.cfg");
 
     Show();
-    EXPECT_FALSE(W(IDC_BROWSE_OUT)->isVisible());
+    EXPECT_TRUE(W(IDC_BROWSE_OUT)->isVisible());
+    EXPECT_TRUE(Enabled(IDC_BROWSE_OUT));
     EXPECT_TRUE(W(IDC_RECORD_LIST)->isVisible());
     // The first control in tab order has the focus.
     EXPECT_EQ(dlg->focusWidget(), W(IDC_REPEAT_CHK));
