@@ -7,7 +7,8 @@
 # example with its automatic run ticked), then checks from outside the
 # program that the window is on the screen with its title, that the CSV file
 # was loaded and the pages written, takes a screenshot of the X screen into
-# BUILD/x11-smoke.png, and closes the window with Escape.
+# BUILD/x11-smoke.png, checks that Escape leaves the window open, and closes
+# it with its 終了 button.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -95,16 +96,25 @@ colours=$(identify -format "%k" "$shot")
 [ "$colours" -gt 16 ] || fail "screenshot has $colours colours: the window was not drawn"
 echo "x11 smoke: screenshot $shot ($size, $colours colours)"
 
-# 4. Escape closes the window, as the close box does; the program ends with 0.
+# 4. Escape leaves the window open: a stray key never loses what was typed.
 xdotool windowfocus --sync "$window" key --clearmodifiers Escape ||
     fail "xdotool could not send Escape to window $window"
+sleep 1
+kill -0 "$pid" 2>/dev/null || { show_log; fail "the window closed on Escape"; }
+echo "x11 smoke: Escape left the window open"
+
+# 5. A click on 終了 closes it; the program ends with 0. The button's centre
+#    from the dialog's layout: 終了 at 263,237, 59x14 of 329x273 dialog units.
+read -r width height < <(xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')
+xdotool mousemove --window "$window" $((width * 2925 / 3290)) $((height * 244 / 273)) click 1 ||
+    fail "xdotool could not click 終了"
 for _ in $(seq 1 50); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
 done
 if kill -0 "$pid" 2>/dev/null; then
     show_log
-    fail "the window did not close on Escape"
+    fail "the window did not close on 終了"
 fi
 status=0
 wait "$pid" || status=$?
