@@ -13,19 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "Require.h"
 #include "data/CsvScan.h"
 #include "data/CsvTable.h"
 #include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 
 namespace {
-
-// A broken promise names its line before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
-    std::abort();
-}
 
 // The table as plain values, absent fields marked apart from empty ones.
 std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
@@ -36,8 +30,8 @@ std::vector<std::vector<std::string>> Contents(const CCsvTable& table) {
         for (int i = 0; i < rec->FieldCount(); ++i) {
             const char* f = rec->GetField(i);
             fields.push_back(f ? "=" + std::string(f) : "absent");
-            Check(rec->FieldView(i) == (f ? std::string_view(f) : std::string_view()), __LINE__);
-            Check(rec->FieldHasLineFeed(i) == (f && std::strchr(f, '\n')), __LINE__);
+            Require(rec->FieldView(i) == (f ? std::string_view(f) : std::string_view()));
+            Require(rec->FieldHasLineFeed(i) == (f && std::strchr(f, '\n')));
         }
     }
     return out;
@@ -49,23 +43,23 @@ template <bool kLeadBytes>
 void WalkFields(const char* text, const char* end) {
     for (const char* field = text; field <= end;) {
         const CsvFieldScan scan = ScanCsvField<kLeadBytes>(field, end);
-        Check(scan.length <= static_cast<size_t>(end - field), __LINE__);
+        Require(scan.length <= static_cast<size_t>(end - field));
         const char* stop = field + scan.length;
         switch (scan.kind) {
             case CsvFieldEnd::kComma:
-                Check(*stop == ',', __LINE__);
+                Require(*stop == ',');
                 break;
             case CsvFieldEnd::kLineFeed:
-                Check(*stop == '\n', __LINE__);
+                Require(*stop == '\n');
                 break;
             case CsvFieldEnd::kQuoteError:
-                Check(*stop == '"', __LINE__);
+                Require(*stop == '"');
                 return;
             case CsvFieldEnd::kUnclosedQuote:
-                Check(*field == '"' && stop == end && scan.length > 1, __LINE__);
+                Require(*field == '"' && stop == end && scan.length > 1);
                 return;
             case CsvFieldEnd::kEndOfText:
-                Check(stop == end, __LINE__);
+                Require(stop == end);
                 return;
         }
         field = stop + 1;
@@ -80,8 +74,6 @@ int InputFile() {
 }
 
 }  // namespace
-
-#define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* const bytes = reinterpret_cast<const char*>(data);

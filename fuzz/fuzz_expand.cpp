@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "Require.h"
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
 #include "gen/Expand.h"
@@ -19,13 +20,6 @@
 #include "platform/TextEncoding.h"
 
 namespace {
-
-// A broken promise names its line before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
-    std::abort();
-}
 
 // Names as templates use them: plain, repeated, one whose second byte is "]"
 // (0x81 0x5D), one in half-width katakana, and an empty one.
@@ -68,8 +62,6 @@ std::string ReferenceExpansion(const CCsvTable& table, std::string text, int rec
 }
 
 }  // namespace
-
-#define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

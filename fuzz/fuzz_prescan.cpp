@@ -5,21 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "Require.h"
 #include "platform/CharsetPrescan.h"
 #include "platform/TextEncoding.h"
-
-namespace {
-
-// A broken promise names its line before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
-    std::abort();
-}
-
-}  // namespace
-
-#define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -7,21 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "Require.h"
 #include "settings/SettingsReader.h"
 #include "settings/SettingsText.h"
-
-namespace {
-
-// A broken promise names its line before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "%s:%d: check failed\n", __FILE__, line);
-    std::abort();
-}
-
-}  // namespace
-
-#define Require(ok) Check((ok), __LINE__)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
