@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QListView>
 #include <QPixmap>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
@@ -275,6 +278,7 @@ void CMainDlg::ConnectHandlers() {
     onClick(IDC_BROWSE_HTML, [this] { OnBrowseTemplate(); });
     onClick(IDC_BROWSE_OUT, [this] { OnBrowseOut(); });
     onClick(IDC_EXIT, [this] { OnExit(); });
+    onClick(IDC_BROWSE_RESULT, [this] { OnOpenResult(); });
     onClick(IDC_OPEN_SETTINGS, [this] { OnOpenSettings(); });
     onClick(IDC_SAVE_SETTINGS, [this] { OnSaveSettings(); });
     onClick(IDC_COMPACT, [this] { OnCompact(); });
@@ -393,6 +397,16 @@ void CMainDlg::LoadStarting() { repaint(); }
 // ------------------------------------------------------------ generate
 
 void CMainDlg::OnGenerate() { model_.OnGenerate(); }
+
+// The desktop's browser shows what the last run wrote.
+void CMainDlg::OnOpenResult() {
+    const std::string page = model_.ShownPage();
+    if (page.empty()) return;
+    const QUrl url =
+        QUrl::fromLocalFile(QFileInfo(QString::fromStdString(page)).absoluteFilePath());
+    if (!QDesktopServices::openUrl(url))
+        model_.Report({.code = diag::Code::kBrowserFailed, .path = page});
+}
 
 // ------------------------------------------------------------ ending
 

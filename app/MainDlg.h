@@ -108,6 +108,7 @@ class CMainDlg : public QDialog, private DialogListener {
     void OnBrowseCsv();
     void OnBrowseTemplate();
     void OnBrowseOut();
+    void OnOpenResult();
     void OnListSelectionChanged();
     void OnClose();
 

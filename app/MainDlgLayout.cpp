@@ -25,11 +25,13 @@ void CMainDlg::OnSize(int cx, int cy) {
         list->setGeometry(topLeft.x(), topLeft.y(), std::max(0, cx - 14 - topLeft.x()),
                           std::max(0, cy - 60 - topLeft.y()));
     }
+    // The status line ends where the buttons of the right-hand column begin.
     if (QWidget* status = Control(IDC_STATUS))
-        status->setGeometry(12, cy - 27, std::max(0, cx - 26), 20);
+        status->setGeometry(12, cy - 27, std::max(0, cx - 134), 20);
     const QRect buttonRow(12, cy - 54, 98, 21);
     if (QWidget* generate = Control(IDC_GENERATE)) generate->setGeometry(buttonRow);
     if (QWidget* exit = Control(IDC_EXIT)) exit->setGeometry(cx - 116, cy - 54, 102, 21);
+    if (QWidget* browse = Control(IDC_BROWSE_RESULT)) browse->setGeometry(cx - 116, cy - 28, 102, 21);
     // The encoding lists and their labels keep their places beside Generate,
     // centred on the buttons' row.
     for (int id : {IDC_CSV_ENCODING_LABEL, IDC_CSV_ENCODING, IDC_HTML_ENCODING_LABEL,

@@ -50,6 +50,8 @@ constexpr Message kMessages[] = {
     {Severity::kInformation, Place::kStatus, "%d 件のレコードのうち %d 件を選択しています．"},
     {Severity::kInformation, Place::kStatus,
      "%d 件のレコードのうち %d 件を選択しています．見出し行も選択しています．"},
+    {Severity::kWarning, Place::kStatus,
+     "%s をﾌﾞﾗｳｻﾞで開けませんでした．出力先(ﾌｫﾙﾀﾞ) から直接開いてください．"},
     {Severity::kWarning, Place::kWarningBox, ""},
     {Severity::kWarning, Place::kWarningBox,
      "ﾃﾝﾌﾟﾚｰﾄ(HTML) の %d 行目以降は NUL 文字のため読み込みませんでした．"},
@@ -137,6 +139,7 @@ std::string Text(const Diagnostic& d, const DataShown& shown, bool whole) {
         case Code::kSelection:
         case Code::kSelectionWithHeader:
             return StrFormat(format, d.number, d.count);
+        case Code::kBrowserFailed:
         case Code::kSettingsCannotOpen:
         case Code::kSettingsUtf16:
             return StrFormat(format, data(d.path).c_str());

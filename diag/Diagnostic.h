@@ -58,6 +58,7 @@ enum class Code {
     // The window's list.
     kSelection,            // number: data records; count: those selected
     kSelectionWithHeader,  // the same, the header line selected too
+    kBrowserFailed,        // path: the page the desktop would not open
     // After a run.
     kRunIncomplete,        // box; parts: the four below that apply
     kTemplateNulLine,      // number: the template's line

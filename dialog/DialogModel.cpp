@@ -162,6 +162,8 @@ bool DialogModel::Enabled(int controlId) const {
             return runControls_ && table_ && table_->RecordCount() > 0;
         case IDC_LOAD: case IDC_EXIT:
             return loadAndExit_;
+        case IDC_BROWSE_RESULT:
+            return !shownPage_.empty();
         default:
             // The others as the window starts.
             for (const res::DialogItem& item : res::MainDialogItems())
@@ -186,12 +188,14 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
+    ForgetShownPage();
     PathChanged(edit);
 }
 
 void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
     SetText(edit, utf8);
     listener_->TextChanged(edit);
+    ForgetShownPage();
     PathChanged(edit);
 }
 
@@ -217,6 +221,7 @@ void DialogModel::TemplateMayHaveChanged() {
 }
 
 void DialogModel::ClearList() {
+    ForgetShownPage();
     selected_.clear();
     selectedCount_ = 0;
     listShown_ = false;
@@ -227,11 +232,14 @@ void DialogModel::ClearList() {
 
 void DialogModel::TypeExtension(std::string_view utf8) {
     job_.extension = EditTextOf(utf8);
+    ForgetShownPage();
 }
 
 void DialogModel::SetSwitch(DialogSwitch which, bool on) {
     SwitchRef(which) = on;
     listener_->SwitchChanged(which);
+    // The look of the list and the start-up run change no page.
+    if (which != DialogSwitch::Fix && which != DialogSwitch::Auto) ForgetShownPage();
     OnSwitch(which);
 }
 
@@ -256,6 +264,7 @@ void DialogModel::OnSwitch(DialogSwitch which) {
 void DialogModel::Choose(DialogCombo combo, int index) {
     const int before = Choice(combo);
     Select(combo, index);
+    if (!IsEncodingList(combo)) ForgetShownPage();
     if (combo == DialogCombo::Rule) OnRuleChange();
     // The CSV is read anew in the encoding chosen (the same entry chosen
     // again keeps the table and its selection).
@@ -308,6 +317,7 @@ void DialogModel::StepUpDown(DialogEdit edit, int direction) {
     spin->lastValid = pos;
     SetText(edit, std::to_string(pos));
     listener_->TextChanged(edit);
+    ForgetShownPage();
 }
 
 void DialogModel::UpdateRepeatCount() {
@@ -324,6 +334,7 @@ void DialogModel::SetSelection(std::vector<char> rows) {
     selectedCount_ = static_cast<int>(std::count_if(selected_.begin(), selected_.end(),
                                                     [](char c) { return c != 0; }));
     for (char& c : selected_) c = c ? 1 : 0;
+    ForgetShownPage();
     listener_->SelectionChanged(SelectionChange::User);
     UpdateRepeatCount();
     TellSelection();
@@ -349,6 +360,7 @@ void DialogModel::FillRecordList(int startColumn) {
 }
 
 void DialogModel::ShowSelection(const std::vector<int>& records) {
+    ForgetShownPage();
     std::fill(selected_.begin(), selected_.end(), 0);
     for (int r : records)
         if (r >= 0 && r < Rows()) selected_[static_cast<size_t>(r)] = 1;
@@ -358,6 +370,7 @@ void DialogModel::ShowSelection(const std::vector<int>& records) {
 }
 
 void DialogModel::ReleaseTable() {
+    ForgetShownPage();
     selected_.clear();
     selectedCount_ = 0;
     listShown_ = false;
@@ -375,6 +388,7 @@ void DialogModel::OnRotate() {
 }
 
 void DialogModel::OnInvertSelection() {
+    ForgetShownPage();
     for (char& c : selected_) c = c ? 0 : 1;
     selectedCount_ = Rows() - selectedCount_;
     if (Rows() > 0) listener_->SelectionChanged(SelectionChange::Inverted);
@@ -383,6 +397,7 @@ void DialogModel::OnInvertSelection() {
 }
 
 void DialogModel::LoadCsv() {
+    ForgetShownPage();
     EnableRunControls(false, false);
     const std::string path = Text(DialogEdit::CSV);
     // The same file read again (edited, or in another encoding) keeps the
@@ -507,7 +522,16 @@ void DialogModel::OnGenerate(const RunCallbacks& more) {
     RunCallbacks callbacks = more;
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
     const Job job = EditedJob();
+    ForgetShownPage();
     lastRun_ = RunGeneration(job, job.selection, table_.get(), callbacks, *this);
+    shownPage_ = lastRun_.shownPage;
+    if (!shownPage_.empty()) listener_->ControlsEnabled();
+}
+
+void DialogModel::ForgetShownPage() {
+    if (shownPage_.empty()) return;
+    shownPage_.clear();
+    listener_->ControlsEnabled();
 }
 
 void DialogModel::Report(const diag::Diagnostic& d) {

@@ -107,6 +107,9 @@ public:
     // mode's flags).
     void ForceEncoding(DialogCombo combo, platform::EncodingChoice choice);
     const RunReport& LastRun() const { return lastRun_; }
+    // The page of the last run a browser opens first; empty when the run
+    // wrote none, or the paths, the naming or the selection changed since.
+    const std::string& ShownPage() const { return shownPage_; }
 
     // ---- the user's changes and the handlers they run
     void TypeText(DialogEdit edit, std::string_view utf8);
@@ -166,6 +169,8 @@ private:
     void PathChanged(DialogEdit edit);
     // The status line tells how many records are selected.
     void TellSelection();
+    // The output of the last run is no longer the output of what is shown.
+    void ForgetShownPage();
     // The template named, or the CSV it follows, may have changed: what
     // detection finds is worked out again when it is next asked for.
     void TemplateMayHaveChanged();
@@ -205,4 +210,5 @@ private:
     // What the template named was found to be in, read when it was named.
     platform::TextEncoding templateDetected_ = platform::TextEncoding::kCp932;
     RunReport lastRun_;
+    std::string shownPage_;
 };

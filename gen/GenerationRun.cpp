@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -99,6 +100,16 @@ NotWrittenReason ReasonOf(platform::WriteFailure failure) {
         default:
             return NotWrittenReason::kCannotWrite;
     }
+}
+
+// A page a browser shows rather than offers to save: its extension, in any
+// case, is html, htm, shtml or shtm.
+bool BrowserShows(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.find('/', dot) != std::string_view::npos) return false;
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "html" || extension == "htm" || extension == "shtml" || extension == "shtm";
 }
 
 // What a run could not write as it should have: one warning of parts.
@@ -253,6 +264,8 @@ private:
     }
     void NoteNotWritten(std::string_view name, const OutputFile& file) {
         NotWrittenAt(report_.notWritten.size(), name, ReasonOf(file.Failure()));
+        // A name that came again and failed the second time.
+        if (report_.shownPage == OutPath(name)) report_.shownPage.clear();
     }
 
     void StartCheckFiles() {
@@ -316,9 +329,11 @@ private:
     bool ClosePage() {
         if (!page_.IsOpen()) return true;
         if (planner_.Repeat()) page_.Append("</HTML>\n");
-        if (!page_.Close()) {
-            NoteNotWritten(pageName_, page_);
-        } else if (index_.IsOpen()) {
+        const bool written = page_.Close();
+        if (!written) NoteNotWritten(pageName_, page_);
+        else if (report_.shownPage.empty() && BrowserShows(pageName_))
+            report_.shownPage = OutPath(pageName_);
+        if (written && index_.IsOpen()) {
             index_.Append(planner_.IndexSeparator(indexEntries_++));
             index_.Append(heldEntry_);
             counts_ += heldCounts_;
@@ -336,6 +351,7 @@ private:
             const bool written = index_.Close();
             indexCreated = Closed(index_);
             if (!written && indexCreated) NoteNotWritten(kIndexPageName, index_);
+            if (written) report_.shownPage = OutPath(kIndexPageName);
         }
         const OutputFile::Outcome dump = dump_.Finish();
         Closed(dump_.File());

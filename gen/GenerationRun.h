@@ -43,6 +43,10 @@ struct RunReport {
     // Pages, _index.html and _db.html that already held exactly their bytes
     // and were left untouched (they count as written).
     int unchangedFiles = 0;
+    // What a browser opens first: _index.html, else the first page with an
+    // extension browsers show, among the files that hold their bytes now;
+    // empty when there is none.
+    std::string shownPage;
     int templateNulLine = 0;  // line of the template in which a NUL cut it short
     int templateEofLine = 0;  // line of a 0x1A that cut text off the template
     // Characters the site's encoding cannot hold, written as references,

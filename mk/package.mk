@@ -3,8 +3,8 @@
 #   make install [PREFIX=/usr/local] [DESTDIR=]   program, desktop entry, icons, manual, example
 #   make deb             $(BUILD)/quolix_<version>_<arch>.deb by CPack (dependencies by dpkg-shlibdeps)
 #   make lint            make deb, then lintian on the package (installs lintian when missing)
-#   make screenshots     $(SHOT_DIR)/screenshot.png, screenshot-2x.png (QT_SCALE_FACTOR=2), the
-#                        question box and the file dialog
+#   make screenshots     $(SHOT_DIR)/screenshot.png, screenshot-2x.png (QT_SCALE_FACTOR=2), both
+#                        after a run of the example; the question box and the file dialog
 #   make smoke-x11       the window on Xvfb: title, a settings file on the command line, screenshot
 #   make check-package   desktop entry, manual page, icons, the installed tree
 #   make check-readme    every command in the README's shell blocks
@@ -55,9 +55,9 @@ screenshots: deps
 	cmake --build $(BUILD) --target quolix_screenshot
 	mkdir -p $(SHOT_DIR)
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 \
-	  $(BUILD)/quolix_screenshot $(SHOT_DIR)/screenshot.png $(SHOT_CFG)
+	  $(BUILD)/quolix_screenshot --generated $(SHOT_DIR)/screenshot.png $(SHOT_CFG)
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 \
-	  $(BUILD)/quolix_screenshot $(SHOT_DIR)/screenshot-2x.png $(SHOT_CFG)
+	  $(BUILD)/quolix_screenshot --generated $(SHOT_DIR)/screenshot-2x.png $(SHOT_CFG)
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 \
 	  $(BUILD)/quolix_screenshot --question $(SHOT_DIR)/screenshot-question.png $(SHOT_CFG)
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 \

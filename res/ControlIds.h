@@ -39,5 +39,6 @@ enum ControlId : int {
     IDC_CSV_ENCODING = 1045,
     IDC_HTML_ENCODING_LABEL = 1046,
     IDC_HTML_ENCODING = 1047,
+    IDC_BROWSE_RESULT = 1048,
     IDC_STATIC = -1,
 };

@@ -1,5 +1,7 @@
 // Renders the window, or a box or dialog that it shows, offscreen to a PNG:
 //   quolix_screenshot OUT.png [SETTINGS.cfg]              the window
+//   quolix_screenshot --generated OUT.png SETTINGS.cfg    the window after a run
+//                                                         (the run writes its files)
 //   quolix_screenshot --question OUT.png SETTINGS.cfg     the box that asks
 //                                                         before the settings are saved
 //   quolix_screenshot --file-dialog OUT.png SETTINGS.cfg  the template's file dialog,
@@ -61,7 +63,7 @@ class GrabNextDialog {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: quolix_screenshot OUT.png [SETTINGS.cfg]\n"
+                 "usage: quolix_screenshot [--generated] OUT.png [SETTINGS.cfg]\n"
                  "       quolix_screenshot --question|--file-dialog|--folder-dialog|--after-run OUT.png "
                  "SETTINGS.cfg\n");
     return 2;
@@ -71,6 +73,12 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
+    const bool generated = std::strcmp(argv[1], "--generated") == 0;
+    if (generated) {
+        if (argc != 4) return Usage();
+        ++argv;
+        --argc;
+    }
     const bool question = std::strcmp(argv[1], "--question") == 0;
     const bool fileDialog = std::strcmp(argv[1], "--file-dialog") == 0;
     const bool afterRun = std::strcmp(argv[1], "--after-run") == 0;
@@ -88,6 +96,10 @@ int main(int argc, char** argv) {
         }
         dialog.show();
         QApplication::processEvents();
+        if (generated) {
+            qobject_cast<QAbstractButton*>(dialog.Control(IDC_GENERATE))->click();
+            QApplication::processEvents();
+        }
         for (const auto& e : prompter.entries) std::fprintf(stderr, "%s\n", e.text.c_str());
         return Save(dialog, argv[1]) ? 0 : 1;
     }

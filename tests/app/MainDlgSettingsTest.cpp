@@ -78,11 +78,6 @@ void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
         sel->select(d.RecordList()->model()->index(r, 0), QItemSelectionModel::Select);
 }
 
-std::vector<int> Range(int first, int last) {
-    std::vector<int> v;
-    for (int i = first; i <= last; ++i) v.push_back(i);
-    return v;
-}
 
 // A header and nine records; the names are Japanese, as code page 932.
 constexpr int kRecords = 10;

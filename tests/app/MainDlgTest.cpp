@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest/QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -510,7 +512,9 @@ TEST_F(MainDlgTest, EachAltKeyDoesOneThing) {
     for (const res::DialogItem& item : res::MainDialogItems()) {
         const QString caption = QString::fromUtf8(item.caption);
         const int amp = caption.indexOf('&');
-        if (amp >= 0) EXPECT_TRUE(keys.insert(caption[amp + 1].toUpper()).second) << item.caption;
+        if (amp >= 0) {
+            EXPECT_TRUE(keys.insert(caption[amp + 1].toUpper()).second) << item.caption;
+        }
     }
     EXPECT_EQ(As<QAbstractButton>(IDC_GENERATE)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
     EXPECT_EQ(As<QAbstractButton>(IDC_SAVE_SETTINGS)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_S));
@@ -1030,6 +1034,36 @@ TEST_F(MainDlgGenerateTest, ExtensionIsTheTextTypedIntoItsBox) {
     }
 }
 
+// Stands in for the desktop's browser.
+class BrowserStandIn : public QObject {
+    Q_OBJECT
+  public:
+    BrowserStandIn() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~BrowserStandIn() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<QUrl> urls;
+  public slots:
+    void Open(const QUrl& url) { urls.push_back(url); }
+};
+
+TEST_F(MainDlgGenerateTest, BrowserButtonOpensWhatTheRunWrote) {
+    BrowserStandIn browser;
+    LoadCsv(NamesCsv({"one", "two"}));
+    SetPaths("[name]\n");
+    Show();
+    EXPECT_FALSE(Enabled(IDC_BROWSE_RESULT));
+    Click(IDC_GENERATE);
+    Click(IDC_BROWSE_RESULT);
+    Click(IDC_CREATE_CHK);  // no index: the first page
+    EXPECT_FALSE(Enabled(IDC_BROWSE_RESULT));
+    Click(IDC_GENERATE);
+    Click(IDC_BROWSE_RESULT);
+    const QString folder = QString::fromStdString(fs::canonical(out).string());
+    EXPECT_EQ(browser.urls, (std::vector<QUrl>{QUrl::fromLocalFile(folder + "/_index.html"),
+                                               QUrl::fromLocalFile(folder + "/00001.html")}));
+    Type(IDC_OUT_PATH, "elsewhere");
+    EXPECT_FALSE(Enabled(IDC_BROWSE_RESULT));
+}
+
 // --- Encodings -----------------------------------------------------------------
 
 TEST_F(MainDlgTest, EncodingListsSitBesideGenerateAndShowTheirEntriesWhole) {
@@ -1117,9 +1151,10 @@ TEST_F(MainDlgTest, ListStatusAndBottomButtonsFollowTheSize) {
     EXPECT_EQ(list.topLeft(), listTopLeft);
     EXPECT_EQ(list.x() + list.width(), 786);
     EXPECT_EQ(list.y() + list.height(), 540);
-    EXPECT_EQ(W(IDC_STATUS)->geometry(), QRect(12, 573, 774, 20));
+    EXPECT_EQ(W(IDC_STATUS)->geometry(), QRect(12, 573, 666, 20));
     EXPECT_EQ(W(IDC_GENERATE)->geometry(), QRect(12, 546, 98, 21));
     EXPECT_EQ(W(IDC_EXIT)->geometry(), QRect(684, 546, 102, 21));
+    EXPECT_EQ(W(IDC_BROWSE_RESULT)->geometry(), QRect(684, 572, 102, 21));
 
     // Other controls keep their places.
     const QRect load = W(IDC_LOAD)->geometry();
@@ -1203,3 +1238,5 @@ TEST_F(MainDlgTest, StatusLineCountsCharacterReferencesAndReplacements) {
               testutil::kDone + "　" + testutil::Say(diag::Code::kReplacements, 2));  // two pages
     EXPECT_TRUE(prompter.entries.empty());
 }
+
+#include "MainDlgTest.moc"

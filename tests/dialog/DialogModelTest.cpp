@@ -147,6 +147,45 @@ TEST_F(DialogModelTest, EnableRules) {
     }
 }
 
+// The browser button opens what the last run wrote until the paths, the
+// naming or the selection change.
+TEST_F(DialogModelTest, ShownPageLastsUntilTheOutputWouldChange) {
+    WriteBytes(dir.Path() / "t.html", "[名前]");
+    std::filesystem::create_directory(dir.Path() / "out");
+    const struct {
+        const char* name;
+        std::function<void(DialogModel&)> act;
+        bool kept;
+    } changes[] = {
+        {"the list's look", [](DialogModel& m) { m.SetSwitch(DialogSwitch::Fix, true); }, true},
+        {"rotation", [](DialogModel& m) { m.OnRotate(); }, true},
+        {"the template's encoding", [](DialogModel& m) { m.Choose(DialogCombo::TemplateEncoding, 1); }, true},
+        {"the output folder", [](DialogModel& m) { m.TypeText(DialogEdit::Out, "elsewhere"); }, false},
+        {"the template", [](DialogModel& m) { m.PutText(DialogEdit::HTML, "t.html"); }, false},
+        {"the rule", [](DialogModel& m) { m.Choose(DialogCombo::Rule, 1); }, false},
+        {"the start number", [](DialogModel& m) { m.StepUpDown(DialogEdit::Start, 1); }, false},
+        {"the extension", [](DialogModel& m) { m.TypeExtension("htm"); }, false},
+        {"the prefix box", [](DialogModel& m) { m.SetSwitch(DialogSwitch::Prefix, true); }, false},
+        {"the selection", [](DialogModel& m) { m.SetSelection({0, 1}); }, false},
+        {"inverted", [](DialogModel& m) { m.OnInvertSelection(); }, false},
+        {"a load", [](DialogModel& m) { m.LoadCsv(); }, false},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        model.TypeText(DialogEdit::CSV, dir.File("a.csv"));
+        model.TypeText(DialogEdit::HTML, dir.File("t.html"));
+        model.TypeText(DialogEdit::Out, dir.File("out"));
+        model.Choose(DialogCombo::Rule, 0);
+        model.LoadCsv();
+        EXPECT_FALSE(model.Enabled(IDC_BROWSE_RESULT));
+        model.OnGenerate();
+        ASSERT_EQ(model.ShownPage(), dir.File("out") + "/_index.html");
+        EXPECT_TRUE(model.Enabled(IDC_BROWSE_RESULT));
+        change.act(model);
+        EXPECT_EQ(model.Enabled(IDC_BROWSE_RESULT), change.kept);
+    }
+}
+
 // What opening a settings file shows: its values, whatever their order,
 // the field and the selection taken against the table it names.
 TEST_F(DialogModelTest, OpeningAFileShowsItsJob) {

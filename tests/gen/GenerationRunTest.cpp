@@ -555,6 +555,40 @@ TEST_F(GenerationRunTest, WithoutCheckFilesIndexAndDumpAreLeftAlone) {
     EXPECT_TRUE(prompter.entries.empty());
 }
 
+// The page a browser opens first: _index.html, else the first page a
+// browser shows that holds its bytes.
+TEST_F(GenerationRunTest, ShownPageIsTheIndexElseTheFirstPageABrowserShows) {
+    LoadCsv(NamesCsv({"", "beta", "gamma"}));
+    const struct {
+        const char* what;
+        bool createChk;
+        int rule;
+        const char* ext;
+        const char* shown;  // "" for none
+    } cases[] = {
+        {"the index", true, 0, "txt", "_index.html"},
+        {"the first page", false, 0, "html", "00001.html"},
+        {"a page named by nothing is skipped", false, 2, "HTM", "beta.HTM"},
+        {"shtml", false, 0, "shtml", "00001.shtml"},
+        {"no page a browser shows", false, 0, "txt", ""},
+        {"a name with nothing after its dot", false, 0, "...", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Job s = Settings();
+        s.createChk = c.createChk;
+        s.ruleNum = c.rule;
+        s.fieldNum = 1;
+        s.extension = c.ext;
+        const RunReport r = Run(s, {1, 2, 3});
+        EXPECT_EQ(r.shownPage, *c.shown ? OutPath(c.shown) : "");
+    }
+    // An _index.html that cannot be made leaves the first page.
+    fs::remove(out / "_index.html");
+    fs::create_directory(out / "_index.html");
+    EXPECT_EQ(Run(Settings(), {1}).shownPage, OutPath("00001.html"));
+}
+
 // --- What a run could not write --------------------------------------------
 
 TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
