@@ -70,21 +70,22 @@ std::string FormatRecordLine(const CCsvRecord& record, int index, int startColum
 }
 
 namespace {
-constexpr int kFarStop = 1 << 28;
+// Columns of megabytes would overflow; such stops lie far off screen.
+constexpr int kFarStop = 1 << 22;
 }  // namespace
 
-std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startColumn,
+std::vector<int> ComputeTabStops(int records, int headerFieldCount, int startColumn,
                                  const std::array<int, kMaxFields>& widths, bool fixedWidth) {
     std::vector<int> stops;
     if (startColumn < 0 || headerFieldCount < startColumn) return stops;
-    int pos = static_cast<int>(baseUnit * (100.0 / 42.0));
+    // "%03d": three digits, more for a record number past 999.
+    int digits = 3;
+    for (int last = records - 1; last > 999; last /= 10) ++digits;
+    int pos = digits + 1;
     stops.push_back(pos);
     for (int k = startColumn; k < headerFieldCount; ++k) {
-        // One character wider than the column's widest value: room for the bar.
-        const int w = (fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0)) + 1;
-        // Columns of megabytes would overflow; such stops lie far off screen.
-        pos = static_cast<int>(std::min(pos + (static_cast<double>(baseUnit) * w) * (20.0 / 42.0),
-                                        static_cast<double>(kFarStop)));
+        const int w = fixedWidth ? kFixedCellBytes : (k < kMaxFields ? widths[k] : 0);
+        pos = std::min(pos + 1 + w + 1, kFarStop);
         stops.push_back(pos);
     }
     return stops;

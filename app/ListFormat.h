@@ -22,9 +22,10 @@ std::string FormatRecordLine(const CCsvRecord& record, int index, int startColum
                              size_t limit = std::string::npos,
                              platform::TextEncoding encoding = platform::TextEncoding::kCp932);
 
-// Tab stops in quarters of the average character width for the columns
-// from startColumn on; baseUnit is that width in pixels.
-std::vector<int> ComputeTabStops(int baseUnit, int headerFieldCount, int startColumn,
+// Tab stops in display columns: one after the record numbers of a table of
+// `records` lines, then one per header column from startColumn on, each
+// past the column's bar, its widest value (or the fixed width) and a gap.
+std::vector<int> ComputeTabStops(int records, int headerFieldCount, int startColumn,
                                  const std::array<int, kMaxFields>& widths, bool fixedWidth);
 
 // Field-name list item: "%03d: %s" with the column number from 1.

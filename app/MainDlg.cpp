@@ -19,6 +19,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QUrl>
+#include <span>
 
 #include "app/QtPrompter.h"
 #include "app/RecordList.h"
@@ -32,17 +33,18 @@
 
 namespace {
 
-QFont DialogFont() {
+// The first of `faces` installed, else the last, in the dialog's size.
+QFont FirstFont(std::span<const char* const> faces, QFont::StyleHint hint) {
     const QStringList installed = QFontDatabase::families();
-    QString face = QString::fromUtf8(res::kDialogFontFaces[std::size(res::kDialogFontFaces) - 1]);
-    for (const char* candidate : res::kDialogFontFaces) {
+    QString face = QString::fromUtf8(faces.back());
+    for (const char* candidate : faces) {
         if (installed.contains(QString::fromUtf8(candidate))) {
             face = QString::fromUtf8(candidate);
             break;
         }
     }
     QFont font(face, res::kDialogFontPoints);
-    font.setStyleHint(QFont::SansSerif);
+    font.setStyleHint(hint);
     return font;
 }
 
@@ -92,7 +94,7 @@ CMainDlg::CMainDlg(platform::Prompter& prompter, std::vector<std::string> argume
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
-    setFont(DialogFont());
+    setFont(FirstFont(res::kDialogFontFaces, QFont::SansSerif));
     // Dialog base units of the font: average character width, character height.
     const QFontMetrics fm(font());
     baseUnitX_ = (fm.horizontalAdvance(
@@ -200,6 +202,9 @@ QWidget* CMainDlg::CreateControl(const res::DialogItem& item) {
 
 QListView* CMainDlg::CreateRecordList() {
     auto* view = new QListView(this);
+    QFont fixedPitch = FirstFont(res::kListFontFaces, QFont::Monospace);
+    fixedPitch.setFixedPitch(true);
+    view->setFont(fixedPitch);
     listModel_ = new RecordListModel(view);
     listDelegate_ = new RecordLineDelegate(view);
     view->setModel(listModel_);

@@ -57,8 +57,6 @@ class CMainDlg : public QDialog, private DialogListener {
     // Selected lines of the record list, ascending, as the list shows them.
     std::vector<int> SelectedRecords() const;
     int SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
-    int BaseUnitX() const { return baseUnitX_; }
-    int BaseUnitY() const { return baseUnitY_; }
     QString StatusText() const;
     // Called with every status line text (UTF-8), after it is shown.
     void SetStatusObserver(std::function<void(const std::string&)> observer) {

@@ -1,5 +1,6 @@
 // CMainDlg: the record list as the model has it: its lines, tab stops and
 // selection.
+#include <QFontMetricsF>
 #include <QItemSelectionModel>
 #include <QListView>
 
@@ -19,11 +20,12 @@ void CMainDlg::ListRebuilt() {
 void CMainDlg::SetListTabStops(int startColumn) {
     const CCsvTable* table = model_.Table();
     const CCsvRecord* header = table->GetRecord(0);
-    tabStops_ = ComputeTabStops(baseUnitX_, header ? header->FieldCount() : 0, startColumn,
-                                table->ColumnWidths(), model_.Switch(DialogSwitch::Fix));
-    // Stops are in quarters of the average character width.
+    tabStops_ = ComputeTabStops(table->RecordCount(), header ? header->FieldCount() : 0,
+                                startColumn, table->ColumnWidths(), model_.Switch(DialogSwitch::Fix));
+    // A column of the list's font: the advance of a half-width character.
+    const qreal column = QFontMetricsF(list_->font()).horizontalAdvance(QLatin1Char('0'));
     QList<qreal> pixels;
-    for (int stop : tabStops_) pixels << stop * baseUnitX_ / 4.0;
+    for (int stop : tabStops_) pixels << stop * column;
     listDelegate_->SetTabStops(pixels);
 }
 

@@ -39,6 +39,7 @@ public:
 
     // Tab stops in pixels from the left edge of the text.
     void SetTabStops(QList<qreal> stops) { stops_ = std::move(stops); }
+    const QList<qreal>& TabStops() const { return stops_; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

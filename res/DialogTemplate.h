@@ -42,6 +42,9 @@ inline constexpr int kDialogHeightDu = 273;
 // Dialog font: the first face installed wins.
 inline constexpr const char* kDialogFontFaces[] = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic"};
 inline constexpr int kDialogFontPoints = 9;
+// The record list's font, of fixed pitch so that its columns line up (a
+// full-width character is two columns): the first face installed wins.
+inline constexpr const char* kListFontFaces[] = {"ＭＳ ゴシック", "MS Gothic", "IPAGothic"};
 
 // The first entry of an encoding list: what detection found (%s: its name).
 inline constexpr char kAutoEncodingItemFormat[] = "自動 (%s)";

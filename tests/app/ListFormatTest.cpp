@@ -20,52 +20,32 @@ std::array<int, kMaxFields> Widths(std::initializer_list<int> w) {
 
 // --- Tab stops ---------------------------------------------------------------
 
-struct StopsCase {
-    const char* name;
-    int baseUnit;
-    int headerFields;
-    int startColumn;
-    bool fixedWidth;
-    std::vector<int> expected;
-};
-
-TEST(ListTabStops, FirstStopThenOneStopPerColumnOneCharacterWider) {
-    // Columns 2, 6 and 5 bytes wide. With b = 7: first stop trunc(700/42) = 16;
-    // column widths 3, 7, 6 characters add trunc(21*20/42) = 10,
-    // trunc(49*20/42) = 23 and trunc(42*20/42) = 20. Rounding b*20/42 first
-    // (3 per character) would give 9, 21 and 18 instead.
+// Stops in display columns: after the record number and a gap, then for
+// each column its bar, its width and a gap.
+TEST(ListTabStops, OneStopForTheNumberThenOnePerHeaderColumn) {
     const auto widths = Widths({2, 6, 5});
-    const StopsCase cases[] = {
-        {"whole line", 7, 3, 0, false, {16, 26, 49, 69}},
-        {"from the second column", 7, 3, 1, false, {16, 39, 59}},
-        {"from the last column", 7, 3, 2, false, {16, 36}},
-        {"past the last column", 7, 3, 3, false, {16}},
-        {"fixed width: nine characters a column", 7, 3, 0, true, {16, 46, 76, 106}},
-        {"fixed width from the third column", 7, 3, 2, true, {16, 46}},
-        // b = 8: first trunc(800/42) = 19; 24*20/42 = 11.43, 56*20/42 = 26.67,
-        // 48*20/42 = 22.86.
-        {"another base unit", 8, 3, 0, false, {19, 30, 56, 78}},
-        // b = 13: first trunc(1300/42) = 30; 117*20/42 = 55.71 in fixed mode.
-        {"large base unit, fixed width", 13, 3, 0, true, {30, 85, 140, 195}},
-        {"header of one column", 7, 1, 0, false, {16, 26}},
+    const struct {
+        const char* name;
+        int records, headerFields, startColumn;
+        bool fixedWidth;
+        std::vector<int> expected;
+    } cases[] = {
+        {"whole line", 10, 3, 0, false, {4, 8, 16, 23}},
+        {"from the second column", 10, 3, 1, false, {4, 12, 19}},
+        {"past the last column", 10, 3, 3, false, {4}},
+        {"fixed width: ten columns a cell", 10, 3, 0, true, {4, 14, 24, 34}},
+        {"record numbers of four digits", 1001, 3, 2, false, {5, 12}},
+        {"record numbers of five digits", 32000, 1, 0, false, {6, 10}},
+        {"1000 lines end at 999", 1000, 1, 0, false, {4, 8}},
+        {"stops follow the header, not the widest record", 10, 2, 0, false, {4, 8, 16}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ComputeTabStops(c.baseUnit, c.headerFields, c.startColumn, widths, c.fixedWidth),
+        EXPECT_EQ(ComputeTabStops(c.records, c.headerFields, c.startColumn, widths, c.fixedWidth),
                   c.expected);
     }
-}
-
-TEST(ListTabStops, StopsFollowTheHeaderNotTheWidestRecord) {
-    // Column 3 has a width (a record longer than the header) but no stop.
-    const auto widths = Widths({1, 1, 5});
-    EXPECT_EQ(ComputeTabStops(7, 2, 0, widths, false), (std::vector<int>{16, 22, 28}));
-}
-
-TEST(ListTabStops, EmptyColumnStillTakesOneCharacter) {
-    // An all-empty column (width 0) leaves room for its bar: trunc(7*20/42) = 3.
-    const auto widths = Widths({0, 0});
-    EXPECT_EQ(ComputeTabStops(7, 2, 0, widths, false), (std::vector<int>{16, 19, 22}));
+    // An all-empty column: its bar and a gap.
+    EXPECT_EQ(ComputeTabStops(10, 2, 0, Widths({0, 0}), false), (std::vector<int>{4, 6, 8}));
 }
 
 // --- Field-name items --------------------------------------------------------

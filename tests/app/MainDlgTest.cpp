@@ -11,6 +11,8 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QFontMetricsF>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest/QTest>
@@ -27,6 +29,7 @@
 #include "TestUtil.h"
 #include "res/DialogTemplate.h"
 #include "app/MainDlg.h"
+#include "app/RecordList.h"
 #include "app/UpDown.h"
 #include "gen/ProgramIdentity.h"
 #include "RecordingPrompter.h"
@@ -734,28 +737,79 @@ TEST_F(MainDlgTest, ListLinesByteForByte) {
               U("002\t|2\t|abcdefgあx"));
 }
 
-// Stops in quarters of the average character width b: the first after
-// trunc(b*100/42), each column one character wider than its widest value.
-std::vector<int> ExpectedStops(int b, const std::vector<int>& characters) {
-    std::vector<int> stops{static_cast<int>(b * (100.0 / 42.0))};
-    for (int w : characters)
-        stops.push_back(stops.back() + static_cast<int>((b * w) * (20.0 / 42.0)));
-    return stops;
+TEST_F(MainDlgTest, TabStopsFollowTheColumnsShown) {
+    using Stops = std::vector<int>;
+    LoadCsv(kThreeColumns);  // widths 2, 6, 5
+    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 8, 16, 23}));
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 14, 24, 34}));
+    Click(IDC_ROTATE);
+    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 14, 24}));
+    Click(IDC_FIXED_WIDTH);
+    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 8, 16, 23}));
+    Click(IDC_ROTATE);  // offset 2
+    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 11}));
 }
 
-TEST_F(MainDlgTest, TabStopsFollowTheColumnsShown) {
-    const int b = dlg->BaseUnitX();
-    ASSERT_GT(b, 0);
-    LoadCsv(kThreeColumns);  // widths 2, 6, 5
-    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {3, 7, 6}));
-    Click(IDC_FIXED_WIDTH);
-    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {9, 9, 9}));
-    Click(IDC_ROTATE);
-    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {9, 9}));
-    Click(IDC_FIXED_WIDTH);
-    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {3, 7, 6}));
-    Click(IDC_ROTATE);  // offset 2
-    EXPECT_EQ(dlg->ListTabStops(), ExpectedStops(b, {6}));
+// Where the list draws its lines' bars and each cell's end, in pixels, as
+// its delegate lays a line out in the list's font on the list's device.
+struct LineGeometry {
+    std::vector<qreal> bars, cellEnds;
+};
+std::vector<LineGeometry> DrawnLines(QListView* list) {
+    const auto* delegate = qobject_cast<const RecordLineDelegate*>(list->itemDelegate());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTabArray(delegate->TabStops());
+    std::vector<LineGeometry> lines;
+    for (int r = 0; r < list->model()->rowCount(); ++r) {
+        const QString text = list->model()->data(list->model()->index(r, 0)).toString();
+        QTextLayout layout(text, list->font(), list->viewport());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        LineGeometry g;
+        for (int i = 0; i < text.size(); ++i) {
+            if (text[i] == '|') g.bars.push_back(line.cursorToX(i));
+            if (text[i] == '\t' && i > 0) g.cellEnds.push_back(line.cursorToX(i));
+        }
+        g.cellEnds.push_back(line.naturalTextWidth());
+        lines.push_back(g);
+    }
+    return lines;
+}
+
+// In the list's fixed-pitch font a full-width character is two columns: the
+// bars of every line meet at the stops, and the widest value of a column
+// ends one column before the next, in both encodings and in fixed width.
+TEST_F(MainDlgTest, ListColumnsMeetInPixels) {
+    const std::string csv =
+        "名前,ｶﾅ,code\r\n竹富町,ﾀｹﾄﾐﾁｮｳ,47381\r\n北海道札幌市中央区役所,ｻｯﾎﾟﾛ,1\r\n"
+        "a,ｱ,xyz\r\nＡＢ,ﾊﾞﾝｺﾞｳ,\r\n";
+    const qreal column = QFontMetricsF(List()->font()).horizontalAdvance(QLatin1Char('0'));
+    ASSERT_GT(column, 0);
+    for (const bool utf8 : {false, true}) {
+        for (const bool fixed : {false, true}) {
+            SCOPED_TRACE(std::string(utf8 ? "UTF-8" : "code page 932") + (fixed ? ", fixed" : ""));
+            dlg = std::make_unique<CMainDlg>(prompter);
+            LoadCsv(utf8 ? csv : testutil::Cp(csv));
+            if (fixed) Click(IDC_FIXED_WIDTH);
+            const std::vector<int> stops = dlg->ListTabStops();
+            ASSERT_EQ(stops.size(), 4u);
+            std::vector<qreal> widest(3, 0);
+            for (const LineGeometry& line : DrawnLines(List())) {
+                ASSERT_EQ(line.bars.size(), 3u);
+                ASSERT_EQ(line.cellEnds.size(), 4u);
+                EXPECT_LE(line.cellEnds[0], (stops[0] - 1) * column);
+                for (size_t k = 0; k < 3; ++k) {
+                    EXPECT_DOUBLE_EQ(line.bars[k], stops[k] * column) << k;
+                    widest[k] = std::max(widest[k], line.cellEnds[k + 1]);
+                }
+            }
+            for (size_t k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(widest[k], (stops[k + 1] - 1) * column) << k;
+        }
+    }
 }
 
 // --- Rotation ---------------------------------------------------------------------
