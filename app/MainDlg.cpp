@@ -344,6 +344,8 @@ void CMainDlg::OnInitDialog(const std::vector<std::string>& arguments) {
 
 void CMainDlg::StatusChanged(const std::string& utf8) {
     status_->setText(QString::fromStdString(utf8));
+    // A text longer than the line shows whole under the pointer.
+    status_->setToolTip(status_->text());
     // The run holds the event loop; show each text now.
     if (status_->isVisible()) status_->repaint();
     if (statusObserver_) statusObserver_(utf8);
