@@ -16,10 +16,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/MainDlg.h"
+#include "window/MainDlg.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 

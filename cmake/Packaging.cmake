@@ -21,7 +21,7 @@ set(quolix_docdir ${CMAKE_INSTALL_DATADIR}/doc/quolix)
 set(quolix_data ${CMAKE_CURRENT_BINARY_DIR}/share)
 
 # The icons are drawn at build time from one picture, tools/make_icons.py,
-# which also wrote the window's own res/icon16.xpm and res/icon32.xpm.
+# which also wrote the window's own window/icon16.xpm and window/icon32.xpm.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(quolix_icon_sizes 16 32 48 64 128)
 set(quolix_icons)
@@ -64,7 +64,7 @@ add_custom_command(
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/quolix.1 ${quolix_data}/changelog
   COMMENT "Compressing the manual page and the change log"
   VERBATIM)
-add_custom_target(quolix_data ALL DEPENDS ${quolix_icons} ${quolix_data}/quolix.1.gz
+add_custom_target(quolix_share ALL DEPENDS ${quolix_icons} ${quolix_data}/quolix.1.gz
                                           ${quolix_data}/changelog.gz)
 
 install(TARGETS quolix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -4,15 +4,15 @@
 #include <utility>
 
 #include "diag/Catalogue.h"
-#include "dialog/BoxRenderer.h"
+#include "diag/BoxRenderer.h"
 #include "dialog/DialogText.h"
 #include "data/TemplateFile.h"
 #include "platform/FileSys.h"
-#include "platform/Prompter.h"
+#include "diag/Prompter.h"
 #include "platform/StrFormat.h"
 #include "platform/TextEncoding.h"
-#include "res/ControlIds.h"
-#include "res/DialogTemplate.h"
+#include "dialog/ControlIds.h"
+#include "dialog/DialogTemplate.h"
 
 DialogListener::~DialogListener() = default;
 
@@ -28,7 +28,7 @@ bool IsEncodingList(DialogCombo combo) {
 
 }  // namespace
 
-DialogModel::DialogModel(platform::Prompter& prompter, diag::Sink* shown)
+DialogModel::DialogModel(diag::Prompter& prompter, diag::Sink* shown)
     : prompter_(prompter),
       boxes_(shown ? nullptr : std::make_unique<BoxRenderer>(prompter)),
       shown_(shown ? shown : boxes_.get()),

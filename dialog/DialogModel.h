@@ -19,7 +19,7 @@
 #include "settings/SettingsReader.h"
 #include "settings/SettingsText.h"
 
-namespace platform {
+namespace diag {
 class Prompter;
 }
 
@@ -58,7 +58,7 @@ public:
     // The prompter answers the questions and file dialogs. Diagnostics are
     // shown by `shown` (each after the status line took its own), or, when
     // null, in the prompter's boxes as the window shows them.
-    explicit DialogModel(platform::Prompter& prompter, diag::Sink* shown = nullptr);
+    explicit DialogModel(diag::Prompter& prompter, diag::Sink* shown = nullptr);
     ~DialogModel() override;
     DialogModel(const DialogModel&) = delete;
     DialogModel& operator=(const DialogModel&) = delete;
@@ -175,7 +175,7 @@ private:
     // detection finds is worked out again when it is next asked for.
     void TemplateMayHaveChanged();
 
-    platform::Prompter& prompter_;
+    diag::Prompter& prompter_;
     std::unique_ptr<diag::Sink> boxes_;  // when nobody else shows them
     diag::Sink* shown_;
     DialogListener* listener_ = nullptr;

@@ -34,7 +34,7 @@ SUDO = $$([ "$$(id -u)" = 0 ] || echo sudo)
 # The program and the files installed with it, built in $(BUILD).
 package-files:
 	$(MAKE) configure
-	cmake --build $(BUILD) --target quolix quolix_data
+	cmake --build $(BUILD) --target quolix quolix_share
 
 install: package-files
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
@@ -79,7 +79,7 @@ check-package: package-files
 	@out=$$(MANWIDTH=80 man --warnings -l res/quolix.1 2>&1 >/dev/null); \
 	if [ -n "$$out" ]; then echo "$$out"; echo "res/quolix.1: man reports warnings"; exit 1; fi; \
 	echo "res/quolix.1: man --warnings: clean"
-	python3 tools/make_icons.py --check res
+	python3 tools/make_icons.py --check window
 	@tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT && \
 	cmake --install $(BUILD) --prefix "$$tmp" >/dev/null && \
 	missing=0 && for f in $(INSTALLED_FILES); do \

@@ -38,11 +38,6 @@ bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
 
-// White space as the C library's "C" locale knows it.
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 struct KeyName {
     std::string_view name;
     SettingsKey key;

@@ -18,7 +18,7 @@ void RecordingPrompter::Message(std::string_view text) {
     entries.push_back({Kind::Message, {}, std::string(text), {}});
 }
 
-std::optional<std::string> RecordingPrompter::ChooseFile(const platform::FileDialogRequest& request) {
+std::optional<std::string> RecordingPrompter::ChooseFile(const diag::FileDialogRequest& request) {
     entries.push_back({Kind::FileDialog, {}, request.filter, request});
     if (fileChoices.empty()) return std::nullopt;
     auto c = fileChoices.front();

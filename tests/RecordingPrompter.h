@@ -9,25 +9,25 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Prompter.h"
+#include "diag/Prompter.h"
 
 namespace testutil {
 
 // Remembers what was asked and answers from queues set up by a test.
-class RecordingPrompter : public platform::Prompter {
+class RecordingPrompter : public diag::Prompter {
 public:
     enum class Kind { Information, Question, Message, FileDialog };
     struct Entry {
         Kind kind;
         std::string caption;  // caption or title; empty for Message
         std::string text;     // for FileDialog: the filter
-        platform::FileDialogRequest request;
+        diag::FileDialogRequest request;
     };
 
     void Information(std::string_view caption, std::string_view text) override;
     bool AskYesNo(std::string_view title, std::string_view text) override;
     void Message(std::string_view text) override;
-    std::optional<std::string> ChooseFile(const platform::FileDialogRequest& request) override;
+    std::optional<std::string> ChooseFile(const diag::FileDialogRequest& request) override;
 
     std::vector<Entry> entries;
     std::deque<bool> answers;                            // AskYesNo; Yes when empty

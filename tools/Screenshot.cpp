@@ -23,10 +23,10 @@
 #include <string>
 
 #include "RecordingPrompter.h"
-#include "app/MainDlg.h"
-#include "app/QtPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "window/MainDlg.h"
+#include "window/QtPrompter.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 

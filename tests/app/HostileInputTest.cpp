@@ -21,10 +21,10 @@
 
 #include "TestUtil.h"
 #include "diag/Catalogue.h"
-#include "app/MainDlg.h"
+#include "window/MainDlg.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 

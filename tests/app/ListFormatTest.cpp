@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ListFormat.h"
+#include "window/ListFormat.h"
 #include "data/CsvTable.h"
 #include "RecordingSink.h"
 

@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/MainDlg.h"
+#include "window/MainDlg.h"
 #include "platform/CodePage.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 
@@ -434,7 +434,7 @@ TEST_F(IntakeTest, BrowsingForTheSourceEmptiesTheListOnly) {
     EXPECT_EQ(d.Table()->RecordCount(), 5);
     EXPECT_EQ(qobject_cast<QComboBox*>(d.Control(IDC_FIELD))->count(), fields);
     ASSERT_EQ(prompter_.entries.size(), 1u);
-    const platform::FileDialogRequest& request = prompter_.entries[0].request;
+    const diag::FileDialogRequest& request = prompter_.entries[0].request;
     EXPECT_FALSE(request.save);
     EXPECT_EQ(request.filter, kCsvFilter);
     EXPECT_EQ(request.defaultExt, "*.csv");

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/MainDlg.h"
+#include "window/MainDlg.h"
 #include "platform/CodePage.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 
@@ -384,7 +384,7 @@ TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
         }
         EXPECT_EQ(d.SettingsPath(), cfg_);
         ASSERT_EQ(prompter.entries.size(), 2u);
-        const platform::FileDialogRequest& request = prompter.entries[0].request;
+        const diag::FileDialogRequest& request = prompter.entries[0].request;
         EXPECT_TRUE(request.save);
         EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
         EXPECT_EQ(request.proposedName, "default.cfg");
@@ -481,7 +481,7 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
     Click(d, IDC_OPEN_SETTINGS);
 
     ASSERT_EQ(prompter_.entries.size(), 1u);
-    const platform::FileDialogRequest& request = prompter_.entries[0].request;
+    const diag::FileDialogRequest& request = prompter_.entries[0].request;
     EXPECT_FALSE(request.save);
     EXPECT_EQ(request.filter, "設定ﾌｧｲﾙ(*.cfg)|*.cfg||");
     EXPECT_EQ(request.defaultExt, "*.cfg");

@@ -27,14 +27,14 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "res/DialogTemplate.h"
-#include "app/MainDlg.h"
-#include "app/RecordList.h"
-#include "app/UpDown.h"
+#include "dialog/DialogTemplate.h"
+#include "window/MainDlg.h"
+#include "window/RecordList.h"
+#include "window/UpDown.h"
 #include "gen/ProgramIdentity.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/QtPrompter.h"
+#include "window/QtPrompter.h"
 
 namespace {
 
@@ -174,7 +174,7 @@ TEST(QtEnglishTest, MissingTranslationLeavesQtsTexts) {
 TEST_F(QtJapaneseTest, FileDialogsAreJapanese) {
     for (bool save : {false, true}) {
         SCOPED_TRACE(save ? "save" : "open");
-        platform::FileDialogRequest request;
+        diag::FileDialogRequest request;
         request.save = save;
         request.filter = "設定ﾌｧｲﾙ(*.cfg)|*.cfg||";
         WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
@@ -222,7 +222,7 @@ TEST_F(QtJapaneseTest, FiltersReadAsGivenAndMatchTheirPatterns) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
-        platform::FileDialogRequest request;
+        diag::FileDialogRequest request;
         request.filter = c.filter;
         request.folder = dir.Path().string();
         WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
@@ -259,7 +259,7 @@ TEST_F(QtJapaneseTest, WhereTheDialogOpens) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::FileDialogRequest request;
+        diag::FileDialogRequest request;
         request.save = true;
         request.filter = "設定ﾌｧｲﾙ(*.cfg)|*.cfg||";
         request.folder = c.folder;

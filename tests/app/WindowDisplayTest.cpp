@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/WindowDisplay.h"
+#include "window/WindowDisplay.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "TestUtil.h"
 #include "dialog/DialogText.h"
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 

@@ -31,8 +31,8 @@
 #include "RecordingPrompter.h"
 #include "RecordingSink.h"
 #include "diag/Catalogue.h"
-#include "dialog/BoxRenderer.h"
-#include "platform/Prompter.h"
+#include "diag/BoxRenderer.h"
+#include "diag/Prompter.h"
 #include "platform/StrFormat.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "platform/TextEncoding.h"
 
-namespace platform {
+namespace diag {
 
 struct FileDialogRequest {
     bool save = false;          // save dialog (asks before replacing) or open dialog
@@ -52,24 +52,6 @@ public:
     virtual void Message(std::string_view text) = 0;
     // File dialog; the chosen full path, or nothing when cancelled.
     virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;
-    // How a piece of data (a name, a path; UTF-8) is written into a message
-    // text: as it is, unless the medium needs it made harmless.
-    virtual std::string DataText(std::string_view utf8) const { return std::string(utf8); }
 };
 
-// Writes every box to stderr as "CAPTION: TEXT" (TEXT alone without a
-// caption); questions are answered Yes, file dialogs cancelled.
-class ConsolePrompter : public Prompter {
-public:
-    void Information(std::string_view caption, std::string_view text) override;
-    bool AskYesNo(std::string_view title, std::string_view text) override;
-    void Message(std::string_view text) override;
-    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
-    // As EscapeForTerminal: no name can start a line or drive the terminal.
-    std::string DataText(std::string_view utf8) const override;
-
-private:
-    void Print(std::string_view caption, std::string_view text) const;
-};
-
-}  // namespace platform
+}  // namespace diag

@@ -22,7 +22,7 @@ class QPushButton;
 class CUpDown;
 class RecordListModel;
 class RecordLineDelegate;
-namespace platform {
+namespace diag {
 class Prompter;
 }
 namespace res {
@@ -33,7 +33,7 @@ class CMainDlg : public QDialog, private DialogListener {
     Q_OBJECT
   public:
     // `arguments` are the command line's paths, program name excluded.
-    explicit CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments = {},
+    explicit CMainDlg(diag::Prompter& prompter, std::vector<std::string> arguments = {},
                       QWidget* parent = nullptr);
     ~CMainDlg() override;
 
@@ -138,7 +138,7 @@ class CMainDlg : public QDialog, private DialogListener {
     QRect DuToPixels(int x, int y, int w, int h) const;
     void ApplyMinimumSize();
 
-    platform::Prompter& prompter_;
+    diag::Prompter& prompter_;
     DialogModel model_;
     bool compactChk_ = false;
     QRect savedWindowRect_;

@@ -1,4 +1,4 @@
-#include "app/ListFormat.h"
+#include "window/ListFormat.h"
 
 #include <algorithm>
 #include <cstring>

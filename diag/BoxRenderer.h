@@ -5,15 +5,15 @@
 
 #include "diag/Diagnostic.h"
 
-namespace platform {
+namespace diag {
 class Prompter;
 }
 
 class BoxRenderer : public diag::Sink {
 public:
-    explicit BoxRenderer(platform::Prompter& prompter) : prompter_(prompter) {}
+    explicit BoxRenderer(diag::Prompter& prompter) : prompter_(prompter) {}
     void Report(const diag::Diagnostic& diagnostic) override;
 
 private:
-    platform::Prompter& prompter_;
+    diag::Prompter& prompter_;
 };

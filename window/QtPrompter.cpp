@@ -1,4 +1,4 @@
-#include "app/QtPrompter.h"
+#include "window/QtPrompter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +18,7 @@ QString U(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<q
 // What the file dialog is given as its start: the proposed name in the
 // request's folder, both relative to the current folder; empty for Qt's own
 // choice (the folder last visited).
-QString StartPath(const platform::FileDialogRequest& request) {
+QString StartPath(const diag::FileDialogRequest& request) {
     const QString name = QFile::decodeName(request.proposedName.c_str());
     if (request.folder.empty()) return name;
     const QDir folder(QDir::current().absoluteFilePath(QFile::decodeName(request.folder.c_str())));
@@ -58,7 +58,7 @@ QString QtPrompter::ToQtFilter(const std::string& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-std::optional<std::string> QtPrompter::ChooseFile(const platform::FileDialogRequest& request) {
+std::optional<std::string> QtPrompter::ChooseFile(const diag::FileDialogRequest& request) {
     QFileDialog dialog(owner_, QString(), StartPath(request), ToQtFilter(request.filter));
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     if (request.chooseFolder) {

@@ -1,4 +1,4 @@
-#include "app/WindowDisplay.h"
+#include "window/WindowDisplay.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -1,7 +1,7 @@
-#include "res/Icons.h"
+#include "window/Icons.h"
 
-#include "res/icon16.xpm"
-#include "res/icon32.xpm"
+#include "window/icon16.xpm"
+#include "window/icon32.xpm"
 
 namespace res {
 const char* const* MainIcon32() { return icon32_xpm; }

@@ -1,11 +1,11 @@
-#include "app/RecordList.h"
+#include "window/RecordList.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QTextOption>
 
-#include "app/ListFormat.h"
-#include "app/QtPrompter.h"
+#include "window/ListFormat.h"
+#include "window/QtPrompter.h"
 #include "data/CsvTable.h"
 #include "platform/TextEncoding.h"
 

@@ -1,7 +1,7 @@
 // CMainDlg: the settings file dialogs. Reading and writing the file is the
 // model's.
-#include "app/MainDlg.h"
-#include "platform/Prompter.h"
+#include "window/MainDlg.h"
+#include "diag/Prompter.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ const char kSettingsDefaultExt[] = "*.cfg";
 // gets ".cfg", so that the file is taken for settings when it is dropped on
 // the window later.
 bool CMainDlg::ChooseSettingsPath(bool save) {
-    platform::FileDialogRequest request;
+    diag::FileDialogRequest request;
     request.save = save;
     request.filter = kSettingsFilter;
     request.defaultExt = kSettingsDefaultExt;

@@ -1,5 +1,5 @@
 #include "RecordingPrompter.h"
-#include "platform/Prompter.h"
+#include "diag/Prompter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ TEST(RecordingPrompter, RecordsEveryBoxAndAnswersFromItsQueues) {
     EXPECT_TRUE(p.AskYesNo("t", "q2"));
     EXPECT_TRUE(p.AskYesNo("t", "q3"));  // queue used up: Yes
     p.Message("完了");
-    platform::FileDialogRequest req{true, "設定(*.cfg)|*.cfg||", "*.cfg", "default.cfg"};
+    diag::FileDialogRequest req{true, "設定(*.cfg)|*.cfg||", "*.cfg", "default.cfg"};
     EXPECT_EQ(p.ChooseFile(req), std::optional<std::string>("a.cfg"));
     EXPECT_EQ(p.ChooseFile(req), std::nullopt);
     EXPECT_EQ(p.ChooseFile(req), std::nullopt);  // queue used up: cancel
@@ -42,23 +42,6 @@ TEST(RecordingPrompter, RecordsEveryBoxAndAnswersFromItsQueues) {
                                         "完了", req.filter, req.filter, req.filter}));
     p.Clear();
     EXPECT_TRUE(p.entries.empty());
-}
-
-TEST(ConsolePrompter, WritesCaptionAndTextToStderr) {
-    platform::ConsolePrompter p;
-    testing::internal::CaptureStderr();
-    p.Information("警告", "1 行目にダブルクォーテーション・エラーがあります．");
-    const bool yes = p.AskYesNo("確認", "よろしいですか？");
-    p.Message("完了しました");
-    const auto chosen = p.ChooseFile({});
-    const std::string err = testing::internal::GetCapturedStderr();
-
-    EXPECT_EQ(err,
-              "警告: 1 行目にダブルクォーテーション・エラーがあります．\n"
-              "確認: よろしいですか？\n"
-              "完了しました\n");
-    EXPECT_TRUE(yes);
-    EXPECT_EQ(chosen, std::nullopt);
 }
 
 }  // namespace

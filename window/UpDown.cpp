@@ -1,4 +1,4 @@
-#include "app/UpDown.h"
+#include "window/UpDown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/MainApp.h"
+#include "cli/MainApp.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/Catalogue.h"
+#include "diag/ConsoleRenderer.h"
 #include "data/CsvTable.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/TextEncoding.h"
-#include "platform/Prompter.h"
+#include "diag/Prompter.h"
 #include "platform/StrFormat.h"
 #include "settings/SettingsReader.h"
 
@@ -88,89 +88,6 @@ int RunWindow(char** argv, const std::vector<std::string>& paths) {
     return entry(&toolkitArgc, argv, files.data(), static_cast<int>(files.size()));
 }
 
-// The path as the program uses it, made absolute from the current folder;
-// nothing in it is resolved.
-std::string AbsolutePath(const std::string& utf8) {
-    if (utf8.starts_with('/')) return utf8;
-    char* here = ::getcwd(nullptr, 0);
-    if (!here) return utf8;
-    std::string path = here;
-    std::free(here);
-    if (!path.ends_with('/')) path += '/';
-    return path + utf8;
-}
-
-// The batch mode's way of showing diagnostics, on standard error: a line
-// each (a warning after "警告: "), data made harmless for a terminal, and
-// the file or folder a diagnostic is about on a line of its own before it,
-// made absolute from the current folder. While a run goes, its progress is
-// shown on a terminal only, and its last word comes after what it counted.
-class ConsoleRenderer : public diag::Sink {
-public:
-    explicit ConsoleRenderer(bool progressShown) : progressShown_(progressShown) {}
-
-    void Report(const diag::Diagnostic& d) override {
-        if (diag::SeverityOf(d.code) != diag::Severity::kInformation) failed_ = true;
-        switch (diag::PlaceOf(d.code)) {
-            case diag::Place::kProgress:
-                Progress(d);
-                break;
-            case diag::Place::kStatus:
-                // While a run goes, only the wait is a line; its refusal is
-                // its last word.
-                if (running_ && d.code != diag::Code::kWaitingForOutput)
-                    Progress(d);
-                else
-                    Print(d);
-                break;
-            case diag::Place::kWarningBox:
-                Print(d, diag::kWarningCaption);
-                break;
-            default:
-                Print(d);
-                break;
-        }
-    }
-
-    void StartRun() { running_ = true; }
-    // The run's last word, after everything else it said.
-    void FinishRun(const diag::Diagnostic& lastStatus) {
-        running_ = false;
-        Print(lastStatus);
-    }
-    void Line(std::string_view text) { Write(std::string(text) + '\n'); }
-    // Whether anything weighed more than information.
-    bool Failed() const { return failed_; }
-
-private:
-    void Progress(const diag::Diagnostic& d) {
-        if (!progressShown_) return;
-        std::fprintf(stderr, "\r%s", diag::Text(d).c_str());
-        std::fflush(stderr);
-        progressOnLine_ = true;
-    }
-    void Print(const diag::Diagnostic& d, std::string_view caption = {}) {
-        std::string lines;
-        if (!d.path.empty()) lines += "  " + platform::EscapeForTerminal(AbsolutePath(d.path)) + "\n";
-        if (!caption.empty()) lines += std::string(caption) + ": ";
-        lines += diag::Text(d, platform::EscapeForTerminal, true);
-        Write(lines + '\n');
-    }
-    void Write(const std::string& lines) {
-        // Back to the start of the line, the progress text cleared: the
-        // line may be shorter.
-        if (progressOnLine_) std::fputs("\r\x1b[K", stderr);
-        progressOnLine_ = false;
-        std::fwrite(lines.data(), 1, lines.size(), stderr);
-        std::fflush(stderr);
-    }
-
-    const bool progressShown_;
-    bool running_ = false;
-    bool progressOnLine_ = false;
-    bool failed_ = false;
-};
-
 }  // namespace
 
 int CMainApp::InitInstance(int argc, char** argv) {
@@ -233,7 +150,7 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
         return kExitUsage;
     }
 
-    ConsoleRenderer console(isatty(fileno(stderr)));
+    diag::ConsoleRenderer console(isatty(fileno(stderr)));
     for (const std::string& file : files) {
         // Runs are told apart as head and tail tell files apart.
         if (files.size() > 1) console.Line("==> " + platform::EscapeForTerminal(file) + " <==");

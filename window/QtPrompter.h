@@ -4,12 +4,12 @@
 #include <QLibraryInfo>
 #include <QString>
 
-#include "platform/Prompter.h"
+#include "diag/Prompter.h"
 
 class QTranslator;
 class QWidget;
 
-class QtPrompter : public platform::Prompter {
+class QtPrompter : public diag::Prompter {
 public:
     // Boxes that the window owns (questions, OK boxes, file dialogs) are
     // shown over `owner`; information boxes have no owner.
@@ -19,7 +19,7 @@ public:
     bool AskYesNo(std::string_view title, std::string_view text) override;
     void Message(std::string_view text) override;
     // Always Qt's own dialog: a desktop's dialog would not speak Japanese.
-    std::optional<std::string> ChooseFile(const platform::FileDialogRequest& request) override;
+    std::optional<std::string> ChooseFile(const diag::FileDialogRequest& request) override;
 
     // "Name(*.a)|*.a|Other|*.b;*.c||" as a Qt filter list; "*.*" matches
     // every file, as it does where the filter comes from.

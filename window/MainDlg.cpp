@@ -1,6 +1,6 @@
 // CMainDlg: construction from the dialog template, the message map, the
 // model's notifications, the generate and exit commands.
-#include "app/MainDlg.h"
+#include "window/MainDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,15 +21,15 @@
 #include <QUrl>
 #include <span>
 
-#include "app/QtPrompter.h"
-#include "app/RecordList.h"
-#include "app/ListFormat.h"
-#include "app/UpDown.h"
+#include "window/QtPrompter.h"
+#include "window/RecordList.h"
+#include "window/ListFormat.h"
+#include "window/UpDown.h"
 #include "gen/ProgramIdentity.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
-#include "res/DialogTemplate.h"
-#include "res/Icons.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
+#include "dialog/DialogTemplate.h"
+#include "window/Icons.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ QLabel* NewStatusText(QWidget* parent) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(platform::Prompter& prompter, std::vector<std::string> arguments,
+CMainDlg::CMainDlg(diag::Prompter& prompter, std::vector<std::string> arguments,
                    QWidget* parent)
     : QDialog(parent), prompter_(prompter), model_(prompter) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -6,12 +6,12 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/MainDlg.h"
-#include "app/QtPrompter.h"
-#include "app/RecordList.h"
+#include "window/MainDlg.h"
+#include "window/QtPrompter.h"
+#include "window/RecordList.h"
 #include "platform/FileSys.h"
-#include "platform/Prompter.h"
-#include "res/ControlIds.h"
+#include "diag/Prompter.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ bool EndsIn(const std::string& name, std::string_view tail) {
 // for a bare name); empty otherwise.
 std::string ExistingFolderOf(const std::string& path) {
     if (path.empty()) return {};
-    platform::FileDialogRequest beside;
+    diag::FileDialogRequest beside;
     beside.OpenBeside(path);
     return platform::IsFolder(beside.folder) ? beside.folder : std::string();
 }
@@ -52,7 +52,7 @@ std::string FirstFolder(std::initializer_list<std::string> folders) {
 // Each browse button opens where its own box points, when that folder
 // exists.
 void CMainDlg::OnBrowseCsv() {
-    platform::FileDialogRequest request;
+    diag::FileDialogRequest request;
     request.filter = "CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.csv";
     request.folder = FirstFolder({ExistingFolderOf(model_.Text(DialogEdit::CSV)),
@@ -64,7 +64,7 @@ void CMainDlg::OnBrowseCsv() {
 }
 
 void CMainDlg::OnBrowseTemplate() {
-    platform::FileDialogRequest request;
+    diag::FileDialogRequest request;
     request.filter =
         "HTMLﾌｧｲﾙ(*.html, *.htm)|*.html;*.htm|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.html;*.html";
@@ -77,7 +77,7 @@ void CMainDlg::OnBrowseTemplate() {
 }
 
 void CMainDlg::OnBrowseOut() {
-    platform::FileDialogRequest request;
+    diag::FileDialogRequest request;
     request.chooseFolder = true;
     // Pages usually go near their data.
     request.folder = FirstFolder({NearestFolder(model_.Text(DialogEdit::Out)),

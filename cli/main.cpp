@@ -1,4 +1,4 @@
-#include "app/MainApp.h"
+#include "cli/MainApp.h"
 
 int main(int argc, char** argv) {
     CMainApp app;

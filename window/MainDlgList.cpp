@@ -4,11 +4,11 @@
 #include <QItemSelectionModel>
 #include <QListView>
 
-#include "app/ListFormat.h"
-#include "app/MainDlg.h"
-#include "app/QtPrompter.h"
-#include "app/RecordList.h"
-#include "res/ControlIds.h"
+#include "window/ListFormat.h"
+#include "window/MainDlg.h"
+#include "window/QtPrompter.h"
+#include "window/RecordList.h"
+#include "dialog/ControlIds.h"
 
 void CMainDlg::ListRebuilt() {
     const CCsvTable* table = model_.ListTable();

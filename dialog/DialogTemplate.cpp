@@ -1,7 +1,7 @@
-#include "res/DialogTemplate.h"
+#include "dialog/DialogTemplate.h"
 
 #include "job/Job.h"
-#include "res/ControlIds.h"
+#include "dialog/ControlIds.h"
 
 namespace res {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/MainDlg.h"
-#include "app/QtPrompter.h"
-#include "app/WindowDisplay.h"
+#include "window/MainDlg.h"
+#include "window/QtPrompter.h"
+#include "window/WindowDisplay.h"
 #include "gen/ProgramIdentity.h"
 
 extern "C" __attribute__((visibility("default"))) int quolix_window_main(int* argc, char** argv,

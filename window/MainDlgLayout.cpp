@@ -5,8 +5,8 @@
 #include <QShowEvent>
 #include <algorithm>
 
-#include "app/MainDlg.h"
-#include "res/ControlIds.h"
+#include "window/MainDlg.h"
+#include "dialog/ControlIds.h"
 
 namespace {
 // Smallest outer window size, frame and caption included.

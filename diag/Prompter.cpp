@@ -1,0 +1,7 @@
+#include "diag/Prompter.h"
+
+namespace diag {
+
+Prompter::~Prompter() = default;
+
+}  // namespace diag
