@@ -19,7 +19,7 @@
 #include "data/TemplateFile.h"
 #include "gen/DumpPage.h"
 #include "gen/Expand.h"
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 #include "RecordingSink.h"
 
 namespace {
@@ -149,19 +149,19 @@ void DumpOne(benchmark::State& state, const std::string& csv) {
     auto table = LoadTable(csv, state);
     if (!table) return;
     // Written to memory (/dev/shm): what is timed is the work before the disk.
-    platform::OutputFolder folder;
-    if (!folder.Open("/dev/shm")) {
+    const std::unique_ptr<platform::OutputFolder> folder = platform::OpenOutputFolder("/dev/shm");
+    if (!folder) {
         state.SkipWithError("cannot open /dev/shm");
         return;
     }
     const std::string name = "quolix_bench_" + std::to_string(::getpid()) + ".html";
-    platform::OutputFile out;
+    const std::unique_ptr<platform::OutputFile> out = folder->NewFile();
     for (auto _ : state) {
-        out.Create(folder, name);
-        WriteDumpPage(*table, out);
-        out.Close();
+        out->Create(name);
+        WriteDumpPage(*table, *out, table->Encoding());
+        out->Close();
     }
-    ::unlinkat(folder.Fd(), name.c_str(), 0);
+    ::unlink(("/dev/shm/" + name).c_str());
 }
 
 void BM_DumpPage(benchmark::State& state) {

@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 #include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 
@@ -20,16 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!::mkdtemp(name)) std::abort();
         return std::string(name);
     }();
-    static platform::OutputFolder folder;
-    if (!folder.IsOpen() && !folder.Open(folderPath)) std::abort();
-    platform::OutputFile sink;
-    if (!sink.Create(folder, "_db.html")) std::abort();
+    static const std::unique_ptr<platform::OutputFolder> folder =
+        platform::OpenOutputFolder(folderPath);
+    if (!folder) std::abort();
+    const std::unique_ptr<platform::OutputFile> sink = folder->NewFile();
+    if (!sink->Create("_db.html")) std::abort();
 
     testutil::RecordingSink prompter;
     CCsvTable table = CCsvTable::FromBytes(std::string(reinterpret_cast<const char*>(data), size));
     table.Load(prompter);
-    WriteDumpPage(table, sink);
-    if (!sink.Close()) std::abort();
+    WriteDumpPage(table, *sink, table.Encoding());
+    if (!sink->Close()) std::abort();
     // A UTF-8 dump is valid UTF-8, whatever the bytes were.
     if (table.Encoding() == platform::TextEncoding::kUtf8) {
         std::ifstream in(folderPath + "/_db.html", std::ios::binary);

@@ -1,7 +1,7 @@
 #include "gen/DumpPage.h"
 
 #include "data/CsvTable.h"
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 #include "platform/StrFormat.h"
 
 platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
@@ -38,8 +38,4 @@ platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile&
     }
     text += "</table></body></html>\n";
     return counts;
-}
-
-platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out) {
-    return WriteDumpPage(table, out, table.Encoding());
 }

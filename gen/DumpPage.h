@@ -15,5 +15,3 @@ class OutputFile;
 // closes it. Returns what had to be written in another form.
 platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out,
                                    platform::TextEncoding site);
-// In the table's own encoding.
-platform::SiteCounts WriteDumpPage(const CCsvTable& table, platform::OutputFile& out);

@@ -1,7 +1,5 @@
 #include "gen/GenerationRun.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cctype>
@@ -9,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -19,7 +18,7 @@
 #include "gen/Expand.h"
 #include "gen/RunPlan.h"
 #include "platform/FileSys.h"
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 #include "platform/StrFormat.h"
 
 using diag::Code;
@@ -37,20 +36,22 @@ namespace {
 // names is never written through.
 class DumpWriter {
 public:
-    DumpWriter() = default;
+    explicit DumpWriter(OutputFolder& folder) : file_(folder.NewFile()) {}
     DumpWriter(const DumpWriter&) = delete;
     DumpWriter& operator=(const DumpWriter&) = delete;
     ~DumpWriter() { Finish(); }
 
-    // Creates the file `name` in `folder` (or compares the one there) and
-    // starts writing; false when it cannot be created.
-    bool Start(const CCsvTable& table, platform::TextEncoding site, const OutputFolder& folder,
-               const char* name) {
-        if (!file_.CreateUnlessSame(folder, name)) return false;
+    // Creates the file `name` (or compares the one there) and starts
+    // writing; false when it cannot be created.
+    bool Start(const CCsvTable& table, platform::TextEncoding site, const char* name) {
+        if (!file_->CreateUnlessSame(name)) return false;
         table_ = &table;
         site_ = site;
-        running_ = ::pthread_create(&thread_, nullptr, &DumpWriter::Run, this) == 0;
-        if (!running_) Run(this);  // no thread to be had: write it now
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            Run();  // no thread to be had: write it now
+        }
         return true;
     }
 
@@ -60,29 +61,25 @@ public:
         Join();
         return outcome_;
     }
-    const OutputFile& File() const { return file_; }
+    const OutputFile& File() const { return *file_; }
     // What had to be written in another form; valid after Finish.
     platform::SiteCounts Counts() const { return counts_; }
 
 private:
-    static void* Run(void* self) {
-        auto* w = static_cast<DumpWriter*>(self);
-        w->counts_ = WriteDumpPage(*w->table_, w->file_, w->site_);
-        w->file_.Close();
-        w->outcome_ = w->file_.Closed();
-        return nullptr;
+    void Run() {
+        counts_ = WriteDumpPage(*table_, *file_, site_);
+        file_->Close();
+        outcome_ = file_->Closed();
     }
     void Join() {
-        if (running_) ::pthread_join(thread_, nullptr);
-        running_ = false;
+        if (thread_.joinable()) thread_.join();
     }
 
-    OutputFile file_;
+    std::unique_ptr<OutputFile> file_;
     const CCsvTable* table_ = nullptr;
     platform::TextEncoding site_ = platform::TextEncoding::kCp932;
     platform::SiteCounts counts_;
-    pthread_t thread_{};
-    bool running_ = false;
+    std::thread thread_;
     OutputFile::Outcome outcome_ = OutputFile::Outcome::kNone;
 };
 
@@ -156,7 +153,7 @@ struct RunInputs {
     explicit RunInputs(const std::string& templatePath) : templateFile(templatePath) {}
     CTemplateFile templateFile;
     std::vector<int> records;
-    OutputFolder folder;
+    std::unique_ptr<OutputFolder> folder;
 };
 
 // The checks, in order; nothing is written before all have passed. The
@@ -182,7 +179,9 @@ std::optional<Diagnostic> CheckRun(const Job& job, const std::vector<int>& selec
     report.templateNulLine = in.templateFile.NulLine();
     report.templateEofLine = in.templateFile.EofLine();
     const Diagnostic outMissing{.code = Code::kOutMissing, .path = job.Out};
-    if (!platform::IsFolder(job.Out)) return outMissing;
+    in.folder = callbacks.openFolder ? callbacks.openFolder(job.Out)
+                                     : platform::OpenOutputFolder(job.Out);
+    if (!in.folder) return outMissing;
     if (job.ruleNum == kRuleFieldValue && job.fieldNum < 0)
         return Diagnostic{.code = Code::kNoNamingField};
     if (table) {
@@ -191,11 +190,10 @@ std::optional<Diagnostic> CheckRun(const Job& job, const std::vector<int>& selec
             if (r >= 0 && r < table->RecordCount()) in.records.push_back(r);
     }
     if (in.records.empty()) return Diagnostic{.code = Code::kNoRecords};
-    if (!in.folder.Open(job.Out)) return outMissing;
     // Nothing the run reads is written, whatever name reaches it.
     for (const std::string* input : {&job.CSV, &job.HTML, &job.fileName})
-        in.folder.Protect(*input);
-    if (!LockFolder(in.folder, callbacks.lockPatience, sink)) return Diagnostic{.code = Code::kOutBusy};
+        in.folder->Protect(*input);
+    if (!LockFolder(*in.folder, callbacks.lockPatience, sink)) return Diagnostic{.code = Code::kOutBusy};
     return std::nullopt;
 }
 
@@ -207,7 +205,7 @@ public:
               RunReport& report, std::function<void(Diagnostic)> status)
         : job_(job),
           table_(table),
-          folder_(in.folder),
+          folder_(*in.folder),
           report_(report),
           status_(std::move(status)),
           site_(in.templateFile.Encoding(job.htmlCode, table.Encoding())),
@@ -233,10 +231,10 @@ public:
                 const PlannedPage& page = planner_.Next();
                 if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
                 for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
-                    if (page_.IsOpen()) {
+                    if (page_->IsOpen()) {
                         counts_ += compiled_.Write(
-                            table_, planner_.Records()[static_cast<size_t>(s)], page_.Text());
-                        page_.Spill();
+                            table_, planner_.Records()[static_cast<size_t>(s)], page_->Text());
+                        page_->Spill();
                     }
                     if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup() &&
                         !ClosePage() && planner_.Repeat())
@@ -270,11 +268,11 @@ private:
 
     void StartCheckFiles() {
         if (!job_.createChk) return;
-        if (!index_.CreateUnlessSame(folder_, kIndexPageName)) NoteNotWritten(kIndexPageName, index_);
+        if (!index_->CreateUnlessSame(kIndexPageName)) NoteNotWritten(kIndexPageName, *index_);
         dbFailSlot_ = report_.notWritten.size();
-        if (!dump_.Start(table_, site_, folder_, kDumpPageName))
+        if (!dump_.Start(table_, site_, kDumpPageName))
             NoteNotWritten(kDumpPageName, dump_.File());
-        if (index_.IsOpen()) index_.Append(planner_.IndexHead());
+        if (index_->IsOpen()) index_->Append(planner_.IndexHead());
     }
 
     // Creates the page and holds its index entry until it is written;
@@ -289,16 +287,16 @@ private:
         }
         // A name that comes again in the run is written every time, as its
         // last page must win.
-        if (!(page.repeatsName ? page_.Create(folder_, page.name)
-                               : page_.CreateUnlessSame(folder_, page.name))) {
-            NoteNotWritten(page.name, page_);
+        if (!(page.repeatsName ? page_->Create(page.name)
+                               : page_->CreateUnlessSame(page.name))) {
+            NoteNotWritten(page.name, *page_);
             return false;
         }
         if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
         // A UTF-8 template that begins with a byte order mark gives pages
         // that do.
-        if (bom_) page_.Append("\xEF\xBB\xBF");
-        if (planner_.Repeat()) page_.Append("<HTML>\n");
+        if (bom_) page_->Append("\xEF\xBB\xBF");
+        if (planner_.Repeat()) page_->Append("<HTML>\n");
         heldEntry_ = page.indexEntry;
         heldCounts_ = page.indexCounts;
         return true;
@@ -312,11 +310,11 @@ private:
     bool Closed(const OutputFile& file, bool repeated = false) {
         switch (file.Closed()) {
             case OutputFile::Outcome::kUnchanged:
-                unchanged_.insert(file.FileId());
+                unchanged_.insert(file.Identity());
                 break;
             case OutputFile::Outcome::kWritten:
             case OutputFile::Outcome::kNotWritten:
-                if (repeated) written_.insert(file.FileId());
+                if (repeated) written_.insert(file.Identity());
                 break;
             default:
                 break;
@@ -327,40 +325,40 @@ private:
     // Closes the page; the index links it only when it holds its bytes now.
     // False when the page could not be created after all.
     bool ClosePage() {
-        if (!page_.IsOpen()) return true;
-        if (planner_.Repeat()) page_.Append("</HTML>\n");
-        const bool written = page_.Close();
-        if (!written) NoteNotWritten(pageName_, page_);
+        if (!page_->IsOpen()) return true;
+        if (planner_.Repeat()) page_->Append("</HTML>\n");
+        const bool written = page_->Close();
+        if (!written) NoteNotWritten(pageName_, *page_);
         else if (report_.shownPage.empty() && BrowserShows(pageName_))
             report_.shownPage = OutPath(pageName_);
-        if (written && index_.IsOpen()) {
-            index_.Append(planner_.IndexSeparator(indexEntries_++));
-            index_.Append(heldEntry_);
+        if (written && index_->IsOpen()) {
+            index_->Append(planner_.IndexSeparator(indexEntries_++));
+            index_->Append(heldEntry_);
             counts_ += heldCounts_;
-            index_.Spill();
+            index_->Spill();
         }
-        return Closed(page_, pageRepeats_);
+        return Closed(*page_, pageRepeats_);
     }
 
     // Failures keep their places: _index.html not created first, then
     // _db.html, the pages, and _index.html not written whole.
     void FinishCheckFiles() {
         bool indexCreated = true;
-        if (index_.IsOpen()) {
-            index_.Append(planner_.IndexTail());
-            const bool written = index_.Close();
-            indexCreated = Closed(index_);
-            if (!written && indexCreated) NoteNotWritten(kIndexPageName, index_);
+        if (index_->IsOpen()) {
+            index_->Append(planner_.IndexTail());
+            const bool written = index_->Close();
+            indexCreated = Closed(*index_);
+            if (!written && indexCreated) NoteNotWritten(kIndexPageName, *index_);
             if (written) report_.shownPage = OutPath(kIndexPageName);
         }
         const OutputFile::Outcome dump = dump_.Finish();
         Closed(dump_.File());
         if (dump == OutputFile::Outcome::kNotCreated || dump == OutputFile::Outcome::kNotWritten)
             NotWrittenAt(dbFailSlot_, kDumpPageName, ReasonOf(dump_.File().Failure()));
-        if (!indexCreated) NotWrittenAt(0, kIndexPageName, ReasonOf(index_.Failure()));
+        if (!indexCreated) NotWrittenAt(0, kIndexPageName, ReasonOf(index_->Failure()));
         // A file left alone once and written later in the run (a name that
         // comes again) was not left alone.
-        for (const FileId& id : unchanged_) report_.unchangedFiles += written_.count(id) == 0;
+        for (const platform::FileIdentity& id : unchanged_) report_.unchangedFiles += written_.count(id) == 0;
     }
 
     // The text changes a hundred times at most; only a step forward is
@@ -382,10 +380,10 @@ private:
     platform::SiteCounts counts_;
     RunPlanner planner_;
     const CompiledTemplate compiled_;
-    DumpWriter dump_;
+    DumpWriter dump_{folder_};
     size_t dbFailSlot_ = 0;  // where a failure of the dump page goes in the list
-    OutputFile index_;
-    OutputFile page_;  // one buffer for every page of the run
+    std::unique_ptr<OutputFile> index_ = folder_.NewFile();
+    std::unique_ptr<OutputFile> page_ = folder_.NewFile();  // one buffer for every page of the run
     std::string pageName_;
     bool pageRepeats_ = false;  // the page open has a name that came before
     std::string heldEntry_;     // its index entry, written once the page is
@@ -393,15 +391,9 @@ private:
     int pagesOpened_ = 0;
     int indexEntries_ = 0;      // entries in _index.html
     int lastPercent_ = -1;
-    using FileId = std::pair<dev_t, ino_t>;
-    struct FileIdHash {
-        size_t operator()(const FileId& id) const {
-            return std::hash<uint64_t>{}(static_cast<uint64_t>(id.second) * 31 + id.first);
-        }
-    };
     // Files found holding their bytes, and files written that may be among
     // them.
-    std::unordered_set<FileId, FileIdHash> unchanged_, written_;
+    std::unordered_set<platform::FileIdentity, platform::FileIdentityHash> unchanged_, written_;
 };
 
 }  // namespace
@@ -423,7 +415,7 @@ RunReport RunGeneration(const Job& job, const std::vector<int>& selection,
 
     if (callbacks.enableRunControls) callbacks.enableRunControls(false, true);
     RunWriter(job, *table, in, report, status).Run();
-    in.folder.Unlock();  // before any box: another run may go on meanwhile
+    in.folder->Unlock();  // before any box: another run may go on meanwhile
     if (callbacks.enableRunControls) callbacks.enableRunControls(true, true);
 
     if (!report.AllWritten()) sink.Report(IncompleteRun(report));

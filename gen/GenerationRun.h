@@ -5,12 +5,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "diag/Diagnostic.h"
 #include "job/Job.h"
+#include "platform/OutputFolder.h"
 #include "platform/TextEncoding.h"
 
 class CCsvTable;
@@ -24,6 +26,9 @@ struct RunCallbacks {
     std::function<void(bool enable, bool alsoLoadAndExit)> enableRunControls;
     // How long to wait for another run that is writing the same folder.
     std::chrono::milliseconds lockPatience = std::chrono::minutes(10);
+    // Opens the output folder the job names; null when it is none. By
+    // default the folder on disk.
+    std::function<std::unique_ptr<platform::OutputFolder>(const std::string& path)> openFolder;
 };
 
 using NotWrittenReason = diag::NotWrittenReason;

@@ -6,11 +6,9 @@
 #include "TestUtil.h"
 #include "data/CsvTable.h"
 #include "gen/DumpPage.h"
-#include "platform/OutputFile.h"
+#include "MemoryFolder.h"
 #include "RecordingSink.h"
 
-using testutil::ReadBytes;
-using testutil::TempDir;
 
 const std::string kHead =
     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
@@ -22,14 +20,12 @@ std::string Dump(const std::string& csv) {
     testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes(csv);
     table.Load(sink);
-    TempDir dir;
-    platform::OutputFolder folder;
-    EXPECT_TRUE(folder.Open(dir.Path().string()));
-    platform::OutputFile out;
-    EXPECT_TRUE(out.Create(folder, "_db.html"));
-    WriteDumpPage(table, out);
-    EXPECT_TRUE(out.Close());
-    return ReadBytes(dir.File("_db.html"));
+    testutil::MemoryFolder folder("out");
+    auto out = folder.NewFile();
+    EXPECT_TRUE(out->Create("_db.html"));
+    WriteDumpPage(table, *out, table.Encoding());
+    EXPECT_TRUE(out->Close());
+    return folder.files["_db.html"].bytes;
 }
 
 TEST(DumpPageTest, WritesEveryRecordAsItWasRead) {
@@ -70,9 +66,10 @@ TEST(DumpPageTest, EmptyTableGivesTheFrameOnly) {
     testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes("h\r\n");
     table.Load(sink);
-    platform::OutputFile closed;
-    WriteDumpPage(table, closed);
-    EXPECT_TRUE(closed.Text().empty());
+    testutil::MemoryFolder folder("out");
+    auto closed = folder.NewFile();
+    WriteDumpPage(table, *closed, table.Encoding());
+    EXPECT_TRUE(closed->Text().empty());
 }
 
 }  // namespace

@@ -27,7 +27,8 @@
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
 #include "platform/CodePage.h"
-#include "platform/OutputFile.h"
+#include "MemoryFolder.h"
+#include "platform/OutputFolder.h"
 #include "RecordingPrompter.h"
 #include "RecordingSink.h"
 #include "diag/Catalogue.h"
@@ -591,6 +592,81 @@ TEST_F(GenerationRunTest, ShownPageIsTheIndexElseTheFirstPageABrowserShows) {
 
 // --- What a run could not write --------------------------------------------
 
+// In a folder in memory any page may fail: not created, cut short, or found
+// different and read-only. Whatever fails, the run says so for that page
+// alone, _index.html links exactly the pages that hold their bytes, every
+// record is on one page, and without repeat every other page is what a
+// run without failures writes.
+TEST_F(GenerationRunTest, AnyPageMayFail) {
+    LoadCsv(NamesCsv({"a", "b", "c", "d", "e"}));
+    SetTemplate("<[name]>");
+    enum class Failure { kRefused, kCut, kReadOnly };
+    for (const int rule : {0, 2}) {
+        for (const bool repeat : {false, true}) {
+            SCOPED_TRACE(std::string("rule ") + std::to_string(rule) + (repeat ? ", repeat" : ""));
+            Job s = Settings();
+            s.ruleNum = rule;
+            s.fieldNum = 1;
+            s.repeatChk = repeat;
+            s.repeat = 2;
+            auto run = [&](testutil::MemoryFolder& folder) {
+                patience = std::chrono::milliseconds(0);
+                diagnostics.clear();
+                Shown shown(*this);
+                RunCallbacks callbacks;
+                callbacks.openFolder = [&](const std::string&) { return folder.Lend(); };
+                return RunGeneration(s, {1, 2, 3, 4, 5}, &*table, callbacks, shown);
+            };
+            testutil::MemoryFolder clean(out.string());
+            ASSERT_TRUE(run(clean).AllWritten());
+            for (const auto& [name, file] : clean.files) {
+                if (name == kIndexPageName || name == kDumpPageName) continue;
+                for (const Failure failure : {Failure::kRefused, Failure::kCut, Failure::kReadOnly}) {
+                    SCOPED_TRACE(name + " " + std::to_string(static_cast<int>(failure)));
+                    testutil::MemoryFolder folder(out.string());
+                    if (failure == Failure::kRefused) folder.refused[name] = platform::WriteFailure::kNoFolder;
+                    if (failure == Failure::kCut) folder.cut.insert(name);
+                    if (failure == Failure::kReadOnly) {
+                        folder.Put(name, "old");
+                        folder.readOnly.insert(name);
+                    }
+                    const RunReport r = run(folder);
+                    ASSERT_EQ(r.notWritten.size(), 1u);
+                    EXPECT_EQ(r.notWritten[0].path, OutPath(name));
+                    EXPECT_EQ(r.notWritten[0].reason, failure == Failure::kRefused
+                                                          ? NotWrittenReason::kNoFolder
+                                                          : NotWrittenReason::kCannotWrite);
+                    std::vector<std::string> whole;
+                    std::string covered;
+                    for (const auto& [other, bytes] : folder.files) {
+                        if (other == kIndexPageName || other == kDumpPageName || other == name) continue;
+                        whole.push_back(other);
+                        covered += bytes.bytes;
+                        if (!repeat) {
+                            EXPECT_EQ(bytes.bytes, clean.files[other].bytes) << other;
+                        }
+                    }
+                    std::vector<std::string> links = Links(folder.files[kIndexPageName].bytes);
+                    std::sort(links.begin(), links.end());
+                    EXPECT_EQ(links, whole);
+                    // A page not made holds its first record alone in repeat
+                    // mode (the records after it are grouped anew); one made
+                    // but cut short keeps them all.
+                    const bool firstAlone = repeat && failure != Failure::kCut;
+                    for (const char* record : {"<a>", "<b>", "<c>", "<d>", "<e>"}) {
+                        const size_t at = file.bytes.find(record);
+                        const bool onFailed = firstAlone ? at == 7 : at != std::string::npos;
+                        EXPECT_EQ(covered.find(record) == std::string::npos, onFailed) << record;
+                    }
+                    if (!repeat) {
+                        EXPECT_EQ(whole.size() + 3, clean.files.size());
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_F(GenerationRunTest, UnwritableFolderIsReportedOnceAfterTheRun) {
     std::vector<std::string> names(12, "v");
     LoadCsv(NamesCsv(names));
@@ -723,12 +799,12 @@ TEST_F(GenerationRunTest, WaitsForAnotherRunWritingTheFolder) {
         enables.clear();
         fs::remove_all(out);
         fs::create_directory(out);
-        platform::OutputFolder other;
-        ASSERT_TRUE(other.Open(out.string()));
-        ASSERT_EQ(other.TryLock(), platform::OutputFolder::Lock::kHeld);
+        auto other = platform::OpenOutputFolder(out.string());
+        ASSERT_TRUE(other);
+        ASSERT_EQ(other->TryLock(), platform::OutputFolder::Lock::kHeld);
         std::thread release([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            if (released) other.Unlock();
+            if (released) other->Unlock();
         });
         patience = std::chrono::milliseconds(released ? 60000 : 600);
         const RunReport r = Run(Settings(), {1, 2});
@@ -749,7 +825,7 @@ TEST_F(GenerationRunTest, WaitsForAnotherRunWritingTheFolder) {
             EXPECT_TRUE(Entries().empty());
         }
         // Released at the end: the next run goes ahead at once.
-        EXPECT_EQ(other.TryLock(), platform::OutputFolder::Lock::kHeld);
+        EXPECT_EQ(other->TryLock(), platform::OutputFolder::Lock::kHeld);
     }
 }
 

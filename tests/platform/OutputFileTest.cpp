@@ -1,4 +1,4 @@
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -29,28 +29,28 @@ TEST(OutputFile, WritesEveryByteAcrossSpillsAndReusesItsBuffer) {
     testutil::WriteBytes(dir.Path() / "表.html", std::string(500000, 'x'));  // emptied on create
     const std::string bytes = testutil::RandomBytes(7, 3 * OutputFile::kSpillSize + 12345);
 
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
-    OutputFile out;
-    ASSERT_TRUE(out.Create(folder, "表.html"));
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
+    auto out = folder->NewFile();
+    ASSERT_TRUE(out->Create("表.html"));
     for (size_t at = 0, step = 1; at < bytes.size(); at += step, step = step * 3 % 9973 + 1) {
-        out.Append(std::string_view(bytes).substr(at, step));
-        out.Spill();
+        out->Append(std::string_view(bytes).substr(at, step));
+        out->Spill();
     }
-    EXPECT_TRUE(out.Close());
-    EXPECT_FALSE(out.IsOpen());
+    EXPECT_TRUE(out->Close());
+    EXPECT_FALSE(out->IsOpen());
     EXPECT_EQ(testutil::ReadBytes(dir.Path() / "表.html"), bytes);
 
-    ASSERT_TRUE(out.Create(folder, "second"));
-    out.Append("small");
-    EXPECT_TRUE(out.Close());
+    ASSERT_TRUE(out->Create("second"));
+    out->Append("small");
+    EXPECT_TRUE(out->Close());
     EXPECT_EQ(testutil::ReadBytes(dir.Path() / "second"), "small");
 
     // Like fopen "w": 0666 less the umask.
     const mode_t old = ::umask(022);
-    ASSERT_TRUE(out.Create(folder, "mode"));
+    ASSERT_TRUE(out->Create("mode"));
     ::umask(old);
-    EXPECT_TRUE(out.Close());
+    EXPECT_TRUE(out->Close());
     struct stat st {};
     ASSERT_EQ(::stat(dir.File("mode").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
@@ -70,35 +70,34 @@ TEST(OutputFile, RefusesWhatIsNoRegularFileBelowTheFolder) {
     const int reader = ::open((out / "read.html").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
 
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open((dir.Path() / "named").string()));
-    OutputFile file;
+    auto folder = platform::OpenOutputFolder((dir.Path() / "named").string());
+    ASSERT_TRUE(folder);
+    auto file = folder->NewFile();
     for (const char* name : {"victim.html", "fifo.html", "read.html", "folder", "missing/x.html",
                              "../precious.txt", ""}) {
-        EXPECT_FALSE(file.Create(folder, name)) << name;
-        file.Append("dropped");
-        EXPECT_FALSE(file.Close()) << name;  // nothing open
-        EXPECT_TRUE(file.Text().empty());
-        EXPECT_FALSE(file.CreateUnlessSame(folder, name)) << name;  // nor read
-        EXPECT_EQ(file.Closed(), OutputFile::Outcome::kNone);
+        EXPECT_FALSE(file->Create(name)) << name;
+        file->Append("dropped");
+        EXPECT_FALSE(file->Close()) << name;  // nothing open
+        EXPECT_TRUE(file->Text().empty());
+        EXPECT_FALSE(file->CreateUnlessSame(name)) << name;  // nor read
+        EXPECT_EQ(file->Closed(), OutputFile::Outcome::kNone);
     }
     ::close(reader);
     EXPECT_EQ(testutil::ReadBytes(dir.Path() / "precious.txt"), "precious");
-    EXPECT_TRUE(file.Create(folder, "page.html"));
-    EXPECT_TRUE(file.Close());
+    EXPECT_TRUE(file->Create("page.html"));
+    EXPECT_TRUE(file->Close());
     EXPECT_TRUE(fs::exists(out / "page.html"));
 
-    OutputFolder none;
-    EXPECT_FALSE(none.Open((dir.Path() / "missing").string()));
-    EXPECT_FALSE(file.Create(none, "page.html"));
+    EXPECT_EQ(platform::OpenOutputFolder((dir.Path() / "missing").string()), nullptr);
+    EXPECT_EQ(platform::OpenOutputFolder((dir.Path() / "precious.txt").string()), nullptr);
 }
 
 // A full disk: the lost bytes show at close, whether they were spilled
 // before or left for the close.
 TEST(OutputFile, ReportsBytesThatDidNotReachTheFile) {
     testutil::TempDir dir;
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
     struct sigaction ignore {}, old {};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
@@ -106,16 +105,16 @@ TEST(OutputFile, ReportsBytesThatDidNotReachTheFile) {
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
     const rlimit small{1000, was.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    OutputFile out;
+    auto out = folder->NewFile();
     for (const size_t size : {size_t{1001}, 2 * OutputFile::kSpillSize}) {
-        ASSERT_TRUE(out.Create(folder, "full"));
-        out.Append(std::string(size, 'x'));
-        out.Spill();
-        EXPECT_FALSE(out.Close()) << size;
+        ASSERT_TRUE(out->Create("full"));
+        out->Append(std::string(size, 'x'));
+        out->Spill();
+        EXPECT_FALSE(out->Close()) << size;
     }
-    ASSERT_TRUE(out.Create(folder, "fits"));
-    out.Append(std::string(1000, 'x'));
-    EXPECT_TRUE(out.Close());
+    ASSERT_TRUE(out->Create("fits"));
+    out->Append(std::string(1000, 'x'));
+    EXPECT_TRUE(out->Close());
     ::setrlimit(RLIMIT_FSIZE, &was);
     ::sigaction(SIGXFSZ, &old, nullptr);
 }
@@ -171,9 +170,9 @@ TEST(OutputFile, LeavesAFileThatHoldsTheBytesAlone) {
         {"no file there", std::nullopt, large, Outcome::kWritten},
     };
     testutil::TempDir dir;
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
-    OutputFile out;  // one object for every file, as a run uses it
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
+    auto out = folder->NewFile();  // one object for every file, as a run uses it
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path file = dir.Path() / "page.html";
@@ -183,14 +182,14 @@ TEST(OutputFile, LeavesAFileThatHoldsTheBytesAlone) {
             testutil::WriteBytes(file, *c.before);
             before = BackDate(file);
         }
-        ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
+        ASSERT_TRUE(out->CreateUnlessSame("page.html"));
         for (size_t at = 0, step = 1; at < c.bytes.size();
              at += step, step = step * 7 % 30011 + 1) {
-            out.Append(std::string_view(c.bytes).substr(at, step));
-            out.Spill();
+            out->Append(std::string_view(c.bytes).substr(at, step));
+            out->Spill();
         }
-        EXPECT_TRUE(out.Close());
-        EXPECT_EQ(out.Closed(), c.outcome);
+        EXPECT_TRUE(out->Close());
+        EXPECT_EQ(out->Closed(), c.outcome);
         EXPECT_TRUE(testutil::ReadBytes(file) == c.bytes) << fs::file_size(file) << " bytes";
         struct stat after {};
         ASSERT_EQ(::stat(file.c_str(), &after), 0);
@@ -215,20 +214,20 @@ TEST(OutputFile, BytesFoundEqualAreKept) {
     const std::string rest = now.substr(OutputFile::kSpillSize);
     testutil::TempDir dir;
     const fs::path file = dir.Path() / "page.html";
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
-    OutputFile out;
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
+    auto out = folder->NewFile();
 
     // Replaced between the first piece and the difference.
     testutil::WriteBytes(file, old);
-    ASSERT_TRUE(out.CreateUnlessSame(folder, "page.html"));
-    out.Append(first);
-    out.Spill();
+    ASSERT_TRUE(out->CreateUnlessSame("page.html"));
+    out->Append(first);
+    out->Spill();
     testutil::WriteBytes(dir.Path() / "other", "another file");
     fs::rename(dir.Path() / "other", file);
-    out.Append(rest);
-    EXPECT_TRUE(out.Close());
-    EXPECT_EQ(out.Closed(), OutputFile::Outcome::kWritten);
+    out->Append(rest);
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(out->Closed(), OutputFile::Outcome::kWritten);
     EXPECT_TRUE(testutil::ReadBytes(file) == now);
 
 }
@@ -260,16 +259,16 @@ TEST(OutputFile, LinkedFilesAreReplacedAndProtectedOnesLeftAlone) {
         testutil::WriteBytes(other, old);
         ASSERT_EQ(::chmod(other.c_str(), 0640), 0);
         fs::create_hard_link(other, file);
-        OutputFolder folder;
-        ASSERT_TRUE(folder.Open(dir.Path().string()));
-        OutputFile out;
-        ASSERT_TRUE(c.compare ? out.CreateUnlessSame(folder, c.name) : out.Create(folder, c.name));
+        auto folder = platform::OpenOutputFolder(dir.Path().string());
+        ASSERT_TRUE(folder);
+        auto out = folder->NewFile();
+        ASSERT_TRUE(c.compare ? out->CreateUnlessSame(c.name) : out->Create(c.name));
         for (size_t at = 0; at < c.bytes.size(); at += OutputFile::kSpillSize) {
-            out.Append(std::string_view(c.bytes).substr(at, OutputFile::kSpillSize));
-            out.Spill();
+            out->Append(std::string_view(c.bytes).substr(at, OutputFile::kSpillSize));
+            out->Spill();
         }
-        EXPECT_TRUE(out.Close());
-        EXPECT_EQ(out.Closed(), c.outcome);
+        EXPECT_TRUE(out->Close());
+        EXPECT_EQ(out->Closed(), c.outcome);
         EXPECT_TRUE(testutil::ReadBytes(other) == old);
         EXPECT_TRUE(testutil::ReadBytes(file) == c.bytes);
         const bool kept = c.outcome == OutputFile::Outcome::kUnchanged;
@@ -285,13 +284,13 @@ TEST(OutputFile, LinkedFilesAreReplacedAndProtectedOnesLeftAlone) {
     testutil::TempDir dir;
     const fs::path input = dir.Path() / "input.csv";
     testutil::WriteBytes(input, old);
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
-    folder.Protect(input.string());
-    OutputFile out;
-    EXPECT_FALSE(out.CreateUnlessSame(folder, "input.csv"));
-    EXPECT_FALSE(out.Create(folder, "input.csv"));
-    EXPECT_FALSE(out.IsOpen());
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
+    folder->Protect(input.string());
+    auto out = folder->NewFile();
+    EXPECT_FALSE(out->CreateUnlessSame("input.csv"));
+    EXPECT_FALSE(out->Create("input.csv"));
+    EXPECT_FALSE(out->IsOpen());
     EXPECT_TRUE(testutil::ReadBytes(input) == old);
 }
 
@@ -302,31 +301,31 @@ TEST(OutputFolder, NotedNamesAreTheFilesCompared) {
     fs::create_directory(dir.Path() / "sub");
     for (const char* name : {"early.html", "sub/deep.html"})
         testutil::WriteBytes(dir.Path() / name, "x");
-    OutputFolder folder;
-    ASSERT_TRUE(folder.Open(dir.Path().string()));
-    folder.NoteEntries();
+    auto folder = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(folder);
+    folder->NoteEntries();
     testutil::WriteBytes(dir.Path() / "late.html", "x");
-    OutputFile out;
+    auto out = folder->NewFile();
     for (const auto& [name, outcome] : {std::pair{"early.html", OutputFile::Outcome::kUnchanged},
                                         std::pair{"sub/deep.html", OutputFile::Outcome::kUnchanged},
                                         std::pair{"late.html", OutputFile::Outcome::kWritten}}) {
-        ASSERT_TRUE(out.CreateUnlessSame(folder, name));
-        out.Append("x");
-        EXPECT_TRUE(out.Close());
-        EXPECT_EQ(out.Closed(), outcome) << name;
+        ASSERT_TRUE(out->CreateUnlessSame(name));
+        out->Append("x");
+        EXPECT_TRUE(out->Close());
+        EXPECT_EQ(out->Closed(), outcome) << name;
     }
 }
 
 TEST(OutputFolder, OneRunAtATime) {
     testutil::TempDir dir;
-    OutputFolder first, second;
-    ASSERT_TRUE(first.Open(dir.Path().string()));
-    ASSERT_TRUE(second.Open(dir.Path().string()));
-    EXPECT_EQ(first.TryLock(), OutputFolder::Lock::kHeld);
-    EXPECT_EQ(second.TryLock(), OutputFolder::Lock::kBusy);
-    first.Unlock();
-    EXPECT_EQ(second.TryLock(), OutputFolder::Lock::kHeld);
-    EXPECT_EQ(first.TryLock(), OutputFolder::Lock::kBusy);
+    auto first = platform::OpenOutputFolder(dir.Path().string());
+    auto second = platform::OpenOutputFolder(dir.Path().string());
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->TryLock(), OutputFolder::Lock::kHeld);
+    EXPECT_EQ(second->TryLock(), OutputFolder::Lock::kBusy);
+    first->Unlock();
+    EXPECT_EQ(second->TryLock(), OutputFolder::Lock::kHeld);
+    EXPECT_EQ(first->TryLock(), OutputFolder::Lock::kBusy);
     // No file is made for the lock.
     EXPECT_TRUE(fs::is_empty(dir.Path()));
 }

@@ -1,9 +1,10 @@
-#include "platform/OutputFile.h"
+#include "platform/OutputFolder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,18 +12,136 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/FileSys.h"
 
+// The output folder on disk: one descriptor held for the run, every file
+// opened beneath it. Each file is one open, one write and one close, and a
+// file that already holds the bytes one open, one read and one close,
+// without touching it: generation creates tens of thousands of small files.
 namespace platform {
+namespace {
 
-// ------------------------------------------------------------ OutputFolder
+class DiskFolder : public OutputFolder {
+public:
+    DiskFolder() = default;
+    ~DiskFolder() override;
+    DiskFolder(const DiskFolder&) = delete;
+    DiskFolder& operator=(const DiskFolder&) = delete;
 
-OutputFolder::~OutputFolder() {
+    // Opens the folder named by `path`; false when it cannot.
+    bool Open(std::string_view path);
+    int Fd() const { return fd_; }
+
+    // An advisory lock on the folder itself (no file is made for it).
+    Lock TryLock() override;
+    void Unlock() override;
+    // From then on a file that was not there is created at once, without
+    // first trying to read it (on a fresh site, that try would cost a third
+    // of each creation).
+    void NoteEntries() override;
+    // Whether the file `name` (UTF-8) may have been there when the names
+    // were noted: always, when they were not, or for a name in a subfolder.
+    bool MayHold(std::string_view name) const;
+    void Protect(std::string_view path) override;
+    bool IsProtected(const struct stat& st) const;
+    std::unique_ptr<OutputFile> NewFile() override;
+
+private:
+    int fd_ = -1;
+    bool locked_ = false;
+    bool noted_ = false;
+    std::vector<size_t> entries_;  // hashes of the names noted, sorted
+    std::vector<std::pair<dev_t, ino_t>> protected_;
+};
+
+// The failure an open(2) error number stands for.
+WriteFailure WriteFailureOf(int error);
+
+// A file created as fopen "w" does (mode 0666 less the umask), but a FIFO,
+// socket or device is never waited on, and an existing file with other
+// names gets the bytes in a new file with its permission bits, which then
+// takes its name. CreateUnlessSame reads a regular file already at the
+// name while the new bytes equal its own, piece by piece as they come; at
+// the first difference it is opened for writing and cut after the bytes
+// found equal, which it already holds, and the rest is written. A file that
+// cannot be read is created as Create does.
+class DiskFile : public OutputFile {
+public:
+    explicit DiskFile(const DiskFolder& folder) : folder_(&folder) {}
+    // Writes what is left and closes, unchecked (like fclose at exit).
+    ~DiskFile() override;
+    DiskFile(const DiskFile&) = delete;
+    DiskFile& operator=(const DiskFile&) = delete;
+
+    bool Create(std::string_view name) override;
+    bool CreateUnlessSame(std::string_view name) override;
+    bool IsOpen() const override { return state_ != State::kClosed; }
+    bool Close() override;
+
+private:
+    enum class State {
+        kClosed,
+        kComparing,  // fd_ reads the file there; nothing written yet
+        kWriting,    // fd_ writes the file
+        kLost,       // the file could not be opened for writing: bytes are dropped
+    };
+
+    bool Comparing() const { return state_ == State::kComparing; }
+    void Reset();
+    // Notes why the file is not written; false.
+    bool Fail(WriteFailure failure) {
+        failure_ = failure;
+        return false;
+    }
+    bool OpenForWriting();
+    // Notes the file opened at the name; false (and closed) when the folder
+    // protects it.
+    bool Take(int fd, const struct stat& st);
+    // Goes on writing into a new hidden file beside the name, holding the
+    // first `size` bytes of `from` (none when -1) and the old file's
+    // permission bits (and owner, where allowed); Close puts it in the
+    // name's place. False, and nothing open, when it cannot be made.
+    bool StartReplacing(int from, off_t size);
+    // Close's last step for a replacing file: false when it could not take
+    // the name (it is removed then).
+    bool FinishReplacing(bool written);
+    void Flush() override;
+    // Whether the buffer equals the file's next bytes; counts them as
+    // compared when it does.
+    bool SameAhead();
+    void StartWriting();
+    bool WriteAll(const char* p, size_t size);
+    bool CopyFrom(int fd, off_t size);
+    char* Scratch();
+
+    const DiskFolder* folder_;
+    State state_ = State::kClosed;
+    int fd_ = -1;
+    bool failed_ = false;
+    mode_t mode_ = 0;
+    std::pair<uid_t, gid_t> owner_{};
+    // While replacing: the folder that holds the name (owned when it is a
+    // subfolder), the hidden file's name there and the name's last part.
+    int replaceDir_ = -1;
+    std::string temporary_, leaf_;
+    // While comparing: the name, the file's size, and how much of it the
+    // new bytes have matched.
+    std::string name_;
+    off_t size_ = 0;
+    off_t compared_ = 0;
+    std::unique_ptr<char[]> scratch_;  // the file's bytes, a piece at a time
+};
+
+// ------------------------------------------------------------ DiskFolder
+
+DiskFolder::~DiskFolder() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool OutputFolder::Open(std::string_view path) {
+bool DiskFolder::Open(std::string_view path) {
     if (fd_ >= 0) ::close(fd_);
     locked_ = false;
     noted_ = false;
@@ -37,7 +156,7 @@ bool OutputFolder::Open(std::string_view path) {
     return fd_ >= 0;
 }
 
-OutputFolder::Lock OutputFolder::TryLock() {
+OutputFolder::Lock DiskFolder::TryLock() {
     if (locked_) return Lock::kHeld;
     int r;
     do {
@@ -50,12 +169,12 @@ OutputFolder::Lock OutputFolder::TryLock() {
     return errno == EWOULDBLOCK ? Lock::kBusy : Lock::kUnusable;
 }
 
-void OutputFolder::Unlock() {
+void DiskFolder::Unlock() {
     if (locked_) ::flock(fd_, LOCK_UN);
     locked_ = false;
 }
 
-void OutputFolder::NoteEntries() {
+void DiskFolder::NoteEntries() {
     noted_ = false;
     entries_.clear();
     // A description of its own: the folder's offset stays where it is.
@@ -73,25 +192,25 @@ void OutputFolder::NoteEntries() {
     std::sort(entries_.begin(), entries_.end());
 }
 
-bool OutputFolder::MayHold(std::string_view name) const {
+bool DiskFolder::MayHold(std::string_view name) const {
     return !noted_ || name.find('/') != std::string_view::npos ||
            std::binary_search(entries_.begin(), entries_.end(),
                               std::hash<std::string_view>{}(name));
 }
 
-void OutputFolder::Protect(std::string_view path) {
+void DiskFolder::Protect(std::string_view path) {
     struct stat st {};
     if (!path.empty() && ::stat(std::string(path).c_str(), &st) == 0)
         protected_.emplace_back(st.st_dev, st.st_ino);
 }
 
-bool OutputFolder::IsProtected(const struct stat& st) const {
+bool DiskFolder::IsProtected(const struct stat& st) const {
     for (const auto& [dev, ino] : protected_)
         if (st.st_dev == dev && st.st_ino == ino) return true;
     return false;
 }
 
-// ------------------------------------------------------------ OutputFile
+// ------------------------------------------------------------ DiskFile
 
 WriteFailure WriteFailureOf(int error) {
     switch (error) {
@@ -110,18 +229,14 @@ WriteFailure WriteFailureOf(int error) {
     }
 }
 
-namespace {
-
 // The piece of an existing file read at a time while comparing.
 constexpr size_t kPiece = size_t{1} << 16;
 
-}  // namespace
-
-OutputFile::~OutputFile() {
+DiskFile::~DiskFile() {
     if (IsOpen()) Close();
 }
 
-void OutputFile::Reset() {
+void DiskFile::Reset() {
     if (IsOpen()) Close();
     text_.clear();
     failed_ = false;
@@ -130,26 +245,24 @@ void OutputFile::Reset() {
     compared_ = 0;
 }
 
-bool OutputFile::Create(const OutputFolder& folder, std::string_view name) {
+bool DiskFile::Create(std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || name.empty()) return Fail(WriteFailure::kOther);
-    folder_ = &folder;
+    if (name.empty()) return Fail(WriteFailure::kOther);
     name_ = std::string(name);
     return OpenForWriting();
 }
 
-bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view name) {
+bool DiskFile::CreateUnlessSame(std::string_view name) {
     Reset();
-    if (!folder.IsOpen() || name.empty()) return Fail(WriteFailure::kOther);
-    folder_ = &folder;
+    if (name.empty()) return Fail(WriteFailure::kOther);
     name_ = std::string(name);
     // Read with the same care as written: nothing through a link, nothing
     // but a regular file, never waited on.
     struct stat st {};
     // Only read with pread, which says when it could not: a short or failed
     // read is taken for a difference and the file is written.
-    const int fd = folder.MayHold(name_)
-                       ? KeepRegular(OpenBeneath(folder.Fd(), name_,
+    const int fd = folder_->MayHold(name_)
+                       ? KeepRegular(OpenBeneath(folder_->Fd(), name_,
                                                  O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0),
                                      &st, true)
                        : -1;
@@ -160,20 +273,19 @@ bool OutputFile::CreateUnlessSame(const OutputFolder& folder, std::string_view n
     return true;
 }
 
-bool OutputFile::Take(int fd, const struct stat& st) {
+bool DiskFile::Take(int fd, const struct stat& st) {
     if (folder_->IsProtected(st)) {
         ::close(fd);
         return Fail(WriteFailure::kProtected);
     }
     fd_ = fd;
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
+    identity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     mode_ = st.st_mode;
     owner_ = {st.st_uid, st.st_gid};
     return true;
 }
 
-bool OutputFile::OpenForWriting() {
+bool DiskFile::OpenForWriting() {
     // Not truncated on opening: only a regular file is emptied, and a FIFO
     // without a reader fails at once (O_NONBLOCK) instead of waiting. A file
     // just made is empty already; on ext4, emptying it again costs as much
@@ -198,7 +310,7 @@ bool OutputFile::OpenForWriting() {
     return true;
 }
 
-bool OutputFile::StartReplacing(int from, off_t size) {
+bool DiskFile::StartReplacing(int from, off_t size) {
     static std::atomic<unsigned> serial{0};  // _db.html is written on a thread of its own
     const size_t slash = name_.rfind('/');
     leaf_ = name_.substr(slash + 1);
@@ -233,7 +345,7 @@ bool OutputFile::StartReplacing(int from, off_t size) {
     return false;
 }
 
-bool OutputFile::FinishReplacing(bool written) {
+bool DiskFile::FinishReplacing(bool written) {
     if (!written || ::renameat(replaceDir_, temporary_.c_str(), replaceDir_, leaf_.c_str()) != 0) {
         ::unlinkat(replaceDir_, temporary_.c_str(), 0);
         written = false;
@@ -243,12 +355,12 @@ bool OutputFile::FinishReplacing(bool written) {
     return written;
 }
 
-char* OutputFile::Scratch() {
+char* DiskFile::Scratch() {
     if (!scratch_) scratch_ = std::make_unique<char[]>(kPiece);
     return scratch_.get();
 }
 
-bool OutputFile::SameAhead() {
+bool DiskFile::SameAhead() {
     const size_t n = text_.size();
     if (n > static_cast<uint64_t>(size_ - compared_)) return false;  // longer than the file
     char* piece = Scratch();
@@ -265,7 +377,7 @@ bool OutputFile::SameAhead() {
     return true;
 }
 
-void OutputFile::StartWriting() {
+void DiskFile::StartWriting() {
     const int compared = fd_;
     fd_ = -1;
     // A read-only file is not written, whatever its links: only a file that
@@ -274,7 +386,8 @@ void OutputFile::StartWriting() {
     int fd = KeepRegular(
         OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
     failure_ = fd < 0 ? WriteFailureOf(errno) : WriteFailure::kOther;
-    const bool same = fd >= 0 && st.st_dev == device_ && st.st_ino == inode_;
+    const bool same = fd >= 0 && FileIdentity{static_cast<uint64_t>(st.st_dev),
+                                              static_cast<uint64_t>(st.st_ino)} == identity_;
     if (fd >= 0 && folder_->IsProtected(st)) {
         ::close(fd);
         fd = -1;
@@ -308,7 +421,7 @@ void OutputFile::StartWriting() {
     ::close(compared);
 }
 
-bool OutputFile::CopyFrom(int fd, off_t size) {
+bool DiskFile::CopyFrom(int fd, off_t size) {
     char* piece = Scratch();
     for (off_t at = 0; at < size;) {
         const ssize_t got =
@@ -320,7 +433,7 @@ bool OutputFile::CopyFrom(int fd, off_t size) {
     return true;
 }
 
-bool OutputFile::WriteAll(const char* p, size_t left) {
+bool DiskFile::WriteAll(const char* p, size_t left) {
     while (left > 0) {
         const ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR) continue;
@@ -331,7 +444,7 @@ bool OutputFile::WriteAll(const char* p, size_t left) {
     return true;
 }
 
-void OutputFile::Flush() {
+void DiskFile::Flush() {
     if (Comparing() && !SameAhead()) StartWriting();
     // The rest is lost after a failed write, as a stream would lose it.
     if (state_ == State::kWriting && !failed_ && !WriteAll(text_.data(), text_.size()))
@@ -339,7 +452,7 @@ void OutputFile::Flush() {
     text_.clear();
 }
 
-bool OutputFile::Close() {
+bool DiskFile::Close() {
     if (!IsOpen()) {
         text_.clear();
         outcome_ = Outcome::kNone;
@@ -372,6 +485,16 @@ bool OutputFile::Close() {
     outcome_ = written ? Outcome::kWritten : Outcome::kNotWritten;
     failure_ = written ? WriteFailure::kNone : WriteFailure::kOther;
     return written;
+}
+
+std::unique_ptr<OutputFile> DiskFolder::NewFile() { return std::make_unique<DiskFile>(*this); }
+
+}  // namespace
+
+std::unique_ptr<OutputFolder> OpenOutputFolder(std::string_view path) {
+    auto folder = std::make_unique<DiskFolder>();
+    if (!folder->Open(path)) return nullptr;
+    return folder;
 }
 
 }  // namespace platform
