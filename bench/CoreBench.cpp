@@ -91,7 +91,7 @@ void ExpandOne(benchmark::State& state, const std::string& csv, const std::strin
     if (!table) return;
     const std::string text = ReadTemplate(html, state);
     if (text.empty()) return;
-    const CompiledTemplate compiled(*table, text.c_str(), false);
+    const CompiledTemplate compiled(*table, text.c_str(), false, table->Encoding());
     std::string page;
     const int n = table->RecordCount();
     int r = 1;
@@ -125,7 +125,7 @@ void CompileOne(benchmark::State& state, const std::string& csv, const std::stri
     const std::string text = ReadTemplate(html, state);
     if (text.empty()) return;
     for (auto _ : state) {
-        CompiledTemplate compiled(*table, text.c_str(), false);
+        CompiledTemplate compiled(*table, text.c_str(), false, table->Encoding());
         benchmark::DoNotOptimize(compiled);
     }
 }

@@ -67,7 +67,7 @@ void BM_WindowLoad(benchmark::State& state) {
         f.dialog.Model().LoadCsv();
         f.Settle();
     }
-    const CCsvTable* table = f.dialog.Table();
+    const CCsvTable* table = f.dialog.Model().Table();
     state.counters["records"] = table ? table->RecordCount() : 0;
     if (!f.prompter.entries.empty()) state.SkipWithError("the load reported a problem");
 }

@@ -518,8 +518,8 @@ int DialogModel::SaveSettings() {
 
 // ------------------------------------------------------------ generate
 
-void DialogModel::OnGenerate(const RunCallbacks& more) {
-    RunCallbacks callbacks = more;
+void DialogModel::OnGenerate() {
+    RunCallbacks callbacks;
     callbacks.enableRunControls = [this](bool enable, bool also) { EnableRunControls(enable, also); };
     const Job job = EditedJob();
     ForgetShownPage();

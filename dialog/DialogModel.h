@@ -127,7 +127,7 @@ public:
     void LoadCsv();
     void OnRotate();
     void OnInvertSelection();
-    void OnGenerate(const RunCallbacks& more = {});
+    void OnGenerate();
     // What the dialog has to say, said: the status line takes its texts,
     // then it is shown.
     void Report(const diag::Diagnostic& diagnostic) override;

@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int record = pick == 3 ? count : (count > 0 ? pick % count : 0);
 
     // Write appends; one compiled template serves every record of the run.
-    const CompiledTemplate compiled(table, text.c_str(), strip);
+    const CompiledTemplate compiled(table, text.c_str(), strip, table.Encoding());
     // A UTF-8 page is always valid UTF-8; it is the plain expansion when
     // nothing had to be replaced.
     const bool utf8 = table.Encoding() == platform::TextEncoding::kUtf8;

@@ -31,9 +31,6 @@ int ColumnNamed(const std::vector<std::string>& names, std::string_view name) {
 
 }  // namespace
 
-CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip)
-    : CompiledTemplate(table, text, strip, table.Encoding()) {}
-
 CompiledTemplate::CompiledTemplate(const CCsvTable& table, const char* text, bool strip,
                                    platform::TextEncoding site)
     : text_(text ? text : ""),

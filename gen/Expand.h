@@ -23,7 +23,6 @@ public:
     // U+FFFD, and so does each in a value.
     CompiledTemplate(const CCsvTable& table, const char* text, bool strip,
                      platform::TextEncoding site);
-    CompiledTemplate(const CCsvTable& table, const char* text, bool strip);  // the table's encoding
     // Appends the page text of `record` to `out`; returns what had to be
     // written in another form (the template's own U+FFFD each time).
     platform::SiteCounts Write(const CCsvTable& table, int record, std::string& out) const;

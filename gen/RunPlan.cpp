@@ -134,10 +134,6 @@ bool IsSafePageName(const std::string& name) {
 // ------------------------------------------------------------ RunPlanner
 
 RunPlanner::RunPlanner(const Job& job, const CCsvTable& table,
-                       std::vector<int> records)
-    : RunPlanner(job, table, std::move(records), table.Encoding()) {}
-
-RunPlanner::RunPlanner(const Job& job, const CCsvTable& table,
                        std::vector<int> records, platform::TextEncoding site)
     : table_(table),
       site_(site),
@@ -263,12 +259,4 @@ void RunPlanner::AppendHref(std::string& out, int record) const {
     }
     out += '.';
     AppendIndexHref(out, extension_, TextEncoding::kUtf8, site_);
-}
-
-std::vector<PlannedPage> PlanPages(const Job& job, const CCsvTable& table,
-                                   std::vector<int> records) {
-    RunPlanner planner(job, table, std::move(records));
-    std::vector<PlannedPage> pages;
-    while (!planner.Done()) pages.push_back(planner.Next());
-    return pages;
 }

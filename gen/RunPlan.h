@@ -35,9 +35,7 @@ struct PlannedPage {
 class RunPlanner {
 public:
     // `records`: ascending, each a record of `table`, which must outlive
-    // the planner. _index.html is in the site's encoding (by default the
-    // table's).
-    RunPlanner(const Job& job, const CCsvTable& table, std::vector<int> records);
+    // the planner. _index.html is in the site's encoding.
     RunPlanner(const Job& job, const CCsvTable& table, std::vector<int> records,
                platform::TextEncoding site);
 
@@ -82,10 +80,6 @@ private:
     PlannedPage page_;
 };
 
-// Every page of a run, each taken as created.
-std::vector<PlannedPage> PlanPages(const Job& job, const CCsvTable& table,
-                                   std::vector<int> records);
-
 // The extension as page names use it: "html" for an empty text, leading
 // dots removed.
 std::string NormalizeExtension(const std::string& extension);
@@ -98,10 +92,6 @@ std::string NormalizeExtension(const std::string& extension);
 // a code page 932 site keeps its bytes.
 void AppendIndexHref(std::string& out, std::string_view text, platform::TextEncoding encoding,
                      platform::TextEncoding site);
-// A whole name of code page 932 bytes in a code page 932 site.
-inline void AppendIndexHref(std::string& out, std::string_view cpName) {
-    AppendIndexHref(out, cpName, platform::TextEncoding::kCp932, platform::TextEncoding::kCp932);
-}
 
 // Whether a page name (its extension `extension`, after a ".") names
 // nothing: the part before the extension, behind its last "/", is empty,

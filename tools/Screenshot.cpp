@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         testutil::RecordingPrompter prompter;
         CMainDlg dialog(prompter);
         if (argc > 2) {
-            dialog.SetSettingsPath(argv[2]);
-            dialog.LoadSettings();
+            dialog.Model().SetSettingsPath(argv[2]);
+            dialog.Model().LoadSettings();
         }
         dialog.show();
         QApplication::processEvents();
@@ -112,8 +112,8 @@ int main(int argc, char** argv) {
     QtPrompter prompter;
     CMainDlg dialog(prompter);
     prompter.SetOwner(&dialog);
-    dialog.SetSettingsPath(argv[3]);
-    if (dialog.LoadSettings() != 0) return 1;
+    dialog.Model().SetSettingsPath(argv[3]);
+    if (dialog.Model().LoadSettings() != 0) return 1;
     dialog.show();
     QApplication::processEvents();
 

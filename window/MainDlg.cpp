@@ -351,7 +351,6 @@ void CMainDlg::StatusChanged(const std::string& utf8) {
     if (statusObserver_) statusObserver_(utf8);
 }
 
-QString CMainDlg::StatusText() const { return status_->text(); }
 
 void CMainDlg::TextChanged(DialogEdit edit) {
     ProgramChange change(*this);

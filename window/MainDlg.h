@@ -42,36 +42,15 @@ class CMainDlg : public QDialog, private DialogListener {
     const DialogModel& Model() const { return model_; }
 
     // Settings files and file intake.
-    int LoadSettings() { return model_.LoadSettings(); }
     void OpenDroppedFile(const char* name);
     void OnDropFiles(const std::vector<std::string>& names);
 
-    // What the window shows, for tests and tools.
+    // A control of the dialog by its id.
     QWidget* Control(int id) const;
-    const CCsvTable* Table() const { return model_.Table(); }
-    const std::string& SettingsPath() const { return model_.SettingsPath(); }
-    void SetSettingsPath(std::string path) { model_.SetSettingsPath(std::move(path)); }
-    const RunReport& LastRun() const { return model_.LastRun(); }
-    int RotationOffset() const { return model_.RotationOffset(); }
-    Job EditedJob() const { return model_.EditedJob(); }
-    // Selected lines of the record list, ascending, as the list shows them.
-    std::vector<int> SelectedRecords() const;
-    int SelectedCount() const { return static_cast<int>(SelectedRecords().size()); }
-    QString StatusText() const;
     // Called with every status line text (UTF-8), after it is shown.
     void SetStatusObserver(std::function<void(const std::string&)> observer) {
         statusObserver_ = std::move(observer);
     }
-    // The record list's lines in the table's encoding.
-    std::vector<std::string> ListLines() const;
-    std::vector<int> ListTabStops() const { return tabStops_; }
-    QListView* RecordList() const { return list_; }
-    bool fixChk() const { return model_.Switch(DialogSwitch::Fix); }
-    bool prefixChk() const { return model_.Switch(DialogSwitch::Prefix); }
-    bool repeatChk() const { return model_.Switch(DialogSwitch::Repeat); }
-    bool createChk() const { return model_.Switch(DialogSwitch::Create); }
-    bool autoChk() const { return model_.Switch(DialogSwitch::Auto); }
-    bool compactChk() const { return compactChk_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -145,7 +124,6 @@ class CMainDlg : public QDialog, private DialogListener {
 
     int baseUnitX_ = 0;
     int baseUnitY_ = 0;
-    std::vector<int> tabStops_;
     std::map<int, QWidget*> controls_;
     int programChanges_ = 0;
     std::function<void(const std::string&)> statusObserver_;

@@ -20,12 +20,12 @@ void CMainDlg::ListRebuilt() {
 void CMainDlg::SetListTabStops(int startColumn) {
     const CCsvTable* table = model_.Table();
     const CCsvRecord* header = table->GetRecord(0);
-    tabStops_ = ComputeTabStops(table->RecordCount(), header ? header->FieldCount() : 0,
+    const std::vector<int> stops = ComputeTabStops(table->RecordCount(), header ? header->FieldCount() : 0,
                                 startColumn, table->ColumnWidths(), model_.Switch(DialogSwitch::Fix));
     // A column of the list's font: the advance of a half-width character.
     const qreal column = QFontMetricsF(list_->font()).horizontalAdvance(QLatin1Char('0'));
     QList<qreal> pixels;
-    for (int stop : tabStops_) pixels << stop * column;
+    for (int stop : stops) pixels << stop * column;
     listDelegate_->SetTabStops(pixels);
 }
 
@@ -94,18 +94,4 @@ std::vector<char> CMainDlg::SelectedRows() const {
     for (const QItemSelectionRange& range : list_->selectionModel()->selection())
         for (int r = std::max(range.top(), 0); r <= range.bottom() && r < rows; ++r) marked[r] = 1;
     return marked;
-}
-
-std::vector<int> CMainDlg::SelectedRecords() const {
-    const std::vector<char> marked = SelectedRows();
-    std::vector<int> records;
-    for (size_t r = 0; r < marked.size(); ++r)
-        if (marked[r]) records.push_back(static_cast<int>(r));
-    return records;
-}
-
-std::vector<std::string> CMainDlg::ListLines() const {
-    std::vector<std::string> lines;
-    for (int r = 0; r < listModel_->rowCount(); ++r) lines.push_back(listModel_->Line(r));
-    return lines;
 }

@@ -22,6 +22,7 @@
 #include "TestUtil.h"
 #include "diag/Catalogue.h"
 #include "window/MainDlg.h"
+#include "app/WindowProbe.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"
 #include "dialog/ControlIds.h"
@@ -184,13 +185,13 @@ protected:
     void Generate(CMainDlg& dlg, testutil::RecordingPrompter& prompter) {
         prompter.Clear();
         dlg.Model().OnGenerate();
-        const RunReport& run = dlg.LastRun();
+        const RunReport& run = dlg.Model().LastRun();
         if (run.refused) {
             EXPECT_TRUE(prompter.entries.empty());
-            EXPECT_EQ(dlg.StatusText().toStdString(), diag::Text(run.lastStatus));
+            EXPECT_EQ(testutil::StatusText(dlg).toStdString(), diag::Text(run.lastStatus));
             return;
         }
-        EXPECT_EQ(dlg.StatusText().toStdString(), kDone);
+        EXPECT_EQ(testutil::StatusText(dlg).toStdString(), kDone);
         // A run that did not write everything says so in one box.
         const bool complete = run.notWritten.empty() && run.overwrittenNames.empty();
         ASSERT_EQ(prompter.entries.size(), complete ? 0u : 1u);
@@ -221,14 +222,14 @@ TEST_P(HostileInput, WindowSurvives) {
     dlg.grab();
     EXPECT_EQ(prompter.Texts(), source.boxes);
     if (source.records == -1) {
-        EXPECT_EQ(dlg.Table(), nullptr);
-        EXPECT_EQ(dlg.StatusText().toStdString(), testutil::kSourceMissing);
+        EXPECT_EQ(dlg.Model().Table(), nullptr);
+        EXPECT_EQ(testutil::StatusText(dlg).toStdString(), testutil::kSourceMissing);
     } else if (source.records == -3) {
-        EXPECT_EQ(dlg.Table(), nullptr);
+        EXPECT_EQ(dlg.Model().Table(), nullptr);
     } else {
-        ASSERT_NE(dlg.Table(), nullptr);
+        ASSERT_NE(dlg.Model().Table(), nullptr);
         if (source.records >= 0) {
-            EXPECT_EQ(dlg.Table()->RecordCount(), source.records);
+            EXPECT_EQ(dlg.Model().Table()->RecordCount(), source.records);
         }
     }
 
@@ -236,14 +237,14 @@ TEST_P(HostileInput, WindowSurvives) {
     Click(dlg, IDC_FIXED_WIDTH);
     for (int i = 0; i < 3; ++i) Click(dlg, IDC_ROTATE);
     Click(dlg, IDC_FIXED_WIDTH);
-    if (dlg.Table()) {
-        EXPECT_EQ(dlg.RecordList()->model()->rowCount(), dlg.Table()->RecordCount());
+    if (dlg.Model().Table()) {
+        EXPECT_EQ(testutil::RecordList(dlg)->model()->rowCount(), dlg.Model().Table()->RecordCount());
     }
 
     // The list's looks kept the selection, every data record; generate it
     // by record number and by the value of column 2 (or the last column).
-    if (dlg.Table()) {
-        EXPECT_EQ(dlg.SelectedCount(), std::max(0, dlg.Table()->RecordCount() - 1));
+    if (dlg.Model().Table()) {
+        EXPECT_EQ(static_cast<int>(testutil::SelectedRecords(dlg).size()), std::max(0, dlg.Model().Table()->RecordCount() - 1));
     }
     Generate(dlg, prompter);
     if (source.byValue) {

@@ -21,6 +21,7 @@
 
 #include "TestUtil.h"
 #include "window/MainDlg.h"
+#include "app/WindowProbe.h"
 #include "platform/CodePage.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"
@@ -46,10 +47,10 @@ std::string TextOf(const CMainDlg& d, int id) {
 }
 
 void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
-    QItemSelectionModel* sel = d.RecordList()->selectionModel();
+    QItemSelectionModel* sel = testutil::RecordList(d)->selectionModel();
     sel->clearSelection();
     for (int r : records)
-        sel->select(d.RecordList()->model()->index(r, 0), QItemSelectionModel::Select);
+        sel->select(testutil::RecordList(d)->model()->index(r, 0), QItemSelectionModel::Select);
 }
 
 std::set<std::string> FilesIn(const fs::path& folder) {
@@ -98,15 +99,15 @@ TEST_F(IntakeTest, DroppedCsvSetsTheSourceFieldOnly) {
     d.Model().PutText(DialogEdit::CSV, csv_);
     d.Model().LoadCsv();
     SelectOnly(d, {1, 3});
-    const CCsvTable* table = d.Table();
-    const std::vector<std::string> lines = d.ListLines();
+    const CCsvTable* table = d.Model().Table();
+    const std::vector<std::string> lines = testutil::ListLines(d);
 
     d.OnDropFiles({other});
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), other);
-    EXPECT_EQ(d.Table(), table);
-    EXPECT_EQ(d.Table()->RecordCount(), 5);
-    EXPECT_EQ(d.ListLines(), lines);
-    EXPECT_EQ(d.SelectedRecords(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(d.Model().Table(), table);
+    EXPECT_EQ(d.Model().Table()->RecordCount(), 5);
+    EXPECT_EQ(testutil::ListLines(d), lines);
+    EXPECT_EQ(testutil::SelectedRecords(d), (std::vector<int>{1, 3}));
     EXPECT_TRUE(prompter_.entries.empty());
 }
 
@@ -120,19 +121,19 @@ TEST_F(IntakeTest, DroppedSettingsFileRunsWhenItsAutoLineIsOn) {
         CMainDlg d(prompter_);
         d.OnDropFiles({cfg});
 
-        EXPECT_EQ(d.SettingsPath(), cfg);
-        ASSERT_NE(d.Table(), nullptr);
-        EXPECT_EQ(d.SelectedRecords(), (std::vector<int>{1, 3, 4}));
-        EXPECT_EQ(d.autoChk(), autoRun);
+        EXPECT_EQ(d.Model().SettingsPath(), cfg);
+        ASSERT_NE(d.Model().Table(), nullptr);
+        EXPECT_EQ(testutil::SelectedRecords(d), (std::vector<int>{1, 3, 4}));
+        EXPECT_EQ(d.Model().Switch(DialogSwitch::Auto), autoRun);
         if (autoRun) {
             EXPECT_EQ(FilesIn(out_),
                       (std::set<std::string>{"00001.html", "00003.html", "00004.html",
                                              "_index.html", "_db.html"}));
             EXPECT_EQ(ReadBytes(fs::path(out_) / "00003.html"), Cp("<p>ぶどう</p>"));
-            EXPECT_EQ(d.StatusText().toStdString(), kDone);
+            EXPECT_EQ(testutil::StatusText(d).toStdString(), kDone);
         } else {
             EXPECT_TRUE(FilesIn(out_).empty());
-            EXPECT_EQ(d.StatusText().toStdString(), "4 件のレコードのうち 3 件を選択しています．");
+            EXPECT_EQ(testutil::StatusText(d).toStdString(), "4 件のレコードのうち 3 件を選択しています．");
         }
         EXPECT_TRUE(prompter_.entries.empty());
     }
@@ -198,7 +199,7 @@ TEST_F(IntakeTest, FourDroppedSettingsFilesEachRun) {
         std::snprintf(page, sizeof page, "%05d.html", i + 1);
         EXPECT_EQ(FilesIn(folders[i]), (std::set<std::string>{page, "_index.html", "_db.html"}));
     }
-    EXPECT_EQ(d.SettingsPath(), names.back());
+    EXPECT_EQ(d.Model().SettingsPath(), names.back());
     EXPECT_TRUE(prompter_.entries.empty());
 }
 
@@ -235,7 +236,7 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
         EXPECT_EQ(TextOf(d, IDC_CSV_PATH), c.field == Csv ? shown : "");
         EXPECT_EQ(TextOf(d, IDC_HTML_PATH), c.field == Html ? shown : "");
         EXPECT_EQ(TextOf(d, IDC_OUT_PATH), c.field == Out ? shown : "");
-        EXPECT_EQ(d.SettingsPath(), "default.cfg");
+        EXPECT_EQ(d.Model().SettingsPath(), "default.cfg");
         EXPECT_TRUE(prompter.entries.empty());
     }
 }
@@ -257,7 +258,7 @@ TEST_F(IntakeTest, DroppedFolderNamedLikeASettingsFile) {
     CMainDlg d(prompter_);
     d.OnDropFiles({folder});
     EXPECT_EQ(TextOf(d, IDC_OUT_PATH), "");
-    EXPECT_EQ(d.SettingsPath(), folder);
+    EXPECT_EQ(d.Model().SettingsPath(), folder);
     ASSERT_EQ(prompter_.entries.size(), 1u);
     EXPECT_EQ(prompter_.entries[0].text, CannotOpen(folder));
 }
@@ -270,8 +271,8 @@ TEST_F(IntakeTest, SettingsFileThenCsv) {
     WriteBytes(other, "a\r\nb\r\n");
     CMainDlg d(prompter_);
     d.OnDropFiles({cfg, other});
-    ASSERT_NE(d.Table(), nullptr);
-    EXPECT_EQ(d.Table()->RecordCount(), 5);
+    ASSERT_NE(d.Model().Table(), nullptr);
+    EXPECT_EQ(d.Model().Table()->RecordCount(), 5);
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), other);
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), html_);
 }
@@ -304,7 +305,7 @@ TEST_F(IntakeTest, OpenDroppedFileNeedsASettingsExtension) {
     d.OpenDroppedFile("");
     d.OpenDroppedFile(dir_.File("a.cfg/plain").c_str());
     d.OpenDroppedFile("cfg");
-    EXPECT_EQ(d.SettingsPath(), "default.cfg");
+    EXPECT_EQ(d.Model().SettingsPath(), "default.cfg");
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "");
     EXPECT_TRUE(prompter_.entries.empty());
 }
@@ -334,20 +335,20 @@ TEST_F(IntakeTest, DropEventsReachTheSameRules) {
         EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
         EXPECT_EQ(TextOf(d, IDC_HTML_PATH), html_);
         EXPECT_EQ(TextOf(d, IDC_OUT_PATH), folder);
-        EXPECT_EQ(d.Table(), nullptr);
+        EXPECT_EQ(d.Model().Table(), nullptr);
     }
     {
         CMainDlg d(prompter_);
         SendDrop(d, {cfg, cfg, cfg, csv_});
         EXPECT_EQ(TextOf(d, IDC_CSV_PATH), "");
-        EXPECT_EQ(d.SettingsPath(), "default.cfg");
+        EXPECT_EQ(d.Model().SettingsPath(), "default.cfg");
     }
     {
         CMainDlg d(prompter_);
         SendDrop(d, {cfg});
-        EXPECT_EQ(d.SettingsPath(), cfg);
+        EXPECT_EQ(d.Model().SettingsPath(), cfg);
         EXPECT_EQ(TextOf(d, IDC_PREFIX), "from settings");
-        ASSERT_NE(d.Table(), nullptr);
+        ASSERT_NE(d.Model().Table(), nullptr);
     }
     EXPECT_TRUE(prompter_.entries.empty());
 }
@@ -393,10 +394,10 @@ TEST_F(IntakeTest, CommandLineOpensSettingsFilesOnly) {
 TEST_F(IntakeTest, CommandLineSettingsFileRunsAtOnce) {
     const std::string cfg = WriteSettings("run.cfg", "SelItems:2,4\nautoChk:1\n");
     CMainDlg d(prompter_, {cfg});
-    EXPECT_EQ(d.SettingsPath(), cfg);
+    EXPECT_EQ(d.Model().SettingsPath(), cfg);
     EXPECT_EQ(FilesIn(out_),
               (std::set<std::string>{"00002.html", "00004.html", "_index.html", "_db.html"}));
-    EXPECT_EQ(d.StatusText().toStdString(), kDone);
+    EXPECT_EQ(testutil::StatusText(d).toStdString(), kDone);
     EXPECT_TRUE(d.isVisible());
     // The window is usable afterwards.
     EXPECT_TRUE(d.Control(IDC_GENERATE)->isEnabled());
@@ -406,8 +407,8 @@ TEST_F(IntakeTest, CommandLineSettingsFileRunsAtOnce) {
 TEST_F(IntakeTest, NoCommandLineOpensNothing) {
     CMainDlg d(prompter_, {});
     EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.SettingsPath(), "default.cfg");
-    EXPECT_EQ(d.Table(), nullptr);
+    EXPECT_EQ(d.Model().SettingsPath(), "default.cfg");
+    EXPECT_EQ(d.Model().Table(), nullptr);
     EXPECT_TRUE(prompter_.entries.empty());
 }
 
@@ -421,17 +422,17 @@ TEST_F(IntakeTest, BrowsingForTheSourceEmptiesTheListOnly) {
     CMainDlg d(prompter_);
     d.Model().PutText(DialogEdit::CSV, csv_);
     d.Model().LoadCsv();
-    const CCsvTable* table = d.Table();
+    const CCsvTable* table = d.Model().Table();
     const int fields = qobject_cast<QComboBox*>(d.Control(IDC_FIELD))->count();
     const std::string chosen = dir_.File("データ.csv");
     prompter_.fileChoices.push_back(chosen);
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_CSV))->click();
 
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), chosen);
-    EXPECT_TRUE(d.ListLines().empty());
-    EXPECT_TRUE(d.SelectedRecords().empty());
-    EXPECT_EQ(d.Table(), table);
-    EXPECT_EQ(d.Table()->RecordCount(), 5);
+    EXPECT_TRUE(testutil::ListLines(d).empty());
+    EXPECT_TRUE(testutil::SelectedRecords(d).empty());
+    EXPECT_EQ(d.Model().Table(), table);
+    EXPECT_EQ(d.Model().Table()->RecordCount(), 5);
     EXPECT_EQ(qobject_cast<QComboBox*>(d.Control(IDC_FIELD))->count(), fields);
     ASSERT_EQ(prompter_.entries.size(), 1u);
     const diag::FileDialogRequest& request = prompter_.entries[0].request;
@@ -445,15 +446,15 @@ TEST_F(IntakeTest, BrowsingForTheTemplateSetsItsFieldOnly) {
     CMainDlg d(prompter_);
     d.Model().PutText(DialogEdit::CSV, csv_);
     d.Model().LoadCsv();
-    const std::vector<std::string> lines = d.ListLines();
+    const std::vector<std::string> lines = testutil::ListLines(d);
     const std::string chosen = dir_.File("ひな形.html");
     prompter_.fileChoices.push_back(chosen);
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_HTML))->click();
 
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), chosen);
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
-    EXPECT_EQ(d.ListLines(), lines);
-    EXPECT_EQ(d.SelectedRecords().size(), 4u);
+    EXPECT_EQ(testutil::ListLines(d), lines);
+    EXPECT_EQ(testutil::SelectedRecords(d).size(), 4u);
     ASSERT_EQ(prompter_.entries.size(), 1u);
     EXPECT_EQ(prompter_.entries[0].request.filter, kHtmlFilter);
     EXPECT_EQ(prompter_.entries[0].request.proposedName, "");
@@ -493,7 +494,7 @@ TEST_F(IntakeTest, WhereTheBrowseDialogsOpen) {
         CMainDlg d(prompter);
         d.Model().PutText(DialogEdit::CSV, c.csv);
         d.Model().PutText(DialogEdit::HTML, c.html);
-        if (!c.settings.empty()) d.SetSettingsPath(c.settings);
+        if (!c.settings.empty()) d.Model().SetSettingsPath(c.settings);
         qobject_cast<QAbstractButton*>(d.Control(c.button))->click();
         ASSERT_EQ(prompter.entries.size(), 1u);
         EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
@@ -535,13 +536,13 @@ TEST_F(IntakeTest, CancelledBrowseChangesNothing) {
     d.Model().PutText(DialogEdit::CSV, csv_);
     d.Model().LoadCsv();
     d.Model().PutText(DialogEdit::HTML, "keep.html");
-    const std::vector<std::string> lines = d.ListLines();
+    const std::vector<std::string> lines = testutil::ListLines(d);
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_CSV))->click();
     qobject_cast<QAbstractButton*>(d.Control(IDC_BROWSE_HTML))->click();
     EXPECT_EQ(TextOf(d, IDC_CSV_PATH), csv_);
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
-    EXPECT_EQ(d.ListLines(), lines);
-    EXPECT_EQ(d.SelectedRecords().size(), 4u);
+    EXPECT_EQ(testutil::ListLines(d), lines);
+    EXPECT_EQ(testutil::SelectedRecords(d).size(), 4u);
     EXPECT_EQ(prompter_.entries.size(), 2u);
 }
 

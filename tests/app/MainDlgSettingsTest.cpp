@@ -16,6 +16,7 @@
 
 #include "TestUtil.h"
 #include "window/MainDlg.h"
+#include "app/WindowProbe.h"
 #include "platform/CodePage.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"
@@ -72,10 +73,10 @@ void ChooseRule(CMainDlg& d, int rule) {
 
 // The user's own selection: cleared, then the given lines picked.
 void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
-    QItemSelectionModel* sel = d.RecordList()->selectionModel();
+    QItemSelectionModel* sel = testutil::RecordList(d)->selectionModel();
     sel->clearSelection();
     for (int r : records)
-        sel->select(d.RecordList()->model()->index(r, 0), QItemSelectionModel::Select);
+        sel->select(testutil::RecordList(d)->model()->index(r, 0), QItemSelectionModel::Select);
 }
 
 
@@ -95,8 +96,8 @@ class SettingsTest : public ::testing::Test {
     // Writes `utf8` (line ends as given) as a settings file and reads it.
     int Read(CMainDlg& d, std::string_view utf8) {
         WriteBytes(cfg_, Cp(utf8));
-        d.SetSettingsPath(cfg_);
-        return d.LoadSettings();
+        d.Model().SetSettingsPath(cfg_);
+        return d.Model().LoadSettings();
     }
     std::string CsvLine() const { return "CSV:" + csv_ + "\r\n"; }
 
@@ -130,22 +131,22 @@ void ExpectState(const CMainDlg& d, const WindowState& w) {
     EXPECT_EQ(TextOf(d, IDC_REPEAT), w.repeat);
     // Boxes, the switches that mirror them, and what the handlers enable.
     EXPECT_EQ(Box(d, IDC_PREFIX_CHK)->isChecked(), w.prefixBox);
-    EXPECT_EQ(d.prefixChk(), w.prefixBox);
+    EXPECT_EQ(d.Model().Switch(DialogSwitch::Prefix), w.prefixBox);
     EXPECT_EQ(d.Control(IDC_PREFIX)->isEnabled(), w.prefixBox);
     EXPECT_EQ(Box(d, IDC_FIXED_WIDTH)->isChecked(), w.fixBox);
-    EXPECT_EQ(d.fixChk(), w.fixBox);
+    EXPECT_EQ(d.Model().Switch(DialogSwitch::Fix), w.fixBox);
     EXPECT_EQ(Box(d, IDC_REPEAT_CHK)->isChecked(), w.repeatBox);
-    EXPECT_EQ(d.repeatChk(), w.repeatBox);
+    EXPECT_EQ(d.Model().Switch(DialogSwitch::Repeat), w.repeatBox);
     EXPECT_EQ(d.Control(IDC_REPEAT)->isEnabled(), w.repeatBox);
     EXPECT_EQ(Box(d, IDC_CREATE_CHK)->isChecked(), w.createBox);
-    EXPECT_EQ(d.createChk(), w.createBox);
+    EXPECT_EQ(d.Model().Switch(DialogSwitch::Create), w.createBox);
     EXPECT_EQ(Box(d, IDC_AUTO_CHK)->isChecked(), w.autoBox);
-    EXPECT_EQ(d.autoChk(), w.autoBox);
+    EXPECT_EQ(d.Model().Switch(DialogSwitch::Auto), w.autoBox);
     EXPECT_EQ(d.Control(IDC_FIELD)->isEnabled(), w.rule == 2);
     EXPECT_EQ(d.Control(IDC_START)->isEnabled(), w.rule == 1);
-    EXPECT_EQ(d.SelectedRecords(), w.selection);
-    ASSERT_NE(d.Table(), nullptr);
-    EXPECT_EQ(d.Table()->RecordCount(), kRecords);
+    EXPECT_EQ(testutil::SelectedRecords(d), w.selection);
+    ASSERT_NE(d.Model().Table(), nullptr);
+    EXPECT_EQ(d.Model().Table()->RecordCount(), kRecords);
 }
 
 // ------------------------------------------------------------ round trip
@@ -212,24 +213,24 @@ class SettingsRoundTrip : public SettingsTest {
 TEST_F(SettingsRoundTrip, WrittenFileRestoresTheSameWindow) {
     CMainDlg d(prompter_);
     SetUpWindow(d);
-    d.SetSettingsPath(cfg_);
+    d.Model().SetSettingsPath(cfg_);
     ASSERT_EQ(d.Model().SaveSettings(), 0);
     Scramble(d);
-    EXPECT_EQ(d.LoadSettings(), 0);
+    EXPECT_EQ(d.Model().LoadSettings(), 0);
     ExpectState(d, Saved());
-    EXPECT_EQ(d.SettingsPath(), cfg_);
+    EXPECT_EQ(d.Model().SettingsPath(), cfg_);
 }
 
 TEST_F(SettingsRoundTrip, WrittenFileRestoresAFreshWindow) {
     {
         CMainDlg writer(prompter_);
         SetUpWindow(writer);
-        writer.SetSettingsPath(cfg_);
+        writer.Model().SetSettingsPath(cfg_);
         ASSERT_EQ(writer.Model().SaveSettings(), 0);
     }
     CMainDlg d(prompter_);
-    d.SetSettingsPath(cfg_);
-    EXPECT_EQ(d.LoadSettings(), 0);
+    d.Model().SetSettingsPath(cfg_);
+    EXPECT_EQ(d.Model().LoadSettings(), 0);
     ExpectState(d, Saved());
     // Only the confirmation was asked; the load reported nothing.
     ASSERT_EQ(prompter_.entries.size(), 1u);
@@ -254,19 +255,19 @@ TEST_F(SettingsRoundTrip, RepeatCountComesBack) {
                 ASSERT_EQ(TextOf(writer, IDC_REPEAT), "4");  // the selected count
             }
             Type(writer, IDC_REPEAT, c.typed);
-            writer.SetSettingsPath(cfg_);
+            writer.Model().SetSettingsPath(cfg_);
             ASSERT_EQ(writer.Model().SaveSettings(), 0);
         }
         const std::string file = ReadBytes(cfg_);
         EXPECT_NE(file.find(std::string("   repeat:") + c.typed + "\r\n"), std::string::npos);
 
         CMainDlg d(prompter_);
-        d.SetSettingsPath(cfg_);
-        ASSERT_EQ(d.LoadSettings(), 0);
+        d.Model().SetSettingsPath(cfg_);
+        ASSERT_EQ(d.Model().LoadSettings(), 0);
         EXPECT_EQ(TextOf(d, IDC_REPEAT), c.typed);
-        EXPECT_EQ(d.repeatChk(), c.repeatOn);
+        EXPECT_EQ(d.Model().Switch(DialogSwitch::Repeat), c.repeatOn);
         EXPECT_EQ(d.Control(IDC_REPEAT)->isEnabled(), c.repeatOn);
-        EXPECT_EQ(d.SelectedRecords(), (std::vector<int>{2, 3, 5, 8}));
+        EXPECT_EQ(testutil::SelectedRecords(d), (std::vector<int>{2, 3, 5, 8}));
     }
 }
 
@@ -281,13 +282,13 @@ TEST_F(SettingsRoundTrip, SelectionOfThirtyTwoThousandRecords) {
         CMainDlg writer(prompter_);
         Type(writer, IDC_CSV_PATH, bigCsv);
         writer.Model().LoadCsv();
-        ASSERT_EQ(writer.SelectedRecords().size(), 31999u);  // the data records
-        QItemSelectionModel* sel = writer.RecordList()->selectionModel();
+        ASSERT_EQ(testutil::SelectedRecords(writer).size(), 31999u);  // the data records
+        QItemSelectionModel* sel = testutil::RecordList(writer)->selectionModel();
         for (int r : {0, 17, 15000, 31998})
-            sel->select(writer.RecordList()->model()->index(r, 0), QItemSelectionModel::Deselect);
-        expected = writer.SelectedRecords();
+            sel->select(testutil::RecordList(writer)->model()->index(r, 0), QItemSelectionModel::Deselect);
+        expected = testutil::SelectedRecords(writer);
         ASSERT_EQ(expected.size(), 31996u);
-        writer.SetSettingsPath(cfg_);
+        writer.Model().SetSettingsPath(cfg_);
         ASSERT_EQ(writer.Model().SaveSettings(), 0);
     }
     const std::string file = ReadBytes(cfg_);
@@ -296,9 +297,9 @@ TEST_F(SettingsRoundTrip, SelectionOfThirtyTwoThousandRecords) {
     EXPECT_GT(file.size() - sel, 100000u);
 
     CMainDlg d(prompter_);
-    d.SetSettingsPath(cfg_);
-    ASSERT_EQ(d.LoadSettings(), 0);
-    EXPECT_EQ(d.SelectedRecords(), expected);
+    d.Model().SetSettingsPath(cfg_);
+    ASSERT_EQ(d.Model().LoadSettings(), 0);
+    EXPECT_EQ(testutil::SelectedRecords(d), expected);
 }
 
 // ------------------------------------------------------------ writing
@@ -316,7 +317,7 @@ TEST_F(SettingsTest, SavedFileHasTheEighteenLinesOfTheExample) {
     ChooseRule(d, 1);
     Type(d, IDC_DIGIT, "3");
     SelectOnly(d, {1, 2, 7});
-    d.SetSettingsPath(cfg_);
+    d.Model().SetSettingsPath(cfg_);
     ASSERT_EQ(d.Model().SaveSettings(), 0);
 
     const std::string head = " FileName:" + cfg_ + "\n" + "      CSV:" + csv_ + "\n" +
@@ -352,7 +353,7 @@ TEST_F(SettingsTest, SavedValuesOfEmptyAndTypedControls) {
     QLineEdit* typed = Combo(d, IDC_EXTENSION)->lineEdit();
     typed->setText("php");
     emit typed->textEdited("php");
-    d.SetSettingsPath(cfg_);
+    d.Model().SetSettingsPath(cfg_);
     ASSERT_EQ(d.Model().SaveSettings(), 0);
     const std::string file = ReadBytes(cfg_);
     for (const char* line : {"      CSV:\r\n", "   Prefix:\r\n", "   extNum:-1\r\n",
@@ -362,8 +363,8 @@ TEST_F(SettingsTest, SavedValuesOfEmptyAndTypedControls) {
 
     // Read back, extNum -1 leaves a fresh window's extension alone.
     CMainDlg fresh(prompter_);
-    fresh.SetSettingsPath(cfg_);
-    ASSERT_EQ(fresh.LoadSettings(), 0);
+    fresh.Model().SetSettingsPath(cfg_);
+    ASSERT_EQ(fresh.Model().LoadSettings(), 0);
     EXPECT_EQ(Combo(fresh, IDC_EXTENSION)->currentText().toStdString(), "html");
 }
 
@@ -382,7 +383,7 @@ TEST_F(SettingsTest, DecliningTheConfirmationWritesNothing) {
         if (existing) {
             EXPECT_EQ(ReadBytes(cfg_), "old contents\r\n");
         }
-        EXPECT_EQ(d.SettingsPath(), cfg_);
+        EXPECT_EQ(d.Model().SettingsPath(), cfg_);
         ASSERT_EQ(prompter.entries.size(), 2u);
         const diag::FileDialogRequest& request = prompter.entries[0].request;
         EXPECT_TRUE(request.save);
@@ -416,7 +417,7 @@ TEST_F(SettingsTest, SavedNameWithoutExtensionGetsCfg) {
         Type(d, IDC_HTML_PATH, "saved.html");
         prompter.fileChoices.push_back(dir_.File(c.typed));
         Click(d, IDC_SAVE_SETTINGS);
-        EXPECT_EQ(d.SettingsPath(), dir_.File(c.saved));
+        EXPECT_EQ(d.Model().SettingsPath(), dir_.File(c.saved));
         EXPECT_TRUE(fs::is_regular_file(dir_.File(c.saved)));
         if (std::string_view(c.typed) != c.saved) {
             EXPECT_FALSE(fs::exists(dir_.File(c.typed)));
@@ -431,7 +432,7 @@ TEST_F(SettingsTest, SavedNameWithoutExtensionGetsCfg) {
 TEST_F(SettingsTest, UnwritableFileIsReported) {
     CMainDlg d(prompter_);
     const std::string path = dir_.File("no such folder/x.cfg");
-    d.SetSettingsPath(path);
+    d.Model().SetSettingsPath(path);
     EXPECT_EQ(d.Model().SaveSettings(), -1);
     EXPECT_FALSE(fs::exists(path));
     ASSERT_EQ(prompter_.entries.size(), 2u);
@@ -441,10 +442,10 @@ TEST_F(SettingsTest, UnwritableFileIsReported) {
 
 TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
     CMainDlg d(prompter_);
-    d.SetSettingsPath(cfg_);
+    d.Model().SetSettingsPath(cfg_);
     Click(d, IDC_SAVE_SETTINGS);
     EXPECT_FALSE(fs::exists(cfg_));
-    EXPECT_EQ(d.SettingsPath(), cfg_);
+    EXPECT_EQ(d.Model().SettingsPath(), cfg_);
     ASSERT_EQ(prompter_.entries.size(), 1u);
     EXPECT_EQ(prompter_.entries[0].request.proposedName, "fruit.cfg");
     EXPECT_EQ(prompter_.entries[0].request.folder, dir_.Path().string());
@@ -458,13 +459,13 @@ TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
     const std::string missing = dir_.File("gone.cfg");
     prompter_.fileChoices.push_back(missing);
     Click(d, IDC_OPEN_SETTINGS);
-    EXPECT_EQ(d.SettingsPath(), missing);
+    EXPECT_EQ(d.Model().SettingsPath(), missing);
     ASSERT_EQ(prompter_.entries.size(), 2u);
     EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
     EXPECT_EQ(prompter_.entries[1].text, CannotOpen(missing));
     EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "keep.html");
-    EXPECT_EQ(d.Table(), nullptr);
-    EXPECT_EQ(d.LoadSettings(), -1);
+    EXPECT_EQ(d.Model().Table(), nullptr);
+    EXPECT_EQ(d.Model().LoadSettings(), -1);
 }
 
 // The Open button reads the file, ignores its FileName line, proposes its
@@ -487,11 +488,11 @@ TEST_F(SettingsTest, OpenButtonLoadsWithoutRunning) {
     EXPECT_EQ(request.defaultExt, "*.cfg");
     EXPECT_EQ(request.proposedName, "default.cfg");
     EXPECT_EQ(request.folder, ".");
-    EXPECT_EQ(d.SettingsPath(), cfg_);
-    EXPECT_TRUE(d.autoChk());
-    EXPECT_EQ(d.SelectedRecords().size(), static_cast<size_t>(kRecords - 1));  // no SelItems line
+    EXPECT_EQ(d.Model().SettingsPath(), cfg_);
+    EXPECT_TRUE(d.Model().Switch(DialogSwitch::Auto));
+    EXPECT_EQ(testutil::SelectedRecords(d).size(), static_cast<size_t>(kRecords - 1));  // no SelItems line
     EXPECT_TRUE(fs::is_empty(out));
-    EXPECT_EQ(d.LastRun().pagesOpened, 0);
+    EXPECT_EQ(d.Model().LastRun().pagesOpened, 0);
 
     Click(d, IDC_SAVE_SETTINGS);  // cancelled
     ASSERT_EQ(prompter_.entries.size(), 2u);
@@ -520,7 +521,7 @@ TEST_F(SettingsTest, DialogsOpenBesideTheCurrentFile) {
             SCOPED_TRACE(c.path + (button == IDC_OPEN_SETTINGS ? " open" : " save"));
             RecordingPrompter prompter;
             CMainDlg d(prompter);
-            d.SetSettingsPath(c.path);
+            d.Model().SetSettingsPath(c.path);
             Click(d, button);
             ASSERT_EQ(prompter.entries.size(), 1u);
             EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
@@ -544,9 +545,9 @@ TEST_F(SettingsTest, SourceLineProblemsAreThoseOfTheLoad) {
         Type(d, IDC_CSV_PATH, "old.csv");
         // Reading goes on after the failed load.
         ASSERT_EQ(Read(d, c.line + "HTML:after.html\r\n"), 0);
-        EXPECT_EQ(d.StatusText().toStdString(), c.status);
+        EXPECT_EQ(testutil::StatusText(d).toStdString(), c.status);
         EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "after.html");
-        EXPECT_EQ(d.Table(), nullptr);
+        EXPECT_EQ(d.Model().Table(), nullptr);
     }
 }
 

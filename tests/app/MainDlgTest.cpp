@@ -29,6 +29,7 @@
 #include "TestUtil.h"
 #include "dialog/DialogTemplate.h"
 #include "window/MainDlg.h"
+#include "app/WindowProbe.h"
 #include "window/RecordList.h"
 #include "window/UpDown.h"
 #include "gen/ProgramIdentity.h"
@@ -172,8 +173,8 @@ class MainDlgTest : public ::testing::Test {
         LoadPath(WriteFile(name, bytes));
     }
 
-    QListView* List() const { return dlg->RecordList(); }
-    Lines ListLines() const { return dlg->ListLines(); }
+    QListView* List() const { return testutil::RecordList(*dlg); }
+    Lines ListLines() const { return testutil::ListLines(*dlg); }
     void ClickLine(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         const QModelIndex index = List()->model()->index(row, 0);
         List()->scrollTo(index);
@@ -226,30 +227,16 @@ TEST_F(MainDlgTest, StartsWithTitleDefaultsAndTemplateStates) {
     for (int id : enabled) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : disabled) EXPECT_FALSE(Enabled(id)) << id;
 
-    struct Tick {
-        int id;
-        bool ticked;
-        bool (CMainDlg::*member)() const;
-    };
-    const Tick ticks[] = {
-        {IDC_REPEAT_CHK, false, &CMainDlg::repeatChk},
-        {IDC_PREFIX_CHK, false, &CMainDlg::prefixChk},
-        {IDC_FIXED_WIDTH, false, &CMainDlg::fixChk},
-        {IDC_COMPACT, false, &CMainDlg::compactChk},
-        {IDC_CREATE_CHK, true, &CMainDlg::createChk},
-        {IDC_AUTO_CHK, false, &CMainDlg::autoChk},
-    };
-    for (const Tick& t : ticks) {
-        EXPECT_EQ(Ticked(t.id), t.ticked) << t.id;
-        EXPECT_EQ((dlg.get()->*t.member)(), t.ticked) << t.id;
-    }
+    for (int id : {IDC_REPEAT_CHK, IDC_PREFIX_CHK, IDC_FIXED_WIDTH, IDC_COMPACT, IDC_AUTO_CHK})
+        EXPECT_FALSE(Ticked(id)) << id;
+    EXPECT_TRUE(Ticked(IDC_CREATE_CHK));
 
     EXPECT_EQ(Text(IDC_START), "1");
     EXPECT_EQ(Text(IDC_DIGIT), "5");
     EXPECT_EQ(Text(IDC_REPEAT), "1");
     for (int id : {IDC_CSV_PATH, IDC_HTML_PATH, IDC_OUT_PATH, IDC_PREFIX})
         EXPECT_TRUE(Text(id).isEmpty()) << id;
-    EXPECT_TRUE(dlg->StatusText().isEmpty());
+    EXPECT_TRUE(testutil::StatusText(*dlg).isEmpty());
 
     EXPECT_EQ(Items(IDC_RULE), (QStringList{U("レコード番号（自動）"), U("連番（自動）"),
                                             U("フィールド名を指定する")}));
@@ -264,10 +251,10 @@ TEST_F(MainDlgTest, StartsWithTitleDefaultsAndTemplateStates) {
 
     EXPECT_TRUE(As<QPushButton>(IDC_EXIT)->isDefault());
 
-    EXPECT_EQ(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table(), nullptr);
     EXPECT_TRUE(ListLines().empty());
-    EXPECT_EQ(dlg->RotationOffset(), 0);
-    EXPECT_EQ(dlg->SettingsPath(), "default.cfg");
+    EXPECT_EQ(dlg->Model().RotationOffset(), 0);
+    EXPECT_EQ(dlg->Model().SettingsPath(), "default.cfg");
 
     Show();
     EXPECT_TRUE(W(IDC_BROWSE_OUT)->isVisible());
@@ -323,27 +310,27 @@ TEST_F(MainDlgTest, NamingRuleEnablesFieldListOrNumberControls) {
 TEST_F(MainDlgTest, PrefixTickEnablesThePrefixEdit) {
     Click(IDC_PREFIX_CHK);
     EXPECT_TRUE(Ticked(IDC_PREFIX_CHK));
-    EXPECT_TRUE(dlg->prefixChk());
+    EXPECT_TRUE(dlg->Model().Switch(DialogSwitch::Prefix));
     EXPECT_TRUE(Enabled(IDC_PREFIX));
     Click(IDC_PREFIX_CHK);
-    EXPECT_FALSE(dlg->prefixChk());
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Prefix));
     EXPECT_FALSE(Enabled(IDC_PREFIX));
 
     // A tick set by the program runs no handler.
     As<QCheckBox>(IDC_PREFIX_CHK)->setChecked(true);
-    EXPECT_FALSE(dlg->prefixChk());
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Prefix));
     EXPECT_FALSE(Enabled(IDC_PREFIX));
 }
 
 TEST_F(MainDlgTest, CheckFileAndAutoRunTicksOnlySetTheirSwitches) {
     Click(IDC_CREATE_CHK);
-    EXPECT_FALSE(dlg->createChk());
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Create));
     Click(IDC_AUTO_CHK);
-    EXPECT_TRUE(dlg->autoChk());
+    EXPECT_TRUE(dlg->Model().Switch(DialogSwitch::Auto));
     Click(IDC_CREATE_CHK);
     Click(IDC_AUTO_CHK);
-    EXPECT_TRUE(dlg->createChk());
-    EXPECT_FALSE(dlg->autoChk());
+    EXPECT_TRUE(dlg->Model().Switch(DialogSwitch::Create));
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Auto));
     EXPECT_EQ(RunControls(), kRunOff);
     EXPECT_FALSE(Enabled(IDC_REPEAT));
 }
@@ -355,7 +342,7 @@ TEST_F(MainDlgTest, RepeatTickShowsTheNumberOfSelectedLines) {
     EXPECT_EQ(Text(IDC_REPEAT), "1");  // untouched while repeat is off
 
     Click(IDC_REPEAT_CHK);
-    EXPECT_TRUE(dlg->repeatChk());
+    EXPECT_TRUE(dlg->Model().Switch(DialogSwitch::Repeat));
     EXPECT_TRUE(Enabled(IDC_REPEAT));
     EXPECT_TRUE(Enabled(IDC_REPEAT_SPIN));
     EXPECT_EQ(Text(IDC_REPEAT), "6");
@@ -369,7 +356,7 @@ TEST_F(MainDlgTest, RepeatTickShowsTheNumberOfSelectedLines) {
     EXPECT_EQ(Text(IDC_REPEAT), "3");
 
     Click(IDC_REPEAT_CHK);
-    EXPECT_FALSE(dlg->repeatChk());
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Repeat));
     EXPECT_FALSE(Enabled(IDC_REPEAT));
     EXPECT_FALSE(Enabled(IDC_REPEAT_SPIN));
     EXPECT_EQ(Text(IDC_REPEAT), "3");
@@ -450,7 +437,7 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
         EXPECT_EQ(Text(IDC_START), U(text));  // the edit takes any text
         EXPECT_EQ(dlg->Model().Position(DialogEdit::Start, &error), 2);
         EXPECT_TRUE(error);
-        EXPECT_EQ(dlg->EditedJob().start, 2);
+        EXPECT_EQ(dlg->Model().EditedJob().start, 2);
     }
     // Stepping goes on from the last valid position.
     ClickArrow(IDC_START_SPIN, false);
@@ -460,13 +447,13 @@ TEST_F(MainDlgTest, TextThatIsNoNumberInRangeGivesTheLastValidPosition) {
     EXPECT_EQ(dlg->Model().Position(DialogEdit::Digit, &error), 3);
     EXPECT_FALSE(error);
     Type(IDC_DIGIT, "6");
-    EXPECT_EQ(dlg->EditedJob().digit, 3);
+    EXPECT_EQ(dlg->Model().EditedJob().digit, 3);
 
     // 0 is within the repeat count's range.
     Type(IDC_REPEAT, "0");
     EXPECT_EQ(dlg->Model().Position(DialogEdit::Repeat, &error), 0);
     EXPECT_FALSE(error);
-    EXPECT_EQ(dlg->EditedJob().repeat, 0);
+    EXPECT_EQ(dlg->Model().EditedJob().repeat, 0);
 }
 
 // --- Ending the dialog -----------------------------------------------------------
@@ -481,12 +468,12 @@ TEST_F(MainDlgTest, EnterInAnEditDoesNotEndTheDialog) {
         Key(id, Qt::Key_Return);
         Key(id, Qt::Key_Enter);
         EXPECT_TRUE(dlg->isVisible());
-        EXPECT_NE(dlg->Table(), nullptr);
+        EXPECT_NE(dlg->Model().Table(), nullptr);
     }
     // Nor does the Exit command while another control holds the focus.
     As<QPushButton>(IDC_EXIT)->click();
     EXPECT_TRUE(dlg->isVisible());
-    EXPECT_NE(dlg->Table(), nullptr);
+    EXPECT_NE(dlg->Model().Table(), nullptr);
 }
 
 TEST_F(MainDlgTest, ExitEndsTheDialogWhenItHasTheFocus) {
@@ -496,7 +483,7 @@ TEST_F(MainDlgTest, ExitEndsTheDialogWhenItHasTheFocus) {
         dlg = std::make_unique<CMainDlg>(prompter);
         LoadCsv(kThreeColumns);
         Show();
-        ASSERT_NE(dlg->Table(), nullptr);
+        ASSERT_NE(dlg->Model().Table(), nullptr);
         if (way == kMouse) {
             QTest::mouseClick(W(IDC_EXIT), Qt::LeftButton);
         } else {
@@ -505,7 +492,7 @@ TEST_F(MainDlgTest, ExitEndsTheDialogWhenItHasTheFocus) {
         }
         EXPECT_FALSE(dlg->isVisible());
         EXPECT_EQ(dlg->result(), QDialog::Accepted);
-        EXPECT_EQ(dlg->Table(), nullptr);
+        EXPECT_EQ(dlg->Model().Table(), nullptr);
     }
 }
 
@@ -532,11 +519,11 @@ TEST_F(MainDlgTest, CloseBoxEndsTheDialogEscapeDoesNot) {
         W(id)->setFocus(Qt::TabFocusReason);
         Key(id, Qt::Key_Escape);
         EXPECT_TRUE(dlg->isVisible()) << id;
-        EXPECT_NE(dlg->Table(), nullptr) << id;
+        EXPECT_NE(dlg->Model().Table(), nullptr) << id;
     }
     dlg->close();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table(), nullptr);
 }
 
 // --- Loading -------------------------------------------------------------------
@@ -545,8 +532,8 @@ TEST_F(MainDlgTest, LoadShowsEveryDataRecordSelectedAndNamesTheFields) {
     Click(IDC_FIXED_WIDTH);  // disabled: nothing happens
     LoadCsv(kThreeColumns);
 
-    ASSERT_NE(dlg->Table(), nullptr);
-    EXPECT_EQ(dlg->Table()->RecordCount(), 3);
+    ASSERT_NE(dlg->Model().Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table()->RecordCount(), 3);
     EXPECT_EQ(ListLines(), kThreeColumnLines);
     EXPECT_EQ(List()->model()->rowCount(), 3);
     EXPECT_EQ(SelectedLines(), DataLines(3));
@@ -556,13 +543,13 @@ TEST_F(MainDlgTest, LoadShowsEveryDataRecordSelectedAndNamesTheFields) {
     EXPECT_EQ(RunControls(), kRunOn);
     EXPECT_TRUE(LoadAndExitEnabled());
     EXPECT_TRUE(prompter.entries.empty());
-    EXPECT_EQ(dlg->StatusText(), U("2 件のレコードのうち 2 件を選択しています．"));
+    EXPECT_EQ(testutil::StatusText(*dlg), U("2 件のレコードのうち 2 件を選択しています．"));
     // The header line selected too is said.
     dlg->Model().OnInvertSelection();
-    EXPECT_EQ(dlg->StatusText(),
+    EXPECT_EQ(testutil::StatusText(*dlg),
               U("2 件のレコードのうち 0 件を選択しています．見出し行も選択しています．"));
     dlg->Model().OnInvertSelection();
-    EXPECT_EQ(ListLines().size() - 1, dlg->SelectedRecords().size());
+    EXPECT_EQ(ListLines().size() - 1, testutil::SelectedRecords(*dlg).size());
 
     // Names in code page 932 are shown converted (名前, 値).
     LoadCsv("\x96\xBC\x91\x4F,\x92\x6C\r\nx,y\r\n", "names.csv");
@@ -574,15 +561,15 @@ TEST_F(MainDlgTest, LoadShowsEveryDataRecordSelectedAndNamesTheFields) {
 TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
     LoadCsv(kThreeColumns);
     ASSERT_EQ(RunControls(), kRunOn);
-    const CCsvTable* first = dlg->Table();
+    const CCsvTable* first = dlg->Model().Table();
 
     // No path: table and list stay.
     Type(IDC_CSV_PATH, "");
     Click(IDC_LOAD);
-    EXPECT_EQ(dlg->StatusText(), U(kNoSource));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kNoSource));
     EXPECT_EQ(RunControls(), kRunOff);
     EXPECT_TRUE(LoadAndExitEnabled());
-    EXPECT_EQ(dlg->Table(), first);
+    EXPECT_EQ(dlg->Model().Table(), first);
     EXPECT_EQ(ListLines(), kThreeColumnLines);
 
     LoadCsv(kThreeColumns);
@@ -590,10 +577,10 @@ TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
 
     // A file that is not there: no table, empty list, field names kept.
     LoadPath(dir.File("missing.csv"));
-    EXPECT_EQ(dlg->StatusText(), U(kSourceMissing));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kSourceMissing));
     EXPECT_EQ(RunControls(), kRunOff);
     EXPECT_TRUE(LoadAndExitEnabled());
-    EXPECT_EQ(dlg->Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table(), nullptr);
     EXPECT_TRUE(ListLines().empty());
     EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name", "003: price"}));
     EXPECT_TRUE(prompter.entries.empty());
@@ -601,13 +588,13 @@ TEST_F(MainDlgTest, RefusedLoadsDisableTheRunControlsAndSaySo) {
     // A successful load says what it holds now.
     LoadCsv(kThreeColumns);
     EXPECT_EQ(RunControls(), kRunOn);
-    EXPECT_EQ(dlg->StatusText(), U("2 件のレコードのうち 2 件を選択しています．"));
+    EXPECT_EQ(testutil::StatusText(*dlg), U("2 件のレコードのうち 2 件を選択しています．"));
     // A new path clears a message about the old one.
     Type(IDC_CSV_PATH, dir.File("missing.csv").c_str());
     Click(IDC_LOAD);
-    ASSERT_EQ(dlg->StatusText(), U(kSourceMissing));
+    ASSERT_EQ(testutil::StatusText(*dlg), U(kSourceMissing));
     Type(IDC_CSV_PATH, dir.File("other.csv").c_str());
-    EXPECT_TRUE(dlg->StatusText().isEmpty());
+    EXPECT_TRUE(testutil::StatusText(*dlg).isEmpty());
 }
 
 TEST_F(MainDlgTest, QuoteErrorAfterTheHeaderKeepsTheRecordsBeforeIt) {
@@ -651,20 +638,20 @@ TEST_F(MainDlgTest, TableWithoutHeaderRecordShowsNothingAndCannotRotate) {
         prompter.Clear();
         LoadCsv(kThreeColumns);
         Click(IDC_ROTATE);
-        ASSERT_EQ(dlg->RotationOffset(), 1);
+        ASSERT_EQ(dlg->Model().RotationOffset(), 1);
 
         LoadCsv(c.csv, "bad.csv");
         ASSERT_EQ(prompter.Texts(), std::vector<std::string>{c.message});
         EXPECT_EQ(prompter.entries[0].caption, "警告");
-        ASSERT_NE(dlg->Table(), nullptr);
-        EXPECT_EQ(dlg->Table()->RecordCount(), 0);
+        ASSERT_NE(dlg->Model().Table(), nullptr);
+        EXPECT_EQ(dlg->Model().Table()->RecordCount(), 0);
         EXPECT_TRUE(ListLines().empty());
         EXPECT_EQ(Combo(IDC_FIELD)->count(), 0);
         EXPECT_FALSE(Enabled(IDC_ROTATE));
 
         // Nothing reads a header that is not there.
         dlg->Model().OnRotate();
-        EXPECT_EQ(dlg->RotationOffset(), 1);
+        EXPECT_EQ(dlg->Model().RotationOffset(), 1);
         if (Enabled(IDC_FIXED_WIDTH)) {
             Click(IDC_FIXED_WIDTH);
             Click(IDC_FIXED_WIDTH);
@@ -726,11 +713,11 @@ TEST_F(MainDlgTest, ListLinesByteForByte) {
         dlg = std::make_unique<CMainDlg>(prompter);
         LoadCsv(c.csv);
         if (c.fixedWidth) Click(IDC_FIXED_WIDTH);
-        EXPECT_EQ(dlg->fixChk(), c.fixedWidth);
+        EXPECT_EQ(dlg->Model().Switch(DialogSwitch::Fix), c.fixedWidth);
         EXPECT_EQ(ListLines(), c.expected);
         // One stop for the record number and one per header column.
-        const int headerFields = dlg->Table()->GetRecord(0)->FieldCount();
-        EXPECT_EQ(dlg->ListTabStops().size(), static_cast<size_t>(headerFields + 1));
+        const int headerFields = dlg->Model().Table()->GetRecord(0)->FieldCount();
+        EXPECT_EQ(testutil::ListTabStops(*dlg).size(), static_cast<size_t>(headerFields + 1));
     }
     // What the list shows is the code page 932 line converted.
     EXPECT_EQ(List()->model()->data(List()->model()->index(2, 0)).toString(),
@@ -740,15 +727,15 @@ TEST_F(MainDlgTest, ListLinesByteForByte) {
 TEST_F(MainDlgTest, TabStopsFollowTheColumnsShown) {
     using Stops = std::vector<int>;
     LoadCsv(kThreeColumns);  // widths 2, 6, 5
-    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 8, 16, 23}));
+    EXPECT_EQ(testutil::ListTabStops(*dlg), (Stops{4, 8, 16, 23}));
     Click(IDC_FIXED_WIDTH);
-    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 14, 24, 34}));
+    EXPECT_EQ(testutil::ListTabStops(*dlg), (Stops{4, 14, 24, 34}));
     Click(IDC_ROTATE);
-    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 14, 24}));
+    EXPECT_EQ(testutil::ListTabStops(*dlg), (Stops{4, 14, 24}));
     Click(IDC_FIXED_WIDTH);
-    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 8, 16, 23}));
+    EXPECT_EQ(testutil::ListTabStops(*dlg), (Stops{4, 8, 16, 23}));
     Click(IDC_ROTATE);  // offset 2
-    EXPECT_EQ(dlg->ListTabStops(), (Stops{4, 11}));
+    EXPECT_EQ(testutil::ListTabStops(*dlg), (Stops{4, 11}));
 }
 
 // Where the list draws its lines' bars and each cell's end, in pixels, as
@@ -795,7 +782,7 @@ TEST_F(MainDlgTest, ListColumnsMeetInPixels) {
             dlg = std::make_unique<CMainDlg>(prompter);
             LoadCsv(utf8 ? csv : testutil::Cp(csv));
             if (fixed) Click(IDC_FIXED_WIDTH);
-            const std::vector<int> stops = dlg->ListTabStops();
+            const std::vector<int> stops = testutil::ListTabStops(*dlg);
             ASSERT_EQ(stops.size(), 4u);
             std::vector<qreal> widest(3, 0);
             for (const LineGeometry& line : DrawnLines(List())) {
@@ -827,7 +814,7 @@ TEST_F(MainDlgTest, RotationHidesOneMoreLeadingColumnEachTime) {
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i + 1);
         Click(IDC_ROTATE);
-        EXPECT_EQ(dlg->RotationOffset(), (i + 1) % 3);
+        EXPECT_EQ(dlg->Model().RotationOffset(), (i + 1) % 3);
         EXPECT_EQ(ListLines(), expected[i]);
         // The selection stays.
         EXPECT_EQ(SelectedLines(), (std::vector<int>{1, 2}));
@@ -839,13 +826,13 @@ TEST_F(MainDlgTest, NewLoadShowsAllColumnsButKeepsTheRotationOffset) {
     LoadCsv(kThreeColumns);
     Click(IDC_ROTATE);
     Click(IDC_ROTATE);
-    ASSERT_EQ(dlg->RotationOffset(), 2);
+    ASSERT_EQ(dlg->Model().RotationOffset(), 2);
 
     LoadCsv("a,b\r\nx,y\r\n", "two.csv");
     EXPECT_EQ(ListLines(), (Lines{"000\t|a\t|b", "001\t|x\t|y"}));
-    EXPECT_EQ(dlg->RotationOffset(), 2);
+    EXPECT_EQ(dlg->Model().RotationOffset(), 2);
     Click(IDC_ROTATE);  // (2 + 1) modulo 2
-    EXPECT_EQ(dlg->RotationOffset(), 1);
+    EXPECT_EQ(dlg->Model().RotationOffset(), 1);
     EXPECT_EQ(ListLines(), (Lines{"000\t|b", "001\t|y"}));
 }
 
@@ -859,20 +846,20 @@ TEST_F(MainDlgTest, FixedWidthToggleShowsFromTheFirstColumnKeepingTheSelection) 
     ASSERT_EQ(Text(IDC_REPEAT), "1");
 
     Click(IDC_FIXED_WIDTH);
-    EXPECT_TRUE(dlg->fixChk());
+    EXPECT_TRUE(dlg->Model().Switch(DialogSwitch::Fix));
     EXPECT_TRUE(Ticked(IDC_FIXED_WIDTH));
     EXPECT_EQ(ListLines(),
               (Lines{"000\t|id      \t|name    \t|price   ", "001\t|1       \t|apple   \t|100     ",
                      "002\t|2       \t|banana  \t|2500    "}));
     EXPECT_EQ(SelectedLines(), (std::vector<int>{1}));
-    EXPECT_EQ(dlg->RotationOffset(), 2);
+    EXPECT_EQ(dlg->Model().RotationOffset(), 2);
     EXPECT_EQ(Text(IDC_REPEAT), "1");  // the toggle leaves the count alone
 
     Click(IDC_ROTATE);  // (2 + 1) modulo 3: the whole line again
-    EXPECT_EQ(dlg->RotationOffset(), 0);
+    EXPECT_EQ(dlg->Model().RotationOffset(), 0);
     EXPECT_EQ(ListLines().front(), "000\t|id      \t|name    \t|price   ");
     Click(IDC_FIXED_WIDTH);
-    EXPECT_FALSE(dlg->fixChk());
+    EXPECT_FALSE(dlg->Model().Switch(DialogSwitch::Fix));
     EXPECT_EQ(ListLines(), kThreeColumnLines);
 }
 
@@ -888,7 +875,7 @@ TEST_F(MainDlgTest, InvertSelectsTheOtherLines) {
 
     Click(IDC_INVERT);
     EXPECT_EQ(SelectedLines(), (std::vector<int>{1, 3}));
-    EXPECT_EQ(dlg->SelectedRecords(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(testutil::SelectedRecords(*dlg), (std::vector<int>{1, 3}));
     EXPECT_EQ(Text(IDC_REPEAT), "2");
     ClickLine(3, Qt::ControlModifier);
     EXPECT_EQ(Text(IDC_REPEAT), "1");
@@ -957,7 +944,7 @@ TEST_F(MainDlgGenerateTest, RecordNumbersOfTheSelectedLines) {
     ClickLine(5, Qt::ControlModifier);
     ASSERT_EQ(SelectedLines(), (std::vector<int>{1, 2, 5}));
     // Each change of the selection was told; then the run's statuses.
-    EXPECT_EQ(dlg->StatusText(), U("5 件のレコードのうち 3 件を選択しています．"));
+    EXPECT_EQ(testutil::StatusText(*dlg), U("5 件のレコードのうち 3 件を選択しています．"));
     statuses.clear();
 
     Click(IDC_GENERATE);
@@ -991,14 +978,14 @@ TEST_F(MainDlgGenerateTest, RecordNumbersOfTheSelectedLines) {
 
     EXPECT_EQ(statuses, (std::vector<std::string>{testutil::Progress(0), testutil::Progress(33),
                                                   testutil::Progress(66), kDone}));
-    EXPECT_EQ(dlg->StatusText(), U(kDone));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kDone));
     // Everything is off while the run writes, and on again at its end.
     EXPECT_EQ(runControlsAtFirstStatus, kRunOff);
     EXPECT_FALSE(loadExitAtFirstStatus);
     EXPECT_EQ(RunControls(), kRunOn);
     EXPECT_TRUE(LoadAndExitEnabled());
     EXPECT_TRUE(prompter.entries.empty());
-    EXPECT_TRUE(dlg->LastRun().AllWritten());
+    EXPECT_TRUE(dlg->Model().LastRun().AllWritten());
     // The selection is what it was.
     EXPECT_EQ(SelectedLines(), (std::vector<int>{1, 2, 5}));
 }
@@ -1021,7 +1008,7 @@ TEST_F(MainDlgGenerateTest, RunTakesItsSettingsFromTheControls) {
     EXPECT_EQ(Entries(out), (std::set<std::string>{"p-0002.htm", "p-0003.htm"}));
     EXPECT_EQ(Read("p-0002.htm"), "one\n");
     EXPECT_EQ(Read("p-0003.htm"), "three\n");
-    EXPECT_EQ(dlg->StatusText(), U(kDone));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kDone));
 
     // Unticked, the prefix text stays in its edit but is not used.
     Click(IDC_PREFIX_CHK);
@@ -1037,7 +1024,7 @@ TEST_F(MainDlgGenerateTest, RefusedRunLeavesTheControlsAsTheyWere) {
     Show();
 
     Click(IDC_GENERATE);
-    EXPECT_EQ(dlg->StatusText(), U(kNoTemplate));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kNoTemplate));
     EXPECT_EQ(RunControls(), kRunOn);
     EXPECT_TRUE(LoadAndExitEnabled());
 
@@ -1045,7 +1032,7 @@ TEST_F(MainDlgGenerateTest, RefusedRunLeavesTheControlsAsTheyWere) {
     Key(IDC_RULE, Qt::Key_Down);
     Key(IDC_RULE, Qt::Key_Down);  // names from a field, none chosen yet
     Click(IDC_GENERATE);
-    EXPECT_EQ(dlg->StatusText(), U(kNoNameField));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kNoNameField));
     EXPECT_EQ(RunControls(), kRunOn);
     EXPECT_TRUE(Entries(out).empty());
 
@@ -1055,7 +1042,7 @@ TEST_F(MainDlgGenerateTest, RefusedRunLeavesTheControlsAsTheyWere) {
     Key(IDC_FIELD, Qt::Key_Down);
     EXPECT_EQ(Combo(IDC_FIELD)->currentText(), "002: name");
     Click(IDC_GENERATE);
-    EXPECT_EQ(dlg->StatusText(), U(kNoRecords));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kNoRecords));
     EXPECT_TRUE(Entries(out).empty());
     EXPECT_EQ(RunControls(), kRunOn);
 
@@ -1064,7 +1051,7 @@ TEST_F(MainDlgGenerateTest, RefusedRunLeavesTheControlsAsTheyWere) {
     EXPECT_EQ(Entries(out), (std::set<std::string>{"name.html", "one.html", "two.html",
                                                    "three.html", "_index.html", "_db.html"}));
     EXPECT_EQ(Read("two.html"), "two\n");
-    EXPECT_EQ(dlg->StatusText(), U(kDone));
+    EXPECT_EQ(testutil::StatusText(*dlg), U(kDone));
 }
 
 TEST_F(MainDlgGenerateTest, ExtensionIsTheTextTypedIntoItsBox) {
@@ -1163,8 +1150,8 @@ TEST_F(MainDlgTest, EncodingListsSitBesideGenerateAndShowTheirEntriesWhole) {
 TEST_F(MainDlgTest, EncodingListsShowWhatWasFoundAndTheUsersChoiceReloads) {
     // A UTF-8 CSV: the automatic entry names what was found.
     LoadCsv("id,\xE5\x90\x8D\xE5\x89\x8D\r\n1,caf\xC3\xA9\r\n2,x\r\n3,y\r\n", "utf8.csv");
-    ASSERT_NE(dlg->Table(), nullptr);
-    EXPECT_EQ(dlg->Table()->Encoding(), platform::TextEncoding::kUtf8);
+    ASSERT_NE(dlg->Model().Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table()->Encoding(), platform::TextEncoding::kUtf8);
     EXPECT_EQ(Items(IDC_CSV_ENCODING), (QStringList{U("自動 (UTF-8)"), "Shift_JIS", "UTF-8"}));
     EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", U("002: 名前")}));
 
@@ -1174,8 +1161,8 @@ TEST_F(MainDlgTest, EncodingListsShowWhatWasFoundAndTheUsersChoiceReloads) {
     Key(IDC_CSV_ENCODING, Qt::Key_Down);
     EXPECT_EQ(Combo(IDC_CSV_ENCODING)->currentIndex(), 1);
     EXPECT_EQ(dlg->Model().Choice(DialogCombo::CsvEncoding), 1);
-    ASSERT_NE(dlg->Table(), nullptr);
-    EXPECT_EQ(dlg->Table()->Encoding(), platform::TextEncoding::kCp932);
+    ASSERT_NE(dlg->Model().Table(), nullptr);
+    EXPECT_EQ(dlg->Model().Table()->Encoding(), platform::TextEncoding::kCp932);
     EXPECT_EQ(SelectedLines(), (std::vector<int>{1}));
     EXPECT_EQ(Combo(IDC_CSV_ENCODING)->itemText(0), U("自動 (UTF-8)"));  // still what was found
 
@@ -1238,7 +1225,7 @@ TEST_F(MainDlgTest, CompactShrinksToTheMinimumAndRestoresWhereTheWindowIsNow) {
     ASSERT_EQ(dlg->frameGeometry(), QRect(100, 80, 700, 500));
 
     Click(IDC_COMPACT);
-    EXPECT_TRUE(dlg->compactChk());
+    EXPECT_TRUE(testutil::Ticked(*dlg, IDC_COMPACT));
     EXPECT_TRUE(Ticked(IDC_COMPACT));
     EXPECT_EQ(dlg->frameGeometry(), QRect(100, 80, 586, 320));
     // Too short for the list; the buttons moved up with the bottom edge.
@@ -1248,7 +1235,7 @@ TEST_F(MainDlgTest, CompactShrinksToTheMinimumAndRestoresWhereTheWindowIsNow) {
 
     dlg->move(300, 200);
     Click(IDC_COMPACT);
-    EXPECT_FALSE(dlg->compactChk());
+    EXPECT_FALSE(testutil::Ticked(*dlg, IDC_COMPACT));
     EXPECT_FALSE(Ticked(IDC_COMPACT));
     EXPECT_EQ(dlg->frameGeometry(), QRect(300, 200, 700, 500));
     const QRect back = W(IDC_RECORD_LIST)->geometry();
@@ -1284,11 +1271,11 @@ TEST_F(MainDlgTest, StatusLineCountsCharacterReferencesAndReplacements) {
     fs::create_directory(dir.Path() / "out");
     dlg->Model().PutText(DialogEdit::Out, (dir.Path() / "out").string());
     Click(IDC_GENERATE);
-    EXPECT_EQ(dlg->StatusText().toStdString(),
+    EXPECT_EQ(testutil::StatusText(*dlg).toStdString(),
               testutil::kDone + "　" + testutil::Say(diag::Code::kCharacterReferences, 4));
     dlg->Model().PutText(DialogEdit::HTML, WriteFile("page8.html", "<meta charset=utf-8>\xFF[name]"));
     Click(IDC_GENERATE);
-    EXPECT_EQ(dlg->StatusText().toStdString(),
+    EXPECT_EQ(testutil::StatusText(*dlg).toStdString(),
               testutil::kDone + "　" + testutil::Say(diag::Code::kReplacements, 2));  // two pages
     EXPECT_TRUE(prompter.entries.empty());
 }

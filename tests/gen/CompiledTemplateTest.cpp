@@ -76,7 +76,7 @@ TEST(CompiledTemplate, WritesTheSameBytesAsThePlainExpansion) {
         std::string text;
         for (int i = length(rng); i > 0; --i) text += pieces[pick(rng)];
         for (bool strip : {false, true}) {
-            const CompiledTemplate compiled(table, text.c_str(), strip);
+            const CompiledTemplate compiled(table, text.c_str(), strip, table.Encoding());
             for (int record = 0; record < table.RecordCount(); ++record)
                 ASSERT_EQ(Written(compiled, table, record), Reference(table, text, record, strip))
                     << "template: " << text << " strip: " << strip << " record: " << record;

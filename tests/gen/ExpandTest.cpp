@@ -25,7 +25,7 @@ CCsvTable SampleTable() {
 
 std::string Expand(const CCsvTable& table, const char* text, int record, bool strip) {
     std::string page;
-    CompiledTemplate(table, text, strip).Write(table, record, page);
+    CompiledTemplate(table, text, strip, table.Encoding()).Write(table, record, page);
     return page;
 }
 

@@ -27,6 +27,14 @@ void PrintTo(const Page& p, std::ostream* os) {
     *os << "{" << p.name << " " << p.firstStep << "+" << p.count << " " << p.flags << "}";
 }
 
+// Every page of a run, each taken as created.
+std::vector<PlannedPage> PlanPages(const Job& job, const CCsvTable& table, std::vector<int> records) {
+    RunPlanner planner(job, table, std::move(records), table.Encoding());
+    std::vector<PlannedPage> pages;
+    while (!planner.Done()) pages.push_back(planner.Next());
+    return pages;
+}
+
 std::vector<Page> Spelled(const std::vector<PlannedPage>& pages) {
     std::vector<Page> out;
     for (const PlannedPage& p : pages)
@@ -117,7 +125,7 @@ TEST(RunPlan, NamesGroupsAndRepeatedNames) {
 TEST(RunPlan, RepeatRegroupsAfterAPageThatFailed) {
     const CCsvTable table = Names({"a", "b", "c", "d", "e", "f", "g"});
     RunPlanner planner(By(1, [](Job& s) { s.repeatChk = true, s.repeat = 3; }), table,
-                       {1, 2, 3, 4, 5, 6, 7});
+                       {1, 2, 3, 4, 5, 6, 7}, table.Encoding());
     std::vector<Page> pages;
     for (bool fail = true; !planner.Done(); fail = false) {
         const PlannedPage& page = planner.Next();
@@ -132,7 +140,7 @@ TEST(RunPlan, IndexEntries) {
     const CCsvTable table = Names({"a&b", "\x95\x5C", "x y"});
     auto entries = [&](const Job& s, std::vector<int> records) {
         std::vector<std::string> out;
-        RunPlanner planner(s, table, std::move(records));
+        RunPlanner planner(s, table, std::move(records), table.Encoding());
         while (!planner.Done()) out.push_back(planner.Next().indexEntry);
         return out;
     };
