@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/CodePage.h"
+
 // Class of a byte at its position in a string.
 enum ByteClass : int {
     kSingleByte = 0,  // a character by itself
@@ -11,11 +13,9 @@ enum ByteClass : int {
     kSecondByte = 2,  // second byte of a two-byte character
 };
 
-// Whether a byte value begins a two-byte character: 0x81-0x9F and 0xE0-0xFC.
-// Half-width katakana (0xA1-0xDF), 0x80, 0xA0 and 0xFD-0xFF stand alone.
-constexpr bool IsLeadByteValue(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+// Whether a byte value begins a two-byte character (the code page's own
+// rule).
+constexpr bool IsLeadByteValue(unsigned char c) { return platform::IsCp932LeadByte(c); }
 
 // 1 when p is not null and points at a lead byte, otherwise 0. Meaningful at
 // character boundaries only.

@@ -362,9 +362,9 @@ void DialogModel::FillRecordList(int startColumn) {
 void DialogModel::ShowSelection(const std::vector<int>& records) {
     ForgetShownPage();
     std::fill(selected_.begin(), selected_.end(), 0);
-    for (int r : records)
-        if (r >= 0 && r < Rows()) selected_[static_cast<size_t>(r)] = 1;
-    selectedCount_ = static_cast<int>(std::count(selected_.begin(), selected_.end(), 1));
+    const std::vector<int> shown = SelectedWithin(records, Rows());
+    for (int r : shown) selected_[static_cast<size_t>(r)] = 1;
+    selectedCount_ = static_cast<int>(shown.size());
     listener_->SelectionChanged(SelectionChange::Shown);
     TellSelection();
 }

@@ -5,19 +5,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/TextEncoding.h"
 
 namespace {
 
-// One character of valid UTF-8 at `at`: its code point and length.
+// One character at `at`: its code point (kNoCharacter for a byte sequence
+// that is none) and length.
 char32_t Decode(std::string_view s, size_t at, size_t* length) {
-    const auto b = [&s](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(at);
-    size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    n = std::min(n, s.size() - at);
-    char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-    for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (b(at + i) & 0x3F);
-    *length = n;
-    return cp;
+    return platform::DecodeUtf8(reinterpret_cast<const unsigned char*>(s.data()) + at,
+                                s.size() - at, length);
 }
 
 // White space: Unicode's space separators, line and paragraph separators,
@@ -76,7 +72,7 @@ std::string EditTextOf(std::string_view text) {
     for (size_t at = 0; at < utf8.size();) {
         size_t n;
         const char32_t c = Decode(utf8, at, &n);
-        units += c > 0xFFFF ? 2 : 1;
+        units += c > 0xFFFF && c != platform::kNoCharacter ? 2 : 1;
         if (units > static_cast<size_t>(kEditMaxLength)) {
             utf8.resize(at);
             break;

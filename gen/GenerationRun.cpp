@@ -184,11 +184,7 @@ std::optional<Diagnostic> CheckRun(const Job& job, const std::vector<int>& selec
     if (!in.folder) return outMissing;
     if (job.ruleNum == kRuleFieldValue && job.fieldNum < 0)
         return Diagnostic{.code = Code::kNoNamingField};
-    if (table) {
-        in.records.reserve(selection.size());
-        for (int r : selection)
-            if (r >= 0 && r < table->RecordCount()) in.records.push_back(r);
-    }
+    if (table) in.records = SelectedWithin(selection, table->RecordCount());
     if (in.records.empty()) return Diagnostic{.code = Code::kNoRecords};
     // Nothing the run reads is written, whatever name reaches it.
     for (const std::string* input : {&job.CSV, &job.HTML, &job.fileName})

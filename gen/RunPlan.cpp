@@ -204,15 +204,25 @@ bool RunPlanner::CompletesGroup() const {
     return !repeat_ || (groupSize_ > 0 && page_.recordCount == groupSize_);
 }
 
-void RunPlanner::Name(PlannedPage& page) const {
-    const int record = records_[static_cast<size_t>(page.firstStep)];
-    page.name = prefix_;
+RunPlanner::Stem RunPlanner::StemOf(int record, int number) const {
+    Stem stem;
+    if (rule_ == kRuleFieldValue) {
+        stem.value = FieldOrEmpty(table_, record, fieldNum_);
+        stem.isValue = true;
+        stem.encoding = table_.Encoding();
+        return stem;
+    }
     if (rule_ == kRuleSequenceNumber)
-        platform::AppendPaddedInt(page.name, start_ + pagesOpened_, digit_);
-    else if (rule_ == kRuleFieldValue)
-        page.name += platform::ToUtf8(FieldOrEmpty(table_, record, fieldNum_), table_.Encoding());
+        platform::AppendPaddedInt(stem.number, start_ + number, digit_);
     else
-        platform::AppendPaddedInt(page.name, record, 5);
+        platform::AppendPaddedInt(stem.number, record, 5);
+    return stem;
+}
+
+void RunPlanner::Name(PlannedPage& page) const {
+    const Stem stem = StemOf(records_[static_cast<size_t>(page.firstStep)], pagesOpened_);
+    page.name = prefix_;
+    page.name += platform::ToUtf8(stem.Text(), stem.encoding);
     page.name += '.';
     page.name += extension_;
 }
@@ -243,20 +253,12 @@ void RunPlanner::AddIndexEntry(PlannedPage& page) {
 }
 
 void RunPlanner::AppendHref(std::string& out, int record) const {
-    // The name as Name makes it, but the value in its own encoding, so that
+    // The name's parts as Name joins them, each in its own encoding, so that
     // code page 932 into a code page 932 site keeps its bytes.
     using platform::TextEncoding;
+    const Stem stem = StemOf(record, pagesOpened_ - 1);
     AppendIndexHref(out, prefix_, TextEncoding::kUtf8, site_);
-    if (rule_ == kRuleFieldValue) {
-        AppendIndexHref(out, FieldOrEmpty(table_, record, fieldNum_), table_.Encoding(), site_);
-    } else {
-        std::string number;
-        if (rule_ == kRuleSequenceNumber)
-            platform::AppendPaddedInt(number, start_ + pagesOpened_ - 1, digit_);
-        else
-            platform::AppendPaddedInt(number, record, 5);
-        out += number;
-    }
+    AppendIndexHref(out, stem.Text(), stem.encoding, site_);
     out += '.';
     AppendIndexHref(out, extension_, TextEncoding::kUtf8, site_);
 }

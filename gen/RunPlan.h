@@ -58,6 +58,19 @@ public:
     bool CompletesGroup() const;
 
 private:
+    // What a page's name holds between its prefix and its extension: a
+    // column's value in the table's encoding, or a number.
+    struct Stem {
+        std::string number;
+        std::string_view value;
+        bool isValue = false;
+        platform::TextEncoding encoding = platform::TextEncoding::kUtf8;
+        std::string_view Text() const { return isValue ? value : std::string_view(number); }
+    };
+    // The stem of the page whose first record is `record`, the `number`th
+    // page of the run (from 0). The one description both the name and the
+    // link are made from.
+    Stem StemOf(int record, int number) const;
     void Name(PlannedPage& page) const;
     void AddIndexEntry(PlannedPage& page);
     // The name's link, part by part as the name was made.

@@ -3,6 +3,7 @@
 // window edits one; the run takes one and a loaded table.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -47,3 +48,25 @@ struct Job {
 
     bool operator==(const Job&) const = default;
 };
+
+// The records `items` select in a table of `records` records, ascending,
+// each once: -1 stands for every record, an item outside the table for
+// none (and clears *allFit).
+inline std::vector<int> SelectedWithin(const std::vector<int>& items, int records,
+                                       bool* allFit = nullptr) {
+    std::vector<char> marked(static_cast<size_t>(std::max(records, 0)), 0);
+    bool fit = true;
+    for (int item : items) {
+        if (item == -1)
+            std::fill(marked.begin(), marked.end(), 1);
+        else if (item >= 0 && item < records)
+            marked[static_cast<size_t>(item)] = 1;
+        else
+            fit = false;
+    }
+    if (allFit) *allFit = fit;
+    std::vector<int> selected;
+    for (int r = 0; r < records; ++r)
+        if (marked[static_cast<size_t>(r)]) selected.push_back(r);
+    return selected;
+}

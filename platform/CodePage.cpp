@@ -90,9 +90,7 @@ size_t SkipUtf8(const unsigned char* p, size_t left) {
 
 size_t Cp932UnitLength(const unsigned char* p, size_t left) {
     if (left == 0) return 0;
-    const bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
-    const bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
-    return lead && trail ? 2 : 1;
+    return IsCp932LeadByte(p[0]) && left >= 2 && IsCp932TrailByte(p[1]) ? 2 : 1;
 }
 
 bool Cp932UnitConverts(const unsigned char* p, size_t length) {
@@ -106,9 +104,9 @@ bool Cp932UnitConverts(const unsigned char* p, size_t length) {
         };
         for (unsigned b = 0; b < 0x100; ++b) bits->set(b, ok(std::string(1, static_cast<char>(b))));
         for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (lead >= 0xA0 && lead < 0xE0) continue;
+            if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (trail == 0x7F) continue;
+                if (!IsCp932TrailByte(static_cast<unsigned char>(trail))) continue;
                 const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
                 bits->set(lead << 8 | trail, ok(std::string_view(pair, 2)));
             }

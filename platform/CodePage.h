@@ -11,6 +11,14 @@ namespace platform {
 // one "?", as Windows does; see Cp932UnitLength.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// Whether a byte value begins a two-byte character: 0x81-0x9F and 0xE0-0xFC.
+// Half-width katakana (0xA1-0xDF), 0x80, 0xA0 and 0xFD-0xFF stand alone.
+constexpr bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+// Whether a byte value may end a two-byte character: 0x40-0x7E, 0x80-0xFC.
+constexpr bool IsCp932TrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
 // The length of the unit at p (1 or 2 bytes; 0 when left is 0): a lead
 // byte (0x81-0x9F, 0xE0-0xFC) takes the next byte with it only when that
 // is a trail byte (0x40-0x7E, 0x80-0xFC).

@@ -156,9 +156,9 @@ const Cp932Forms& FormsOfCp932() {
         auto each = [](auto&& visit) {
             for (unsigned b = 0x80; b < 0x100; ++b) visit(b, 1u);
             for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-                if (lead >= 0xA0 && lead < 0xE0) continue;
+                if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
                 for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
-                    if (trail != 0x7F) visit(lead << 8 | trail, 2u);
+                    if (IsCp932TrailByte(static_cast<unsigned char>(trail))) visit(lead << 8 | trail, 2u);
             }
         };
         auto unitBytes = [](unsigned unit, unsigned length) {

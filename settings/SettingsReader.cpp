@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <set>
 
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
@@ -160,19 +159,11 @@ void TakeAgainstTable(SettingsRead& read, int columns, int records) {
         for (int r = 1; r < records; ++r) job.selection.push_back(r);
         return;
     }
-    std::set<int> chosen;
+    std::vector<int> items;
+    for (const std::optional<int>& item : read.selItems) items.push_back(item.value_or(-2));
     bool fits = true;
-    for (const std::optional<int>& item : read.selItems) {
-        if (item == -1) {
-            for (int r = 0; r < records; ++r) chosen.insert(r);
-        } else if (item && *item >= 0 && *item < records) {
-            chosen.insert(*item);
-        } else {
-            fits = false;
-        }
-    }
+    job.selection = SelectedWithin(items, records, &fits);
     if (!fits) unused(read.selItemsLine);
-    job.selection.assign(chosen.begin(), chosen.end());
 }
 
 std::optional<diag::Diagnostic> UnusedLinesWarning(const SettingsRead& read) {

@@ -55,7 +55,6 @@ void CMainDlg::SelectionChanged(SelectionChange how) {
 }
 
 void CMainDlg::SelectRows(const std::vector<int>& records) {
-    const int rows = listModel_->rowCount();
     QItemSelection selection;
     // Consecutive indexes become one range: a selection of thousands of
     // records stays a handful of ranges.
@@ -64,14 +63,6 @@ void CMainDlg::SelectRows(const std::vector<int>& records) {
         if (first >= 0) selection.select(listModel_->index(first), listModel_->index(last));
     };
     for (int r : records) {
-        if (r == -1) {
-            flush();
-            first = -1;
-            last = -2;
-            if (rows > 0) selection.select(listModel_->index(0), listModel_->index(rows - 1));
-            continue;
-        }
-        if (r < 0 || r >= rows) continue;
         if (r == last + 1) {
             last = r;
         } else {
