@@ -18,7 +18,7 @@
 #include "data/CsvTable.h"
 #include "data/TemplateFile.h"
 #include "gen/DumpPage.h"
-#include "gen/Expand.h"
+#include "gen/CompiledTemplate.h"
 #include "platform/OutputFolder.h"
 #include "RecordingSink.h"
 

@@ -1,6 +1,6 @@
 // Every message box and file dialog of the program goes through a Prompter:
-// the window uses one on Qt, the batch mode one on stderr, tests a recorder
-// of their own.
+// the window's is Qt's, tests have a recorder of their own (the batch mode
+// asks nothing and shows its diagnostics through ConsoleRenderer).
 // Texts given to a Prompter and paths it returns are UTF-8.
 #pragma once
 

@@ -15,7 +15,7 @@
 #include "Require.h"
 #include "data/CsvTable.h"
 #include "data/TextScan.h"
-#include "gen/Expand.h"
+#include "gen/CompiledTemplate.h"
 #include "RecordingSink.h"
 #include "platform/TextEncoding.h"
 

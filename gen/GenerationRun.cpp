@@ -15,7 +15,7 @@
 #include "data/CsvTable.h"
 #include "data/TemplateFile.h"
 #include "gen/DumpPage.h"
-#include "gen/Expand.h"
+#include "gen/CompiledTemplate.h"
 #include "gen/RunPlan.h"
 #include "platform/FileSys.h"
 #include "platform/OutputFolder.h"

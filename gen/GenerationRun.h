@@ -1,6 +1,6 @@
 // The generation run: checks its inputs, then writes the pages of the
 // selected records, _db.html and _index.html into the output folder. The
-// window's Generate button and the batch mode both run exactly this.
+// dialog model's Generate command and the batch mode both run exactly this.
 #pragma once
 
 #include <chrono>

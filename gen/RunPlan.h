@@ -1,7 +1,9 @@
-// What a generation run will write, worked out before anything is written:
-// the pages with their names, records and index entries, which names are
-// refused and which repeat an earlier one. Pure: no file is touched, so
-// every naming rule and grouping is tested without a file system.
+// What a generation run will write, page by page as the writing goes: the
+// pages with their names, records and index entries, which names are
+// refused and which repeat an earlier one. No file is touched: the writer
+// tells the planner of a page it could not create (in repeat mode the
+// records after it are grouped anew), so every naming rule and grouping is
+// tested without a file system.
 #pragma once
 
 #include <string>

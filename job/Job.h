@@ -19,7 +19,7 @@ enum NamingRule : int {
 inline constexpr const char* kExtensions[] = {"html", "htm", "shtml", "shtm", "asp", "txt", "dat"};
 inline constexpr int kExtensionCount = 7;
 
-// Texts are UTF-8. Each value starts as the window starts.
+// Texts are UTF-8. Each value starts as the dialog starts.
 struct Job {
     std::string fileName;  // the settings file the job is kept in, when there is one
     std::string CSV;

@@ -33,7 +33,7 @@ CHECK_EXTRA += check-sanitize fuzz-smoke
 check-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQUOLIX_SANITIZE=ON -DCMAKE_BUILD_TYPE=$(ASAN_TYPE)
 	rm -rf $(SAN_REPORTS) && mkdir -p $(SAN_REPORTS)
-	$(SAN_ENV) cmake --build $(ASAN_BUILD) --target quolix_core_tests quolix_app_tests
+	$(SAN_ENV) cmake --build $(ASAN_BUILD) --target quolix_core_tests quolix_cli_tests quolix_window_tests
 	$(SAN_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(CTEST_JOBS); \
 	status=$$?; \
 	if [ -n "$$(ls -A $(SAN_REPORTS))" ]; then \

@@ -1,6 +1,6 @@
 // The settings file's text: eighteen "key:value" lines, keys right-aligned in
-// nine columns. Composing the lines from the window's values and splitting a
-// line into key and value live here; applying a line is the window's job.
+// nine columns. Composing the lines from a job and splitting a line into key
+// and value live here; SettingsReader makes a job of the lines.
 #pragma once
 
 #include <optional>

@@ -11,7 +11,7 @@
 #include "RecordingSink.h"
 #include "TestUtil.h"
 #include "data/CsvTable.h"
-#include "gen/Expand.h"
+#include "gen/CompiledTemplate.h"
 #include "gen/GenerationRun.h"
 #include "platform/CodePage.h"
 #include "platform/TextEncoding.h"

@@ -22,7 +22,7 @@
 #include "TestUtil.h"
 #include "diag/Catalogue.h"
 #include "window/MainDlg.h"
-#include "app/WindowProbe.h"
+#include "window/WindowProbe.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"
 #include "dialog/ControlIds.h"

@@ -1,4 +1,4 @@
-#include "gen/Expand.h"
+#include "gen/CompiledTemplate.h"
 
 #include <cstring>
 #include <string>

@@ -16,7 +16,7 @@
 
 #include "TestUtil.h"
 #include "window/MainDlg.h"
-#include "app/WindowProbe.h"
+#include "window/WindowProbe.h"
 #include "platform/CodePage.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"

@@ -29,7 +29,7 @@
 #include "TestUtil.h"
 #include "dialog/DialogTemplate.h"
 #include "window/MainDlg.h"
-#include "app/WindowProbe.h"
+#include "window/WindowProbe.h"
 #include "window/RecordList.h"
 #include "window/UpDown.h"
 #include "gen/ProgramIdentity.h"

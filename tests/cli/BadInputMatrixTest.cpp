@@ -7,7 +7,7 @@
 // docs/reliability.md is this table written out. The test below checks that
 // it is up to date; to write it again after a change to the table:
 //
-//   QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md build/quolix_app_tests
+//   QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md build/quolix_cli_tests
 //     --gtest_filter='BadInputMatrixDocument.*'
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -1543,7 +1543,7 @@ std::string ReliabilityDocument() {
     std::string doc =
         "# What Quolix does with bad input\n"
         "\n"
-        "Each row is one case of the bad-input test (`tests/app/BadInputMatrixTest.cpp`), run\n"
+        "Each row is one case of the bad-input test (`tests/cli/BadInputMatrixTest.cpp`), run\n"
         "through the real program as `quolix --batch site.cfg` (or the command line the row\n"
         "gives) in a fresh folder, `{dir}/work`. The test checks, for every row, the exit status,\n"
         "that standard error is exactly the lines shown, that the output folder holds exactly\n"
@@ -1556,7 +1556,7 @@ std::string ReliabilityDocument() {
         "after changing the table, write it again with\n"
         "\n"
         "    QUOLIX_WRITE_RELIABILITY_DOC=$PWD/docs/reliability.md \\\n"
-        "      build/quolix_app_tests --gtest_filter='BadInputMatrixDocument.*'\n"
+        "      build/quolix_cli_tests --gtest_filter='BadInputMatrixDocument.*'\n"
         "\n"
         "Settings files name `books.csv` (three books), the template `page.html`\n"
         "(`<h1>[title]</h1>`) and the output folder `out`, and select records 1 and 2, unless a\n"
