@@ -1,6 +1,7 @@
 #include "gen/GenerationRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cctype>
 #include <climits>
@@ -217,31 +218,10 @@ public:
     void Run() {
         folder_.NoteEntries();
         StartCheckFiles();
-        const int n = static_cast<int>(planner_.Records().size());
-        // In repeat mode a page that could not be created holds one record
-        // and the records after it are grouped anew. A page compared with
-        // the file there may find that out only as it is closed: then the
-        // planner goes back to the record after its first.
-        do {
-            while (!planner_.Done()) {
-                const PlannedPage& page = planner_.Next();
-                if (!OpenPage(page) && planner_.Repeat()) planner_.Failed();
-                for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
-                    if (page_->IsOpen()) {
-                        counts_ += compiled_.Write(
-                            table_, planner_.Records()[static_cast<size_t>(s)], page_->Text());
-                        page_->Spill();
-                    }
-                    if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup() &&
-                        !ClosePage() && planner_.Repeat())
-                        planner_.Failed();
-                    Progress(s, n);
-                }
-            }
-            Progress(n, n);
-            if (ClosePage() || !planner_.Repeat()) break;
-            planner_.Failed();
-        } while (!planner_.Done());
+        if (planner_.Repeat())
+            WriteGroups();
+        else
+            WritePlanned();
         FinishCheckFiles();
         report_.pagesOpened = pagesOpened_;
         counts_ += dump_.Counts();
@@ -256,46 +236,184 @@ private:
         report_.notWritten.insert(report_.notWritten.begin() + static_cast<std::ptrdiff_t>(at),
                                   {OutPath(name), reason});
     }
-    void NoteNotWritten(std::string_view name, const OutputFile& file) {
-        NotWrittenAt(report_.notWritten.size(), name, ReasonOf(file.Failure()));
+    void NoteNotWritten(std::string_view name, platform::WriteFailure failure) {
+        NotWrittenAt(report_.notWritten.size(), name, ReasonOf(failure));
         // A name that came again and failed the second time.
         if (report_.shownPage == OutPath(name)) report_.shownPage.clear();
     }
 
     void StartCheckFiles() {
         if (!job_.createChk) return;
-        if (!index_->CreateUnlessSame(kIndexPageName)) NoteNotWritten(kIndexPageName, *index_);
+        if (!index_->CreateUnlessSame(kIndexPageName))
+            NoteNotWritten(kIndexPageName, index_->Failure());
         dbFailSlot_ = report_.notWritten.size();
         if (!dump_.Start(table_, site_, kDumpPageName))
-            NoteNotWritten(kDumpPageName, dump_.File());
+            NoteNotWritten(kDumpPageName, dump_.File().Failure());
         if (index_->IsOpen()) index_->Append(planner_.IndexHead());
     }
 
-    // Creates the page and holds its index entry until it is written;
-    // false when it could not be created.
+    // What the writing of a file left, for the report.
+    struct Closing {
+        bool written = false;  // Close said every byte is there
+        OutputFile::Outcome outcome = OutputFile::Outcome::kNone;
+        platform::WriteFailure failure = platform::WriteFailure::kNone;
+        platform::FileIdentity identity;
+    };
+    static Closing ClosingOf(const OutputFile& file, bool written) {
+        return {written, file.Closed(), file.Failure(), file.Identity()};
+    }
+
+    // In repeat mode a page that could not be created holds one record and
+    // the records after it are grouped anew. A page compared with the file
+    // there may find that out only as it is closed: then the planner goes
+    // back to the record after its first.
+    void WriteGroups() {
+        const int n = static_cast<int>(planner_.Records().size());
+        do {
+            while (!planner_.Done()) {
+                const PlannedPage& page = planner_.Next();
+                if (!OpenPage(page)) planner_.Failed();
+                for (int s = page.firstStep; s < page.firstStep + page.recordCount; ++s) {
+                    if (page_->IsOpen()) {
+                        counts_ += compiled_.Write(
+                            table_, planner_.Records()[static_cast<size_t>(s)], page_->Text());
+                        page_->Spill();
+                    }
+                    if (s + 1 == page.firstStep + page.recordCount && planner_.CompletesGroup() &&
+                        !ClosePage())
+                        planner_.Failed();
+                    Progress(s, n);
+                }
+            }
+            Progress(n, n);
+            if (ClosePage()) break;
+            planner_.Failed();
+        } while (!planner_.Done());
+    }
+
+    // Creates the page of a group and holds its index entry until it is
+    // written; false when it could not be created.
     bool OpenPage(const PlannedPage& page) {
+        held_ = page;
+        const bool created = !page.refused && CreatePage(page, *page_);
+        if (!NoteOpened(page, created, page_->Failure())) return false;
+        page_->Append("<HTML>\n");
+        return true;
+    }
+
+    // Closes the page of a group; false when it could not be created after
+    // all.
+    bool ClosePage() {
+        if (!page_->IsOpen()) return true;
+        page_->Append("</HTML>\n");
+        const bool written = page_->Close();
+        return NoteClosed(held_, ClosingOf(*page_, written));
+    }
+
+    // One record a page: the pages are planned first, then written by two
+    // writers at once where two cores are to be had, each taking the next
+    // page not yet taken, and reported in the plan's order. A name that
+    // comes again is written by one writer, in order, so that its last
+    // page wins.
+    void WritePlanned() {
+        std::vector<PlannedPage> pages;
+        bool namesRepeat = false;
+        while (!planner_.Done()) {
+            pages.push_back(planner_.Next());
+            namesRepeat |= pages.back().repeatsName;
+        }
+        struct Written {
+            bool created = false;
+            Closing closing;
+            platform::SiteCounts counts;
+        };
+        const size_t n = pages.size();
+        std::vector<Written> written(n);
+        std::atomic<size_t> next{0}, done{0};
+        // The progress of each page finished, as one writer would tell it.
+        size_t told = 0;
+        auto tell = [&](size_t finished) {
+            for (; told < finished; ++told) Progress(static_cast<int>(told), static_cast<int>(n));
+        };
+        auto write = [&](OutputFile& file, bool tells) {
+            for (size_t i; (i = next.fetch_add(1)) < n;) {
+                const PlannedPage& page = pages[i];
+                Written& w = written[i];
+                w.created = !page.refused && CreatePage(page, file);
+                if (w.created) {
+                    w.counts = compiled_.Write(
+                        table_, planner_.Records()[static_cast<size_t>(page.firstStep)], file.Text());
+                    w.closing = ClosingOf(file, file.Close());
+                } else {
+                    w.closing.failure = file.Failure();
+                }
+                const size_t finished = done.fetch_add(1) + 1;
+                if (tells) tell(finished);
+            }
+        };
+        std::unique_ptr<OutputFile> second;
+        std::thread helper;
+        if (!namesRepeat && n > 1 && std::thread::hardware_concurrency() > 1) {
+            second = folder_.NewFile();
+            try {
+                helper = std::thread(write, std::ref(*second), false);
+            } catch (const std::system_error&) {
+                // No thread to be had: one writer does it all.
+            }
+        }
+        write(*page_, true);
+        if (helper.joinable()) helper.join();
+        tell(n);
+        Progress(static_cast<int>(n), static_cast<int>(n));
+        for (size_t i = 0; i < n; ++i) {
+            if (!NoteOpened(pages[i], written[i].created, written[i].closing.failure)) continue;
+            counts_ += written[i].counts;
+            NoteClosed(pages[i], written[i].closing);
+        }
+    }
+
+    // Creates the file of a page that is not refused; a UTF-8 template that
+    // begins with a byte order mark gives pages that do.
+    bool CreatePage(const PlannedPage& page, OutputFile& file) const {
+        // A name that comes again in the run is written every time, as its
+        // last page must win.
+        if (!(page.repeatsName ? file.Create(page.name) : file.CreateUnlessSame(page.name)))
+            return false;
+        if (bom_) file.Append("\xEF\xBB\xBF");
+        return true;
+    }
+
+    // The report of a page opened: refused, not created (false), or
+    // created.
+    bool NoteOpened(const PlannedPage& page, bool created, platform::WriteFailure failure) {
         ++pagesOpened_;
-        pageName_ = page.name;
-        pageRepeats_ = page.repeatsName;
         if (page.refused) {
             NotWrittenAt(report_.notWritten.size(), page.name, *page.refused);
             return false;
         }
-        // A name that comes again in the run is written every time, as its
-        // last page must win.
-        if (!(page.repeatsName ? page_->Create(page.name)
-                               : page_->CreateUnlessSame(page.name))) {
-            NoteNotWritten(page.name, *page_);
+        if (!created) {
+            NoteNotWritten(page.name, failure);
             return false;
         }
         if (page.repeatsName) report_.overwrittenNames.push_back(page.name);
-        // A UTF-8 template that begins with a byte order mark gives pages
-        // that do.
-        if (bom_) page_->Append("\xEF\xBB\xBF");
-        if (planner_.Repeat()) page_->Append("<HTML>\n");
-        heldEntry_ = page.indexEntry;
-        heldCounts_ = page.indexCounts;
         return true;
+    }
+
+    // The report of a page closed; the index links it only when it holds
+    // its bytes now. False when the page could not be created after all.
+    bool NoteClosed(const PlannedPage& page, const Closing& closing) {
+        if (!closing.written) {
+            NoteNotWritten(page.name, closing.failure);
+        } else if (report_.shownPage.empty() && BrowserShows(page.name)) {
+            report_.shownPage = OutPath(page.name);
+        }
+        if (closing.written && index_->IsOpen()) {
+            index_->Append(planner_.IndexSeparator(indexEntries_++));
+            index_->Append(page.indexEntry);
+            counts_ += page.indexCounts;
+            index_->Spill();
+        }
+        return Closed(closing, page.repeatsName);
     }
 
     // Notes a file left as it was or written; false when the file turned
@@ -303,37 +421,19 @@ private:
     // writing. One file is found unchanged and written in one run only
     // through a name that comes again (`repeated`): a file with other names
     // is replaced, never written through.
-    bool Closed(const OutputFile& file, bool repeated = false) {
-        switch (file.Closed()) {
+    bool Closed(const Closing& closing, bool repeated = false) {
+        switch (closing.outcome) {
             case OutputFile::Outcome::kUnchanged:
-                unchanged_.insert(file.Identity());
+                unchanged_.insert(closing.identity);
                 break;
             case OutputFile::Outcome::kWritten:
             case OutputFile::Outcome::kNotWritten:
-                if (repeated) written_.insert(file.Identity());
+                if (repeated) written_.insert(closing.identity);
                 break;
             default:
                 break;
         }
-        return file.Closed() != OutputFile::Outcome::kNotCreated;
-    }
-
-    // Closes the page; the index links it only when it holds its bytes now.
-    // False when the page could not be created after all.
-    bool ClosePage() {
-        if (!page_->IsOpen()) return true;
-        if (planner_.Repeat()) page_->Append("</HTML>\n");
-        const bool written = page_->Close();
-        if (!written) NoteNotWritten(pageName_, *page_);
-        else if (report_.shownPage.empty() && BrowserShows(pageName_))
-            report_.shownPage = OutPath(pageName_);
-        if (written && index_->IsOpen()) {
-            index_->Append(planner_.IndexSeparator(indexEntries_++));
-            index_->Append(heldEntry_);
-            counts_ += heldCounts_;
-            index_->Spill();
-        }
-        return Closed(*page_, pageRepeats_);
+        return closing.outcome != OutputFile::Outcome::kNotCreated;
     }
 
     // Failures keep their places: _index.html not created first, then
@@ -343,12 +443,13 @@ private:
         if (index_->IsOpen()) {
             index_->Append(planner_.IndexTail());
             const bool written = index_->Close();
-            indexCreated = Closed(*index_);
-            if (!written && indexCreated) NoteNotWritten(kIndexPageName, *index_);
+            indexCreated = Closed(ClosingOf(*index_, written));
+            if (!written && indexCreated) NoteNotWritten(kIndexPageName, index_->Failure());
             if (written) report_.shownPage = OutPath(kIndexPageName);
         }
         const OutputFile::Outcome dump = dump_.Finish();
-        Closed(dump_.File());
+        Closed(ClosingOf(dump_.File(), dump == OutputFile::Outcome::kWritten ||
+                                           dump == OutputFile::Outcome::kUnchanged));
         if (dump == OutputFile::Outcome::kNotCreated || dump == OutputFile::Outcome::kNotWritten)
             NotWrittenAt(dbFailSlot_, kDumpPageName, ReasonOf(dump_.File().Failure()));
         if (!indexCreated) NotWrittenAt(0, kIndexPageName, ReasonOf(index_->Failure()));
@@ -380,10 +481,7 @@ private:
     size_t dbFailSlot_ = 0;  // where a failure of the dump page goes in the list
     std::unique_ptr<OutputFile> index_ = folder_.NewFile();
     std::unique_ptr<OutputFile> page_ = folder_.NewFile();  // one buffer for every page of the run
-    std::string pageName_;
-    bool pageRepeats_ = false;  // the page open has a name that came before
-    std::string heldEntry_;     // its index entry, written once the page is
-    platform::SiteCounts heldCounts_;
+    PlannedPage held_;  // the page of a group open now, its index entry held until it is written
     int pagesOpened_ = 0;
     int indexEntries_ = 0;      // entries in _index.html
     int lastPercent_ = -1;
