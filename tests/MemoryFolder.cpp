@@ -14,6 +14,7 @@ public:
     bool IsOpen() const override { return open_; }
 
     bool Close() override {
+        std::lock_guard<std::mutex> hold(folder_.busy);
         const bool was = open_;
         open_ = false;
         written_ += text_;
@@ -46,6 +47,7 @@ public:
 private:
     bool Open(std::string_view name, bool compare) {
         if (open_) Close();
+        std::lock_guard<std::mutex> hold(folder_.busy);
         text_.clear();
         written_.clear();
         outcome_ = Outcome::kNone;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ public:
 
     bool IsProtected(const std::string& name) const { return protected_.count(name) > 0; }
     platform::FileIdentity NextIdentity() { return {1, ++inodes_}; }
+    // Held while a file of the folder is opened or closed: a run writes
+    // with two writers at once.
+    std::mutex busy;
 
 private:
     std::string path_;
