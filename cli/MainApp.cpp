@@ -31,8 +31,8 @@ void PrintUsage(FILE* out) {
                  "Usage: quolix [--] [FILE.cfg ...]\n"
                  "       quolix --batch [OPTION...] [--] FILE.cfg [FILE.cfg ...]\n"
                  "\n"
-                 "Turns a CSV file (UTF-8 or code page 932, Shift_JIS) into static HTML pages\n"
-                 "made from a template.\n"
+                 "Turns a CSV file (UTF-8, code page 932 (Shift_JIS) or UTF-16; fields separated\n"
+                 "by commas or tabs) into static HTML pages made from a template.\n"
                  "\n"
                  "Without --batch the window opens; each settings file named is opened in it,\n"
                  "and generates at once when its autoChk line is 1.\n"
@@ -42,10 +42,15 @@ void PrintUsage(FILE* out) {
                  "             standard error\n"
                  "  --csv-encoding=ENCODING\n"
                  "             read the CSV file in this encoding, whatever the settings files'\n"
-                 "             csvCode lines say: auto (find out), or a name of UTF-8 or\n"
-                 "             Shift_JIS in any case (utf-8, utf8, shift_jis, sjis, cp932, ...)\n"
+                 "             csvCode lines say: auto (find out), or a name of UTF-8,\n"
+                 "             Shift_JIS or UTF-16 in any case (utf-8, utf8, shift_jis, sjis,\n"
+                 "             cp932, utf-16, ...)\n"
                  "  --template-encoding=ENCODING\n"
-                 "             likewise the template, whose encoding is the pages'\n"
+                 "             likewise the template, whose encoding is the pages' (not UTF-16)\n"
+                 "  --separator=SEPARATOR\n"
+                 "             separate the CSV file's fields by this, whatever the settings\n"
+                 "             files' Sep lines say: auto (a tab for UTF-16, or when the header\n"
+                 "             line holds a tab and no comma; else a comma), comma or tab\n"
                  "  --help     show this help and exit\n"
                  "  --version  show the version and exit\n"
                  "  --         end of the options: every argument after it is a settings file,\n"
@@ -97,7 +102,7 @@ int CMainApp::InitInstance(int argc, char** argv) {
 
     bool batch = false;
     bool options = true;
-    BatchEncodings encodings;
+    BatchChoices choices;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -109,17 +114,31 @@ int CMainApp::InitInstance(int argc, char** argv) {
             batch = true;
         } else if (arg.starts_with("--csv-encoding=") || arg.starts_with("--template-encoding=")) {
             const size_t eq = arg.find('=');
-            const std::optional<platform::EncodingChoice> choice =
+            const bool csv = arg[2] == 'c';
+            std::optional<platform::EncodingChoice> choice =
                 platform::ParseEncodingChoice(arg.substr(eq + 1));
+            if (!csv && choice == platform::EncodingChoice::kUtf16) choice.reset();
             if (!choice) {
                 std::fprintf(stderr,
-                             "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or "
-                             "Shift_JIS such as utf-8 or sjis)\n",
+                             csv ? "quolix: unknown encoding '%s' (auto, or a name of UTF-8, "
+                                   "Shift_JIS or UTF-16 such as utf-8, sjis or utf-16)\n"
+                                 : "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or "
+                                   "Shift_JIS such as utf-8 or sjis)\n",
                              platform::EscapeForTerminal(arg.substr(eq + 1)).c_str());
                 PrintUsage(stderr);
                 return kExitUsage;
             }
-            (arg[2] == 'c' ? encodings.csv : encodings.html) = *choice;
+            (csv ? choices.csv : choices.html) = *choice;
+        } else if (arg.starts_with("--separator=")) {
+            const std::string_view name = arg.substr(arg.find('=') + 1);
+            const std::optional<platform::SeparatorChoice> choice = platform::ParseSeparatorChoice(name);
+            if (!choice) {
+                std::fprintf(stderr, "quolix: unknown separator '%s' (auto, comma or tab)\n",
+                             platform::EscapeForTerminal(name).c_str());
+                PrintUsage(stderr);
+                return kExitUsage;
+            }
+            choices.separator = *choice;
         } else if (arg == "--help") {
             PrintUsage(stdout);
             return kExitOk;
@@ -133,9 +152,10 @@ int CMainApp::InitInstance(int argc, char** argv) {
             return kExitUsage;
         }
     }
-    if (batch) return RunBatch(files, encodings);
-    if (encodings.csv || encodings.html) {
-        std::fprintf(stderr, "quolix: --csv-encoding and --template-encoding need --batch\n");
+    if (batch) return RunBatch(files, choices);
+    if (choices.csv || choices.html || choices.separator) {
+        std::fprintf(stderr,
+                     "quolix: --csv-encoding, --template-encoding and --separator need --batch\n");
         PrintUsage(stderr);
         return kExitUsage;
     }
@@ -143,7 +163,7 @@ int CMainApp::InitInstance(int argc, char** argv) {
     return RunWindow(argv, files);
 }
 
-int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodings) {
+int RunBatch(const std::vector<std::string>& files, const BatchChoices& choices) {
     if (files.empty()) {
         std::fprintf(stderr, "quolix: --batch needs at least one settings file\n");
         PrintUsage(stderr);
@@ -158,11 +178,12 @@ int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodi
         std::optional<SettingsRead> read = ReadSettingsFile(file, console);
         Job job = read ? read->job : Job{};
         job.fileName = file;
-        if (encodings.csv) job.csvCode = *encodings.csv;
-        if (encodings.html) job.htmlCode = *encodings.html;
+        if (choices.csv) job.csvCode = *choices.csv;
+        if (choices.html) job.htmlCode = *choices.html;
+        if (choices.separator) job.separator = *choices.separator;
         std::unique_ptr<CCsvTable> table;
         if (read && read->namesCsv) {
-            table = OpenCsvFile(job.CSV, job.csvCode, console);
+            table = OpenCsvFile(job.CSV, job.csvCode, job.separator, console);
             if (table && !table->Load(console)) table.reset();
         }
         if (read) {

@@ -14,13 +14,15 @@ public:
     int InitInstance(int argc, char** argv);
 };
 
-// Encodings asked for on the command line, for every settings file.
-struct BatchEncodings {
+// What the command line asks for every settings file: the encodings of the
+// CSV file and the template, the CSV file's separator.
+struct BatchChoices {
     std::optional<platform::EncodingChoice> csv, html;
+    std::optional<platform::SeparatorChoice> separator;
 };
 
 // The batch mode: each settings file (as named on the command line) read
-// into a fresh window state and generated as the Generate button does, in
-// turn. 0 when everything was written, 1 when anything went wrong, 2 for
+// into a job, its CSV file loaded and the job run as the window's Generate
+// command runs it, in turn. 0 when everything was written, 1 when anything went wrong, 2 for
 // bad usage.
-int RunBatch(const std::vector<std::string>& files, const BatchEncodings& encodings = {});
+int RunBatch(const std::vector<std::string>& files, const BatchChoices& choices = {});

@@ -53,8 +53,6 @@ diag::Diagnostic DiagnosticOf(const CsvProblem& problem, const std::string& path
             return {.code = Code::kNoMemory};
         case Kind::kEmptyFile:
             return {.code = Code::kCsvEmpty};
-        case Kind::kUtf16:
-            return {.code = Code::kCsvUtf16, .path = path};
         case Kind::kQuoteError:
             return {.code = Code::kCsvQuoteError, .number = problem.record};
         case Kind::kFieldTooLong:
@@ -103,8 +101,7 @@ const char* CCsvTable::Load(diag::Sink& sink, size_t fieldLimit) {
     // The one place where the load's problems leave the table.
     for (const CsvProblem& problem : problems) sink.Report(DiagnosticOf(problem, path_));
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
-        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory ||
-               p.kind == CsvProblem::Kind::kUtf16;
+        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory;
     });
     return unread ? nullptr : text_.Data();
 }
@@ -127,24 +124,39 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
         return {{read == platform::ReadStatus::kNoMemory ? Kind::kNoMemory : Kind::kReadError}};
     }
     const platform::DetectedText found = platform::DetectEncoding(text_.View(), platform::TextKind::kCsv);
-    if (found.utf16) {
-        text_.Resize(0);
-        return {{Kind::kUtf16}};
+    // A UTF-16 byte order mark says UTF-16, whatever was chosen.
+    sourceUtf16_ = found.utf16 || choice_ == platform::EncodingChoice::kUtf16;
+    if (sourceUtf16_) {
+        const std::string_view bytes = text_.View();
+        const bool bigEndian = bytes.starts_with("\xFE\xFF");
+        const bool bom = bigEndian || bytes.starts_with("\xFF\xFE");
+        if (!text_.Assign(platform::Utf16ToUtf8(bytes.substr(bom ? 2 : 0), bigEndian))) {
+            text_.Resize(0);
+            return {{Kind::kNoMemory}};
+        }
+        detected_ = encoding_ = platform::TextEncoding::kUtf8;
+    } else {
+        detected_ = found.encoding;
+        encoding_ = platform::Resolve(choice_, found.encoding);
+        // A byte order mark is no text: never part of the first column's
+        // name, whichever encoding was chosen.
+        text_.DropFront(found.bomLength);
     }
-    detected_ = found.encoding;
-    encoding_ = platform::Resolve(choice_, found.encoding);
     const bool utf8 = encoding_ == platform::TextEncoding::kUtf8;
-    // A byte order mark is no text: never part of the first column's name,
-    // whichever encoding was chosen.
-    text_.DropFront(found.bomLength);
     if (text_.Size() == 0) return {{Kind::kEmptyFile}};
     // Detection has checked a file it found to be UTF-8; one with a byte
-    // order mark, or read as UTF-8 by choice, is checked here. Values are
-    // pieces of the text cut at ASCII bytes, so they are valid when it is,
-    // but for a quoted field whose last byte is no quote (see ParseRecord).
-    validUtf8_ = utf8 && ((found.encoding == platform::TextEncoding::kUtf8 && found.bomLength == 0) ||
+    // order mark, read as UTF-8 by choice or made from UTF-16, is checked
+    // here. Values are pieces of the text cut at ASCII bytes, so they are
+    // valid when it is, but for a quoted field whose last byte is no quote
+    // (see ParseRecord).
+    validUtf8_ = utf8 && ((!sourceUtf16_ && found.encoding == platform::TextEncoding::kUtf8 &&
+                           found.bomLength == 0) ||
                           platform::IsValidUtf8(text_.View()));
     text_.Shrink(RewriteContinuations(text_.Data(), text_.Size(), !utf8));
+    separator_ = separatorChoice_ == platform::SeparatorChoice::kTab     ? '\t'
+                 : separatorChoice_ == platform::SeparatorChoice::kComma ? ','
+                 : sourceUtf16_                                          ? '\t'
+                       : FindSeparator(text_.Data(), text_.Data() + text_.Size(), !utf8);
     CsvLoadProblems problems;
     if (!Parse(fieldLimit, problems)) {
         records_.clear();
@@ -196,8 +208,11 @@ bool CCsvTable::Parse(size_t fieldLimit, CsvLoadProblems& problems) {
     while (state.next < state.end && stop == RecordStop::kStored) {
         tooManyRecords = RecordCount() >= kMaxRecords;
         if (tooManyRecords) break;
-        stop = encoding_ == platform::TextEncoding::kUtf8 ? ParseRecord<false>(state)
-                                                          : ParseRecord<true>(state);
+        const bool utf8 = encoding_ == platform::TextEncoding::kUtf8;
+        if (separator_ == '\t')
+            stop = utf8 ? ParseRecord<false, '\t'>(state) : ParseRecord<true, '\t'>(state);
+        else
+            stop = utf8 ? ParseRecord<false, ','>(state) : ParseRecord<true, ','>(state);
     }
     const int inProgress = RecordCount() + 1;
     switch (stop) {
@@ -237,22 +252,23 @@ bool CCsvTable::AllocateStorage(size_t size, ParseState& state) {
     state.next = values_.get();
     state.end = values_.get() + size;
 
-    // Room for every record and field up front: a field ends at a comma, an
-    // LF or the end of the text.
-    size_t lines = 1, commas = 0;
+    // Room for every record and field up front: a field ends at a
+    // separator, an LF or the end of the text.
+    size_t lines = 1, separators = 0;
+    const char separator = separator_;
     for (const char* p = state.next; p < state.end; ++p) {
         lines += *p == '\n';
-        commas += *p == ',';
+        separators += *p == separator;
     }
     records_.reserve(std::min<size_t>(lines, kMaxRecords));
-    state.fieldCapacity = lines + commas;
+    state.fieldCapacity = lines + separators;
     fieldStore_.reset(new (std::nothrow) CCsvRecord::Field[state.fieldCapacity]);
     if (!fieldStore_) return false;
     platform::AdviseHugePages(fieldStore_.get(), state.fieldCapacity * sizeof(CCsvRecord::Field));
     return true;
 }
 
-template <bool kLeadBytes>
+template <bool kLeadBytes, char kSeparator>
 CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
     // Locals, not the state: a write into the values, being of chars, would
     // make the compiler read the state again after every field.
@@ -264,7 +280,7 @@ CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
     int count = 0;
     bool overflow = false;  // fields past the 500th were dropped
     for (char* start = recordValues;;) {
-        const CsvFieldScan field = ScanCsvField<kLeadBytes>(start, end);
+        const CsvFieldScan field = ScanCsvField<kLeadBytes, kSeparator>(start, end);
         if (field.kind == CsvFieldEnd::kQuoteError) return RecordStop::kQuoteError;
         if (field.kind == CsvFieldEnd::kUnclosedQuote) return RecordStop::kUnclosedQuote;
         char* const stop = start + field.length;
@@ -304,7 +320,7 @@ CCsvTable::RecordStop CCsvTable::ParseRecord(ParseState& state) {
         } else {
             overflow = true;
         }
-        if (field.kind == CsvFieldEnd::kComma) {
+        if (field.kind == CsvFieldEnd::kSeparator) {
             start = stop + 1;
             continue;
         }
@@ -337,7 +353,7 @@ int CCsvTable::FieldIndex(const char* name) const {
 }
 
 std::unique_ptr<CCsvTable> OpenCsvFile(const std::string& path, platform::EncodingChoice choice,
-                                       diag::Sink& sink) {
+                                       platform::SeparatorChoice separator, diag::Sink& sink) {
     if (path.empty()) {
         sink.Report({.code = diag::Code::kNoCsvPath});
         return nullptr;
@@ -348,5 +364,6 @@ std::unique_ptr<CCsvTable> OpenCsvFile(const std::string& path, platform::Encodi
         return nullptr;
     }
     table->SetEncodingChoice(choice);
+    table->SetSeparatorChoice(separator);
     return table;
 }

@@ -1,6 +1,7 @@
-// The CSV source: a file in code page 932 or UTF-8, read whole into records
-// and fields, which keep the file's bytes. Record 0 is the header row whose
-// fields name the columns.
+// The CSV source: a file in code page 932, UTF-8 or UTF-16, its fields
+// separated by commas or tabs, read whole into records and fields, which
+// keep the file's bytes (UTF-16 becomes UTF-8). Record 0 is the header row
+// whose fields name the columns.
 #pragma once
 
 #include <array>
@@ -28,7 +29,6 @@ struct CsvProblem {
         kReadError,       // the source could not be read
         kNoMemory,        // the text or the table is too large for the memory to be had
         kEmptyFile,       // nothing to read
-        kUtf16,           // UTF-16, which is not read at all
         kQuoteError,      // in `record`, which is not read, nor anything after it
         kFieldTooLong,    // likewise, a field longer than the load allows
         kNul,             // a NUL cuts the data from `record` on
@@ -108,6 +108,13 @@ public:
     // The encoding the next Load reads the source in: found out (kAuto,
     // the default) or as given.
     void SetEncodingChoice(platform::EncodingChoice choice) { choice_ = choice; }
+    // What separates the fields for the next Load: found out (kAuto, the
+    // default: a tab for UTF-16, else as FindSeparator finds) or as given.
+    void SetSeparatorChoice(platform::SeparatorChoice choice) { separatorChoice_ = choice; }
+    // The separator the last Load took: ',' or '\t'.
+    char Separator() const { return separator_; }
+    // Whether the last Load read UTF-16 (into UTF-8 values).
+    bool SourceIsUtf16() const { return sourceUtf16_; }
     // The encoding of the values, as the last Load took it.
     platform::TextEncoding Encoding() const { return encoding_; }
     // What the last Load found the source to be in, whatever was chosen.
@@ -159,7 +166,7 @@ private:
     bool Parse(size_t fieldLimit, CsvLoadProblems& problems);
     // Copies the text into values_ and makes room for every record and field.
     bool AllocateStorage(size_t size, ParseState& state);
-    template <bool kLeadBytes>
+    template <bool kLeadBytes, char kSeparator>
     RecordStop ParseRecord(ParseState& state);
     // The record of `count` fields whose values start at `values`.
     void AddRecord(ParseState& state, const char* values, int count, bool overflow);
@@ -170,6 +177,9 @@ private:
     std::vector<CCsvRecord> records_;
     std::array<int, kMaxFields> widths_{};
     platform::EncodingChoice choice_ = platform::EncodingChoice::kAuto;
+    platform::SeparatorChoice separatorChoice_ = platform::SeparatorChoice::kAuto;
+    char separator_ = ',';
+    bool sourceUtf16_ = false;
     platform::TextEncoding encoding_ = platform::TextEncoding::kCp932;
     platform::TextEncoding detected_ = platform::TextEncoding::kCp932;
     bool validUtf8_ = false;
@@ -181,7 +191,8 @@ private:
     std::unique_ptr<CCsvRecord::Field[]> fieldStore_;
 };
 
-// The CSV file at `path` opened, to be read in `choice`'s encoding; null,
-// and said to `sink`, when no file is named or none can be opened there.
+// The CSV file at `path` opened, to be read in `choice`'s encoding with
+// `separator`'s fields; null, and said to `sink`, when no file is named or
+// none can be opened there.
 std::unique_ptr<CCsvTable> OpenCsvFile(const std::string& path, platform::EncodingChoice choice,
-                                       diag::Sink& sink);
+                                       platform::SeparatorChoice separator, diag::Sink& sink);

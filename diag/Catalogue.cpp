@@ -20,8 +20,6 @@ constexpr Message kMessages[] = {
     {Severity::kRefusal, Place::kStatus, "ｿｰｽﾌｧｲﾙ(CSV) が見つかりません．"},
     {Severity::kWarning, Place::kWarningBox, "ファイルが読めません．"},
     {Severity::kWarning, Place::kWarningBox, "ファイルが空です．"},
-    {Severity::kWarning, Place::kWarningBox,
-     "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．"},
     {Severity::kWarning, Place::kWarningBox, "%d 行目にダブルクォーテーション・エラーがあります．"},
     {Severity::kWarning, Place::kWarningBox,
      "%d 行目のフィールドが長すぎるため，この行以降は読み込みませんでした．"},

@@ -34,7 +34,6 @@ enum class Code {
     kCsvNotFound,        // status; path
     kCsvReadError,       // box
     kCsvEmpty,           // box
-    kCsvUtf16,           // box; path
     kCsvQuoteError,      // box; number: the record (from 1)
     kCsvFieldTooLong,    // box; number: the record
     kCsvNul,             // box; number: the record

@@ -101,8 +101,12 @@ platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
 }
 
 std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
-    return {platform::StrFormat(res::kAutoEncodingItemFormat, platform::CharsetLabel(DetectedEncoding(combo))),
-            "Shift_JIS", "UTF-8"};
+    const bool csv = combo == DialogCombo::CsvEncoding;
+    const char* found = csv && csvDetectedUtf16_ ? "UTF-16" : platform::CharsetLabel(DetectedEncoding(combo));
+    std::vector<std::string> items = {platform::StrFormat(res::kAutoEncodingItemFormat, found),
+                                      "Shift_JIS", "UTF-8"};
+    if (csv) items.push_back("UTF-16");
+    return items;
 }
 
 void DialogModel::ForceEncoding(DialogCombo combo, platform::EncodingChoice choice) {
@@ -277,7 +281,7 @@ void DialogModel::Choose(DialogCombo combo, int index) {
 
 void DialogModel::Select(DialogCombo combo, int index) {
     if (IsEncodingList(combo)) {
-        if (index < 0 || index >= kEncodingItems) return;
+        if (index < 0 || index >= EncodingItemCount(combo)) return;
         EncodingRef(combo) = static_cast<platform::EncodingChoice>(index);
         listener_->ComboChanged(combo);
         return;
@@ -408,15 +412,16 @@ void DialogModel::LoadCsv() {
     // A path named lets the table go, whatever becomes of the new one.
     if (!path.empty() && table_) ReleaseTable();
     std::unique_ptr<CCsvTable> table =
-        OpenCsvFile(path, EncodingChoiceOf(DialogCombo::CsvEncoding), *this);
+        OpenCsvFile(path, EncodingChoiceOf(DialogCombo::CsvEncoding), job_.separator, *this);
     if (!table) return;
     table_ = std::move(table);
     loadedPath_ = path;
     const bool read = table_->Load(*this) != nullptr;
     fieldItems_.clear();
     job_.fieldNum = -1;
-    if (csvDetected_ != table_->DetectedEncoding()) {
+    if (csvDetected_ != table_->DetectedEncoding() || csvDetectedUtf16_ != table_->SourceIsUtf16()) {
         csvDetected_ = table_->DetectedEncoding();
+        csvDetectedUtf16_ = table_->SourceIsUtf16();
         listener_->ComboChanged(DialogCombo::CsvEncoding);
     }
     if (!read) {  // could not be read; the box said why
@@ -468,6 +473,7 @@ int DialogModel::LoadSettings() {
     for (const auto& [combo, choice] : {std::pair{DialogCombo::CsvEncoding, job.csvCode},
                                         std::pair{DialogCombo::TemplateEncoding, job.htmlCode}})
         if (!encodingForced_[EncodingSlot(combo)]) Select(combo, static_cast<int>(choice));
+    job_.separator = job.separator;
     for (const auto& [which, on] :
          {std::pair{DialogSwitch::Prefix, job.prefixChk}, std::pair{DialogSwitch::Fix, job.fixChk},
           std::pair{DialogSwitch::Repeat, job.repeatChk}, std::pair{DialogSwitch::Create, job.createChk},

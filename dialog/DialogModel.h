@@ -25,10 +25,11 @@ class Prompter;
 
 enum class DialogEdit { CSV, HTML, Out, Prefix, Start, Digit, Repeat };
 enum class DialogSwitch { Prefix, Fix, Repeat, Create, Auto };
-// The encoding lists hold kEncodingItems entries: automatic (showing what
-// was found), code page 932, UTF-8, in the order of EncodingChoice.
+// The encoding lists hold entries in the order of EncodingChoice: automatic
+// (showing what was found), code page 932, UTF-8, and for the CSV file
+// UTF-16.
 enum class DialogCombo { Rule, Field, Extension, CsvEncoding, TemplateEncoding };
-inline constexpr int kEncodingItems = 3;
+inline int EncodingItemCount(DialogCombo combo) { return combo == DialogCombo::CsvEncoding ? 4 : 3; }
 // How the selection changed: by the user (who sees it already), every line
 // toggled, or the model's selection to be shown anew (a load, a settings
 // file, a list drawn again).
@@ -207,6 +208,7 @@ private:
     bool listShown_ = false;
     std::array<bool, 2> encodingForced_{};
     platform::TextEncoding csvDetected_ = platform::TextEncoding::kCp932;
+    bool csvDetectedUtf16_ = false;  // the CSV file's last load read UTF-16
     // What the template named was found to be in, read when it was named.
     platform::TextEncoding templateDetected_ = platform::TextEncoding::kCp932;
     RunReport lastRun_;

@@ -29,6 +29,8 @@ struct Job {
     // is the site's).
     platform::EncodingChoice csvCode = platform::EncodingChoice::kAuto;
     platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
+    // What separates the CSV file's fields.
+    platform::SeparatorChoice separator = platform::SeparatorChoice::kAuto;
     int ruleNum = kRuleRecordNumber;  // any other value than 1 and 2 names by record number
     int fieldNum = -1;                // the column naming pages under rule 2; -1: none chosen
     // The extension: the list's entry chosen (-1 for a text typed in) and

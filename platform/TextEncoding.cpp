@@ -359,7 +359,9 @@ std::optional<TextEncoding> ReadableEncoding(std::string_view name) {
 
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name) {
     if (EqualsIgnoringCase(TrimAsciiWhitespace(name), "auto")) return EncodingChoice::kAuto;
-    if (const std::optional<TextEncoding> read = ReadableEncoding(EncodingOfLabel(name)))
+    const std::string_view canonical = EncodingOfLabel(name);
+    if (canonical == "UTF-16LE" || canonical == "UTF-16BE") return EncodingChoice::kUtf16;
+    if (const std::optional<TextEncoding> read = ReadableEncoding(canonical))
         return *read == TextEncoding::kUtf8 ? EncodingChoice::kUtf8 : EncodingChoice::kCp932;
     return std::nullopt;
 }
@@ -370,10 +372,54 @@ const char* EncodingChoiceName(EncodingChoice choice) {
             return "cp932";
         case EncodingChoice::kUtf8:
             return "utf-8";
+        case EncodingChoice::kUtf16:
+            return "utf-16";
         case EncodingChoice::kAuto:
             break;
     }
     return "auto";
+}
+
+std::optional<SeparatorChoice> ParseSeparatorChoice(std::string_view name) {
+    for (SeparatorChoice choice : {SeparatorChoice::kAuto, SeparatorChoice::kComma, SeparatorChoice::kTab})
+        if (EqualsIgnoringCase(TrimAsciiWhitespace(name), SeparatorChoiceName(choice))) return choice;
+    return std::nullopt;
+}
+
+const char* SeparatorChoiceName(SeparatorChoice choice) {
+    switch (choice) {
+        case SeparatorChoice::kComma:
+            return "comma";
+        case SeparatorChoice::kTab:
+            return "tab";
+        case SeparatorChoice::kAuto:
+            break;
+    }
+    return "auto";
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    const auto* p = Bytes(bytes);
+    const size_t units = bytes.size() / 2;
+    auto unit = [&](size_t i) -> char32_t {
+        return bigEndian ? (p[2 * i] << 8 | p[2 * i + 1]) : (p[2 * i + 1] << 8 | p[2 * i]);
+    };
+    for (size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            out += '\xFF';
+            continue;
+        }
+        AppendUtf8(out, c);
+    }
+    if (bytes.size() % 2 != 0) out += '\xFF';
+    return out;
 }
 
 const char* CharsetLabel(TextEncoding encoding) {

@@ -14,7 +14,8 @@ namespace platform {
 enum class TextEncoding : unsigned char { kCp932, kUtf8 };
 
 // What the user or a settings line asks for: find out, or this one.
-enum class EncodingChoice : unsigned char { kAuto, kCp932, kUtf8 };
+// UTF-16 is read for a CSV source only, into UTF-8.
+enum class EncodingChoice : unsigned char { kAuto, kCp932, kUtf8, kUtf16 };
 
 // The three kinds of file that are read as text; each asks a little
 // differently (see DetectEncoding).
@@ -57,19 +58,26 @@ std::string_view EncodingOfLabel(std::string_view label);
 // page 932 for Shift_JIS; nothing for any other.
 std::optional<TextEncoding> ReadableEncoding(std::string_view name);
 
-// "auto", or a label of UTF-8 or Shift_JIS (EncodingOfLabel); nothing for
+// What separates the fields of a source: found out from it, or this one.
+enum class SeparatorChoice : unsigned char { kAuto, kComma, kTab };
+// "auto", "comma" or "tab", in any case, with blanks around; nothing for
 // any other text.
+std::optional<SeparatorChoice> ParseSeparatorChoice(std::string_view name);
+const char* SeparatorChoiceName(SeparatorChoice choice);
+
+// "auto", or a label of UTF-8, Shift_JIS or UTF-16 (EncodingOfLabel);
+// nothing for any other text.
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name);
-// "auto", "cp932" or "utf-8".
+// "auto", "cp932", "utf-8" or "utf-16".
 const char* EncodingChoiceName(EncodingChoice choice);
 // "Shift_JIS" or "UTF-8", as HTML names them.
 const char* CharsetLabel(TextEncoding encoding);
 
 // The encoding a choice asks for, or `detected` for kAuto.
 inline TextEncoding Resolve(EncodingChoice choice, TextEncoding detected) {
-    return choice == EncodingChoice::kCp932  ? TextEncoding::kCp932
-           : choice == EncodingChoice::kUtf8 ? TextEncoding::kUtf8
-                                             : detected;
+    return choice == EncodingChoice::kCp932                                      ? TextEncoding::kCp932
+           : choice == EncodingChoice::kUtf8 || choice == EncodingChoice::kUtf16 ? TextEncoding::kUtf8
+                                                                                 : detected;
 }
 
 // Text of the encoding `from` as UTF-8: code page 932 as Cp932ToUtf8 gives
@@ -104,6 +112,12 @@ SiteCounts AppendForSite(std::string& out, std::string_view text, TextEncoding f
 inline constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
 size_t AppendReplacingBadUtf8(std::string& out, std::string_view text,
                               std::string_view replacement = kReplacementCharacter);
+
+// UTF-16 bytes (little-endian unless `bigEndian`) as UTF-8. What is no
+// character (a surrogate without its pair, an odd last byte) becomes the
+// byte 0xFF, which no UTF-8 text holds, so that it is replaced and counted
+// as every byte sequence that is no character is.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 
 // UTF-8 text as code page 932 when every character of it has a code page
 // 932 form; nothing otherwise (a malformed sequence included).

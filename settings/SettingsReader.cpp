@@ -83,12 +83,21 @@ SettingsRead ReadSettingsText(std::string_view text) {
                 unused();
                 break;
             case SettingsKey::FileName:
-            case SettingsKey::Sep:
             case SettingsKey::Sheet:
                 break;  // the file's own name; the lines of sources still to come
+            case SettingsKey::Sep: {
+                const std::optional<platform::SeparatorChoice> choice =
+                    platform::ParseSeparatorChoice(value);
+                if (!choice) unused();
+                job.separator = choice.value_or(platform::SeparatorChoice::kAuto);
+                break;
+            }
             case SettingsKey::csvCode:
             case SettingsKey::htmlCode: {
-                const std::optional<platform::EncodingChoice> choice = platform::ParseEncodingChoice(value);
+                std::optional<platform::EncodingChoice> choice = platform::ParseEncodingChoice(value);
+                // UTF-16 is read for the CSV file alone.
+                if (key == SettingsKey::htmlCode && choice == platform::EncodingChoice::kUtf16)
+                    choice.reset();
                 if (!choice) unused();
                 (key == SettingsKey::csvCode ? job.csvCode : job.htmlCode) =
                     choice.value_or(platform::EncodingChoice::kAuto);

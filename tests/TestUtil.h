@@ -73,7 +73,6 @@ inline const std::string kNoRecords = Say(diag::Code::kNoRecords);
 inline const std::string kEmptyFile = Say(diag::Code::kCsvEmpty);
 inline const std::string kNoMemory = Say(diag::Code::kNoMemory);
 inline const std::string kTooManyRecords = Say(diag::Code::kCsvTooManyRecords, 32001);
-inline const std::string kCsvUtf16 = Say(diag::Code::kCsvUtf16);
 inline const std::string kTemplateUtf16 = Say(diag::Code::kTemplateUtf16);
 inline const std::string kWaitingForOutput = Say(diag::Code::kWaitingForOutput);
 

@@ -146,10 +146,9 @@ void CMainDlg::CreateControls() {
     for (const char* item : res::RuleItems()) rule_->addItem(QString::fromUtf8(item));
     for (const char* item : res::ExtensionItems()) extension_->addItem(QString::fromUtf8(item));
     // The encoding lists' texts come from the model (ComboChanged).
-    for (int i = 0; i < kEncodingItems; ++i) {
-        csvEncoding_->addItem(QString());
+    for (int i = 0; i < EncodingItemCount(DialogCombo::CsvEncoding); ++i) csvEncoding_->addItem(QString());
+    for (int i = 0; i < EncodingItemCount(DialogCombo::TemplateEncoding); ++i)
         htmlEncoding_->addItem(QString());
-    }
     const std::pair<QComboBox*, const char*> tips[] = {{csvEncoding_, res::kCsvEncodingTip},
                                                        {htmlEncoding_, res::kHtmlEncodingTip}};
     for (const auto& [combo, tip] : tips) {

@@ -53,7 +53,8 @@ std::string FirstFolder(std::initializer_list<std::string> folders) {
 // exists.
 void CMainDlg::OnBrowseCsv() {
     diag::FileDialogRequest request;
-    request.filter = "CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
+    // Excel's tab-separated and Unicode text files end in .txt.
+    request.filter = "CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv)|*.csv;*.txt;*.tsv|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.csv";
     request.folder = FirstFolder({ExistingFolderOf(model_.Text(DialogEdit::CSV)),
                                   ExistingFolderOf(model_.SettingsPath())});
@@ -97,7 +98,7 @@ void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (EndsIn(name, ".cfg")) {
             OpenDroppedFile(name.c_str());
-        } else if (EndsIn(name, ".csv")) {
+        } else if (EndsIn(name, ".csv") || EndsIn(name, ".txt") || EndsIn(name, ".tsv")) {
             model_.PutText(DialogEdit::CSV, name);
         } else if (EndsIn(name, ".htm") || EndsIn(name, ".html")) {
             model_.PutText(DialogEdit::HTML, name);

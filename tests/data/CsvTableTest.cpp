@@ -84,23 +84,23 @@ TEST(CsvScan, OneField) {
         CsvFieldEnd kind;
         bool swallowed;
     } cases[] = {
-        {"unquoted, at a comma", "ab,c", 0, 2, E::kComma, false},
+        {"unquoted, at a comma", "ab,c", 0, 2, E::kSeparator, false},
         {"from a later start", "ab,c\n", 3, 4, E::kLineFeed, false},
         {"CR is no end", "a\rb\nc", 0, 3, E::kLineFeed, false},
         {"empty at the end of the text", "a,", 2, 2, E::kEndOfText, false},
-        {"quoted, comma and LF inside", "\"a,\nb\",c", 0, 6, E::kComma, false},
+        {"quoted, comma and LF inside", "\"a,\nb\",c", 0, 6, E::kSeparator, false},
         {"doubled quotes stay inside", "\"a\"\"\"\"\"\n", 0, 7, E::kLineFeed, false},
         {"empty quoted field", "\"\"", 0, 2, E::kEndOfText, false},
-        {"bytes after the closing quote", "\"a\"b,", 0, 4, E::kComma, false},
+        {"bytes after the closing quote", "\"a\"b,", 0, 4, E::kSeparator, false},
         {"quote after the closing quote", "\"a\"b\"", 0, 4, E::kQuoteError, false},
         {"quote in an unquoted field", "ab\"c,d", 0, 2, E::kQuoteError, false},
         {"lone quote as the last byte", "a,\"", 2, 3, E::kEndOfText, false},
         {"quote open to the end", "a,\"b", 2, 4, E::kUnclosedQuote, false},
         {"open quote, CR LF inside", "\"\r\n", 0, 3, E::kUnclosedQuote, false},
         {"lead byte takes a comma", "\x81,a\n", 0, 3, E::kLineFeed, true},
-        {"lead byte takes an LF", "\x81\n,", 0, 2, E::kComma, true},
+        {"lead byte takes an LF", "\x81\n,", 0, 2, E::kSeparator, true},
         {"lead byte takes a stray quote", "\x81\"", 0, 2, E::kEndOfText, true},
-        {"two lead bytes are one character", "\x81\x81,", 0, 2, E::kComma, false},
+        {"two lead bytes are one character", "\x81\x81,", 0, 2, E::kSeparator, false},
         {"lead byte hides the closing quote", "\"a\x81\",b", 0, 6, E::kUnclosedQuote, false},
         {"lead byte as the last byte", "a\x81", 0, 2, E::kEndOfText, false},
         {"after the closing quote a lead byte takes a comma", "\"a\"\x81,\n", 0, 5, E::kLineFeed,
@@ -254,6 +254,69 @@ TEST(CsvParse, ColumnWidthsCountRawBytes) {
         Loaded l = LoadBytes(c.input);
         const auto& w = l.table.ColumnWidths();
         EXPECT_EQ((std::vector<int>{w[0], w[1], w[2]}), c.widths);
+    }
+}
+
+// A text as UTF-16 bytes after their byte order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian = false) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return out;
+}
+
+// Commas, or tabs: Excel's Unicode text (UTF-16, tabs), tab-separated text
+// in code page 932 or UTF-8, and comma CSV files that merely hold tabs.
+TEST(CsvSources, TheSeparatorAndTheEncodingGiveTheRecords) {
+    using platform::SeparatorChoice;
+    const struct {
+        const char* name;
+        std::string bytes;
+        SeparatorChoice choice;
+        Records records;  // as UTF-8
+        char separator;
+        bool utf16;
+    } cases[] = {
+        {"UTF-16LE with tabs", Utf16(u"id\t名前\r\n1\tりんご\r\n"), SeparatorChoice::kAuto,
+         {{"id", "名前"}, {"1", "りんご"}}, '\t', true},
+        {"UTF-16BE, a quoted tab and line break", Utf16(u"a\tb\r\n\"x\ty\"\t\"1\r\n2\"\r\n", true),
+         SeparatorChoice::kAuto, {{"a", "b"}, {"x\ty", "1\r\n2"}}, '\t', true},
+        {"UTF-16: a surrogate pair, and one without its pair",
+         Utf16(u"a\tb\r\n\U0001F600\t\xD800x\r\n"), SeparatorChoice::kAuto,
+         {{"a", "b"}, {"\U0001F600", "\xFFx"}}, '\t', true},
+        {"UTF-16 with commas, named", Utf16(u"a,b\r\n1,2\r\n"), SeparatorChoice::kComma,
+         {{"a", "b"}, {"1", "2"}}, ',', true},
+        {"code page 932 with tabs", testutil::Cp("名前\t値\r\nソ表\t1\r\n"), SeparatorChoice::kAuto,
+         {{"名前", "値"}, {"ソ表", "1"}}, '\t', false},
+        {"UTF-8 with tabs", "名前\t値\r\nりんご\t1\r\n", SeparatorChoice::kAuto,
+         {{"名前", "値"}, {"りんご", "1"}}, '\t', false},
+        {"a comma CSV whose values hold tabs", "a,b\r\n1\t2,3\r\n", SeparatorChoice::kAuto,
+         {{"a", "b"}, {"1\t2", "3"}}, ',', false},
+        {"a header with a tab inside quotes", "\"a\tb\"\r\n1\t2\r\n", SeparatorChoice::kAuto,
+         {{"a\tb"}, {"1\t2"}}, ',', false},
+        {"a header with a tab and a comma", "a\tb,c\r\n", SeparatorChoice::kAuto, {{"a\tb", "c"}},
+         ',', false},
+        {"tabs named for a comma CSV", "a,b\tc\r\n", SeparatorChoice::kTab, {{"a,b", "c"}}, '\t',
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCsvTable table = CCsvTable::FromBytes(c.bytes);
+        table.SetSeparatorChoice(c.choice);
+        testutil::RecordingSink sink;
+        ASSERT_NE(table.Load(sink), nullptr);
+        EXPECT_TRUE(sink.diagnostics.empty());
+        Records records = RecordsOf(table);
+        if (table.Encoding() == platform::TextEncoding::kCp932)
+            for (auto& record : records)
+                for (Field& f : record) f = platform::Cp932ToUtf8(*f);
+        EXPECT_EQ(records, c.records);
+        EXPECT_EQ(table.Separator(), c.separator);
+        EXPECT_EQ(table.SourceIsUtf16(), c.utf16);
+        EXPECT_EQ(table.ValidUtf8(), table.Encoding() == platform::TextEncoding::kUtf8 &&
+                                         c.bytes.find("\x00\xD8"s) == std::string::npos);
     }
 }
 

@@ -38,8 +38,6 @@ TEST(Catalogue, EveryCodeHasItsText) {
         {{.code = Code::kCsvReadError}, Severity::kWarning, Place::kWarningBox,
          "ファイルが読めません．"},
         {{.code = Code::kCsvEmpty}, Severity::kWarning, Place::kWarningBox, "ファイルが空です．"},
-        {{.code = Code::kCsvUtf16}, Severity::kWarning, Place::kWarningBox,
-         "ｿｰｽﾌｧｲﾙ(CSV) は UTF-16 のため読み込めません．UTF-8 か Shift_JIS で保存してください．"},
         {{.code = Code::kCsvQuoteError, .number = 7}, Severity::kWarning, Place::kWarningBox,
          "7 行目にダブルクォーテーション・エラーがあります．"},
         {{.code = Code::kCsvFieldTooLong, .number = 3}, Severity::kWarning, Place::kWarningBox,

@@ -72,12 +72,6 @@ TEST(EncodingLoad, EachSourceIsReadInTheEncodingItIsIn) {
         EXPECT_EQ(Field(*l.table, 0, 0), c.firstName);
         EXPECT_EQ(Field(*l.table, 1, 1), c.value);
     }
-    for (const std::string bom : {"\xFF\xFE", "\xFE\xFF"}) {
-        Loaded l;
-        Load(l, bom + std::string("i\0d\0", 4));
-        EXPECT_FALSE(l.read);
-        EXPECT_EQ(l.prompter.Codes(), std::vector<diag::Code>{diag::Code::kCsvUtf16});
-    }
 }
 
 // In UTF-8 no byte of a character is a comma, quote or line end; read as

@@ -118,7 +118,8 @@ TEST(TextEncoding, NamesOfTheEncodings) {
         {"ISO-2022-JP", std::nullopt, "ISO-2022-JP"},
         // A browser reads a page that declares these as UTF-8 and
         // windows-1252.
-        {"utf-16", std::nullopt, "UTF-8"},
+        {"utf-16", EncodingChoice::kUtf16, "UTF-8"},
+        {"UTF-16BE", EncodingChoice::kUtf16, "UTF-8"},
         {"x-user-defined", std::nullopt, "windows-1252"},
         // No encoding.
         {"", std::nullopt, ""},
@@ -134,7 +135,7 @@ TEST(TextEncoding, NamesOfTheEncodings) {
             << c.name;
     }
     // The writer's names read back.
-    for (auto choice : {kAuto, kCp932, kUtf8})
+    for (auto choice : {kAuto, kCp932, kUtf8, EncodingChoice::kUtf16})
         EXPECT_EQ(platform::ParseEncodingChoice(platform::EncodingChoiceName(choice)), choice);
 }
 

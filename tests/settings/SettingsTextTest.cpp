@@ -96,6 +96,21 @@ TEST(SettingsWriter, EmptyTextsNegativeNumbersAndNoSelection) {
     EXPECT_EQ(ComposeSelItemsLine({0, 10, 31999}), " SelItems:0,10,31999\n");
 }
 
+// Choices that are not automatic come after the line they belong to, and
+// read back.
+TEST(SettingsWriter, ChoicesAreWrittenOnlyWhenMade) {
+    Job s;
+    s.CSV = "unicode.txt";
+    s.csvCode = platform::EncodingChoice::kUtf16;
+    s.separator = platform::SeparatorChoice::kTab;
+    const std::string head = ComposeSettingsHead(s);
+    EXPECT_EQ(head.substr(0, head.find("     HTML:")),
+              " FileName:\n  csvCode:utf-16\n      CSV:unicode.txt\n      Sep:tab\n");
+    const Job read = ReadSettingsText(head).job;
+    EXPECT_EQ(read.csvCode, s.csvCode);
+    EXPECT_EQ(read.separator, s.separator);
+}
+
 TEST(SettingsWriter, TextsAreWrittenUnchanged) {
     Job s;
     s.CSV = "C:\\\x95\\\x5C\\%s%d.csv";  // a trail byte 0x5C, printf-like text
@@ -316,11 +331,15 @@ TEST(SettingsReader, ValuesAndTheLinesTold) {
          [](Job&) {}},
         {"an unknown key, a line of colons, a bare word; blank lines pass",
          "ruleNo:2\n:::\n  \n\nHTML:t.html\nword\n", 1, [](Job& j) { j.HTML = "t.html"; }, {1, 2, 6}},
-        {"keys of sources to come, and the file's own name, pass", "Sep:tab\nSheet:x\nFileName:y\n", 1,
+        {"keys of sources to come, and the file's own name, pass", "Sheet:x\nFileName:y\n", 1,
          [](Job&) {}},
-        {"an encoding that is none is told and asks for detection",
-         "csvCode:sjis\ncsvCode:latin1\nhtmlCode: UTF8 \n", 1,
-         [](Job& j) { j.htmlCode = EncodingChoice::kUtf8; }, {2}},
+        {"an encoding that is none is told and asks for detection; UTF-16 for the CSV alone",
+         "csvCode:sjis\ncsvCode:latin1\nhtmlCode: UTF8 \ncsvCode:utf-16\nhtmlCode:utf-16\n", 1,
+         [](Job& j) { j.csvCode = EncodingChoice::kUtf16; }, {2, 5}},
+        {"the separator: auto, comma or tab; any other is told and asks for detection",
+         "Sep: TAB \nSep:semicolon\n", 1, [](Job&) {}, {2}},
+        {"the last Sep line wins", "Sep:semicolon\nSep:comma\n", 1,
+         [](Job& j) { j.separator = platform::SeparatorChoice::kComma; }, {1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name + std::string(" ") + c.text);

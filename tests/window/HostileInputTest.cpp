@@ -97,11 +97,11 @@ const std::vector<HostileCsv>& Sources() {
         {"Utf16",
          [](const fs::path& f) {
              std::string bytes = "\xFF\xFE";
-             for (char c : std::string("id,title\r\n1,a\r\n")) bytes += std::string{c, '\0'};
+             for (char c : std::string("id\ttitle\r\n1\ta\r\n")) bytes += std::string{c, '\0'};
              return Put(f, "utf16.csv", bytes);
          },
-         {testutil::kCsvUtf16},
-         -3},
+         {},
+         2},
         {"40000Records",
          [](const fs::path& f) {
              std::string csv = "id,title\r\n";

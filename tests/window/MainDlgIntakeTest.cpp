@@ -220,8 +220,9 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
         {"x.csv.bak", None},     {"x.csv.csv", None},
         {"x.htm", Html},         {"x.html", Html},
         {"x.HTML", None},        {"x.Htm", None},
-        {"x.shtml", None},       {"x.htm.txt", None},
-        {"x.txt", None},         {"noext", None},
+        {"x.shtml", None},       {"x.htm.txt", Csv},
+        {"x.txt", Csv},          {"x.tsv", Csv},
+        {"x.TXT", None},         {"noext", None},
         {"UPPER.CFG", None},     {"Mixed.Cfg", None},
         {"twice.cfg.cfg", None}, {"dir.cfg/inner.cfg", None},
         {"folder", Out},         {"出力.csv", Csv},
@@ -414,7 +415,7 @@ TEST_F(IntakeTest, NoCommandLineOpensNothing) {
 
 // ------------------------------------------------------------ browsing
 
-const char kCsvFilter[] = "CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
+const char kCsvFilter[] = "CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv)|*.csv;*.txt;*.tsv|すべてのﾌｧｲﾙ(*.*)|*.*||";
 const char kHtmlFilter[] =
     "HTMLﾌｧｲﾙ(*.html, *.htm)|*.html;*.htm|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
 

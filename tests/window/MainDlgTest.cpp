@@ -1098,7 +1098,9 @@ TEST_F(MainDlgTest, EncodingListsSitBesideGenerateAndShowTheirEntriesWhole) {
                             {IDC_HTML_ENCODING_LABEL, IDC_HTML_ENCODING}};
     for (const Strip& s : strips) {
         SCOPED_TRACE(s.list);
-        EXPECT_EQ(Items(s.list), (QStringList{U("自動 (Shift_JIS)"), "Shift_JIS", "UTF-8"}));
+        QStringList items{U("自動 (Shift_JIS)"), "Shift_JIS", "UTF-8"};
+        if (s.list == IDC_CSV_ENCODING) items << "UTF-16";  // the template is never UTF-16
+        EXPECT_EQ(Items(s.list), items);
         EXPECT_EQ(Combo(s.list)->currentIndex(), 0);
         EXPECT_FALSE(Combo(s.list)->isEditable());
         EXPECT_TRUE(Enabled(s.list));  // nothing loaded yet
@@ -1132,7 +1134,7 @@ TEST_F(MainDlgTest, EncodingListsShowWhatWasFoundAndTheUsersChoiceReloads) {
     LoadCsv("id,\xE5\x90\x8D\xE5\x89\x8D\r\n1,caf\xC3\xA9\r\n2,x\r\n3,y\r\n", "utf8.csv");
     ASSERT_NE(dlg->Model().Table(), nullptr);
     EXPECT_EQ(dlg->Model().Table()->Encoding(), platform::TextEncoding::kUtf8);
-    EXPECT_EQ(Items(IDC_CSV_ENCODING), (QStringList{U("自動 (UTF-8)"), "Shift_JIS", "UTF-8"}));
+    EXPECT_EQ(Items(IDC_CSV_ENCODING), (QStringList{U("自動 (UTF-8)"), "Shift_JIS", "UTF-8", "UTF-16"}));
     EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", U("002: 名前")}));
 
     // The user's choice reads the file anew, the selection kept.
@@ -1158,6 +1160,13 @@ TEST_F(MainDlgTest, EncodingListsShowWhatWasFoundAndTheUsersChoiceReloads) {
     EXPECT_EQ(Combo(IDC_HTML_ENCODING)->currentIndex(), 0);
     EXPECT_EQ(dlg->Model().Choice(DialogCombo::CsvEncoding), 1);
     EXPECT_TRUE(prompter.entries.empty());
+
+    // Excel's Unicode text: UTF-16 whatever was chosen, found and named so.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("id\tname\r\n1\ta\r\n")) utf16 += std::string{c, '\0'};
+    LoadCsv(utf16, "unicode.txt");
+    EXPECT_EQ(Combo(IDC_CSV_ENCODING)->itemText(0), U("自動 (UTF-16)"));
+    EXPECT_EQ(Items(IDC_FIELD), (QStringList{"001: id", "002: name"}));
 }
 
 // --- Layout ---------------------------------------------------------------------------
