@@ -48,15 +48,17 @@ check: deps
 	ctest --test-dir $(BUILD) --output-on-failure
 	$(if $(strip $(CHECK_EXTRA)),$(MAKE) $(CHECK_EXTRA))
 
-# The bundled examples, generated headless into out/books (Shift_JIS) and
-# out/shop-utf8 (UTF-8).
+# The bundled examples, generated headless into out/books (Shift_JIS),
+# out/shop-utf8 (UTF-8) and out/shop-unicode (Excel's Unicode text: UTF-16,
+# tabs).
 demo: deps
 	$(MAKE) configure
 	cmake --build $(BUILD) --target quolix
-	mkdir -p out/books out/shop-utf8
+	mkdir -p out/books out/shop-utf8 out/shop-unicode
 	$(BUILD)/quolix --batch examples/books/books.cfg
 	$(BUILD)/quolix --batch examples/shop-utf8/shop.cfg
-	@echo "Pages written to $(CURDIR)/out/books and $(CURDIR)/out/shop-utf8 (open _index.html)"
+	$(BUILD)/quolix --batch examples/shop-unicode/shop.cfg
+	@echo "Pages written to $(CURDIR)/out/books, out/shop-utf8 and out/shop-unicode (open _index.html)"
 
 # The window with the example loaded, rendered offscreen.
 screenshot: deps

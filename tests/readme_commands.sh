@@ -72,7 +72,8 @@ translate() {
             echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" \
                  "&& grep -qF 'charset=Shift_JIS' '$repo/out/books/_index.html'" \
                  "&& grep -qF 'charset=UTF-8' '$repo/out/shop-utf8/_index.html'" \
-                 "&& grep -qF '<h1>Café モカ</h1>' '$repo/out/shop-utf8/Café モカ.html'" ;;
+                 "&& grep -qF '<h1>Café モカ</h1>' '$repo/out/shop-utf8/Café モカ.html'" \
+                 "&& cmp -s '$repo/out/shop-utf8/Café モカ.html' '$repo/out/shop-unicode/Café モカ.html'" ;;
         "make deb" | "make build" | "make deps")
             echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" ;;
         "make install")

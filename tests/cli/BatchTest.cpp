@@ -79,6 +79,32 @@ TEST_F(BatchTest, GoodRunWritesEveryPage) {
     EXPECT_EQ(run.out, "");
 }
 
+// The separator: found out from the header line, named by a Sep line, and
+// the flag over both.
+TEST_F(BatchTest, SeparatorFromTheHeaderTheSettingsOrTheFlag) {
+    WriteBytes(dir_.Path() / "tabs.txt", CrLf(Cp("id\ttitle\n1\tこころ,門\n")));
+    const struct {
+        const char* sepLine;
+        std::vector<std::string> flags;
+        std::string page;
+    } cases[] = {
+        {"", {}, Cp("<h1>こころ,門</h1>")},
+        {"Sep:comma\n", {}, "<h1>[title]</h1>"},
+        {"Sep:comma\n", {"--separator=tab"}, Cp("<h1>こころ,門</h1>")},
+        {"", {"--separator=comma"}, "<h1>[title]</h1>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sepLine + (c.flags.empty() ? "" : c.flags[0]));
+        std::vector<std::string> args{"--batch"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.push_back(Settings("tabs.cfg", std::string(c.sepLine) + "createChk:0\nSelItems:1\n",
+                                "out", "tabs.txt"));
+        const RunResult run = Run(args);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "00001.html"), c.page);
+    }
+}
+
 // On a terminal the progress is shown in place before the final line.
 TEST_F(BatchTest, ProgressOnlyOnATerminal) {
     const std::string cfg = Settings("tty.cfg", "SelItems:1,2,3\n");
@@ -255,6 +281,26 @@ TEST_F(BatchTest, BundledExample) {
     EXPECT_EQ(pages.size(), 22u);  // twenty records, the index and the dump
     EXPECT_EQ(pages.count("_index.html"), 1u);
     EXPECT_EQ(pages.count("00020.html"), 1u);
+}
+
+// Excel's Unicode text of the shop list (UTF-16, tabs) gives the pages
+// the same list gives as a UTF-8 CSV file, byte for byte.
+TEST_F(BatchTest, UnicodeTextExampleGivesThePagesOfTheUtf8One) {
+    const fs::path examples = fs::path(QUOLIX_SOURCE_DIR) / "examples";
+    for (const char* name : {"shop-utf8", "shop-unicode"}) {
+        fs::create_directories(dir_.Path() / "examples" / name);
+        fs::copy(examples / name, dir_.Path() / "examples" / name, fs::copy_options::recursive);
+        fs::create_directories(dir_.Path() / "out" / name);
+    }
+    const RunResult run = Batch({"examples/shop-utf8/shop.cfg", "examples/shop-unicode/shop.cfg"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    const std::set<std::string> pages = FilesIn(dir_.Path() / "out" / "shop-unicode");
+    EXPECT_EQ(pages.size(), 8u);  // six records, the index and the dump
+    EXPECT_EQ(pages, FilesIn(dir_.Path() / "out" / "shop-utf8"));
+    for (const std::string& page : pages)
+        EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "shop-unicode" / page),
+                  ReadBytes(dir_.Path() / "out" / "shop-utf8" / page))
+            << page;
 }
 
 }  // namespace

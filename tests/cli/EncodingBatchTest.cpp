@@ -129,6 +129,9 @@ TEST_F(EncodingBatchTest, BadArgumentsAreShownHarmlessly) {
         {"--csv-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
         {"--template-encoding=" + hostile, "quolix: unknown encoding '" + shown + "'"},
         {"--csv-encoding=シフトJIS", "quolix: unknown encoding 'シフトJIS'"},
+        {"--template-encoding=utf-16", "quolix: unknown encoding 'utf-16' (auto, or a name of UTF-8 or "
+                                       "Shift_JIS such as utf-8 or sjis)"},
+        {"--separator=" + hostile, "quolix: unknown separator '" + shown + "' (auto, comma or tab)"},
         {"--" + hostile, "quolix: unknown option '--" + shown + "'"},
     };
     for (const auto& c : cases) {
