@@ -344,7 +344,7 @@ private:
                     w.counts = compiled_.Write(
                         table_, planner_.Records()[static_cast<size_t>(page.firstStep)], file.Text());
                     w.closing = ClosingOf(file, file.Close());
-                } else {
+                } else if (!page.refused) {
                     w.closing.failure = file.Failure();
                 }
                 const size_t finished = done.fetch_add(1) + 1;

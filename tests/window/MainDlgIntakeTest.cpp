@@ -39,19 +39,9 @@ using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
 
-QLineEdit* Edit(const CMainDlg& d, int id) {
-    return qobject_cast<QLineEdit*>(d.Control(id));
-}
-std::string TextOf(const CMainDlg& d, int id) {
-    return Edit(d, id)->text().toStdString();
-}
-
-void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
-    QItemSelectionModel* sel = testutil::RecordList(d)->selectionModel();
-    sel->clearSelection();
-    for (int r : records)
-        sel->select(testutil::RecordList(d)->model()->index(r, 0), QItemSelectionModel::Select);
-}
+using testutil::Edit;
+using testutil::SelectOnly;
+using testutil::TextOf;
 
 std::set<std::string> FilesIn(const fs::path& folder) {
     std::set<std::string> names;

@@ -33,9 +33,9 @@ using testutil::ReadBytes;
 using testutil::TempDir;
 using testutil::WriteBytes;
 
-QLineEdit* Edit(const CMainDlg& d, int id) {
-    return qobject_cast<QLineEdit*>(d.Control(id));
-}
+using testutil::Edit;
+using testutil::SelectOnly;
+using testutil::TextOf;
 QComboBox* Combo(const CMainDlg& d, int id) {
     return qobject_cast<QComboBox*>(d.Control(id));
 }
@@ -43,10 +43,6 @@ QCheckBox* Box(const CMainDlg& d, int id) {
     return qobject_cast<QCheckBox*>(d.Control(id));
 }
 
-// The text of an edit as the user reads it (UTF-8).
-std::string TextOf(const CMainDlg& d, int id) {
-    return Edit(d, id)->text().toStdString();
-}
 // A click on a button.
 void Click(const CMainDlg& d, int id) {
     qobject_cast<QAbstractButton*>(d.Control(id))->click();
@@ -71,13 +67,6 @@ void ChooseRule(CMainDlg& d, int rule) {
     Choose(d, IDC_RULE, rule);
 }
 
-// The user's own selection: cleared, then the given lines picked.
-void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
-    QItemSelectionModel* sel = testutil::RecordList(d)->selectionModel();
-    sel->clearSelection();
-    for (int r : records)
-        sel->select(testutil::RecordList(d)->model()->index(r, 0), QItemSelectionModel::Select);
-}
 
 
 // A header and nine records; the names are Japanese, as code page 932.

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <cmath>
 #include <string>
@@ -22,6 +23,18 @@ inline QString StatusText(const CMainDlg& d) {
 
 inline QListView* RecordList(const CMainDlg& d) {
     return qobject_cast<QListView*>(d.Control(IDC_RECORD_LIST));
+}
+
+inline QLineEdit* Edit(const CMainDlg& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+// The text of an edit as the user reads it (UTF-8).
+inline std::string TextOf(const CMainDlg& d, int id) { return Edit(d, id)->text().toStdString(); }
+
+// The user's own selection: cleared, then the given lines picked.
+inline void SelectOnly(CMainDlg& d, const std::vector<int>& records) {
+    QItemSelectionModel* selection = RecordList(d)->selectionModel();
+    selection->clearSelection();
+    for (int r : records)
+        selection->select(RecordList(d)->model()->index(r, 0), QItemSelectionModel::Select);
 }
 
 inline bool Ticked(const CMainDlg& d, int id) {
