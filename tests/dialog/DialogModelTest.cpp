@@ -291,4 +291,47 @@ TEST_F(DialogModelTest, SelectionsSurvive) {
     EXPECT_EQ(model.RotationOffset(), 1);  // the offset stays
 }
 
+// What reading a settings file leaves in the model when its CSV line fails,
+// and the repeat count against the repeat switch's handler; a file that
+// cannot be written is said so.
+TEST_F(DialogModelTest, SettingsFileSourceRepeatAndAnUnwritableFile) {
+    const struct {
+        const char* name;
+        std::string lines;
+        std::string status;    // after reading
+        const char* repeat;    // the repeat count shown
+    } cases[] = {
+        {"an empty CSV line: reading goes on", "CSV:\nHTML:after.html\n", testutil::kNoSource, "1"},
+        {"a missing CSV file: reading goes on", "CSV:" + dir.File("missing.csv") + "\nHTML:after.html\n",
+         testutil::kSourceMissing, "1"},
+        {"the count as written", Csv("a.csv") + "repeat:3\nfixChk:0\nrepeatChk:1\nSelItems:1,2\n", "", "3"},
+        {"count zero kept", Csv("a.csv") + "repeat:0\nrepeatChk:1\n", "", "0"},
+        {"the last repeat line", Csv("a.csv") + "repeat:2\nrepeatChk:1\nrepeat:5\nrepeatChk:1\n", "", "5"},
+        {"switch off", Csv("a.csv") + "repeat:4\nrepeatChk:0\n", "", "4"},
+        {"no repeat line", Csv("a.csv") + "repeatChk:1\nfixChk:0\nSelItems:1,2\n", "", "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DialogModel m(prompter);
+        WriteBytes(dir.Path() / "s.cfg", CrLf(c.lines));
+        m.SetSettingsPath(dir.File("s.cfg"));
+        m.TypeText(DialogEdit::CSV, "old.csv");
+        ASSERT_EQ(m.LoadSettings(), 0);
+        if (!c.status.empty()) {
+            EXPECT_EQ(m.StatusText(), c.status);
+            EXPECT_EQ(m.Text(DialogEdit::HTML), "after.html");
+            EXPECT_EQ(m.Table(), nullptr);
+        }
+        EXPECT_EQ(m.Text(DialogEdit::Repeat), c.repeat);
+    }
+    const std::string path = dir.File("no such folder/x.cfg");
+    model.SetSettingsPath(path);
+    prompter.Clear();
+    EXPECT_EQ(model.SaveSettings(), -1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(prompter.entries.size(), 2u);  // the question, then the message
+    EXPECT_EQ(prompter.entries[1].kind, testutil::RecordingPrompter::Kind::Message);
+    EXPECT_EQ(prompter.entries[1].text, testutil::CannotOpen(path));
+}
+
 }  // namespace

@@ -418,17 +418,6 @@ TEST_F(SettingsTest, SavedNameWithoutExtensionGetsCfg) {
     }
 }
 
-TEST_F(SettingsTest, UnwritableFileIsReported) {
-    CMainDlg d(prompter_);
-    const std::string path = dir_.File("no such folder/x.cfg");
-    d.Model().SetSettingsPath(path);
-    EXPECT_EQ(d.Model().SaveSettings(), -1);
-    EXPECT_FALSE(fs::exists(path));
-    ASSERT_EQ(prompter_.entries.size(), 2u);
-    EXPECT_EQ(prompter_.entries[1].kind, RecordingPrompter::Kind::Message);
-    EXPECT_EQ(prompter_.entries[1].text, CannotOpen(path));
-}
-
 TEST_F(SettingsTest, CancelledSaveDialogChangesNothing) {
     CMainDlg d(prompter_);
     d.Model().SetSettingsPath(cfg_);
@@ -516,50 +505,6 @@ TEST_F(SettingsTest, DialogsOpenBesideTheCurrentFile) {
             EXPECT_EQ(prompter.entries[0].request.folder, c.folder);
             EXPECT_EQ(prompter.entries[0].request.proposedName, c.name);
         }
-    }
-}
-
-TEST_F(SettingsTest, SourceLineProblemsAreThoseOfTheLoad) {
-    struct Case {
-        std::string line;
-        std::string status;
-    };
-    const Case cases[] = {
-        {"CSV:\r\n", testutil::kNoSource},
-        {"CSV:" + dir_.File("missing.csv") + "\r\n", testutil::kSourceMissing},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        CMainDlg d(prompter_);
-        Type(d, IDC_CSV_PATH, "old.csv");
-        // Reading goes on after the failed load.
-        ASSERT_EQ(Read(d, c.line + "HTML:after.html\r\n"), 0);
-        EXPECT_EQ(testutil::StatusText(d).toStdString(), c.status);
-        EXPECT_EQ(TextOf(d, IDC_HTML_PATH), "after.html");
-        EXPECT_EQ(d.Model().Table(), nullptr);
-    }
-}
-
-// The saved repeat count wins over what the repeat switch's handler wrote;
-// without a repeat line the window's own 1 stands.
-TEST_F(SettingsTest, RepeatLineAndRepeatSwitch) {
-    struct Case {
-        const char* name;
-        std::string body;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"as written", "   repeat:3\r\n   fixChk:0\r\nrepeatChk:1\r\n SelItems:1,2\r\n", "3"},
-        {"count zero kept", "repeat:0\r\nrepeatChk:1\r\n", "0"},
-        {"last repeat line", "repeat:2\r\nrepeatChk:1\r\nrepeat:5\r\nrepeatChk:1\r\n", "5"},
-        {"switch off", "repeat:4\r\nrepeatChk:0\r\n", "4"},
-        {"no repeat line", "repeatChk:1\r\nfixChk:0\r\nSelItems:1,2\r\n", "1"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CMainDlg d(prompter_);
-        ASSERT_EQ(Read(d, CsvLine() + c.body), 0);
-        EXPECT_EQ(TextOf(d, IDC_REPEAT), c.expected);
     }
 }
 
