@@ -43,7 +43,7 @@ void CCsvRecord::CollapseQuotes(char* s) {
 namespace {
 
 // What the user is told of a problem: the kinds are the codes' order.
-diag::Diagnostic DiagnosticOf(const CsvProblem& problem, const std::string& path) {
+diag::Diagnostic DiagnosticOf(const CsvProblem& problem) {
     using diag::Code;
     using Kind = CsvProblem::Kind;
     switch (problem.kind) {
@@ -99,7 +99,7 @@ const char* CCsvTable::Load(diag::Sink& sink, size_t fieldLimit) {
     if (!IsOpen()) return nullptr;
     const CsvLoadProblems problems = Read(fieldLimit);
     // The one place where the load's problems leave the table.
-    for (const CsvProblem& problem : problems) sink.Report(DiagnosticOf(problem, path_));
+    for (const CsvProblem& problem : problems) sink.Report(DiagnosticOf(problem));
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
         return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory;
     });

@@ -32,7 +32,7 @@ namespace {
 
 // _db.html is written on a thread of its own while the pages are written;
 // it only reads the table. The file is created at once (or, when there is
-// one, compared), so files still appear in the order of the run. No page
+// one, compared), before any page. No page
 // is the same file: a page by its name is refused, and a file with other
 // names is never written through.
 class DumpWriter {
@@ -312,15 +312,19 @@ private:
 
     // One record a page: the pages are planned first, then written by two
     // writers at once where two cores are to be had, each taking the next
-    // page not yet taken, and reported in the plan's order. A name that
-    // comes again is written by one writer, in order, so that its last
-    // page wins.
+    // page not yet taken, and reported in the plan's order. Names that may
+    // be one file (the same name again, or names that differ only in case,
+    // which a USB stick or a Windows share takes for one) are written by
+    // one writer, in order, so that the last page wins.
     void WritePlanned() {
         std::vector<PlannedPage> pages;
+        std::unordered_set<std::string> folded;
         bool namesRepeat = false;
         while (!planner_.Done()) {
             pages.push_back(planner_.Next());
-            namesRepeat |= pages.back().repeatsName;
+            const PlannedPage& page = pages.back();
+            namesRepeat |= page.repeatsName ||
+                           (!page.refused && !folded.insert(platform::CaseFolded(page.name)).second);
         }
         struct Written {
             bool created = false;

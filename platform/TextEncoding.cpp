@@ -360,7 +360,9 @@ std::optional<TextEncoding> ReadableEncoding(std::string_view name) {
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name) {
     if (EqualsIgnoringCase(TrimAsciiWhitespace(name), "auto")) return EncodingChoice::kAuto;
     const std::string_view canonical = EncodingOfLabel(name);
-    if (canonical == "UTF-16LE" || canonical == "UTF-16BE") return EncodingChoice::kUtf16;
+    // Without a byte order mark UTF-16 is read little-endian, as Windows
+    // writes it: a name of the other order is none.
+    if (canonical == "UTF-16LE") return EncodingChoice::kUtf16;
     if (const std::optional<TextEncoding> read = ReadableEncoding(canonical))
         return *read == TextEncoding::kUtf8 ? EncodingChoice::kUtf8 : EncodingChoice::kCp932;
     return std::nullopt;
@@ -542,6 +544,22 @@ char32_t DecodeUtf8(const unsigned char* p, size_t left, size_t* length) {
     }
     if (length) *length = n;
     return c;
+}
+
+std::string CaseFolded(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto* p = Bytes(utf8);
+    for (size_t i = 0; i < utf8.size();) {
+        size_t n = 1;
+        const char32_t c = DecodeUtf8(p + i, utf8.size() - i, &n);
+        if (c == kNoCharacter)
+            out.append(utf8.substr(i, n));
+        else
+            AppendUtf8(out, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
+        i += n;
+    }
+    return out;
 }
 
 int CharDisplayWidth(char32_t c) {

@@ -65,7 +65,7 @@ enum class SeparatorChoice : unsigned char { kAuto, kComma, kTab };
 std::optional<SeparatorChoice> ParseSeparatorChoice(std::string_view name);
 const char* SeparatorChoiceName(SeparatorChoice choice);
 
-// "auto", or a label of UTF-8, Shift_JIS or UTF-16 (EncodingOfLabel);
+// "auto", or a label of UTF-8, Shift_JIS or UTF-16LE (EncodingOfLabel);
 // nothing for any other text.
 std::optional<EncodingChoice> ParseEncodingChoice(std::string_view name);
 // "auto", "cp932", "utf-8" or "utf-16".
@@ -128,6 +128,11 @@ std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
 // kNoCharacter and the length of the malformed piece (at least 1).
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 char32_t DecodeUtf8(const unsigned char* p, size_t left, size_t* length);
+
+// A UTF-8 name as a file system that ignores case compares it (a USB stick,
+// a Windows share): every character case-folded; bytes that are no
+// character kept.
+std::string CaseFolded(std::string_view utf8);
 
 // Display columns of one character: its code page 932 length (1 or 2) when
 // code page 932 holds it; else 2 when East Asian Wide or Fullwidth, 0 for

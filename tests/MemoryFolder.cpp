@@ -52,7 +52,7 @@ private:
         written_.clear();
         outcome_ = Outcome::kNone;
         failure_ = WriteFailure::kNone;
-        name_ = std::string(name);
+        name_ = folder_.Key(name);
         compare_ = compare;
         if (auto refused = folder_.refused.find(name_); refused != folder_.refused.end()) {
             failure_ = refused->second;
@@ -93,6 +93,13 @@ private:
 };
 
 }  // namespace
+
+std::string MemoryFolder::Key(std::string_view name) const {
+    std::string key(name);
+    if (ignoresCase)
+        for (char& c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return key;
+}
 
 std::unique_ptr<platform::OutputFolder> MemoryFolder::Lend() { return std::make_unique<Lent>(*this); }
 

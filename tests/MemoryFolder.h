@@ -31,6 +31,7 @@ public:
     // read-only file): left as they were.
     std::set<std::string> readOnly;
     Lock lock = Lock::kHeld;  // what TryLock answers
+    bool ignoresCase = false;  // names that differ only in ASCII case are one file
     int writes = 0;           // files opened for writing
 
     // Puts a file there, as if written before.
@@ -47,6 +48,8 @@ public:
 
     bool IsProtected(const std::string& name) const { return protected_.count(name) > 0; }
     platform::FileIdentity NextIdentity() { return {1, ++inodes_}; }
+    // The name under which a file is kept.
+    std::string Key(std::string_view name) const;
     // Held while a file of the folder is opened or closed: a run writes
     // with two writers at once.
     std::mutex busy;

@@ -590,6 +590,26 @@ TEST_F(GenerationRunTest, ShownPageIsTheIndexElseTheFirstPageABrowserShows) {
     EXPECT_EQ(Run(Settings(), {1}).shownPage, OutPath("00001.html"));
 }
 
+// On a folder that takes names differing only in case for one file, the
+// last page of such names wins, as with one writer.
+TEST_F(GenerationRunTest, NamesThatDifferInCaseAloneAreWrittenInOrder) {
+    std::vector<std::string> values;
+    for (int i = 0; i < 200; ++i) values.push_back(i % 2 ? "n" + std::to_string(i / 2) : "N" + std::to_string(i / 2));
+    LoadCsv(NamesCsv(values));
+    SetTemplate("[id]");
+    Job s = Settings();
+    s.ruleNum = 2;
+    s.fieldNum = 1;
+    testutil::MemoryFolder folder(out.string());
+    folder.ignoresCase = true;
+    RunCallbacks callbacks;
+    callbacks.openFolder = [&](const std::string&) { return folder.Lend(); };
+    Shown shown(*this);
+    RunGeneration(s, Range(1, 200), &*table, callbacks, shown);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(folder.files["n" + std::to_string(i) + ".html"].bytes, std::to_string(2 * i + 2));
+}
+
 // --- What a run could not write --------------------------------------------
 
 // In a folder in memory any page may fail: not created, cut short, or found

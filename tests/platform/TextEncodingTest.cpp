@@ -119,7 +119,7 @@ TEST(TextEncoding, NamesOfTheEncodings) {
         // A browser reads a page that declares these as UTF-8 and
         // windows-1252.
         {"utf-16", EncodingChoice::kUtf16, "UTF-8"},
-        {"UTF-16BE", EncodingChoice::kUtf16, "UTF-8"},
+        {"UTF-16BE", std::nullopt, "UTF-8"},  // read by its byte order mark alone
         {"x-user-defined", std::nullopt, "windows-1252"},
         // No encoding.
         {"", std::nullopt, ""},
