@@ -553,7 +553,9 @@ std::string CaseFolded(std::string_view utf8) {
     for (size_t i = 0; i < utf8.size();) {
         size_t n = 1;
         const char32_t c = DecodeUtf8(p + i, utf8.size() - i, &n);
-        if (c == kNoCharacter)
+        if (c < 0x80)
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        else if (c == kNoCharacter)
             out.append(utf8.substr(i, n));
         else
             AppendUtf8(out, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
