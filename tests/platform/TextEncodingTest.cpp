@@ -364,6 +364,20 @@ TEST(TextEncoding, TextIsFittedWithoutSplittingACharacter) {
 
 // What the batch mode prints for data: no control character, nor a byte
 // that is no UTF-8, gets through as itself; every character else does.
+// Names as a file system that ignores case compares them.
+TEST(TextEncoding, NamesAreCaseFoldedCharacterByCharacter) {
+    const struct {
+        std::string name, folded;
+    } cases[] = {
+        {"Apple.HTML", "apple.html"},
+        {"ＡＢｃ", "ａｂｃ"},
+        {"Éß", "éß"},  // simple folding, one character for one
+        {"表.html", "表.html"},
+        {"X\xFFy", "x\xFFy"},  // a byte that is no character stays
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::CaseFolded(c.name), c.folded) << c.name;
+}
+
 TEST(EscapeForTerminal, NoControlNorBadByteGetsThrough) {
     const struct {
         std::string_view data, shown;
