@@ -93,6 +93,31 @@ int RunWindow(char** argv, const std::vector<std::string>& paths) {
     return entry(&toolkitArgc, argv, files.data(), static_cast<int>(files.size()));
 }
 
+// Takes `--csv-encoding=`, `--template-encoding=` or `--separator=` and its
+// value into `choices`; false, and said, when the value names none.
+bool TakeChoice(std::string_view arg, BatchChoices& choices) {
+    const std::string_view value = arg.substr(arg.find('=') + 1);
+    const std::string shown = platform::EscapeForTerminal(value);
+    if (arg.starts_with("--separator=")) {
+        choices.separator = platform::ParseSeparatorChoice(value);
+        if (!choices.separator)
+            std::fprintf(stderr, "quolix: unknown separator '%s' (auto, comma or tab)\n", shown.c_str());
+        return choices.separator.has_value();
+    }
+    const bool csv = arg.starts_with("--csv-");
+    std::optional<platform::EncodingChoice>& choice = csv ? choices.csv : choices.html;
+    choice = platform::ParseEncodingChoice(value);
+    if (!csv && choice == platform::EncodingChoice::kUtf16) choice.reset();  // the CSV file's alone
+    if (!choice)
+        std::fprintf(stderr,
+                     csv ? "quolix: unknown encoding '%s' (auto, or a name of UTF-8, Shift_JIS or "
+                           "UTF-16 such as utf-8, sjis or utf-16)\n"
+                         : "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or Shift_JIS "
+                           "such as utf-8 or sjis)\n",
+                     shown.c_str());
+    return choice.has_value();
+}
+
 }  // namespace
 
 int CMainApp::InitInstance(int argc, char** argv) {
@@ -112,33 +137,12 @@ int CMainApp::InitInstance(int argc, char** argv) {
             options = false;
         } else if (arg == "--batch") {
             batch = true;
-        } else if (arg.starts_with("--csv-encoding=") || arg.starts_with("--template-encoding=")) {
-            const size_t eq = arg.find('=');
-            const bool csv = arg[2] == 'c';
-            std::optional<platform::EncodingChoice> choice =
-                platform::ParseEncodingChoice(arg.substr(eq + 1));
-            if (!csv && choice == platform::EncodingChoice::kUtf16) choice.reset();
-            if (!choice) {
-                std::fprintf(stderr,
-                             csv ? "quolix: unknown encoding '%s' (auto, or a name of UTF-8, "
-                                   "Shift_JIS or UTF-16 such as utf-8, sjis or utf-16)\n"
-                                 : "quolix: unknown encoding '%s' (auto, or a name of UTF-8 or "
-                                   "Shift_JIS such as utf-8 or sjis)\n",
-                             platform::EscapeForTerminal(arg.substr(eq + 1)).c_str());
+        } else if (arg.starts_with("--csv-encoding=") || arg.starts_with("--template-encoding=") ||
+                   arg.starts_with("--separator=")) {
+            if (!TakeChoice(arg, choices)) {
                 PrintUsage(stderr);
                 return kExitUsage;
             }
-            (csv ? choices.csv : choices.html) = *choice;
-        } else if (arg.starts_with("--separator=")) {
-            const std::string_view name = arg.substr(arg.find('=') + 1);
-            const std::optional<platform::SeparatorChoice> choice = platform::ParseSeparatorChoice(name);
-            if (!choice) {
-                std::fprintf(stderr, "quolix: unknown separator '%s' (auto, comma or tab)\n",
-                             platform::EscapeForTerminal(name).c_str());
-                PrintUsage(stderr);
-                return kExitUsage;
-            }
-            choices.separator = *choice;
         } else if (arg == "--help") {
             PrintUsage(stdout);
             return kExitOk;

@@ -61,6 +61,36 @@ void SetNumber(Job& job, SettingsKey key, std::optional<int> n) {
     }
 }
 
+// A choice's line (an encoding or the separator) into the job; false when it
+// names none, which asks for detection.
+bool TakeChoice(Job& job, SettingsKey key, std::string_view value) {
+    if (key == SettingsKey::Sep) {
+        const std::optional<platform::SeparatorChoice> choice = platform::ParseSeparatorChoice(value);
+        job.separator = choice.value_or(platform::SeparatorChoice::kAuto);
+        return choice.has_value();
+    }
+    std::optional<platform::EncodingChoice> choice = platform::ParseEncodingChoice(value);
+    // UTF-16 is read for the CSV file alone.
+    if (key == SettingsKey::htmlCode && choice == platform::EncodingChoice::kUtf16) choice.reset();
+    (key == SettingsKey::csvCode ? job.csvCode : job.htmlCode) =
+        choice.value_or(platform::EncodingChoice::kAuto);
+    return choice.has_value();
+}
+
+// The items of a SelItems line: comma-separated numbers, blank items passed
+// over, an item that is no number kept as nothing.
+std::vector<std::optional<int>> SelItems(std::string_view value) {
+    std::vector<std::optional<int>> items;
+    for (size_t at = 0; at <= value.size();) {
+        size_t comma = value.find(',', at);
+        if (comma == std::string_view::npos) comma = value.size();
+        const std::string_view item = value.substr(at, comma - at);
+        if (item.find_first_not_of(" \t") != std::string_view::npos) items.push_back(Number(item));
+        at = comma + 1;
+    }
+    return items;
+}
+
 }  // namespace
 
 SettingsRead ReadSettingsText(std::string_view text) {
@@ -85,24 +115,11 @@ SettingsRead ReadSettingsText(std::string_view text) {
             case SettingsKey::FileName:
             case SettingsKey::Sheet:
                 break;  // the file's own name; the lines of sources still to come
-            case SettingsKey::Sep: {
-                const std::optional<platform::SeparatorChoice> choice =
-                    platform::ParseSeparatorChoice(value);
-                if (!choice) unused();
-                job.separator = choice.value_or(platform::SeparatorChoice::kAuto);
-                break;
-            }
+            case SettingsKey::Sep:
             case SettingsKey::csvCode:
-            case SettingsKey::htmlCode: {
-                std::optional<platform::EncodingChoice> choice = platform::ParseEncodingChoice(value);
-                // UTF-16 is read for the CSV file alone.
-                if (key == SettingsKey::htmlCode && choice == platform::EncodingChoice::kUtf16)
-                    choice.reset();
-                if (!choice) unused();
-                (key == SettingsKey::csvCode ? job.csvCode : job.htmlCode) =
-                    choice.value_or(platform::EncodingChoice::kAuto);
+            case SettingsKey::htmlCode:
+                if (!TakeChoice(job, key, value)) unused();
                 break;
-            }
             case SettingsKey::CSV:
                 job.CSV = std::string(value);
                 read.namesCsv = true;
@@ -120,15 +137,7 @@ SettingsRead ReadSettingsText(std::string_view text) {
                 break;
             case SettingsKey::SelItems:
                 read.selItemsLine = {number, std::string(raw)};
-                read.selItems.clear();
-                for (size_t at = 0; at <= value.size();) {
-                    size_t comma = value.find(',', at);
-                    if (comma == std::string_view::npos) comma = value.size();
-                    const std::string_view item = value.substr(at, comma - at);
-                    if (item.find_first_not_of(" \t") != std::string_view::npos)
-                        read.selItems.push_back(Number(item));
-                    at = comma + 1;
-                }
+                read.selItems = SelItems(value);
                 break;
             default: {
                 const auto* known = std::find_if(std::begin(kNumberKeys), std::end(kNumberKeys),

@@ -7,7 +7,7 @@
 # line by line and each command is run, in README order, in a sandbox: HOME
 # is a temporary folder, `quolix` and its manual page come from a copy
 # installed there, /usr/share/doc/quolix means that copy's, and each block
-# starts in a folder of its own holding data-utf8.csv and data-utf16.csv.
+# starts in a folder of its own holding data-utf8.csv and data-eucjp.csv.
 # Commands that would change this machine are run in a form that does not:
 #
 #   make check                   dry run (this is part of it)
@@ -41,7 +41,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/blocks"
 cmake --install "$build" --prefix "$work/usr" >/dev/null || fail "cmake --install into the sandbox failed"
 iconv -f CP932 -t UTF-8 examples/books/books.csv >"$work/data-utf8.csv"
-iconv -f CP932 -t UTF-16 examples/books/books.csv >"$work/data-utf16.csv"
+iconv -f CP932 -t EUC-JP examples/books/books.csv >"$work/data-eucjp.csv"
 
 # Blocks: one file each, numbered in README order, named after the fence's
 # language; a fence may be indented (a block inside a list item).
@@ -107,7 +107,7 @@ for block in "$work"/blocks/*; do
     name=$(basename "$block")
     dir="$work/run-${name%%.*}"
     mkdir -p "$dir"
-    cp "$work/data-utf8.csv" "$work/data-utf16.csv" "$dir/"
+    cp "$work/data-utf8.csv" "$work/data-eucjp.csv" "$dir/"
     script="$dir.script"
     {
         echo "set -e"
