@@ -4,7 +4,8 @@ CMAKE_FLAGS ?=
 
 # Debian packages the build, the tests and the window need.
 PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-        fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libicu-dev
+        fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libicu-dev \
+        libzip-dev libexpat1-dev pkgconf
 
 .DEFAULT_GOAL := build
 

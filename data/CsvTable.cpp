@@ -6,6 +6,7 @@
 
 #include "data/CsvScan.h"
 #include "data/TextScan.h"
+#include "data/Workbook.h"
 #include "platform/Memory.h"
 
 
@@ -61,6 +62,16 @@ diag::Diagnostic DiagnosticOf(const CsvProblem& problem) {
             return {.code = Code::kCsvNul, .number = problem.record};
         case Kind::kTooManyRecords:
             return {.code = Code::kCsvTooManyRecords, .number = problem.record};
+        case Kind::kBookPassword:
+            return {.code = Code::kBookPassword};
+        case Kind::kBookXls:
+            return {.code = Code::kBookXls};
+        case Kind::kBookDamaged:
+            return {.code = Code::kBookDamaged};
+        case Kind::kBookUnknownFormat:
+            return {.code = Code::kBookUnknownFormat, .number = problem.record, .name = problem.text};
+        case Kind::kBookFormulaNoValue:
+            return {.code = Code::kBookFormulaNoValue, .number = problem.record};
         case Kind::kTooManyFields:
             break;
     }
@@ -101,7 +112,9 @@ const char* CCsvTable::Load(diag::Sink& sink, size_t fieldLimit) {
     // The one place where the load's problems leave the table.
     for (const CsvProblem& problem : problems) sink.Report(DiagnosticOf(problem));
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
-        return p.kind == CsvProblem::Kind::kReadError || p.kind == CsvProblem::Kind::kNoMemory;
+        using enum CsvProblem::Kind;
+        return p.kind == kReadError || p.kind == kNoMemory || p.kind == kBookPassword || p.kind == kBookXls ||
+               p.kind == kBookDamaged;
     });
     return unread ? nullptr : text_.Data();
 }
@@ -123,6 +136,10 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
         text_.Resize(0);
         return {{read == platform::ReadStatus::kNoMemory ? Kind::kNoMemory : Kind::kReadError}};
     }
+    workbook_ = data::KindOfSource(text_.View()) != data::SourceKind::kText;
+    sheets_.clear();
+    sheetRead_.clear();
+    if (workbook_) return ReadWorkbook(fieldLimit);
     const platform::DetectedText found = platform::DetectEncoding(text_.View(), platform::TextKind::kCsv);
     // A UTF-16 byte order mark says UTF-16, whatever was chosen.
     sourceUtf16_ = found.utf16 || choice_ == platform::EncodingChoice::kUtf16;
@@ -158,6 +175,44 @@ CsvLoadProblems CCsvTable::Read(size_t fieldLimit) {
                  : sourceUtf16_                                          ? '\t'
                        : FindSeparator(text_.Data(), text_.Data() + text_.Size(), !utf8);
     CsvLoadProblems problems;
+    if (!Parse(fieldLimit, problems)) {
+        records_.clear();
+        widths_.fill(0);
+        return {{Kind::kNoMemory}};
+    }
+    return problems;
+}
+
+CsvLoadProblems CCsvTable::ReadWorkbook(size_t fieldLimit) {
+    using Kind = CsvProblem::Kind;
+    using Status = data::WorkbookRead::Status;
+    data::WorkbookRead book = data::ReadWorkbook(text_.View(), sheet_);
+    sheets_ = std::move(book.sheets);
+    sheetRead_ = std::move(book.sheet);
+    // Its text is UTF-8 whatever was chosen, its fields separated by tabs.
+    detected_ = encoding_ = platform::TextEncoding::kUtf8;
+    sourceUtf16_ = false;
+    separator_ = '\t';
+    if (book.status != Status::kRead) {
+        text_.Resize(0);
+        return {{book.status == Status::kPassword ? Kind::kBookPassword
+                 : book.status == Status::kXls    ? Kind::kBookXls
+                 : book.status == Status::kNoMemory ? Kind::kNoMemory
+                                                    : Kind::kBookDamaged}};
+    }
+    CsvLoadProblems problems;
+    if (book.unknownFormats > 0)
+        problems.push_back({Kind::kBookUnknownFormat, book.unknownFormats, book.firstUnknownFormat});
+    if (book.formulasWithoutValue > 0) problems.push_back({Kind::kBookFormulaNoValue, book.formulasWithoutValue});
+    if (!text_.Assign(book.text)) {
+        text_.Resize(0);
+        return {{Kind::kNoMemory}};
+    }
+    if (text_.Size() == 0) {
+        problems.push_back({Kind::kEmptyFile});
+        return problems;
+    }
+    validUtf8_ = platform::IsValidUtf8(text_.View());
     if (!Parse(fieldLimit, problems)) {
         records_.clear();
         widths_.fill(0);

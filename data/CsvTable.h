@@ -34,9 +34,17 @@ struct CsvProblem {
         kNul,             // a NUL cuts the data from `record` on
         kTooManyRecords,  // `record` is the first record not read
         kTooManyFields,   // `record` is the first with fields past the 500th
+        // A workbook: refused (nothing read) ...
+        kBookPassword,
+        kBookXls,
+        kBookDamaged,
+        // ... or read with `record` cells shown otherwise than stored.
+        kBookUnknownFormat,    // `text`: the first format's code
+        kBookFormulaNoValue,
     };
     Kind kind;
     int record = 0;
+    std::string text = {};
 };
 // In the order the user is told of them.
 using CsvLoadProblems = std::vector<CsvProblem>;
@@ -119,6 +127,13 @@ public:
     platform::TextEncoding Encoding() const { return encoding_; }
     // What the last Load found the source to be in, whatever was chosen.
     platform::TextEncoding DetectedEncoding() const { return detected_; }
+    // The sheet the next Load reads from a workbook (the first when empty).
+    void SetSheet(std::string sheet) { sheet_ = std::move(sheet); }
+    // Whether the last Load read a workbook (or refused one); its sheets'
+    // names and the one read.
+    bool IsWorkbook() const { return workbook_; }
+    const std::vector<std::string>& SheetNames() const { return sheets_; }
+    const std::string& SheetRead() const { return sheetRead_; }
     // Whether every value is valid UTF-8 (never for code page 932): values
     // that are can go into a UTF-8 site as they are.
     bool ValidUtf8() const { return validUtf8_; }
@@ -162,6 +177,8 @@ private:
     // Reads the source and parses it, keeping what can be read; tells what
     // went wrong. Says nothing to the user.
     CsvLoadProblems Read(size_t fieldLimit);
+    // A workbook's sheet read into text_ and parsed.
+    CsvLoadProblems ReadWorkbook(size_t fieldLimit);
     // False when the memory for the table cannot be had.
     bool Parse(size_t fieldLimit, CsvLoadProblems& problems);
     // Copies the text into values_ and makes room for every record and field.
@@ -180,6 +197,10 @@ private:
     platform::SeparatorChoice separatorChoice_ = platform::SeparatorChoice::kAuto;
     char separator_ = ',';
     bool sourceUtf16_ = false;
+    std::string sheet_;
+    bool workbook_ = false;
+    std::vector<std::string> sheets_;
+    std::string sheetRead_;
     platform::TextEncoding encoding_ = platform::TextEncoding::kCp932;
     platform::TextEncoding detected_ = platform::TextEncoding::kCp932;
     bool validUtf8_ = false;

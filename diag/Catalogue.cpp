@@ -30,6 +30,15 @@ constexpr Message kMessages[] = {
     {Severity::kWarning, Place::kWarningBox,
      "%d 行目のフィールド数が 500 を超えたため，501 番目以降のフィールドは読み込みませんでした．"},
     {Severity::kWarning, Place::kWarningBox, "メモリが足りないため読み込めませんでした．"},
+    {Severity::kWarning, Place::kWarningBox,
+     "%d 個のセルの表示形式 (%s) がわからないため，標準の形式で読みました．"},
+    {Severity::kWarning, Place::kWarningBox,
+     "%d 個の数式のセルに値が保存されていないため，空にしました．"},
+    {Severity::kWarning, Place::kWarningBox,
+     "ｿｰｽﾌｧｲﾙ(CSV) はパスワードで保護されたブックのため読み込めません．"},
+    {Severity::kWarning, Place::kWarningBox,
+     "ｿｰｽﾌｧｲﾙ(CSV) は Excel 97-2003 形式 (.xls) のため読み込めません．.xlsx か CSV で保存してください．"},
+    {Severity::kWarning, Place::kWarningBox, "ｿｰｽﾌｧｲﾙ(CSV) はブックとして読み込めません．"},
     {Severity::kRefusal, Place::kStatus, "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．"},
     {Severity::kRefusal, Place::kStatus, "出力先(ﾌｫﾙﾀﾞ) を指定してください．"},
     {Severity::kRefusal, Place::kStatus, "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．"},
@@ -134,6 +143,9 @@ std::string Text(const Diagnostic& d, const DataShown& shown, bool whole) {
             return text;
         case Code::kTemplateCharset:
             return StrFormat(format, d.name.c_str());
+        case Code::kBookUnknownFormat:
+            // A workbook's format code may hold anything: shown harmless.
+            return StrFormat(format, d.number, platform::EscapeForTerminal(d.name).c_str());
         case Code::kSelection:
         case Code::kSelectionWithHeader:
             return StrFormat(format, d.number, d.count);

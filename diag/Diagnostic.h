@@ -40,6 +40,12 @@ enum class Code {
     kCsvTooManyRecords,  // box; number: the first record left out
     kCsvTooManyFields,   // box; number: the record
     kNoMemory,           // box: a file larger than the memory to be had
+    // Workbooks.
+    kBookUnknownFormat,  // box; number: the cells; name: the first format's code
+    kBookFormulaNoValue, // box; number: the cells
+    kBookPassword,       // box: the load did not take place
+    kBookXls,            // box: likewise
+    kBookDamaged,        // box: likewise
     // The run's checks, each a refusal in the status line.
     kNoTemplatePath,
     kNoOutPath,

@@ -1,0 +1,795 @@
+#include "data/Workbook.h"
+
+#include <expat.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <memory>
+#include <new>
+#include <tuple>
+
+#include "data/CellFormat.h"
+
+namespace data {
+
+namespace {
+
+using Status = WorkbookRead::Status;
+
+// Bounds against hostile workbooks: the largest part, the largest ratio of
+// a part to its compressed size (past a mebibyte), XML nesting, and the
+// largest table text.
+constexpr uint64_t kMaxPartBytes = uint64_t{512} << 20;
+constexpr uint64_t kMaxRatio = 1000;
+constexpr int kMaxDepth = 256;
+constexpr size_t kMaxTextBytes = size_t{512} << 20;
+// Rows and columns kept: the header, 32000 records and one more to tell
+// that there are more; 500 fields and one more likewise.
+constexpr int64_t kRowCap = 32002;
+constexpr int64_t kColCap = 501;
+constexpr int64_t kSheetRows = 1048576;
+constexpr int64_t kSheetColumns = 16384;
+
+struct Refused {
+    Status status;
+};
+
+// ------------------------------------------------------------ XML
+
+// Receives a part's elements by their local names, attributes as
+// "namespace|local" or "local".
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    virtual void Start(std::string_view name, const char** attributes) = 0;
+    virtual void End(std::string_view name) = 0;
+    virtual void Text(std::string_view text) = 0;
+};
+
+std::string_view LocalName(const char* name) {
+    const char* bar = std::strrchr(name, '|');
+    return bar ? bar + 1 : name;
+}
+
+const char* Attribute(const char** attributes, std::string_view local) {
+    for (const char** a = attributes; *a; a += 2)
+        if (LocalName(a[0]) == local) return a[1];
+    return nullptr;
+}
+
+int64_t NumberAttribute(const char** attributes, std::string_view local, int64_t fallback) {
+    const char* v = Attribute(attributes, local);
+    int64_t n = 0;
+    if (!v) return fallback;
+    const auto [end, ec] = std::from_chars(v, v + std::strlen(v), n);
+    return ec == std::errc() && *end == 0 && n > 0 ? n : fallback;
+}
+
+struct ParseState {
+    XML_Parser parser;
+    XmlHandler* handler;
+    int depth = 0;
+    bool refused = false;
+    std::exception_ptr error;  // thrown by the handler, carried past the parser
+};
+
+// Runs a handler's call, stopping the parser on what it throws.
+template <typename F>
+void Guarded(void* data, F call) {
+    auto& s = *static_cast<ParseState*>(data);
+    try {
+        call(s);
+    } catch (...) {
+        s.error = std::current_exception();
+        s.refused = true;
+        XML_StopParser(s.parser, XML_FALSE);
+    }
+}
+
+void Stop(ParseState& s) {
+    s.refused = true;
+    XML_StopParser(s.parser, XML_FALSE);
+}
+
+// Streams the part `name` of `zip` through `handler`; false for a part
+// that is not there.
+bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
+    const zip_int64_t index = zip_name_locate(zip, name.c_str(), ZIP_FL_NOCASE);
+    if (index < 0) return false;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        throw Refused{Status::kDamaged};
+    if (st.size > kMaxPartBytes ||
+        (st.size > (uint64_t{1} << 20) && (st.valid & ZIP_STAT_COMP_SIZE) && st.size / kMaxRatio > st.comp_size))
+        throw Refused{Status::kDamaged};
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+        zip_fopen_index(zip, static_cast<zip_uint64_t>(index), 0), zip_fclose);
+    if (!file) throw Refused{(zip_get_error(zip)->zip_err == ZIP_ER_NOPASSWD ||
+                              zip_get_error(zip)->zip_err == ZIP_ER_ENCRNOTSUPP)
+                                 ? Status::kPassword
+                                 : Status::kDamaged};
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreateNS(nullptr, '|'),
+                                                                   XML_ParserFree);
+    if (!parser) throw std::bad_alloc();
+    ParseState state{parser.get(), &handler, 0, false, {}};
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(
+        parser.get(),
+        [](void* data, const XML_Char* name, const XML_Char** attributes) {
+            Guarded(data, [&](ParseState& s) {
+                if (++s.depth > kMaxDepth) return Stop(s);
+                s.handler->Start(LocalName(name), attributes);
+            });
+        },
+        [](void* data, const XML_Char* name) {
+            Guarded(data, [&](ParseState& s) {
+                --s.depth;
+                s.handler->End(LocalName(name));
+            });
+        });
+    XML_SetCharacterDataHandler(parser.get(), [](void* data, const XML_Char* text, int length) {
+        Guarded(data, [&](ParseState& s) { s.handler->Text({text, static_cast<size_t>(length)}); });
+    });
+    // No document type, hence no entity of the document's own.
+    XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const XML_Char*, const XML_Char*,
+                                                    const XML_Char*, int) {
+        Stop(*static_cast<ParseState*>(data));
+    });
+    char buffer[1 << 16];
+    uint64_t total = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+        if (n < 0) throw Refused{Status::kDamaged};
+        total += static_cast<uint64_t>(n);
+        if (total > st.size) throw Refused{Status::kDamaged};
+        if (XML_Parse(parser.get(), buffer, static_cast<int>(n), n == 0) != XML_STATUS_OK || state.refused) {
+            if (state.error) std::rethrow_exception(state.error);
+            if (XML_GetErrorCode(parser.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
+            throw Refused{Status::kDamaged};
+        }
+        if (n == 0) break;
+    }
+    return true;
+}
+
+// A part's text as its reader takes it: `_xHHHH_` is the character HHHH,
+// and every line break a line feed.
+void AppendCellText(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
+            unsigned v = 0;
+            const auto [end, ec] = std::from_chars(text.data() + i + 2, text.data() + i + 6, v, 16);
+            if (ec == std::errc() && end == text.data() + i + 6) {
+                i += 6;
+                if (v == 0x0D) {
+                    out += '\n';
+                } else if (v != 0 && v < 0x80) {
+                    out += static_cast<char>(v);
+                } else if (v >= 0x80 && v < 0x800) {
+                    out += static_cast<char>(0xC0 | (v >> 6));
+                    out += static_cast<char>(0x80 | (v & 0x3F));
+                } else if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+                    out += static_cast<char>(0xE0 | (v >> 12));
+                    out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (v & 0x3F));
+                }
+                continue;
+            }
+        }
+        out += c;
+    }
+}
+
+// Line breaks inside a value become line feeds.
+void UnifyLineBreaks(std::string& s) {
+    if (s.find('\r') == std::string::npos) return;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\r') out += s[i];
+        else if (i + 1 >= s.size() || s[i + 1] != '\n') out += '\n';
+    }
+    s = std::move(out);
+}
+
+// ------------------------------------------------------------ the sheet
+
+// The cells holding a value, sparse, and what they make.
+class Grid {
+public:
+    // A value at (row, col), 0-based; beyond the kept rows and columns only
+    // noted.
+    void Put(int64_t row, int64_t col, std::string_view value) {
+        if (value.empty()) return;
+        if (row >= kRowCap - 1) {
+            moreRows_ = true;
+            return;
+        }
+        if (col >= kColCap - 1) col = kColCap - 1, value = {};
+        if (!cells_.empty() && std::tie(row, col) <= std::tie(cells_.back().row, cells_.back().col))
+            sorted_ = false;
+        if (arena_.size() + value.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
+        cells_.push_back({static_cast<uint32_t>(row), static_cast<uint32_t>(col),
+                          static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(value.size())});
+        arena_ += value;
+    }
+    // The merged range's cells but its first give up their values.
+    void Merge(int64_t row1, int64_t col1, int64_t row2, int64_t col2) {
+        merges_.push_back({row1, col1, row2, col2});
+    }
+
+    std::string Text() {
+        if (!sorted_)
+            std::stable_sort(cells_.begin(), cells_.end(),
+                             [](const Cell& a, const Cell& b) { return std::tie(a.row, a.col) < std::tie(b.row, b.col); });
+        // A later value of the same cell replaces an earlier one.
+        std::vector<Cell> cells;
+        for (const Cell& c : cells_) {
+            if (!cells.empty() && cells.back().row == c.row && cells.back().col == c.col) cells.pop_back();
+            cells.push_back(c);
+        }
+        int64_t budget = int64_t{1} << 26;
+        for (const auto& [r1, c1, r2, c2] : merges_) {
+            for (int64_t r = r1; r <= std::min<int64_t>(r2, kRowCap); ++r) {
+                if (--budget < 0) throw Refused{Status::kDamaged};
+                auto it = std::lower_bound(cells.begin(), cells.end(), std::pair{r, c1}, [](const Cell& c, auto key) {
+                    return std::pair<int64_t, int64_t>{c.row, c.col} < key;
+                });
+                for (; it != cells.end() && it->row == r && it->col <= c2; ++it) {
+                    if (r == r1 && it->col == c1) continue;
+                    if (--budget < 0) throw Refused{Status::kDamaged};
+                    it->length = 0;
+                }
+            }
+        }
+        std::erase_if(cells, [](const Cell& c) { return c.length == 0 && c.col < kColCap - 1; });
+        int64_t columns = 0, rows = moreRows_ ? kRowCap : 0;
+        for (const Cell& c : cells) {
+            columns = std::max<int64_t>(columns, std::min<int64_t>(c.col + 1, kColCap - 1));
+            rows = std::max<int64_t>(rows, c.row + 1);
+        }
+        std::string out;
+        auto cell = cells.begin();
+        for (int64_t r = 0; r < rows; ++r) {
+            const bool overflow = std::any_of(cell, std::find_if(cell, cells.end(), [r](const Cell& c) {
+                                                  return c.row != r;
+                                              }), [](const Cell& c) { return c.col == kColCap - 1; });
+            const int64_t fields = overflow ? kColCap : columns;
+            const size_t lineStart = out.size();
+            for (int64_t col = 0; col < fields; ++col) {
+                if (col > 0) out += '\t';
+                if (cell != cells.end() && cell->row == r && cell->col == col) {
+                    const std::string_view v(arena_.data() + cell->offset, cell->length);
+                    if (v.find_first_of("\t\n\"") == std::string_view::npos) {
+                        out += v;
+                    } else {
+                        out += '"';
+                        for (char ch : v) out.append(ch == '"' ? 2 : 1, ch);
+                        out += '"';
+                    }
+                    ++cell;
+                }
+            }
+            if (out.size() == lineStart) out += "\"\"";  // a row of one empty field
+            out += '\n';
+            if (out.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
+            while (cell != cells.end() && cell->row == r) ++cell;
+        }
+        return out;
+    }
+
+private:
+    struct Cell {
+        uint32_t row, col, offset, length;
+    };
+    std::vector<Cell> cells_;
+    std::string arena_;
+    std::vector<std::tuple<int64_t, int64_t, int64_t, int64_t>> merges_;
+    bool sorted_ = true;
+    bool moreRows_ = false;
+};
+
+// "B12" as row 11, column 1; false for anything else.
+bool ParseReference(std::string_view ref, int64_t& row, int64_t& col) {
+    size_t i = 0;
+    int64_t c = 0;
+    while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && i < 4)
+        c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i++])) - 'A' + 1);
+    int64_t r = 0;
+    const auto [end, ec] = std::from_chars(ref.data() + i, ref.data() + ref.size(), r);
+    if (i == 0 || ec != std::errc() || end != ref.data() + ref.size() || r < 1 || r > kSheetRows ||
+        c > kSheetColumns)
+        return false;
+    row = r - 1, col = c - 1;
+    return true;
+}
+
+// ------------------------------------------------------------ Office Open XML
+
+// A string item's text: its runs joined, its phonetic runs left out.
+struct RichText {
+    std::string text;
+    int phonetic = 0;  // inside rPh
+    bool inT = false;
+    bool Start(std::string_view name) {
+        if (name == "rPh") ++phonetic;
+        else if (name == "t" && phonetic == 0) inT = true;
+        else return false;
+        return true;
+    }
+    void End(std::string_view name) {
+        if (name == "rPh") --phonetic;
+        if (name == "t") inT = false;
+    }
+    void Text(std::string_view t) {
+        if (inT) AppendCellText(text, t);
+    }
+};
+
+struct Relationships : XmlHandler {
+    struct Target {
+        std::string type, target;
+    };
+    std::map<std::string, Target> byId;
+    void Start(std::string_view name, const char** a) override {
+        if (name != "Relationship") return;
+        const char* id = Attribute(a, "Id");
+        const char* type = Attribute(a, "Type");
+        const char* target = Attribute(a, "Target");
+        if (id && target) byId[id] = {type ? type : "", target};
+    }
+    void End(std::string_view) override {}
+    void Text(std::string_view) override {}
+    std::string OfType(std::string_view suffix) const {
+        for (const auto& [id, t] : byId)
+            if (t.type.ends_with(suffix)) return t.target;
+        return {};
+    }
+};
+
+// A part's name from a relationship's target, against the folder of the
+// part that holds the relationship.
+std::string Resolve(const std::string& folder, const std::string& target) {
+    std::string path = target.starts_with("/") ? target.substr(1) : folder + target;
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "/") + p;
+    return out;
+}
+
+std::string FolderOf(const std::string& part) {
+    const size_t slash = part.rfind('/');
+    return slash == std::string::npos ? "" : part.substr(0, slash + 1);
+}
+
+struct WorkbookPart : XmlHandler {
+    std::vector<std::pair<std::string, std::string>> sheets;  // name, relationship
+    bool date1904 = false;
+    void Start(std::string_view name, const char** a) override {
+        if (name == "sheet") {
+            const char* sheet = Attribute(a, "name");
+            const char* id = Attribute(a, "id");
+            if (sheet && id) sheets.emplace_back(sheet, id);
+        } else if (name == "workbookPr") {
+            const char* v = Attribute(a, "date1904");
+            date1904 = v && (std::strcmp(v, "1") == 0 || std::strcmp(v, "true") == 0);
+        }
+    }
+    void End(std::string_view) override {}
+    void Text(std::string_view) override {}
+};
+
+struct SharedStrings : XmlHandler {
+    std::vector<std::string> items;
+    RichText item;
+    void Start(std::string_view name, const char**) override {
+        if (name == "si") item = {};
+        else item.Start(name);
+    }
+    void End(std::string_view name) override {
+        if (name == "si") {
+            UnifyLineBreaks(item.text);
+            items.push_back(std::move(item.text));
+        } else {
+            item.End(name);
+        }
+    }
+    void Text(std::string_view t) override { item.Text(t); }
+};
+
+struct Styles : XmlHandler {
+    std::map<int64_t, std::string> codes;
+    std::vector<int64_t> cellFormats;  // each cell style's number format
+    bool inCellXfs = false;
+    void Start(std::string_view name, const char** a) override {
+        if (name == "numFmt") {
+            const char* code = Attribute(a, "formatCode");
+            if (code) codes[NumberAttribute(a, "numFmtId", -1)] = code;
+        } else if (name == "cellXfs") {
+            inCellXfs = true;
+        } else if (name == "xf" && inCellXfs) {
+            const char* id = Attribute(a, "numFmtId");
+            cellFormats.push_back(id ? NumberAttribute(a, "numFmtId", 0) : 0);
+        }
+    }
+    void End(std::string_view name) override {
+        if (name == "cellXfs") inCellXfs = false;
+    }
+    void Text(std::string_view) override {}
+};
+
+struct Worksheet : XmlHandler {
+    Grid& grid;
+    WorkbookRead& read;
+    const std::vector<std::string>& shared;
+    const std::vector<CellFormat>& formats;
+    const std::vector<std::string>& formatCodes;
+    bool date1904;
+
+    int64_t row = -1, col = -1;
+    bool inCell = false, inV = false, hasFormula = false, hasValue = false, inInline = false;
+    std::string type, value;
+    int64_t style = 0;
+    RichText inlineText;
+
+    Worksheet(Grid& g, WorkbookRead& r, const std::vector<std::string>& s, const std::vector<CellFormat>& f,
+              const std::vector<std::string>& codes, bool d1904)
+        : grid(g), read(r), shared(s), formats(f), formatCodes(codes), date1904(d1904) {}
+
+    void Start(std::string_view name, const char** a) override {
+        if (inInline) {
+            inlineText.Start(name);
+        } else if (name == "row") {
+            const int64_t r = NumberAttribute(a, "r", row + 2) - 1;
+            if (r >= kSheetRows) throw Refused{Status::kDamaged};
+            row = r;
+            col = -1;
+        } else if (name == "c") {
+            const char* ref = Attribute(a, "r");
+            int64_t r = row, c = col + 1;
+            if (ref && !ParseReference(ref, r, c)) throw Refused{Status::kDamaged};
+            if (row < 0 || c >= kSheetColumns) throw Refused{Status::kDamaged};
+            row = r, col = c;
+            const char* t = Attribute(a, "t");
+            type = t ? t : "n";
+            style = NumberAttribute(a, "s", 0);
+            inCell = true;
+            hasFormula = hasValue = false;
+            value.clear();
+            inlineText = {};
+        } else if (inCell && name == "v") {
+            inV = hasValue = true;
+        } else if (inCell && name == "f") {
+            hasFormula = true;
+        } else if (inCell && name == "is") {
+            inInline = hasValue = true;
+        } else if (name == "mergeCell") {
+            const char* ref = Attribute(a, "ref");
+            const std::string_view range = ref ? ref : "";
+            const size_t colon = range.find(':');
+            int64_t r1, c1, r2, c2;
+            if (colon == std::string_view::npos || !ParseReference(range.substr(0, colon), r1, c1) ||
+                !ParseReference(range.substr(colon + 1), r2, c2))
+                throw Refused{Status::kDamaged};
+            grid.Merge(std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2));
+        }
+    }
+    void End(std::string_view name) override {
+        if (inInline) {
+            if (name == "is") inInline = false;
+            else inlineText.End(name);
+        } else if (name == "v") {
+            inV = false;
+        } else if (name == "c" && inCell) {
+            inCell = false;
+            if (hasFormula && !hasValue) ++read.formulasWithoutValue;
+            grid.Put(row, col, Shown());
+        }
+    }
+    void Text(std::string_view t) override {
+        if (inInline) inlineText.Text(t);
+        else if (inV) value += t;
+    }
+
+    const CellFormat* FormatOf() const {
+        return style >= 0 && static_cast<size_t>(style) < formats.size() ? &formats[static_cast<size_t>(style)]
+                                                                          : nullptr;
+    }
+
+    std::string Shown() {
+        std::string text;
+        if (type == "s") {
+            size_t index = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
+            if (!hasValue) return {};
+            if (ec != std::errc() || end != value.data() + value.size() || index >= shared.size())
+                throw Refused{Status::kDamaged};
+            text = shared[index];
+        } else if (type == "inlineStr") {
+            text = std::move(inlineText.text);
+        } else if (type == "b") {
+            return value.empty() ? "" : value == "0" ? "FALSE" : "TRUE";
+        } else if (type == "n" && !value.empty()) {
+            double x = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
+            if (ec != std::errc() || end != value.data() + value.size()) return value;
+            const CellFormat* format = FormatOf();
+            if (format && !format->Known()) {
+                if (read.unknownFormats++ == 0) read.firstUnknownFormat = formatCodes[static_cast<size_t>(style)];
+                return GeneralNumber(x);
+            }
+            return format ? format->Number(x, date1904) : GeneralNumber(x);
+        } else {
+            AppendCellText(text, value);  // str, e, d
+        }
+        UnifyLineBreaks(text);
+        const CellFormat* format = FormatOf();
+        return format && format->Known() && (type == "s" || type == "inlineStr" || type == "str")
+                   ? format->Text(text)
+                   : text;
+    }
+};
+
+void ReadXlsx(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
+    Relationships package;
+    ParsePart(zip, "_rels/.rels", package);
+    std::string workbookName = Resolve("", package.OfType("/officeDocument"));
+    if (workbookName.empty()) workbookName = "xl/workbook.xml";
+    WorkbookPart workbook;
+    if (!ParsePart(zip, workbookName, workbook)) throw Refused{Status::kDamaged};
+    const std::string folder = FolderOf(workbookName);
+    Relationships rels;
+    ParsePart(zip, folder + "_rels/" + workbookName.substr(folder.size()) + ".rels", rels);
+
+    std::string sheetPart;
+    for (const auto& [name, id] : workbook.sheets) {
+        read.sheets.push_back(name);
+        if (sheetPart.empty() && (wanted.empty() || wanted == name)) {
+            const auto it = rels.byId.find(id);
+            if (it == rels.byId.end()) throw Refused{Status::kDamaged};
+            sheetPart = Resolve(folder, it->second.target);
+            read.sheet = name;
+        }
+    }
+    if (sheetPart.empty()) throw Refused{Status::kDamaged};
+
+    SharedStrings shared;
+    if (const std::string s = rels.OfType("/sharedStrings"); !s.empty()) ParsePart(zip, Resolve(folder, s), shared);
+    Styles styles;
+    if (const std::string s = rels.OfType("/styles"); !s.empty()) ParsePart(zip, Resolve(folder, s), styles);
+    // One format per cell style, made once per number format.
+    std::map<int64_t, size_t> made;
+    std::vector<CellFormat> formats;
+    std::vector<std::string> codes;
+    for (const int64_t id : styles.cellFormats) {
+        const auto custom = styles.codes.find(id);
+        const std::string code = custom != styles.codes.end()
+                                     ? custom->second
+                                     : std::string(BuiltInFormat(static_cast<int>(std::min<int64_t>(id, 1000))));
+        const auto it = made.find(id);
+        formats.push_back(it != made.end() ? formats[it->second] : CellFormat(code));
+        codes.push_back(code);
+        made.emplace(id, formats.size() - 1);
+    }
+    Grid grid;
+    Worksheet sheet(grid, read, shared.items, formats, codes, workbook.date1904);
+    if (!ParsePart(zip, sheetPart, sheet)) throw Refused{Status::kDamaged};
+    read.text = grid.Text();
+}
+
+// ------------------------------------------------------------ OpenDocument
+
+struct OdsContent : XmlHandler {
+    Grid& grid;
+    WorkbookRead& read;
+    std::string_view wanted;
+
+    int tableDepth = 0;
+    bool active = false, done = false;
+    int64_t row = 0, col = 0, rowRepeat = 1;
+    std::vector<std::tuple<int64_t, int64_t, std::string>> rowCells;  // column, repeat, text
+    bool inCell = false, covered = false;
+    int64_t cellRepeat = 1;
+    int paragraphs = 0, inParagraph = 0, skipped = 0;
+    std::string text, fallback;
+
+    OdsContent(Grid& g, WorkbookRead& r, std::string_view w) : grid(g), read(r), wanted(w) {}
+
+    void Start(std::string_view name, const char** a) override {
+        if (name == "table") {
+            if (tableDepth++ > 0) return;
+            const char* n = Attribute(a, "name");
+            read.sheets.push_back(n ? n : "");
+            active = !done && (wanted.empty() || wanted == read.sheets.back());
+            if (active) read.sheet = read.sheets.back();
+            return;
+        }
+        if (!active || tableDepth != 1) return;
+        if (skipped > 0) {
+            ++skipped;
+        } else if (name == "table-row" && !inCell) {
+            rowRepeat = NumberAttribute(a, "number-rows-repeated", 1);
+            col = 0;
+            rowCells.clear();
+        } else if ((name == "table-cell" || name == "covered-table-cell") && !inCell) {
+            inCell = true;
+            covered = name == "covered-table-cell";
+            cellRepeat = NumberAttribute(a, "number-columns-repeated", 1);
+            paragraphs = 0;
+            text.clear();
+            const char* type = Attribute(a, "value-type");
+            const char* v = nullptr;
+            for (const char* attr : {"value", "date-value", "time-value", "boolean-value", "string-value"})
+                if (!v) v = Attribute(a, attr);
+            fallback = type && v ? v : "";
+        } else if (inCell && (name == "annotation" || name == "ruby-text" || name == "note")) {
+            skipped = 1;
+        } else if (inCell && name == "p") {
+            if (paragraphs++ > 0) text += '\n';
+            ++inParagraph;
+        } else if (inParagraph > 0 && name == "s") {
+            text.append(static_cast<size_t>(std::min<int64_t>(NumberAttribute(a, "c", 1), 1 << 16)), ' ');
+        } else if (inParagraph > 0 && name == "tab") {
+            text += '\t';
+        } else if (inParagraph > 0 && name == "line-break") {
+            text += '\n';
+        }
+        if (text.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
+    }
+    void End(std::string_view name) override {
+        if (name == "table") {
+            if (--tableDepth == 0 && active) active = false, done = true;
+            return;
+        }
+        if (!active || tableDepth != 1) return;
+        if (skipped > 0) {
+            --skipped;
+        } else if (name == "p" && inParagraph > 0) {
+            --inParagraph;
+        } else if ((name == "table-cell" || name == "covered-table-cell") && inCell) {
+            inCell = false;
+            if (paragraphs == 0) text = fallback;
+            if (!covered && !text.empty() && col < kColCap) rowCells.emplace_back(col, cellRepeat, std::move(text));
+            col = std::min(col + cellRepeat, kSheetColumns * 2);
+        } else if (name == "table-row" && !inCell) {
+            for (int64_t r = row; r < std::min(row + rowRepeat, kRowCap); ++r)
+                for (const auto& [c, repeat, value] : rowCells)
+                    for (int64_t k = c; k < std::min(c + repeat, kColCap); ++k) grid.Put(r, k, value);
+            row = std::min(row + rowRepeat, kSheetRows * 2);
+        }
+    }
+    void Text(std::string_view t) override {
+        if (active && inParagraph > 0 && skipped == 0) text += t;
+    }
+};
+
+void ReadOds(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
+    Grid grid;
+    OdsContent content(grid, read, wanted);
+    if (!ParsePart(zip, "content.xml", content) || (read.sheet.empty() && !wanted.empty()))
+        throw Refused{Status::kDamaged};
+    if (read.sheets.empty()) throw Refused{Status::kDamaged};
+    read.text = grid.Text();
+}
+
+// ------------------------------------------------------------ compound files
+
+uint32_t Le32(std::string_view b, size_t at) {
+    if (at + 4 > b.size()) throw Refused{Status::kDamaged};
+    return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+// What the directory of a compound file says it holds: an encrypted
+// workbook (an EncryptionInfo stream) or an Excel 97-2003 one (Workbook
+// or Book).
+Status CompoundStatus(std::string_view b) {
+    if (b.size() < 512) return Status::kDamaged;
+    const unsigned shift = static_cast<unsigned char>(b[0x1E]);
+    if (shift != 9 && shift != 12) return Status::kDamaged;
+    const size_t sector = size_t{1} << shift;
+    const size_t sectors = b.size() / sector;  // an upper bound on every chain
+    auto offset = [&](uint32_t s) { return (size_t{s} + 1) * sector; };
+    std::vector<uint32_t> fat;  // the sectors of the allocation table
+    for (size_t i = 0; i < 109 && fat.size() < Le32(b, 0x2C); ++i) fat.push_back(Le32(b, 0x4C + 4 * i));
+    for (uint32_t d = Le32(b, 0x44), n = 0; d < 0xFFFFFFFA && fat.size() < Le32(b, 0x2C); ++n) {
+        if (n > sectors) return Status::kDamaged;
+        for (size_t i = 0; i + 1 < sector / 4 && fat.size() < Le32(b, 0x2C); ++i)
+            fat.push_back(Le32(b, offset(d) + 4 * i));
+        d = Le32(b, offset(d) + sector - 4);
+    }
+    auto next = [&](uint32_t s) {
+        const size_t per = sector / 4;
+        if (s / per >= fat.size()) throw Refused{Status::kDamaged};
+        return Le32(b, offset(fat[s / per]) + 4 * (s % per));
+    };
+    bool workbook = false;
+    size_t n = 0;
+    for (uint32_t s = Le32(b, 0x30); s < 0xFFFFFFFA; s = next(s)) {
+        if (++n > sectors) return Status::kDamaged;
+        for (size_t e = 0; e < sector / 128; ++e) {
+            const size_t at = offset(s) + e * 128;
+            if (at + 128 > b.size()) return Status::kDamaged;
+            const size_t length = std::min<size_t>(static_cast<unsigned char>(b[at + 0x40]), 64);
+            std::string name;
+            for (size_t i = 0; i + 3 < length + 1 && i + 1 < 64; i += 2)
+                name += b[at + i + 1] == 0 ? b[at + i] : '?';
+            if (name == "EncryptionInfo") return Status::kPassword;
+            workbook = workbook || name == "Workbook" || name == "Book";
+        }
+    }
+    return workbook ? Status::kXls : Status::kDamaged;
+}
+
+}  // namespace
+
+SourceKind KindOfSource(std::string_view bytes) {
+    if (bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06")) return SourceKind::kWorkbook;
+    if (bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return SourceKind::kCompound;
+    return SourceKind::kText;
+}
+
+WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
+    WorkbookRead read;
+    try {
+        if (KindOfSource(bytes) == SourceKind::kCompound) {
+            read.status = CompoundStatus(bytes);
+            return read;
+        }
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+        if (!source) throw std::bad_alloc();
+        std::unique_ptr<zip_t, void (*)(zip_t*)> zip(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error),
+                                                    zip_discard);
+        if (!zip) {
+            zip_source_free(source);
+            zip_error_fini(&error);
+            throw Refused{Status::kDamaged};
+        }
+        zip_error_fini(&error);
+        // OpenDocument names its kind in its first part.
+        bool ods = false;
+        if (const zip_int64_t m = zip_name_locate(zip.get(), "mimetype", 0); m >= 0) {
+            char kind[64] = {};
+            std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> f(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(m), 0),
+                                                               zip_fclose);
+            const zip_int64_t n = f ? zip_fread(f.get(), kind, sizeof kind - 1) : -1;
+            ods = n > 0 && std::string_view(kind, static_cast<size_t>(n)) == "application/vnd.oasis.opendocument.spreadsheet";
+            if (!ods) throw Refused{Status::kDamaged};
+        }
+        if (ods)
+            ReadOds(zip.get(), sheet, read);
+        else if (zip_name_locate(zip.get(), "[Content_Types].xml", ZIP_FL_NOCASE) >= 0)
+            ReadXlsx(zip.get(), sheet, read);
+        else
+            throw Refused{Status::kDamaged};
+        read.status = Status::kRead;
+    } catch (const Refused& refused) {
+        read = {.status = refused.status, .sheets = std::move(read.sheets)};
+    } catch (const std::bad_alloc&) {
+        read = {.status = Status::kNoMemory};
+    }
+    return read;
+}
+
+}  // namespace data
