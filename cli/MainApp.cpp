@@ -188,6 +188,7 @@ int RunBatch(const std::vector<std::string>& files, const BatchChoices& choices)
         std::unique_ptr<CCsvTable> table;
         if (read && read->namesCsv) {
             table = OpenCsvFile(job.CSV, job.csvCode, job.separator, console);
+            if (table) table->SetSheet(job.sheet);
             if (table && !table->Load(console)) table.reset();
         }
         if (read) {

@@ -31,6 +31,8 @@ struct Job {
     platform::EncodingChoice htmlCode = platform::EncodingChoice::kAuto;
     // What separates the CSV file's fields.
     platform::SeparatorChoice separator = platform::SeparatorChoice::kAuto;
+    // The sheet read when the source is a workbook; empty for the first.
+    std::string sheet;
     int ruleNum = kRuleRecordNumber;  // any other value than 1 and 2 names by record number
     int fieldNum = -1;                // the column naming pages under rule 2; -1: none chosen
     // The extension: the list's entry chosen (-1 for a text typed in) and

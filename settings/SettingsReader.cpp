@@ -113,8 +113,8 @@ SettingsRead ReadSettingsText(std::string_view text) {
                 unused();
                 break;
             case SettingsKey::FileName:
-            case SettingsKey::Sheet:
-                break;  // the file's own name; the lines of sources still to come
+                break;  // the file's own name
+            case SettingsKey::Sheet: job.sheet = std::string(value); break;
             case SettingsKey::Sep:
             case SettingsKey::csvCode:
             case SettingsKey::htmlCode:

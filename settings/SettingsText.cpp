@@ -78,6 +78,7 @@ std::string ComposeSettingsHead(const Job& v) {
     if (v.htmlCode != platform::EncodingChoice::kAuto)
         AppendText(out, "htmlCode", platform::EncodingChoiceName(v.htmlCode));
     AppendText(out, "CSV", v.CSV);
+    if (!v.sheet.empty()) AppendText(out, "Sheet", v.sheet);
     if (v.separator != platform::SeparatorChoice::kAuto)
         AppendText(out, "Sep", platform::SeparatorChoiceName(v.separator));
     AppendText(out, "HTML", v.HTML);

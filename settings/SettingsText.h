@@ -20,7 +20,7 @@ enum class SettingsKey {
 };
 
 // Lines 1 to 17 (FileName to csvCount; csvCode and htmlCode after FileName
-// and Sep after CSV when asked for), each ended by "\n".
+// and Sheet and Sep after CSV when asked for), each ended by "\n".
 std::string ComposeSettingsHead(const Job& values);
 // Line 18: " SelItems:" and the indexes separated by ",", ended by "\n".
 std::string ComposeSelItemsLine(const std::vector<int>& selection);

@@ -103,12 +103,14 @@ TEST(SettingsWriter, ChoicesAreWrittenOnlyWhenMade) {
     s.CSV = "unicode.txt";
     s.csvCode = platform::EncodingChoice::kUtf16;
     s.separator = platform::SeparatorChoice::kTab;
+    s.sheet = "2月";
     const std::string head = ComposeSettingsHead(s);
     EXPECT_EQ(head.substr(0, head.find("     HTML:")),
-              " FileName:\n  csvCode:utf-16\n      CSV:unicode.txt\n      Sep:tab\n");
+              " FileName:\n  csvCode:utf-16\n      CSV:unicode.txt\n    Sheet:2月\n      Sep:tab\n");
     const Job read = ReadSettingsText(head).job;
     EXPECT_EQ(read.csvCode, s.csvCode);
     EXPECT_EQ(read.separator, s.separator);
+    EXPECT_EQ(read.sheet, s.sheet);
 }
 
 TEST(SettingsWriter, TextsAreWrittenUnchanged) {
@@ -331,8 +333,8 @@ TEST(SettingsReader, ValuesAndTheLinesTold) {
          [](Job&) {}},
         {"an unknown key, a line of colons, a bare word; blank lines pass",
          "ruleNo:2\n:::\n  \n\nHTML:t.html\nword\n", 1, [](Job& j) { j.HTML = "t.html"; }, {1, 2, 6}},
-        {"keys of sources to come, and the file's own name, pass", "Sheet:x\nFileName:y\n", 1,
-         [](Job&) {}},
+        {"the sheet is taken as it stands; the file's own name passes", "Sheet: 売上 \nFileName:y\n", 1,
+         [](Job& j) { j.sheet = " 売上 "; }},
         {"an encoding that is none is told and asks for detection; UTF-16 for the CSV alone",
          "csvCode:sjis\ncsvCode:latin1\nhtmlCode: UTF8 \ncsvCode:utf-16\nhtmlCode:utf-16\n", 1,
          [](Job& j) { j.csvCode = EncodingChoice::kUtf16; }, {2, 5}},
