@@ -25,12 +25,12 @@ using Status = WorkbookRead::Status;
 // a part to its compressed size (past a mebibyte), XML nesting, and the
 // largest table text.
 constexpr uint64_t kMaxPartBytes = uint64_t{512} << 20;
-constexpr uint64_t kMaxRatio = 1000;
+constexpr uint64_t kMaxRatio = 500;
 constexpr int kMaxDepth = 256;
 constexpr size_t kMaxTextBytes = size_t{512} << 20;
-// Rows and columns kept: the header, 32000 records and one more to tell
-// that there are more; 500 fields and one more likewise.
-constexpr int64_t kRowCap = 32002;
+// Rows and columns kept: the 32000 records (the header among them) and one
+// more to tell that there are more; 500 fields and one more likewise.
+constexpr int64_t kRowCap = 32001;
 constexpr int64_t kColCap = 501;
 constexpr int64_t kSheetRows = 1048576;
 constexpr int64_t kSheetColumns = 16384;
@@ -168,9 +168,7 @@ void AppendCellText(std::string& out, std::string_view text) {
             const auto [end, ec] = std::from_chars(text.data() + i + 2, text.data() + i + 6, v, 16);
             if (ec == std::errc() && end == text.data() + i + 6) {
                 i += 6;
-                if (v == 0x0D) {
-                    out += '\n';
-                } else if (v != 0 && v < 0x80) {
+                if (v != 0 && v < 0x80) {
                     out += static_cast<char>(v);
                 } else if (v >= 0x80 && v < 0x800) {
                     out += static_cast<char>(0xC0 | (v >> 6));

@@ -34,7 +34,7 @@ struct WorkbookRead {
     // by tabs, a field holding a tab, a quote or a line feed in quotes
     // (quotes doubled). Every row has the fields up to the last column
     // holding a value; a row with values past the 500th field and a row
-    // past the 32001st with a value come along, for the table's limits to
+    // past the 32000th with a value come along, for the table's limits to
     // tell.
     std::string text = {};
     // Number cells whose format this reader does not show (shown in the

@@ -283,24 +283,35 @@ TEST_F(BatchTest, BundledExample) {
     EXPECT_EQ(pages.count("00020.html"), 1u);
 }
 
-// Excel's Unicode text of the shop list (UTF-16, tabs) gives the pages
-// the same list gives as a UTF-8 CSV file, byte for byte.
-TEST_F(BatchTest, UnicodeTextExampleGivesThePagesOfTheUtf8One) {
+// The shop list as Excel's Unicode text (UTF-16, tabs), as an .xlsx and as
+// an .ods gives the pages the same list gives as a UTF-8 CSV file, byte for
+// byte.
+TEST_F(BatchTest, ExamplesGiveThePagesOfTheirUtf8Csv) {
     const fs::path examples = fs::path(QUOLIX_SOURCE_DIR) / "examples";
-    for (const char* name : {"shop-utf8", "shop-unicode"}) {
-        fs::create_directories(dir_.Path() / "examples" / name);
+    fs::create_directories(dir_.Path() / "examples");
+    for (const char* name : {"shop-utf8", "shop-unicode", "shop-book"})
         fs::copy(examples / name, dir_.Path() / "examples" / name, fs::copy_options::recursive);
-        fs::create_directories(dir_.Path() / "out" / name);
-    }
-    const RunResult run = Batch({"examples/shop-utf8/shop.cfg", "examples/shop-unicode/shop.cfg"});
+    const struct {
+        const char* csv;
+        std::vector<std::string> others;
+    } sets[] = {{"shop-utf8", {"shop-unicode"}}, {"shop-book-csv", {"shop-book", "shop-book-ods"}}};
+    for (const char* out : {"shop-utf8", "shop-unicode", "shop-book", "shop-book-ods", "shop-book-csv"})
+        fs::create_directories(dir_.Path() / "out" / out);
+    const RunResult run = Batch({"examples/shop-utf8/shop.cfg", "examples/shop-unicode/shop.cfg",
+                                 "examples/shop-book/shop.cfg", "examples/shop-book/shop-ods.cfg",
+                                 "examples/shop-book/shop-csv.cfg"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    const std::set<std::string> pages = FilesIn(dir_.Path() / "out" / "shop-unicode");
-    EXPECT_EQ(pages.size(), 8u);  // six records, the index and the dump
-    EXPECT_EQ(pages, FilesIn(dir_.Path() / "out" / "shop-utf8"));
-    for (const std::string& page : pages)
-        EXPECT_EQ(ReadBytes(dir_.Path() / "out" / "shop-unicode" / page),
-                  ReadBytes(dir_.Path() / "out" / "shop-utf8" / page))
-            << page;
+    for (const auto& set : sets) {
+        const std::set<std::string> pages = FilesIn(dir_.Path() / "out" / set.csv);
+        EXPECT_EQ(pages.size(), 8u);  // six records, the index and the dump
+        for (const std::string& other : set.others) {
+            EXPECT_EQ(pages, FilesIn(dir_.Path() / "out" / other));
+            for (const std::string& page : pages)
+                EXPECT_EQ(ReadBytes(dir_.Path() / "out" / other / page),
+                          ReadBytes(dir_.Path() / "out" / set.csv / page))
+                    << other << "/" << page;
+        }
+    }
 }
 
 }  // namespace
