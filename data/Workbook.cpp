@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -14,6 +15,7 @@
 #include <tuple>
 
 #include "data/CellFormat.h"
+#include "platform/FileSys.h"
 
 namespace data {
 
@@ -744,6 +746,13 @@ SourceKind KindOfSource(std::string_view bytes) {
     if (bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06")) return SourceKind::kWorkbook;
     if (bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return SourceKind::kCompound;
     return SourceKind::kText;
+}
+
+SourceKind KindOfFile(const std::string& path) {
+    platform::FilePtr file = platform::OpenFile(path, "rb");
+    char head[8];
+    const size_t n = file ? std::fread(head, 1, sizeof head, file.get()) : 0;
+    return KindOfSource({head, n});
 }
 
 WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {

@@ -17,6 +17,9 @@ enum class SourceKind : unsigned char {
     kCompound,  // an OLE compound file: .xls, or a workbook with a password
 };
 SourceKind KindOfSource(std::string_view bytes);
+// The kind of the file at `path` by its first bytes (kText when it cannot
+// be read).
+SourceKind KindOfFile(const std::string& path);
 
 struct WorkbookRead {
     enum class Status : unsigned char {

@@ -87,6 +87,12 @@ int DialogModel::Choice(DialogCombo combo) const {
         case DialogCombo::Field: return job_.fieldNum;
         case DialogCombo::Extension: return job_.extNum;
         case DialogCombo::CsvEncoding:
+            if (ListsSheets()) {
+                if (job_.sheet.empty()) return 0;
+                const auto it = std::find(sheetNames_.begin(), sheetNames_.end(), job_.sheet);
+                return it == sheetNames_.end() ? -1 : static_cast<int>(it - sheetNames_.begin());
+            }
+            [[fallthrough]];
         case DialogCombo::TemplateEncoding: return static_cast<int>(EncodingChoiceOf(combo));
     }
     return -1;
@@ -102,6 +108,7 @@ platform::TextEncoding DialogModel::DetectedEncoding(DialogCombo combo) const {
 
 std::vector<std::string> DialogModel::EncodingItems(DialogCombo combo) const {
     const bool csv = combo == DialogCombo::CsvEncoding;
+    if (csv && ListsSheets()) return sheetNames_;
     const char* found = csv && csvDetectedUtf16_ ? "UTF-16" : platform::CharsetLabel(DetectedEncoding(combo));
     std::vector<std::string> items = {platform::StrFormat(res::kAutoEncodingItemFormat, found),
                                       "Shift_JIS", "UTF-8"};
@@ -191,12 +198,14 @@ void DialogModel::SetText(DialogEdit edit, std::string_view utf8) {
 }
 
 void DialogModel::TypeText(DialogEdit edit, std::string_view utf8) {
+    if (edit == DialogEdit::CSV && utf8 != Text(edit)) job_.sheet.clear();  // another source
     SetText(edit, utf8);
     ForgetShownPage();
     PathChanged(edit);
 }
 
 void DialogModel::PutText(DialogEdit edit, std::string_view utf8) {
+    if (edit == DialogEdit::CSV && utf8 != Text(edit)) job_.sheet.clear();
     SetText(edit, utf8);
     listener_->TextChanged(edit);
     ForgetShownPage();
@@ -270,8 +279,9 @@ void DialogModel::Choose(DialogCombo combo, int index) {
     Select(combo, index);
     if (!IsEncodingList(combo)) ForgetShownPage();
     if (combo == DialogCombo::Rule) OnRuleChange();
-    // The CSV is read anew in the encoding chosen (the same entry chosen
-    // again keeps the table and its selection).
+    // The CSV is read anew in the encoding chosen, a workbook's sheet as a
+    // fresh load (the same entry chosen again keeps the table and its
+    // selection).
     if (combo == DialogCombo::CsvEncoding && Choice(combo) != before &&
         !Text(DialogEdit::CSV).empty()) {
         listener_->LoadStarting();
@@ -280,6 +290,12 @@ void DialogModel::Choose(DialogCombo combo, int index) {
 }
 
 void DialogModel::Select(DialogCombo combo, int index) {
+    if (combo == DialogCombo::CsvEncoding && ListsSheets()) {
+        if (index < 0 || index >= static_cast<int>(sheetNames_.size())) return;
+        job_.sheet = index == 0 ? "" : sheetNames_[static_cast<size_t>(index)];
+        listener_->ComboChanged(combo);
+        return;
+    }
     if (IsEncodingList(combo)) {
         if (index < 0 || index >= EncodingItemCount(combo)) return;
         EncodingRef(combo) = static_cast<platform::EncodingChoice>(index);
@@ -406,17 +422,29 @@ void DialogModel::LoadCsv() {
     const std::string path = Text(DialogEdit::CSV);
     // The same file read again (edited, or in another encoding) keeps the
     // field of the same name and the records still there.
-    const bool again = table_ && path == loadedPath_;
+    const bool again = table_ && path == loadedPath_ && job_.sheet == loadedSheet_;
     const std::string field = again && job_.fieldNum >= 0 ? fieldItems_[static_cast<size_t>(job_.fieldNum)] : "";
     const std::vector<int> kept = again ? SelectedRecords() : std::vector<int>{};
     // A path named lets the table go, whatever becomes of the new one.
     if (!path.empty() && table_) ReleaseTable();
     std::unique_ptr<CCsvTable> table =
         OpenCsvFile(path, EncodingChoiceOf(DialogCombo::CsvEncoding), job_.separator, *this);
-    if (!table) return;
+    if (!table) {
+        if (!path.empty() && ListsSheets()) {
+            sheetNames_.clear();
+            listener_->ComboChanged(DialogCombo::CsvEncoding);
+        }
+        return;
+    }
     table_ = std::move(table);
     loadedPath_ = path;
+    loadedSheet_ = job_.sheet;
+    table_->SetSheet(job_.sheet);
     const bool read = table_->Load(*this) != nullptr;
+    if (sheetNames_ != table_->SheetNames()) {
+        sheetNames_ = table_->SheetNames();
+        listener_->ComboChanged(DialogCombo::CsvEncoding);
+    }
     fieldItems_.clear();
     job_.fieldNum = -1;
     if (csvDetected_ != table_->DetectedEncoding() || csvDetectedUtf16_ != table_->SourceIsUtf16()) {
@@ -474,6 +502,7 @@ int DialogModel::LoadSettings() {
                                         std::pair{DialogCombo::TemplateEncoding, job.htmlCode}})
         if (!encodingForced_[EncodingSlot(combo)]) Select(combo, static_cast<int>(choice));
     job_.separator = job.separator;
+    job_.sheet = job.sheet;
     for (const auto& [which, on] :
          {std::pair{DialogSwitch::Prefix, job.prefixChk}, std::pair{DialogSwitch::Fix, job.fixChk},
           std::pair{DialogSwitch::Repeat, job.repeatChk}, std::pair{DialogSwitch::Create, job.createChk},

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/CsvTable.h"
+#include "dialog/DialogTemplate.h"
 #include "diag/Diagnostic.h"
 #include "gen/GenerationRun.h"
 #include "settings/SettingsReader.h"
@@ -102,8 +103,13 @@ public:
     // What automatic detection found for it (the CSV at its last load, the
     // template named now, which follows the CSV when it is ASCII alone).
     platform::TextEncoding DetectedEncoding(DialogCombo combo) const;
-    // The entries of an encoding list (UTF-8).
+    // The entries of an encoding list (UTF-8); the CSV's list holds the
+    // sheets' names while the source is a workbook.
     std::vector<std::string> EncodingItems(DialogCombo combo) const;
+    // Whether the CSV's list holds sheets, and its label and tooltip.
+    bool ListsSheets() const { return !sheetNames_.empty(); }
+    const char* CsvListLabel() const { return ListsSheets() ? res::kSheetLabel : res::kCsvEncodingLabel; }
+    const char* CsvListTip() const { return ListsSheets() ? res::kSheetTip : res::kCsvEncodingTip; }
     // Asks for an encoding that settings lines do not change (the batch
     // mode's flags).
     void ForceEncoding(DialogCombo combo, platform::EncodingChoice choice);
@@ -201,6 +207,9 @@ private:
     std::optional<diag::Code> statusCode_;  // what the status line tells, when a diagnostic
     std::unique_ptr<CCsvTable> table_;
     std::string loadedPath_;  // the CSV path the table was loaded from
+    std::string loadedSheet_;  // and the sheet asked for
+    // The sheets of the workbook last loaded (empty for a CSV file).
+    std::vector<std::string> sheetNames_;
     std::vector<char> selected_;  // a line per record
     int selectedCount_ = 0;
     int rotationOffset_ = 0;

@@ -55,6 +55,10 @@ inline constexpr char kSaveSettingsQuestion[] = "この内容で保存します�
 
 // Tooltips of the encoding lists (1045, 1047).
 inline constexpr char kCsvEncodingTip[] = "CSVファイルの文字コード";
+// The same list while the source is a workbook: its label and tooltip.
+inline constexpr char kCsvEncodingLabel[] = "CSV：";
+inline constexpr char kSheetLabel[] = "ｼｰﾄ：";
+inline constexpr char kSheetTip[] = "読み込むシート";
 inline constexpr char kHtmlEncodingTip[] = "テンプレートと生成するHTMLの文字コード";
 
 std::span<const DialogItem> MainDialogItems();

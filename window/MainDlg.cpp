@@ -383,12 +383,23 @@ void CMainDlg::ComboChanged(DialogCombo combo) {
         extension_->setCurrentIndex(model_.Choice(combo));
         extension_->setEditText(QString::fromStdString(model_.ExtensionText()));
     } else if (combo == DialogCombo::CsvEncoding || combo == DialogCombo::TemplateEncoding) {
-        // The automatic entry names what detection found: texts change, entries stay.
+        // The automatic entry names what detection found: texts change,
+        // entries stay; while the source is a workbook the CSV's list holds
+        // its sheets.
         QComboBox* list = EncodingList(combo);
         const std::vector<std::string> items = model_.EncodingItems(combo);
-        for (int i = 0; i < list->count() && i < static_cast<int>(items.size()); ++i)
+        while (list->count() > static_cast<int>(items.size())) list->removeItem(list->count() - 1);
+        while (list->count() < static_cast<int>(items.size())) list->addItem(QString());
+        for (int i = 0; i < list->count(); ++i)
             list->setItemText(i, QString::fromStdString(items[static_cast<size_t>(i)]));
         list->setCurrentIndex(model_.Choice(combo));
+        if (combo == DialogCombo::CsvEncoding) {
+            const QString tip = QString::fromUtf8(model_.CsvListTip());
+            if (auto* label = qobject_cast<QLabel*>(Control(IDC_CSV_ENCODING_LABEL)))
+                label->setText(QString::fromUtf8(model_.CsvListLabel()));
+            list->setToolTip(tip);
+            list->setAccessibleName(tip);
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/FileSys.h"
 #include "diag/Prompter.h"
 #include "dialog/ControlIds.h"
+#include "data/Workbook.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ std::string FirstFolder(std::initializer_list<std::string> folders) {
 void CMainDlg::OnBrowseCsv() {
     diag::FileDialogRequest request;
     // Excel's tab-separated and Unicode text files end in .txt.
-    request.filter = "CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv)|*.csv;*.txt;*.tsv|すべてのﾌｧｲﾙ(*.*)|*.*||";
+    request.filter =
+        "表計算・CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv;*.xlsx;*.ods)|*.csv;*.txt;*.tsv;*.xlsx;*.ods|すべてのﾌｧｲﾙ(*.*)|*.*||";
     request.defaultExt = "*.csv";
     request.folder = FirstFolder({ExistingFolderOf(model_.Text(DialogEdit::CSV)),
                                   ExistingFolderOf(model_.SettingsPath())});
@@ -98,7 +100,8 @@ void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (EndsIn(name, ".cfg")) {
             OpenDroppedFile(name.c_str());
-        } else if (EndsIn(name, ".csv") || EndsIn(name, ".txt") || EndsIn(name, ".tsv")) {
+        } else if (EndsIn(name, ".csv") || EndsIn(name, ".txt") || EndsIn(name, ".tsv") ||
+                   data::KindOfFile(name) != data::SourceKind::kText) {  // a workbook, whatever its name
             model_.PutText(DialogEdit::CSV, name);
         } else if (EndsIn(name, ".htm") || EndsIn(name, ".html")) {
             model_.PutText(DialogEdit::HTML, name);

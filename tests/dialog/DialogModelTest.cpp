@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BookMaker.h"
 #include "TestUtil.h"
 #include "dialog/DialogText.h"
 #include "RecordingPrompter.h"
@@ -289,6 +290,37 @@ TEST_F(DialogModelTest, SelectionsSurvive) {
     model.LoadCsv();
     EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 2}));
     EXPECT_EQ(model.RotationOffset(), 1);  // the offset stays
+}
+
+// A workbook, whatever its name, turns the CSV's encoding list into its
+// sheets; choosing one loads it afresh, and the settings keep it.
+TEST_F(DialogModelTest, AWorkbookListsItsSheets) {
+    auto rows = [](int n) {
+        std::string xml = "<sheetData>";
+        for (int r = 1; r <= n; ++r) xml += "<row><c><v>" + std::to_string(r) + "</v></c></row>";
+        return xml + "</sheetData>";
+    };
+    WriteBytes(dir.Path() / "book.dat", testbook::Xlsx{.sheets = {{"一", rows(3)}, {"二", rows(4)}}}.Bytes());
+    model.TypeText(DialogEdit::CSV, dir.File("book.dat"));
+    model.LoadCsv();
+    EXPECT_STREQ(model.CsvListLabel(), "ｼｰﾄ：");
+    EXPECT_EQ(model.EncodingItems(DialogCombo::CsvEncoding), (std::vector<std::string>{"一", "二"}));
+    EXPECT_EQ(model.Choice(DialogCombo::CsvEncoding), 0);
+    model.SetSelection({0, 1, 0});
+    model.Choose(DialogCombo::CsvEncoding, 1);
+    EXPECT_EQ(model.Rows(), 4);
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(model.EditedJob().sheet, "二");
+
+    ASSERT_EQ(Replay(" FileName:s.cfg\n" + Csv("book.dat") + "    Sheet:二\n SelItems:2\n"), 0);
+    EXPECT_EQ(model.Choice(DialogCombo::CsvEncoding), 1);
+    EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{2}));
+
+    model.TypeText(DialogEdit::CSV, dir.File("a.csv"));  // another source: its own first sheet
+    model.LoadCsv();
+    EXPECT_STREQ(model.CsvListLabel(), "CSV：");
+    EXPECT_EQ(model.EncodingItems(DialogCombo::CsvEncoding).size(), 4u);
+    EXPECT_EQ(model.EditedJob().sheet, "");
 }
 
 // What reading a settings file leaves in the model when its CSV line fails,

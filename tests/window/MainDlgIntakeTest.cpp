@@ -405,7 +405,8 @@ TEST_F(IntakeTest, NoCommandLineOpensNothing) {
 
 // ------------------------------------------------------------ browsing
 
-const char kCsvFilter[] = "CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv)|*.csv;*.txt;*.tsv|すべてのﾌｧｲﾙ(*.*)|*.*||";
+const char kCsvFilter[] =
+    "表計算・CSVﾌｧｲﾙ(*.csv;*.txt;*.tsv;*.xlsx;*.ods)|*.csv;*.txt;*.tsv;*.xlsx;*.ods|すべてのﾌｧｲﾙ(*.*)|*.*||";
 const char kHtmlFilter[] =
     "HTMLﾌｧｲﾙ(*.html, *.htm)|*.html;*.htm|ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|すべてのﾌｧｲﾙ(*.*)|*.*||";
 
