@@ -50,16 +50,19 @@ check: deps
 	$(if $(strip $(CHECK_EXTRA)),$(MAKE) $(CHECK_EXTRA))
 
 # The bundled examples, generated headless into out/books (Shift_JIS),
-# out/shop-utf8 (UTF-8) and out/shop-unicode (Excel's Unicode text: UTF-16,
-# tabs).
+# out/shop-utf8 (UTF-8), out/shop-unicode (Excel's Unicode text: UTF-16,
+# tabs), out/shop-book and out/shop-book-ods (the list as an Excel and a
+# LibreOffice workbook).
 demo: deps
 	$(MAKE) configure
 	cmake --build $(BUILD) --target quolix
-	mkdir -p out/books out/shop-utf8 out/shop-unicode
+	mkdir -p out/books out/shop-utf8 out/shop-unicode out/shop-book out/shop-book-ods
 	$(BUILD)/quolix --batch examples/books/books.cfg
 	$(BUILD)/quolix --batch examples/shop-utf8/shop.cfg
 	$(BUILD)/quolix --batch examples/shop-unicode/shop.cfg
-	@echo "Pages written to $(CURDIR)/out/books, out/shop-utf8 and out/shop-unicode (open _index.html)"
+	$(BUILD)/quolix --batch examples/shop-book/shop.cfg
+	$(BUILD)/quolix --batch examples/shop-book/shop-ods.cfg
+	@echo "Pages written to $(CURDIR)/out/books, out/shop-utf8, out/shop-unicode, out/shop-book and out/shop-book-ods (open _index.html)"
 
 # The window with the example loaded, rendered offscreen.
 screenshot: deps

@@ -16,7 +16,7 @@ ASAN_TYPE ?= Debug
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines fuzz_prescan
+FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines fuzz_prescan fuzz_workbook
 CTEST_JOBS ?= 2
 
 # Reports go to files under the build folder instead of stderr, so that one
@@ -67,6 +67,7 @@ endef
 # Data files can be longer than settings lines and templates.
 FUZZ_MAX_LEN_fuzz_csv_load := 16384
 FUZZ_MAX_LEN_fuzz_dump_page := 16384
+FUZZ_MAX_LEN_fuzz_workbook := 16384
 
 fuzz: fuzz-build
 	$(foreach t,$(FUZZ_TARGETS),$(call run-fuzz-target,$(FUZZ_SECONDS),$(t)))

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BookMaker.h"
 #include "TestUtil.h"
 #include "platform/TextEncoding.h"
 #include "settings/SettingsReader.h"
@@ -53,6 +54,7 @@ using testutil::kSourceMissing;
 using testutil::kUnderAddressSanitizer;
 using testutil::NotWritten;
 using testutil::RandomBytes;
+using testutil::Say;
 using testutil::ReadBytes;
 using testutil::Repeat;
 using testutil::TempDir;
@@ -240,6 +242,15 @@ std::string RandomLine() {
     return bytes;
 }
 const Lines kBooksPages = {"00001.html", "00002.html", "_db.html", "_index.html"};
+
+// Workbooks: an .xlsx of the sheets 一 and 二, a row of an .ods.
+const testbook::Xlsx kTitles = {.sheets = {{"一", "<sheetData/>"}, {"二", "<sheetData/>"}}};
+std::string Row(const std::vector<std::string>& values) {
+    std::string row = "<table:table-row>";
+    for (const std::string& v : values) row += "<table:table-cell><text:p>" + v + "</text:p></table:table-cell>";
+    return row + "</table:table-row>";
+}
+const std::string kBookDamaged = testutil::Say(diag::Code::kBookDamaged);
 const Lines kOnlyIndexAndDump = {"_db.html", "_index.html"};
 
 // The line before a message about a file or folder: its path made absolute
@@ -588,6 +599,149 @@ const std::vector<MatrixCase>& Matrix() {
              [](const Scene& s) {
                  EXPECT_EQ(fs::file_size(s.Out() / "00001.html"), (20u << 20) + 10);
                  ExpectPage(s, "00002.html", "<h1>small</h1>\n");
+             }},
+
+        // ---------------------------------------------------- workbook
+        {.id = "BookXls",
+         .group = "Workbook source",
+         .title = "an Excel 97-2003 workbook",
+         .setup = "`CSV:old.xls`, a compound file holding a `Workbook` stream",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("old.xls", testbook::Compound({"Workbook"}));
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "old.xls")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(Say(diag::Code::kBookXls)), kNoRecords},
+         .pages = {}},
+        {.id = "BookPassword",
+         .group = "Workbook source",
+         .title = "a workbook with a password",
+         .setup = "`CSV:secret.xlsx`, a compound file holding `EncryptionInfo` and `EncryptedPackage`",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("secret.xlsx", testbook::Compound({"EncryptionInfo", "EncryptedPackage"}));
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "secret.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(Say(diag::Code::kBookPassword)), kNoRecords},
+         .pages = {}},
+        {.id = "BookCut",
+         .group = "Workbook source",
+         .title = "a cut workbook",
+         .setup = "the first 300 bytes of a workbook",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("cut.xlsx", kTitles.Bytes().substr(0, 300));
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "cut.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(kBookDamaged), kNoRecords},
+         .pages = {}},
+        {.id = "BookSheetMissing",
+         .group = "Workbook source",
+         .title = "a sheet the workbook does not hold",
+         .setup = "`Sheet:三` for a workbook of the sheets 一 and 二",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("book.xlsx", kTitles.Bytes());
+                 return Lines{s.Settings("site.cfg", "    Sheet:三\nSelItems:1\n", "book.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(kBookDamaged), kNoRecords},
+         .pages = {}},
+        {.id = "BookZipBomb",
+         .group = "Workbook source",
+         .title = "a part compressed 1000:1",
+         .setup = "shared strings of 64 MiB of spaces, deflated to some 64 KiB; the program limited to 512 MiB",
+         .prepare =
+             [](const Scene& s) {
+                 testbook::Xlsx bomb = kTitles;
+                 bomb.sharedStrings = "<si><t>" + std::string(64 << 20, ' ') + "</t></si>";
+                 s.Write("bomb.xlsx", bomb.Bytes());
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "bomb.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(kBookDamaged), kNoRecords},
+         .pages = {},
+         .memoryLimit = kMemoryLimit},
+        {.id = "BookEntities",
+         .group = "Workbook source",
+         .title = "entities that expand a billionfold",
+         .setup = "a sheet whose document type defines nine entities of ten of the one before",
+         .prepare =
+             [](const Scene& s) {
+                 std::string dtd = "<!DOCTYPE worksheet [<!ENTITY e0 \"lol\">";
+                 for (int i = 1; i < 10; ++i) {
+                     dtd += "<!ENTITY e" + std::to_string(i) + " \"";
+                     for (int k = 0; k < 10; ++k) dtd += "&e" + std::to_string(i - 1) + ";";
+                     dtd += "\">";
+                 }
+                 testbook::Parts parts = kTitles.Members();
+                 parts[2].second = dtd + "]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>&e9;</t>"
+                                         "</is></c></row></sheetData></worksheet>";
+                 s.Write("laughs.xlsx", testbook::Zip(parts));
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "laughs.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(kBookDamaged), kNoRecords},
+         .pages = {},
+         .memoryLimit = kMemoryLimit},
+        {.id = "BookDeepNesting",
+         .group = "Workbook source",
+         .title = "XML nested 100000 deep",
+         .setup = "a sheet of 100000 nested elements",
+         .prepare =
+             [](const Scene& s) {
+                 testbook::Xlsx deep = kTitles;
+                 deep.sheets[0].second = Repeat("<a>", 100000) + Repeat("</a>", 100000);
+                 s.Write("deep.xlsx", deep.Bytes());
+                 return Lines{s.Settings("site.cfg", "SelItems:1\n", "deep.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(kBookDamaged), kNoRecords},
+         .pages = {}},
+        {.id = "BookMillionEmptyCells",
+         .group = "Workbook source",
+         .title = "an .ods of a million repeated rows of 16384 repeated cells",
+         .setup = "a table of two records, then 1048573 empty rows of 16384 empty cells, as repeats",
+         .prepare =
+             [](const Scene& s) {
+                 s.Write("list.ods",
+                         testbook::Ods("<table:table table:name=\"t\">" + Row({"id", "title"}) + Row({"1", "a"}) +
+                                       Row({"2", "b"}) +
+                                       "<table:table-row table:number-rows-repeated=\"1048573\"><table:table-cell "
+                                       "table:number-columns-repeated=\"16384\"/></table:table-row></table:table>"));
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "list.ods")};
+             },
+         .exitStatus = 0,
+         .err = {kDone},
+         .pages = kBooksPages,
+         .check = [](const Scene& s) { ExpectPage(s, "00002.html", "<h1>b</h1>\n"); }},
+        {.id = "BookFormatsAndFormulas",
+         .group = "Workbook source",
+         .title = "a format it cannot show, a formula without its value",
+         .setup = "title 1 the number 12 in `[DBNum1]0`, title 2 a formula saved without its value",
+         .prepare =
+             [](const Scene& s) {
+                 testbook::Xlsx book = kTitles;
+                 book.sheets[0].second =
+                     "<sheetData><row><c t=\"inlineStr\"><is><t>id</t></is></c><c t=\"inlineStr\"><is><t>title"
+                     "</t></is></c></row><row><c><v>1</v></c><c s=\"1\"><v>12</v></c></row><row><c><v>2</v></c>"
+                     "<c><f>A1*2</f></c></row></sheetData>";
+                 book.styles = "<numFmts><numFmt numFmtId=\"200\" formatCode=\"[DBNum1]0\"/></numFmts>"
+                               "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"200\"/></cellXfs>";
+                 s.Write("book.xlsx", book.Bytes());
+                 return Lines{s.Settings("site.cfg", "SelItems:1,2\n", "book.xlsx")};
+             },
+         .exitStatus = 1,
+         .err = {Warning(diag::Text({.code = diag::Code::kBookUnknownFormat, .number = 1, .name = "[DBNum1]0"})),
+                 Warning(Say(diag::Code::kBookFormulaNoValue, 1)), kDone},
+         .pages = kBooksPages,
+         .check =
+             [](const Scene& s) {
+                 ExpectPage(s, "00001.html", "<h1>12</h1>\n");
+                 ExpectPage(s, "00002.html", "<h1></h1>\n");
              }},
 
         // ---------------------------------------------------- template
