@@ -666,7 +666,8 @@ struct OdsContent : XmlHandler {
         } else if ((name == "table-cell" || name == "covered-table-cell") && inCell) {
             inCell = false;
             if (paragraphs == 0) text = fallback;
-            if (!covered && !text.empty() && col < kColCap) rowCells.emplace_back(col, cellRepeat, std::move(text));
+            if (!covered && !text.empty() && col < kSheetColumns)
+                rowCells.emplace_back(std::min(col, kColCap - 1), cellRepeat, std::move(text));
             col = std::min(col + cellRepeat, kSheetColumns * 2);
         } else if (name == "table-row" && !inCell) {
             for (int64_t r = row; r < std::min(row + rowRepeat, kRowCap); ++r)

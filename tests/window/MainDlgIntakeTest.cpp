@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BookMaker.h"
 #include "TestUtil.h"
 #include "window/MainDlg.h"
 #include "window/WindowProbe.h"
@@ -200,6 +201,11 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
     fs::create_directory(dir_.File("folder"));
     for (const char* name : {"UPPER.CFG", "Mixed.Cfg", "twice.cfg.cfg", "dir.cfg/inner.cfg"})
         WriteBytes(dir_.File(name), "HTML:opened\r\n");
+    // Workbooks go to the source by their content, whatever their names.
+    WriteBytes(dir_.File("book.xlsx"), testbook::Xlsx{.sheets = {{"s", "<sheetData/>"}}}.Bytes());
+    WriteBytes(dir_.File("list.ods"), testbook::Ods(""));
+    WriteBytes(dir_.File("saved.HTML"), testbook::Zip({{"a", "b"}}));
+    WriteBytes(dir_.File("old.xls"), testbook::Compound({"Workbook"}));
     enum Field { None, Csv, Html, Out };
     struct Case {
         const char* name;
@@ -216,6 +222,9 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
         {"UPPER.CFG", None},     {"Mixed.Cfg", None},
         {"twice.cfg.cfg", None}, {"dir.cfg/inner.cfg", None},
         {"folder", Out},         {"出力.csv", Csv},
+        {"book.xlsx", Csv},      {"list.ods", Csv},
+        {"saved.HTML", Csv},     {"old.xls", Csv},
+        {"gone.xlsx", None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
