@@ -222,6 +222,12 @@ CellFormat::~CellFormat() = default;
 
 CellFormat::CellFormat(std::string_view code) {
     if (StartsWithNoCase(code, "general") && code.size() == 7) return;
+    // The system's long date and time, whatever follows: Japanese
+    // Windows' own.
+    if (StartsWithNoCase(code, "[$-f800]") || StartsWithNoCase(code, "[$-x-sysdate]"))
+        code = R"(yyyy"年"m"月"d"日")";
+    else if (StartsWithNoCase(code, "[$-f400]") || StartsWithNoCase(code, "[$-x-systime]"))
+        code = "h:mm:ss";
     for (std::string_view part : SplitSections(code)) {
         if (sections_.size() == 4) {
             known_ = false;
@@ -650,7 +656,7 @@ std::string_view BuiltInFormat(int id) {
         case 10: return "0.00%";
         case 11: return "0.00E+00";
         case 12: return "# ?/?";
-        case 13: return "# ??/??";
+        case 13: return "# ?\?/?\?";
         case 14: return "yyyy/m/d";
         case 15: return "d-mmm-yy";
         case 16: return "d-mmm";

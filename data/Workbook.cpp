@@ -295,6 +295,33 @@ private:
     bool moreRows_ = false;
 };
 
+// An ISO 8601 date and time ("2024-04-01T09:30:00") as a serial number of
+// the 1900 date system; false for anything else.
+bool IsoSerial(std::string_view v, double& serial) {
+    int parts[6] = {0, 0, 0, 0, 0, 0};
+    const char* p = v.data();
+    const char* end = v.data() + v.size();
+    for (int i = 0; i < 6 && p < end; ++i) {
+        const auto [next, ec] = std::from_chars(p, end, parts[i]);
+        if (ec != std::errc()) return false;
+        p = next;
+        if (p < end && *p == (i < 2 ? '-' : i == 2 ? 'T' : i < 5 ? ':' : '.')) ++p;
+        else if (i < 2) return false;
+        else break;
+    }
+    const auto [y, m, d] = std::tuple{parts[0], parts[1], parts[2]};
+    if (m < 1 || m > 12 || d < 1 || d > 31 || y < 1900 || y > 9999) return false;
+    // Days from 1970-01-01 of the civil date.
+    const int yy = y - (m <= 2);
+    const long era = yy / 400;
+    const long yoe = yy - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const long excel = days + 25569;
+    serial = static_cast<double>(excel < 61 ? excel - 1 : excel) + (parts[3] * 3600 + parts[4] * 60 + parts[5]) / 86400.0;
+    return true;
+}
+
 // "B12" as row 11, column 1; false for anything else.
 bool ParseReference(std::string_view ref, int64_t& row, int64_t& col) {
     size_t i = 0;
@@ -526,10 +553,11 @@ struct Worksheet : XmlHandler {
             text = std::move(inlineText.text);
         } else if (type == "b") {
             return value.empty() ? "" : value == "0" ? "FALSE" : "TRUE";
-        } else if (type == "n" && !value.empty()) {
+        } else if ((type == "n" || type == "d") && !value.empty()) {
             double x = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
-            if (ec != std::errc() || end != value.data() + value.size()) return value;
+            if (type == "d" && IsoSerial(value, x)) x -= date1904 ? 1462 : 0;
+            else if (ec != std::errc() || end != value.data() + value.size()) return value;
             const CellFormat* format = FormatOf();
             if (format && !format->Known()) {
                 if (read.unknownFormats++ == 0) read.firstUnknownFormat = formatCodes[static_cast<size_t>(style)];

@@ -101,6 +101,8 @@ constexpr Shown kShown[] = {
     {"[$-411]ggge\"年\"m\"月\"d\"日\"", 4594, "明治45年7月29日"},
     {"[$-411]ggge\"年\"m\"月\"d\"日\"", 4595, "大正1年7月30日"},
     {"[$-411]ge.m.d", 45383, "R6.4.1"},
+    {"[$-F800]dddd, mmmm dd, yyyy", 45383, "2024年4月1日"},
+    {"[$-F400]h:mm:ss AM/PM", 0.75, "18:00:00"},
     {"gge", 32516, "平1"},
     {"ggg ee", 45383, "令和 06"},
     // Codes this reader does not show fall back to General.

@@ -32,7 +32,8 @@ const Xlsx kBook = {
                     Cell("B5", " s=\"1\"", "<f>SUM(B2)</f><v>1200</v>") + Cell("C5", "", "<f>NOW()</f>") + "</row>"
                 "<row r=\"6\" hidden=\"1\">" + Cell("A6", " t=\"s\"", "<v>4</v>") + Cell("B6", " s=\"3\"", "<v>12</v>") +
                     Cell("C6", " t=\"str\"", "<f>A1</f><v>a_x0041_</v>") + "<c r=\"F6\" s=\"1\"/></row>"
-                "<row><c t=\"inlineStr\"><is><t>x</t></is></c><c><v>0.5</v></c></row>"
+                "<row><c t=\"inlineStr\"><is><t>x</t></is></c><c><v>0.5</v></c>"
+                "<c t=\"d\" s=\"2\"><v>2024-04-01T12:00:00</v></c></row>"
                 "<row r=\"8\">" + Cell("A8", " t=\"inlineStr\"", "<is><t>merged</t></is>") +
                     Cell("B8", " t=\"inlineStr\"", "<is><t>covered</t></is>") + "</row>"
                 "<row r=\"9\" s=\"1\" customFormat=\"1\"><c r=\"A9\" s=\"1\"/></row>"
@@ -60,7 +61,7 @@ TEST(Workbook, XlsxSheetAsItShows) {
               "赤 太字\tTRUE\t#N/A\n"
               "\"一行目\n二行目\"\t1,200円\t\n"
               "\"say \"\"hi\"\"\ttab\"\t12\taA\n"
-              "x\t0.5\t\n"
+              "x\t0.5\t2024/4/1\n"
               "merged\t\t\n");
     EXPECT_EQ(read.sheets, (std::vector<std::string>{"名簿", "二"}));
     EXPECT_EQ(read.sheet, "名簿");
