@@ -84,10 +84,11 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quolix)
 set(CPACK_PACKAGE_VERSION ${QUOLIX_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "the Quolix developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make static HTML pages from a UTF-8 or Shift-JIS CSV file")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make static HTML pages from a CSV file or an Excel or LibreOffice workbook")
 # Lines of the extended description stay within 80 columns.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-  "Quolix turns a CSV file in UTF-8 or code page 932 (Shift-JIS) into"
+  "Quolix turns a CSV file in UTF-8 or code page 932 (Shift-JIS), or a"
+  "sheet of an .xlsx or .ods workbook as Japanese Excel shows it, into"
   "static HTML pages. Each selected record becomes a page made from an HTML"
   "template whose placeholders [FieldName] take the record's values; an"
   "index page and a dump of the whole table can be written too."

@@ -222,6 +222,11 @@ CellFormat::~CellFormat() = default;
 
 CellFormat::CellFormat(std::string_view code) {
     if (StartsWithNoCase(code, "general") && code.size() == 7) return;
+    // Excel's own bound on a code's length.
+    if (code.size() > 255) {
+        known_ = false;
+        return;
+    }
     // The system's long date and time, whatever follows: Japanese
     // Windows' own.
     if (StartsWithNoCase(code, "[$-f800]") || StartsWithNoCase(code, "[$-x-sysdate]"))
@@ -321,6 +326,7 @@ CellFormat::CellFormat(std::string_view code) {
         for (const Token& token : t) {
             s.date = s.date || IsDateToken(token.kind);
             s.ampm = s.ampm || token.kind == T::kAmPm;
+            if (token.kind == T::kAt && s.text) known_ = false;  // the text once a section
             s.text = s.text || token.kind == T::kAt;
             s.general = s.general || token.kind == T::kGeneral;
         }
@@ -407,7 +413,8 @@ std::string CellFormat::Number(double x, bool date1904) const {
     if (n >= 2 && negative) s = &sections_[1];
     if (n >= 3 && x == 0) s = &sections_[2];
     const bool sign = negative && s == &sections_[0];
-    if (s->date && (negative || x >= 2958466)) return GeneralNumber(x);
+    // Excel shows ### for a date before 1900 or after 9999.
+    if (s->date && (negative || x + (date1904 ? 1462 : 0) >= 2958466)) return GeneralNumber(x);
     // A section of text shows a number as General does.
     if (s->text && s->intCount + s->fracCount == 0 && !s->general) return GeneralNumber(x);
     std::string shown = Format(*s, std::fabs(x), date1904);
@@ -438,6 +445,7 @@ std::string CellFormat::Format(const Section& s, double x, bool date1904) const 
         if (ticks >= 86400 * scaleK) ++days, ticks -= 86400 * scaleK;
         const long seconds = ticks / scaleK;
         const long serial = days + (date1904 ? 1462 : 0);
+        if (serial >= 2958466) return GeneralNumber(x);  // rounded past 9999-12-31
         int y, m, d;
         DateOfSerial(serial, y, m, d);
         const int weekday = static_cast<int>((serial + 6) % 7);
@@ -498,6 +506,7 @@ std::string CellFormat::Format(const Section& s, double x, bool date1904) const 
     }
 
     double v = x * std::pow(100.0, s.percent) / std::pow(1000.0, s.scale);
+    if (!std::isfinite(v)) return GeneralNumber(x);
     int exponent = 0;
     std::string whole, frac;
     for (int pass = 0; pass < 2; ++pass) {
@@ -519,8 +528,7 @@ std::string CellFormat::Format(const Section& s, double x, bool date1904) const 
         whole = scaled.size() > f ? scaled.substr(0, scaled.size() - f) : "";
         // A mantissa rounded up to a further digit moves the exponent.
         if (pass == 0 && v != 0 && whole.size() > static_cast<size_t>(std::max(s.intCount, 1)) &&
-            !s.intHash && std::any_of(s.tokens.begin(), s.tokens.end(),
-                                      [](const Token& t) { return t.kind == T::kExp; }))
+            std::any_of(s.tokens.begin(), s.tokens.end(), [](const Token& t) { return t.kind == T::kExp; }))
             continue;
         break;
     }
@@ -528,12 +536,12 @@ std::string CellFormat::Format(const Section& s, double x, bool date1904) const 
     // The integer digits, right to left over their placeholders; the
     // leftmost takes any digits beyond them.
     std::vector<std::string> placed(static_cast<size_t>(s.intCount));
+    std::vector<T> intKinds;
+    for (const Token& t : s.tokens)
+        if (IsDigitToken(t.kind) && intKinds.size() < placed.size()) intKinds.push_back(t.kind);
     int digitsOut = 0;
     for (int p = s.intCount - 1, idx = 0; p >= 0; --p, ++idx) {
-        size_t tokenIndex = 0;
-        for (int seen = -1; tokenIndex < s.tokens.size(); ++tokenIndex)
-            if (IsDigitToken(s.tokens[tokenIndex].kind) && ++seen == p) break;
-        const T kind = s.tokens[tokenIndex].kind;
+        const T kind = intKinds[static_cast<size_t>(p)];
         std::string chars;
         if (static_cast<size_t>(idx) < whole.size())
             chars = whole.substr(whole.size() - 1 - static_cast<size_t>(idx), 1);

@@ -12,10 +12,12 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <tuple>
 
 #include "data/CellFormat.h"
 #include "platform/FileSys.h"
+#include "platform/Memory.h"
 
 namespace data {
 
@@ -29,7 +31,9 @@ using Status = WorkbookRead::Status;
 constexpr uint64_t kMaxPartBytes = uint64_t{512} << 20;
 constexpr uint64_t kMaxRatio = 500;
 constexpr int kMaxDepth = 256;
-constexpr size_t kMaxTextBytes = size_t{512} << 20;
+constexpr size_t kMaxTextBytes = size_t{256} << 20;
+// Spaces an .ods may ask for by count, in all.
+constexpr size_t kMaxCountedSpaces = size_t{64} << 20;
 // Rows and columns kept: the 32000 records (the header among them) and one
 // more to tell that there are more; 500 fields and one more likewise.
 constexpr int64_t kRowCap = 32001;
@@ -49,6 +53,8 @@ class XmlHandler {
 public:
     virtual ~XmlHandler() = default;
     virtual void Start(std::string_view name, const char** attributes) = 0;
+    // The namespace of the element Start is given.
+    std::string_view uri;
     virtual void End(std::string_view name) = 0;
     virtual void Text(std::string_view text) = 0;
 };
@@ -126,7 +132,9 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
         [](void* data, const XML_Char* name, const XML_Char** attributes) {
             Guarded(data, [&](ParseState& s) {
                 if (++s.depth > kMaxDepth) return Stop(s);
-                s.handler->Start(LocalName(name), attributes);
+                const std::string_view local = LocalName(name);
+                s.handler->uri = local.data() == name ? std::string_view() : std::string_view(name, local.data() - name - 1);
+                s.handler->Start(local, attributes);
             });
         },
         [](void* data, const XML_Char* name) {
@@ -206,7 +214,7 @@ public:
     // A value at (row, col), 0-based; beyond the kept rows and columns only
     // noted.
     void Put(int64_t row, int64_t col, std::string_view value) {
-        if (value.empty()) return;
+        if (value.empty() || row < 0 || col < 0) return;
         if (row >= kRowCap - 1) {
             moreRows_ = true;
             return;
@@ -229,11 +237,13 @@ public:
             std::stable_sort(cells_.begin(), cells_.end(),
                              [](const Cell& a, const Cell& b) { return std::tie(a.row, a.col) < std::tie(b.row, b.col); });
         // A later value of the same cell replaces an earlier one.
-        std::vector<Cell> cells;
-        for (const Cell& c : cells_) {
-            if (!cells.empty() && cells.back().row == c.row && cells.back().col == c.col) cells.pop_back();
-            cells.push_back(c);
+        std::vector<Cell>& cells = cells_;
+        size_t kept = 0;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (kept > 0 && cells[kept - 1].row == cells[i].row && cells[kept - 1].col == cells[i].col) --kept;
+            cells[kept++] = cells[i];
         }
+        cells.resize(kept);
         int64_t budget = int64_t{1} << 26;
         for (const auto& [r1, c1, r2, c2] : merges_) {
             for (int64_t r = r1; r <= std::min<int64_t>(r2, kRowCap); ++r) {
@@ -266,7 +276,7 @@ public:
                 if (col > 0) out += '\t';
                 if (cell != cells.end() && cell->row == r && cell->col == col) {
                     const std::string_view v(arena_.data() + cell->offset, cell->length);
-                    if (v.find_first_of("\t\n\"") == std::string_view::npos) {
+                    if (v.find_first_of("\t\n\r\"") == std::string_view::npos) {
                         out += v;
                     } else {
                         out += '"';
@@ -342,20 +352,23 @@ bool ParseReference(std::string_view ref, int64_t& row, int64_t& col) {
 // A string item's text: its runs joined, its phonetic runs left out.
 struct RichText {
     std::string text;
+    std::string run;   // a <t>'s text, taken whole at its end
     int phonetic = 0;  // inside rPh
     bool inT = false;
-    bool Start(std::string_view name) {
+    void Start(std::string_view name) {
         if (name == "rPh") ++phonetic;
         else if (name == "t" && phonetic == 0) inT = true;
-        else return false;
-        return true;
     }
     void End(std::string_view name) {
         if (name == "rPh") --phonetic;
-        if (name == "t") inT = false;
+        if (name == "t" && inT) {
+            AppendCellText(text, run);
+            run.clear();
+            inT = false;
+        }
     }
     void Text(std::string_view t) {
-        if (inT) AppendCellText(text, t);
+        if (inT) run += t;
     }
 };
 
@@ -462,12 +475,18 @@ struct Styles : XmlHandler {
     void Text(std::string_view) override {}
 };
 
+// The number formats of a workbook's cell styles.
+struct Formats {
+    std::vector<CellFormat> made;
+    std::vector<std::string> codes;  // each made format's code
+    std::vector<size_t> ofStyle;     // per cell style, its format
+};
+
 struct Worksheet : XmlHandler {
     Grid& grid;
     WorkbookRead& read;
     const std::vector<std::string>& shared;
-    const std::vector<CellFormat>& formats;
-    const std::vector<std::string>& formatCodes;
+    const Formats& formats;
     bool date1904;
 
     int64_t row = -1, col = -1;
@@ -476,9 +495,8 @@ struct Worksheet : XmlHandler {
     int64_t style = 0;
     RichText inlineText;
 
-    Worksheet(Grid& g, WorkbookRead& r, const std::vector<std::string>& s, const std::vector<CellFormat>& f,
-              const std::vector<std::string>& codes, bool d1904)
-        : grid(g), read(r), shared(s), formats(f), formatCodes(codes), date1904(d1904) {}
+    Worksheet(Grid& g, WorkbookRead& r, const std::vector<std::string>& s, const Formats& f, bool d1904)
+        : grid(g), read(r), shared(s), formats(f), date1904(d1904) {}
 
     void Start(std::string_view name, const char** a) override {
         if (inInline) {
@@ -536,8 +554,9 @@ struct Worksheet : XmlHandler {
     }
 
     const CellFormat* FormatOf() const {
-        return style >= 0 && static_cast<size_t>(style) < formats.size() ? &formats[static_cast<size_t>(style)]
-                                                                          : nullptr;
+        return style >= 0 && static_cast<size_t>(style) < formats.ofStyle.size()
+                   ? &formats.made[formats.ofStyle[static_cast<size_t>(style)]]
+                   : nullptr;
     }
 
     std::string Shown() {
@@ -560,7 +579,8 @@ struct Worksheet : XmlHandler {
             else if (ec != std::errc() || end != value.data() + value.size()) return value;
             const CellFormat* format = FormatOf();
             if (format && !format->Known()) {
-                if (read.unknownFormats++ == 0) read.firstUnknownFormat = formatCodes[static_cast<size_t>(style)];
+                if (read.unknownFormats++ == 0)
+                    read.firstUnknownFormat = formats.codes[formats.ofStyle[static_cast<size_t>(style)]];
                 return GeneralNumber(x);
             }
             return format ? format->Number(x, date1904) : GeneralNumber(x);
@@ -602,22 +622,22 @@ void ReadXlsx(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
     if (const std::string s = rels.OfType("/sharedStrings"); !s.empty()) ParsePart(zip, Resolve(folder, s), shared);
     Styles styles;
     if (const std::string s = rels.OfType("/styles"); !s.empty()) ParsePart(zip, Resolve(folder, s), styles);
-    // One format per cell style, made once per number format.
+    // A format per number format, made once; a cell style names one.
     std::map<int64_t, size_t> made;
-    std::vector<CellFormat> formats;
-    std::vector<std::string> codes;
+    Formats formats;
     for (const int64_t id : styles.cellFormats) {
-        const auto custom = styles.codes.find(id);
-        const std::string code = custom != styles.codes.end()
-                                     ? custom->second
-                                     : std::string(BuiltInFormat(static_cast<int>(std::min<int64_t>(id, 1000))));
-        const auto it = made.find(id);
-        formats.push_back(it != made.end() ? formats[it->second] : CellFormat(code));
-        codes.push_back(code);
-        made.emplace(id, formats.size() - 1);
+        auto [it, added] = made.emplace(id, formats.made.size());
+        if (added) {
+            const auto custom = styles.codes.find(id);
+            formats.codes.push_back(custom != styles.codes.end()
+                                        ? custom->second
+                                        : std::string(BuiltInFormat(static_cast<int>(std::min<int64_t>(id, 1000)))));
+            formats.made.emplace_back(formats.codes.back());
+        }
+        formats.ofStyle.push_back(it->second);
     }
     Grid grid;
-    Worksheet sheet(grid, read, shared.items, formats, codes, workbook.date1904);
+    Worksheet sheet(grid, read, shared.items, formats, workbook.date1904);
     if (!ParsePart(zip, sheetPart, sheet)) throw Refused{Status::kDamaged};
     read.text = grid.Text();
 }
@@ -633,6 +653,8 @@ struct OdsContent : XmlHandler {
     bool active = false, done = false;
     int64_t row = 0, col = 0, rowRepeat = 1;
     std::vector<std::tuple<int64_t, int64_t, std::string>> rowCells;  // column, repeat, text
+    size_t rowBytes = 0;
+    size_t spaces = 0;
     bool inCell = false, covered = false;
     int64_t cellRepeat = 1;
     int paragraphs = 0, inParagraph = 0, skipped = 0;
@@ -653,13 +675,14 @@ struct OdsContent : XmlHandler {
         if (skipped > 0) {
             ++skipped;
         } else if (name == "table-row" && !inCell) {
-            rowRepeat = NumberAttribute(a, "number-rows-repeated", 1);
+            rowRepeat = std::min(NumberAttribute(a, "number-rows-repeated", 1), kSheetRows);
             col = 0;
             rowCells.clear();
+            rowBytes = 0;
         } else if ((name == "table-cell" || name == "covered-table-cell") && !inCell) {
             inCell = true;
             covered = name == "covered-table-cell";
-            cellRepeat = NumberAttribute(a, "number-columns-repeated", 1);
+            cellRepeat = std::min(NumberAttribute(a, "number-columns-repeated", 1), kSheetColumns);
             paragraphs = 0;
             text.clear();
             const char* type = Attribute(a, "value-type");
@@ -667,13 +690,16 @@ struct OdsContent : XmlHandler {
             for (const char* attr : {"value", "date-value", "time-value", "boolean-value", "string-value"})
                 if (!v) v = Attribute(a, attr);
             fallback = type && v ? v : "";
-        } else if (inCell && (name == "annotation" || name == "ruby-text" || name == "note")) {
-            skipped = 1;
+        } else if (inCell && (name == "annotation" || name == "ruby-text" || name == "note" ||
+                              uri == "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")) {
+            skipped = 1;  // a comment, furigana, a footnote, a shape's text
         } else if (inCell && name == "p") {
             if (paragraphs++ > 0) text += '\n';
             ++inParagraph;
         } else if (inParagraph > 0 && name == "s") {
-            text.append(static_cast<size_t>(std::min<int64_t>(NumberAttribute(a, "c", 1), 1 << 16)), ' ');
+            const size_t n = static_cast<size_t>(std::min<int64_t>(NumberAttribute(a, "c", 1), 1 << 16));
+            if ((spaces += n) > kMaxCountedSpaces) throw Refused{Status::kDamaged};
+            text.append(n, ' ');
         } else if (inParagraph > 0 && name == "tab") {
             text += '\t';
         } else if (inParagraph > 0 && name == "line-break") {
@@ -694,22 +720,43 @@ struct OdsContent : XmlHandler {
         } else if ((name == "table-cell" || name == "covered-table-cell") && inCell) {
             inCell = false;
             if (paragraphs == 0) text = fallback;
-            if (!covered && !text.empty() && col < kSheetColumns)
+            UnifyLineBreaks(text);
+            if (!covered && !text.empty() && col < kSheetColumns) {
+                // Past the 500th column a value only tells that it is there.
+                if (col >= kColCap - 1) text = "-";
+                rowBytes += text.size() * static_cast<size_t>(std::min(cellRepeat, kColCap));
+                if (rowBytes > kMaxTextBytes) throw Refused{Status::kDamaged};
                 rowCells.emplace_back(std::min(col, kColCap - 1), cellRepeat, std::move(text));
+            }
             col = std::min(col + cellRepeat, kSheetColumns * 2);
         } else if (name == "table-row" && !inCell) {
-            for (int64_t r = row; r < std::min(row + rowRepeat, kRowCap); ++r)
+            // Rows past the kept ones only tell that there are more.
+            for (int64_t r = row; r < row + rowRepeat && !rowCells.empty(); ++r) {
                 for (const auto& [c, repeat, value] : rowCells)
                     for (int64_t k = c; k < std::min(c + repeat, kColCap); ++k) grid.Put(r, k, value);
+                if (r >= kRowCap - 1) break;
+            }
             row = std::min(row + rowRepeat, kSheetRows * 2);
         }
     }
     void Text(std::string_view t) override {
         if (active && inParagraph > 0 && skipped == 0) text += t;
+        if (text.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
     }
 };
 
+// Whether an OpenDocument file's manifest says its parts are encrypted.
+struct Manifest : XmlHandler {
+    bool encrypted = false;
+    void Start(std::string_view name, const char**) override { encrypted = encrypted || name == "encryption-data"; }
+    void End(std::string_view) override {}
+    void Text(std::string_view) override {}
+};
+
 void ReadOds(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
+    Manifest manifest;
+    ParsePart(zip, "META-INF/manifest.xml", manifest);
+    if (manifest.encrypted) throw Refused{Status::kPassword};
     Grid grid;
     OdsContent content(grid, read, wanted);
     if (!ParsePart(zip, "content.xml", content) || (read.sheet.empty() && !wanted.empty()))
@@ -777,11 +824,75 @@ SourceKind KindOfSource(std::string_view bytes) {
     return SourceKind::kText;
 }
 
-SourceKind KindOfFile(const std::string& path) {
+namespace {
+
+using ZipPtr = std::unique_ptr<zip_t, void (*)(zip_t*)>;
+
+// The zip archive in `bytes` (which must outlive it); null for none.
+ZipPtr OpenZip(std::string_view bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (!source) throw std::bad_alloc();
+    ZipPtr zip(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error), zip_discard);
+    if (!zip) zip_source_free(source);
+    zip_error_fini(&error);
+    return zip;
+}
+
+// Up to `limit` bytes of the part `name`; nullopt when it is not there.
+std::optional<std::string> SmallPart(zip_t* zip, const char* name, size_t limit) {
+    const zip_int64_t index = zip_name_locate(zip, name, ZIP_FL_NOCASE);
+    if (index < 0) return std::nullopt;
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(zip, static_cast<zip_uint64_t>(index), 0),
+                                                          zip_fclose);
+    std::string bytes(limit, '\0');
+    const zip_int64_t n = file ? zip_fread(file.get(), bytes.data(), limit) : -1;
+    bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return bytes;
+}
+
+enum class BookKind { kNone, kXlsx, kOds };
+
+// What a zip holds: an OpenDocument spreadsheet names itself in its first
+// part; an Office Open XML package has [Content_Types].xml, which `strict`
+// wants to name a workbook.
+BookKind KindOfBook(zip_t* zip, bool strict) {
+    if (const std::optional<std::string> mime = SmallPart(zip, "mimetype", 64))
+        return *mime == "application/vnd.oasis.opendocument.spreadsheet" ? BookKind::kOds : BookKind::kNone;
+    const std::optional<std::string> types = SmallPart(zip, "[Content_Types].xml", 1 << 20);
+    if (!types) return BookKind::kNone;
+    return !strict || types->find("spreadsheetml") != std::string::npos || types->find("ms-excel") != std::string::npos
+               ? BookKind::kXlsx
+               : BookKind::kNone;
+}
+
+}  // namespace
+
+bool IsWorkbookFile(const std::string& path) {
     platform::FilePtr file = platform::OpenFile(path, "rb");
     char head[8];
-    const size_t n = file ? std::fread(head, 1, sizeof head, file.get()) : 0;
-    return KindOfSource({head, n});
+    if (!file || KindOfSource({head, std::fread(head, 1, sizeof head, file.get())}) == SourceKind::kText)
+        return false;
+    std::rewind(file.get());
+    platform::ByteBuffer bytes;
+    if (platform::ReadAll(file.get(), bytes) != platform::ReadStatus::kRead) return false;
+    try {
+        switch (KindOfSource(bytes.View())) {
+            case SourceKind::kCompound: {
+                const Status status = CompoundStatus(bytes.View());
+                return status == Status::kXls || status == Status::kPassword;
+            }
+            case SourceKind::kWorkbook: {
+                const ZipPtr zip = OpenZip(bytes.View());
+                return zip && KindOfBook(zip.get(), true) != BookKind::kNone;
+            }
+            case SourceKind::kText: break;
+        }
+    } catch (const Refused&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
 }
 
 WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
@@ -791,34 +902,13 @@ WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
             read.status = CompoundStatus(bytes);
             return read;
         }
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-        if (!source) throw std::bad_alloc();
-        std::unique_ptr<zip_t, void (*)(zip_t*)> zip(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error),
-                                                    zip_discard);
-        if (!zip) {
-            zip_source_free(source);
-            zip_error_fini(&error);
-            throw Refused{Status::kDamaged};
+        const ZipPtr zip = OpenZip(bytes);
+        if (!zip) throw Refused{Status::kDamaged};
+        switch (KindOfBook(zip.get(), false)) {
+            case BookKind::kOds: ReadOds(zip.get(), sheet, read); break;
+            case BookKind::kXlsx: ReadXlsx(zip.get(), sheet, read); break;
+            case BookKind::kNone: throw Refused{Status::kDamaged};
         }
-        zip_error_fini(&error);
-        // OpenDocument names its kind in its first part.
-        bool ods = false;
-        if (const zip_int64_t m = zip_name_locate(zip.get(), "mimetype", 0); m >= 0) {
-            char kind[64] = {};
-            std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> f(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(m), 0),
-                                                               zip_fclose);
-            const zip_int64_t n = f ? zip_fread(f.get(), kind, sizeof kind - 1) : -1;
-            ods = n > 0 && std::string_view(kind, static_cast<size_t>(n)) == "application/vnd.oasis.opendocument.spreadsheet";
-            if (!ods) throw Refused{Status::kDamaged};
-        }
-        if (ods)
-            ReadOds(zip.get(), sheet, read);
-        else if (zip_name_locate(zip.get(), "[Content_Types].xml", ZIP_FL_NOCASE) >= 0)
-            ReadXlsx(zip.get(), sheet, read);
-        else
-            throw Refused{Status::kDamaged};
         read.status = Status::kRead;
     } catch (const Refused& refused) {
         read = {.status = refused.status, .sheets = std::move(read.sheets)};

@@ -17,9 +17,10 @@ enum class SourceKind : unsigned char {
     kCompound,  // an OLE compound file: .xls, or a workbook with a password
 };
 SourceKind KindOfSource(std::string_view bytes);
-// The kind of the file at `path` by its first bytes (kText when it cannot
-// be read).
-SourceKind KindOfFile(const std::string& path);
+// Whether the file at `path` is a workbook: a zip holding
+// [Content_Types].xml that names a workbook, an OpenDocument spreadsheet,
+// or a compound file holding an Excel or an encrypted workbook.
+bool IsWorkbookFile(const std::string& path);
 
 struct WorkbookRead {
     enum class Status : unsigned char {

@@ -500,7 +500,10 @@ int DialogModel::LoadSettings() {
         PutText(edit, text);
     for (const auto& [combo, choice] : {std::pair{DialogCombo::CsvEncoding, job.csvCode},
                                         std::pair{DialogCombo::TemplateEncoding, job.htmlCode}})
-        if (!encodingForced_[EncodingSlot(combo)]) Select(combo, static_cast<int>(choice));
+        if (!encodingForced_[EncodingSlot(combo)]) {
+            EncodingRef(combo) = choice;  // whatever the list shows now
+            listener_->ComboChanged(combo);
+        }
     job_.separator = job.separator;
     job_.sheet = job.sheet;
     for (const auto& [which, on] :

@@ -39,7 +39,9 @@ Parts Xlsx::Members() const {
     std::string rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
     Parts parts = {
         {"[Content_Types].xml",
-         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>)"},
+         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+         R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.)"
+         R"(spreadsheetml.sheet.main+xml"/></Types>)"},
         {"_rels/.rels", rels + R"(<Relationship Id="rId1" Type=")" + rel +
                             R"(officeDocument" Target="xl/workbook.xml"/></Relationships>)"}};
     for (size_t i = 0; i < sheets.size(); ++i) {
@@ -63,7 +65,8 @@ std::string Ods(const std::string& tables) {
                 {"content.xml",
                  R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0")"
                  R"( xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0")"
-                 R"( xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body>)"
+                 R"( xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0")"
+                 R"( xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"><office:body>)"
                  "<office:spreadsheet>" + tables + "</office:spreadsheet></office:body></office:document-content>"}},
                false);
 }

@@ -101,7 +101,7 @@ void CMainDlg::OnDropFiles(const std::vector<std::string>& names) {
         if (EndsIn(name, ".cfg")) {
             OpenDroppedFile(name.c_str());
         } else if (EndsIn(name, ".csv") || EndsIn(name, ".txt") || EndsIn(name, ".tsv") ||
-                   data::KindOfFile(name) != data::SourceKind::kText) {  // a workbook, whatever its name
+                   data::IsWorkbookFile(name)) {  // a workbook, whatever its name
             model_.PutText(DialogEdit::CSV, name);
         } else if (EndsIn(name, ".htm") || EndsIn(name, ".html")) {
             model_.PutText(DialogEdit::HTML, name);

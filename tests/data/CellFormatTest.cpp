@@ -105,10 +105,7 @@ constexpr Shown kShown[] = {
     {"[$-F400]h:mm:ss AM/PM", 0.75, "18:00:00"},
     {"gge", 32516, "平1"},
     {"ggg ee", 45383, "令和 06"},
-    // Codes this reader does not show fall back to General.
-    {"[>=100]0;0.0", 150, "150"},
-    {"# ?/?", 1.5, "1.5"},
-    {"[DBNum1]0", 12, "12"},
+    {"##0.0E+0", 999.96, "1.0E+3"},
 };
 
 TEST(CellFormat, ShowsNumbersAsJapaneseExcelDoes) {
@@ -134,11 +131,26 @@ TEST(CellFormat, BuiltInFormatsAsJapaneseExcelShowsThem) {
     EXPECT_TRUE(BuiltInFormat(23).empty());
 }
 
-TEST(CellFormat, KnowsWhatItShows) {
+// Codes this reader does not show (conditions, fractions, numerals of
+// their own, two texts in a section, codes longer than Excel takes) show
+// numbers as General does; so do dates Excel cannot show.
+TEST(CellFormat, WhatItCannotShowIsGeneral) {
+    const Shown cases[] = {
+        {"[>=100]0;0.0", 5, "5"},
+        {"# ?/?", 1.5, "1.5"},
+        {"[DBNum1]0", 12, "12"},
+        {"@ @", 3, "3"},
+        {"yyyy/m/d", -1, "-1"},
+        {"yyyy/m/d", 2958465.99999999, "2958465.99999999"},
+        {"0%", 1e308, "1E+308"},
+    };
+    for (const Shown& c : cases) EXPECT_EQ(CellFormat(c.code).Number(c.value), c.text) << c.code;
+    for (const char* code : {"[>=100]0", "# ?/?", "@ @"}) EXPECT_FALSE(CellFormat(code).Known()) << code;
+    EXPECT_FALSE(CellFormat(std::string(256, '0')).Known());
+    EXPECT_TRUE(CellFormat(std::string(255, '0')).Known());
+    EXPECT_TRUE(CellFormat("[Blue]0;[Color10]-0").Known());
     EXPECT_TRUE(CellFormat("yyyy/m/d").IsDate());
     EXPECT_FALSE(CellFormat("#,##0").IsDate());
-    EXPECT_FALSE(CellFormat("[>=100]0").Known());
-    EXPECT_TRUE(CellFormat("[Blue]0;[Color10]-0").Known());
 }
 
 TEST(CellFormat, TextThroughItsSection) {

@@ -316,6 +316,10 @@ TEST_F(DialogModelTest, AWorkbookListsItsSheets) {
     EXPECT_EQ(model.Choice(DialogCombo::CsvEncoding), 1);
     EXPECT_EQ(model.SelectedRecords(), (std::vector<int>{2}));
 
+    // Another settings file's CSV in the encoding it names.
+    ASSERT_EQ(Replay(" FileName:s.cfg\n  csvCode:utf-8\n" + Csv("a.csv")), 0);
+    EXPECT_EQ(model.EncodingChoiceOf(DialogCombo::CsvEncoding), platform::EncodingChoice::kUtf8);
+    ASSERT_EQ(Replay(" FileName:s.cfg\n" + Csv("book.dat") + "    Sheet:二\n"), 0);
     model.TypeText(DialogEdit::CSV, dir.File("a.csv"));  // another source: its own first sheet
     model.LoadCsv();
     EXPECT_STREQ(model.CsvListLabel(), "CSV：");

@@ -204,7 +204,8 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
     // Workbooks go to the source by their content, whatever their names.
     WriteBytes(dir_.File("book.xlsx"), testbook::Xlsx{.sheets = {{"s", "<sheetData/>"}}}.Bytes());
     WriteBytes(dir_.File("list.ods"), testbook::Ods(""));
-    WriteBytes(dir_.File("saved.HTML"), testbook::Zip({{"a", "b"}}));
+    WriteBytes(dir_.File("saved.HTML"), testbook::Ods(""));
+    WriteBytes(dir_.File("x.docx"), testbook::Zip({{"[Content_Types].xml", "<Types/>"}}));
     WriteBytes(dir_.File("old.xls"), testbook::Compound({"Workbook"}));
     enum Field { None, Csv, Html, Out };
     struct Case {
@@ -224,7 +225,7 @@ TEST_F(IntakeTest, RulesForOneDroppedName) {
         {"folder", Out},         {"出力.csv", Csv},
         {"book.xlsx", Csv},      {"list.ods", Csv},
         {"saved.HTML", Csv},     {"old.xls", Csv},
-        {"gone.xlsx", None},
+        {"gone.xlsx", None},     {"x.docx", None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
