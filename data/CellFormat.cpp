@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -127,6 +128,8 @@ Digits DigitsOf(double x) {
 // digits without leading zeros (empty for 0): x times 10^frac.
 std::string Scaled(double x, int frac) {
     if (x == 0 || !std::isfinite(x)) return "";
+    // Most numbers are whole at the digits shown: those read as they are.
+    if (const double y = x * std::pow(10.0, frac); y < 1e15 && y == std::floor(y)) return std::to_string(static_cast<int64_t>(y));
     const Digits g = DigitsOf(x);
     const int keep = g.exponent + 1 + frac;
     std::string n;
@@ -422,6 +425,10 @@ std::string CellFormat::Number(double x, bool date1904) const {
     return sign && !s->date ? "-" + shown : shown;
 }
 
+bool CellFormat::ChangesText() const {
+    return sections_.size() == 4 || (sections_.size() == 1 && sections_[0].text);
+}
+
 std::string CellFormat::Text(std::string_view text) const {
     const Section* s = sections_.size() == 4                       ? &sections_[3]
                        : sections_.size() == 1 && sections_[0].text ? &sections_[0]
@@ -622,6 +629,7 @@ std::string CellFormat::Format(const Section& s, double x, bool date1904) const 
 std::string GeneralNumber(double x) {
     if (!std::isfinite(x)) return "#NUM!";
     if (x == 0) return "0";
+    if (std::fabs(x) < 1e15 && x == std::floor(x)) return std::to_string(static_cast<int64_t>(x));
     const bool negative = x < 0;
     Digits g = DigitsOf(std::fabs(x));
     std::string digits(g.d, 15);

@@ -38,8 +38,10 @@ public:
     // `x` as the format shows it; `date1904` for a workbook counting days
     // from 1904-01-01.
     std::string Number(double x, bool date1904 = false) const;
-    // A text cell's value as the format shows it (the `@` section).
+    // A text cell's value as the format shows it (the `@` section), and
+    // whether that may differ from the value.
     std::string Text(std::string_view text) const;
+    bool ChangesText() const;
 
     struct Token;
     struct Section;

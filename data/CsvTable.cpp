@@ -204,15 +204,12 @@ CsvLoadProblems CCsvTable::ReadWorkbook(size_t fieldLimit) {
     if (book.unknownFormats > 0)
         problems.push_back({Kind::kBookUnknownFormat, book.unknownFormats, book.firstUnknownFormat});
     if (book.formulasWithoutValue > 0) problems.push_back({Kind::kBookFormulaNoValue, book.formulasWithoutValue});
-    if (!text_.Assign(book.text)) {
-        text_.Resize(0);
-        return {{Kind::kNoMemory}};
-    }
+    text_ = std::move(book.text);
     if (text_.Size() == 0) {
         problems.push_back({Kind::kEmptyFile});
         return problems;
     }
-    validUtf8_ = platform::IsValidUtf8(text_.View());
+    validUtf8_ = true;  // the parser's text, and the reader's own
     if (!Parse(fieldLimit, problems)) {
         records_.clear();
         widths_.fill(0);

@@ -47,8 +47,8 @@ struct Refused {
 
 // ------------------------------------------------------------ XML
 
-// Receives a part's elements by their local names, attributes as
-// "namespace|local" or "local".
+// Receives a part's elements by their local names (their prefixes left
+// out), attributes as written ("table:name").
 class XmlHandler {
 public:
     virtual ~XmlHandler() = default;
@@ -60,8 +60,8 @@ public:
 };
 
 std::string_view LocalName(const char* name) {
-    const char* bar = std::strrchr(name, '|');
-    return bar ? bar + 1 : name;
+    const char* colon = std::strchr(name, ':');
+    return colon ? colon + 1 : name;
 }
 
 const char* Attribute(const char** attributes, std::string_view local) {
@@ -84,6 +84,21 @@ struct ParseState {
     int depth = 0;
     bool refused = false;
     std::exception_ptr error;  // thrown by the handler, carried past the parser
+    // The namespaces the part declares, by prefix ("" the default one).
+    // Parts declare theirs on their first element; a later declaration
+    // stands from there on.
+    std::vector<std::pair<std::string, std::string>> namespaces;
+
+    std::string_view NamespaceOf(const char* name, const char** attributes) {
+        for (const char** a = attributes; *a; a += 2)
+            if (std::strncmp(a[0], "xmlns", 5) == 0 && (a[0][5] == 0 || a[0][5] == ':'))
+                namespaces.emplace_back(a[0][5] ? a[0] + 6 : "", a[1]);
+        const char* colon = std::strchr(name, ':');
+        const std::string_view prefix = colon ? std::string_view(name, static_cast<size_t>(colon - name)) : "";
+        for (auto it = namespaces.rbegin(); it != namespaces.rend(); ++it)
+            if (it->first == prefix) return it->second;
+        return {};
+    }
 };
 
 // Runs a handler's call, stopping the parser on what it throws.
@@ -122,19 +137,19 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
                               zip_get_error(zip)->zip_err == ZIP_ER_ENCRNOTSUPP)
                                  ? Status::kPassword
                                  : Status::kDamaged};
-    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreateNS(nullptr, '|'),
-                                                                   XML_ParserFree);
+    // Names as written, prefixes resolved here: much faster than the
+    // parser's own namespace processing.
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr), XML_ParserFree);
     if (!parser) throw std::bad_alloc();
-    ParseState state{parser.get(), &handler, 0, false, {}};
+    ParseState state{parser.get(), &handler, 0, false, {}, {}};
     XML_SetUserData(parser.get(), &state);
     XML_SetElementHandler(
         parser.get(),
         [](void* data, const XML_Char* name, const XML_Char** attributes) {
             Guarded(data, [&](ParseState& s) {
                 if (++s.depth > kMaxDepth) return Stop(s);
-                const std::string_view local = LocalName(name);
-                s.handler->uri = local.data() == name ? std::string_view() : std::string_view(name, local.data() - name - 1);
-                s.handler->Start(local, attributes);
+                s.handler->uri = s.NamespaceOf(name, attributes);
+                s.handler->Start(LocalName(name), attributes);
             });
         },
         [](void* data, const XML_Char* name) {
@@ -151,14 +166,17 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
                                                     const XML_Char*, int) {
         Stop(*static_cast<ParseState*>(data));
     });
-    char buffer[1 << 16];
+    constexpr int kPiece = 1 << 18;
     uint64_t total = 0;
     for (;;) {
-        const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+        // Read into the parser's own buffer: no copy.
+        void* buffer = XML_GetBuffer(parser.get(), kPiece);
+        if (!buffer) throw std::bad_alloc();
+        const zip_int64_t n = zip_fread(file.get(), buffer, kPiece);
         if (n < 0) throw Refused{Status::kDamaged};
         total += static_cast<uint64_t>(n);
         if (total > st.size) throw Refused{Status::kDamaged};
-        if (XML_Parse(parser.get(), buffer, static_cast<int>(n), n == 0) != XML_STATUS_OK || state.refused) {
+        if (XML_ParseBuffer(parser.get(), static_cast<int>(n), n == 0) != XML_STATUS_OK || state.refused) {
             if (state.error) std::rethrow_exception(state.error);
             if (XML_GetErrorCode(parser.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
             throw Refused{Status::kDamaged};
@@ -222,17 +240,17 @@ public:
         if (col >= kColCap - 1) col = kColCap - 1, value = {};
         if (!cells_.empty() && std::tie(row, col) <= std::tie(cells_.back().row, cells_.back().col))
             sorted_ = false;
-        if (arena_.size() + value.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
-        cells_.push_back({static_cast<uint32_t>(row), static_cast<uint32_t>(col),
-                          static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(value.size())});
-        arena_ += value;
+        if ((stored_ += value.size()) > kMaxTextBytes) throw Refused{Status::kDamaged};
+        cells_.push_back({Store(value), static_cast<uint32_t>(row), static_cast<uint32_t>(value.size()),
+                          static_cast<uint16_t>(col),
+                          value.find_first_of("\t\n\r\"") != std::string_view::npos});
     }
     // The merged range's cells but its first give up their values.
     void Merge(int64_t row1, int64_t col1, int64_t row2, int64_t col2) {
         merges_.push_back({row1, col1, row2, col2});
     }
 
-    std::string Text() {
+    platform::ByteBuffer Text() {
         if (!sorted_)
             std::stable_sort(cells_.begin(), cells_.end(),
                              [](const Cell& a, const Cell& b) { return std::tie(a.row, a.col) < std::tie(b.row, b.col); });
@@ -264,42 +282,80 @@ public:
             columns = std::max<int64_t>(columns, std::min<int64_t>(c.col + 1, kColCap - 1));
             rows = std::max<int64_t>(rows, c.row + 1);
         }
-        std::string out;
+        // Each row's fields: its own count when values stand past the
+        // 500th column, else the sheet's.
+        std::vector<uint16_t> fields(static_cast<size_t>(rows), static_cast<uint16_t>(columns));
+        for (const Cell& c : cells)
+            if (c.col == kColCap - 1) fields[c.row] = static_cast<uint16_t>(kColCap);
+        // The text's size first, then the text.
+        size_t size = 0;
+        for (int64_t r = 0; r < rows; ++r) size += std::max<size_t>(fields[static_cast<size_t>(r)], 2) + 1;
+        for (const Cell& c : cells) size += QuotedLength(c);
+        platform::ByteBuffer out;
+        if (size > kMaxTextBytes) throw Refused{Status::kDamaged};
+        if (!out.Resize(size)) throw std::bad_alloc();
+        char* p = out.Data();
         auto cell = cells.begin();
         for (int64_t r = 0; r < rows; ++r) {
-            const bool overflow = std::any_of(cell, std::find_if(cell, cells.end(), [r](const Cell& c) {
-                                                  return c.row != r;
-                                              }), [](const Cell& c) { return c.col == kColCap - 1; });
-            const int64_t fields = overflow ? kColCap : columns;
-            const size_t lineStart = out.size();
-            for (int64_t col = 0; col < fields; ++col) {
-                if (col > 0) out += '\t';
+            const int64_t n = fields[static_cast<size_t>(r)];
+            if (n <= 1 && (cell == cells.end() || cell->row != r)) {
+                p = std::copy_n("\"\"", 2, p);  // a row of one empty field
+            }
+            for (int64_t col = 0; col < n; ++col) {
+                if (col > 0) *p++ = '\t';
                 if (cell != cells.end() && cell->row == r && cell->col == col) {
-                    const std::string_view v(arena_.data() + cell->offset, cell->length);
-                    if (v.find_first_of("\t\n\r\"") == std::string_view::npos) {
-                        out += v;
+                    if (!cell->quoted) {
+                        p = std::copy_n(cell->text, cell->length, p);
                     } else {
-                        out += '"';
-                        for (char ch : v) out.append(ch == '"' ? 2 : 1, ch);
-                        out += '"';
+                        *p++ = '"';
+                        for (const char* c = cell->text; c < cell->text + cell->length; ++c) {
+                            if (*c == '"') *p++ = '"';
+                            *p++ = *c;
+                        }
+                        *p++ = '"';
                     }
                     ++cell;
                 }
             }
-            if (out.size() == lineStart) out += "\"\"";  // a row of one empty field
-            out += '\n';
-            if (out.size() > kMaxTextBytes) throw Refused{Status::kDamaged};
+            *p++ = '\n';
             while (cell != cells.end() && cell->row == r) ++cell;
         }
+        out.Shrink(static_cast<size_t>(p - out.Data()));
         return out;
     }
 
 private:
     struct Cell {
-        uint32_t row, col, offset, length;
+        const char* text;
+        uint32_t row;
+        uint32_t length;
+        uint16_t col;
+        bool quoted;  // holds a tab, a line break or a quote
     };
+    static size_t QuotedLength(const Cell& c) {
+        return c.quoted ? c.length + 2 + static_cast<size_t>(std::count(c.text, c.text + c.length, '"')) : c.length;
+    }
+    // Values are kept in blocks that never move.
+    const char* Store(std::string_view value) {
+        if (value.size() > room_) {
+            const size_t size = std::max(kBlock, value.size());
+            blocks_.emplace_back(new char[size]);
+            platform::AdviseHugePages(blocks_.back().get(), size);
+            next_ = blocks_.back().get();
+            room_ = size;
+        }
+        char* at = next_;
+        std::memcpy(at, value.data(), value.size());
+        next_ += value.size();
+        room_ -= value.size();
+        return at;
+    }
+    static constexpr size_t kBlock = size_t{4} << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    size_t room_ = 0;
+    size_t stored_ = 0;
     std::vector<Cell> cells_;
-    std::string arena_;
     std::vector<std::tuple<int64_t, int64_t, int64_t, int64_t>> merges_;
     bool sorted_ = true;
     bool moreRows_ = false;
@@ -437,21 +493,24 @@ struct WorkbookPart : XmlHandler {
 };
 
 struct SharedStrings : XmlHandler {
-    std::vector<std::string> items;
+    std::string all;  // every item, one after another
+    std::vector<std::pair<size_t, size_t>> items;  // where each starts, its length
     RichText item;
     void Start(std::string_view name, const char**) override {
-        if (name == "si") item = {};
+        if (name == "si") item.text.clear();
         else item.Start(name);
     }
     void End(std::string_view name) override {
         if (name == "si") {
             UnifyLineBreaks(item.text);
-            items.push_back(std::move(item.text));
+            items.emplace_back(all.size(), item.text.size());
+            all += item.text;
         } else {
             item.End(name);
         }
     }
     void Text(std::string_view t) override { item.Text(t); }
+    std::string_view Item(size_t i) const { return std::string_view(all).substr(items[i].first, items[i].second); }
 };
 
 struct Styles : XmlHandler {
@@ -485,7 +544,7 @@ struct Formats {
 struct Worksheet : XmlHandler {
     Grid& grid;
     WorkbookRead& read;
-    const std::vector<std::string>& shared;
+    const SharedStrings& shared;
     const Formats& formats;
     bool date1904;
 
@@ -495,7 +554,7 @@ struct Worksheet : XmlHandler {
     int64_t style = 0;
     RichText inlineText;
 
-    Worksheet(Grid& g, WorkbookRead& r, const std::vector<std::string>& s, const Formats& f, bool d1904)
+    Worksheet(Grid& g, WorkbookRead& r, const SharedStrings& s, const Formats& f, bool d1904)
         : grid(g), read(r), shared(s), formats(f), date1904(d1904) {}
 
     void Start(std::string_view name, const char** a) override {
@@ -518,7 +577,7 @@ struct Worksheet : XmlHandler {
             inCell = true;
             hasFormula = hasValue = false;
             value.clear();
-            inlineText = {};
+            inlineText.text.clear();
         } else if (inCell && name == "v") {
             inV = hasValue = true;
         } else if (inCell && name == "f") {
@@ -559,17 +618,18 @@ struct Worksheet : XmlHandler {
                    : nullptr;
     }
 
-    std::string Shown() {
-        std::string text;
+    // The cell's value as shown: a view of the shared strings or of
+    // `shown`.
+    std::string_view Shown() {
+        const CellFormat* format = FormatOf();
+        std::string_view text;
         if (type == "s") {
             size_t index = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
             if (!hasValue) return {};
-            if (ec != std::errc() || end != value.data() + value.size() || index >= shared.size())
+            if (ec != std::errc() || end != value.data() + value.size() || index >= shared.items.size())
                 throw Refused{Status::kDamaged};
-            text = shared[index];
-        } else if (type == "inlineStr") {
-            text = std::move(inlineText.text);
+            text = shared.Item(index);
         } else if (type == "b") {
             return value.empty() ? "" : value == "0" ? "FALSE" : "TRUE";
         } else if ((type == "n" || type == "d") && !value.empty()) {
@@ -577,22 +637,28 @@ struct Worksheet : XmlHandler {
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
             if (type == "d" && IsoSerial(value, x)) x -= date1904 ? 1462 : 0;
             else if (ec != std::errc() || end != value.data() + value.size()) return value;
-            const CellFormat* format = FormatOf();
             if (format && !format->Known()) {
                 if (read.unknownFormats++ == 0)
                     read.firstUnknownFormat = formats.codes[formats.ofStyle[static_cast<size_t>(style)]];
-                return GeneralNumber(x);
+                format = nullptr;
             }
-            return format ? format->Number(x, date1904) : GeneralNumber(x);
+            shown = format ? format->Number(x, date1904) : GeneralNumber(x);
+            return shown;
         } else {
-            AppendCellText(text, value);  // str, e, d
+            shown.clear();
+            if (type == "inlineStr") shown.swap(inlineText.text);
+            else AppendCellText(shown, value);  // str, e, d
+            UnifyLineBreaks(shown);
+            text = shown;
         }
-        UnifyLineBreaks(text);
-        const CellFormat* format = FormatOf();
-        return format && format->Known() && (type == "s" || type == "inlineStr" || type == "str")
-                   ? format->Text(text)
-                   : text;
+        if (format && format->ChangesText() && (type == "s" || type == "inlineStr" || type == "str")) {
+            std::string formatted = format->Text(text);
+            shown.swap(formatted);
+            return shown;
+        }
+        return text;
     }
+    std::string shown;
 };
 
 void ReadXlsx(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
@@ -637,7 +703,7 @@ void ReadXlsx(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
         formats.ofStyle.push_back(it->second);
     }
     Grid grid;
-    Worksheet sheet(grid, read, shared.items, formats, workbook.date1904);
+    Worksheet sheet(grid, read, shared, formats, workbook.date1904);
     if (!ParsePart(zip, sheetPart, sheet)) throw Refused{Status::kDamaged};
     read.text = grid.Text();
 }
@@ -685,11 +751,17 @@ struct OdsContent : XmlHandler {
             cellRepeat = std::min(NumberAttribute(a, "number-columns-repeated", 1), kSheetColumns);
             paragraphs = 0;
             text.clear();
-            const char* type = Attribute(a, "value-type");
+            // A cell without paragraphs shows its value.
+            bool typed = false;
             const char* v = nullptr;
-            for (const char* attr : {"value", "date-value", "time-value", "boolean-value", "string-value"})
-                if (!v) v = Attribute(a, attr);
-            fallback = type && v ? v : "";
+            for (const char** p = a; *p; p += 2) {
+                const std::string_view n = LocalName(p[0]);
+                typed = typed || n == "value-type";
+                if (!v && (n == "value" || n == "date-value" || n == "time-value" || n == "boolean-value" ||
+                           n == "string-value"))
+                    v = p[1];
+            }
+            fallback = typed && v ? v : "";
         } else if (inCell && (name == "annotation" || name == "ruby-text" || name == "note" ||
                               uri == "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")) {
             skipped = 1;  // a comment, furigana, a footnote, a shape's text
@@ -724,9 +796,14 @@ struct OdsContent : XmlHandler {
             if (!covered && !text.empty() && col < kSheetColumns) {
                 // Past the 500th column a value only tells that it is there.
                 if (col >= kColCap - 1) text = "-";
-                rowBytes += text.size() * static_cast<size_t>(std::min(cellRepeat, kColCap));
-                if (rowBytes > kMaxTextBytes) throw Refused{Status::kDamaged};
-                rowCells.emplace_back(std::min(col, kColCap - 1), cellRepeat, std::move(text));
+                const int64_t c = std::min(col, kColCap - 1);
+                if (rowRepeat == 1) {
+                    for (int64_t k = c; k < std::min(c + cellRepeat, kColCap); ++k) grid.Put(row, k, text);
+                } else {  // kept until the row's end, which repeats it
+                    rowBytes += text.size() * static_cast<size_t>(std::min(cellRepeat, kColCap));
+                    if (rowBytes > kMaxTextBytes) throw Refused{Status::kDamaged};
+                    rowCells.emplace_back(c, cellRepeat, text);
+                }
             }
             col = std::min(col + cellRepeat, kSheetColumns * 2);
         } else if (name == "table-row" && !inCell) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Memory.h"
+
 namespace data {
 
 // What a source's bytes are, by their first bytes and, for a zip, the
@@ -40,7 +42,7 @@ struct WorkbookRead {
     // holding a value; a row with values past the 500th field and a row
     // past the 32000th with a value come along, for the table's limits to
     // tell.
-    std::string text = {};
+    platform::ByteBuffer text = {};
     // Number cells whose format this reader does not show (shown in the
     // General format), and the first such format's code.
     int unknownFormats = 0;

@@ -59,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const data::WorkbookRead read = data::ReadWorkbook(bytes, "");
     if (read.status == data::WorkbookRead::Status::kRead) {
-        Require(platform::IsValidUtf8(read.text));
-        Require(read.text.empty() || read.text.back() == '\n');
+        Require(platform::IsValidUtf8(read.text.View()));
+        Require(read.text.Size() == 0 || read.text.View().back() == '\n');
         Require(read.unknownFormats >= 0 && read.formulasWithoutValue >= 0);
     } else {
-        Require(read.text.empty());
+        Require(read.text.Size() == 0);
     }
     testutil::RecordingSink sink;
     CCsvTable table = CCsvTable::FromBytes(bytes);
