@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <map>
@@ -53,10 +54,14 @@ class XmlHandler {
 public:
     virtual ~XmlHandler() = default;
     virtual void Start(std::string_view name, const char** attributes) = 0;
-    // The namespace of the element Start is given.
-    std::string_view uri;
+    // The namespace of the element Start is given, asked for there.
+    std::string_view Uri() const;
+    const struct ParseState* state = nullptr;
+    const char* element = nullptr;
     virtual void End(std::string_view name) = 0;
     virtual void Text(std::string_view text) = 0;
+    // The part's size, before its first element.
+    virtual void PartSize(uint64_t) {}
 };
 
 std::string_view LocalName(const char* name) {
@@ -89,10 +94,12 @@ struct ParseState {
     // stands from there on.
     std::vector<std::pair<std::string, std::string>> namespaces;
 
-    std::string_view NamespaceOf(const char* name, const char** attributes) {
+    void Declare(const char** attributes) {
         for (const char** a = attributes; *a; a += 2)
             if (std::strncmp(a[0], "xmlns", 5) == 0 && (a[0][5] == 0 || a[0][5] == ':'))
                 namespaces.emplace_back(a[0][5] ? a[0] + 6 : "", a[1]);
+    }
+    std::string_view NamespaceOf(const char* name) const {
         const char* colon = std::strchr(name, ':');
         const std::string_view prefix = colon ? std::string_view(name, static_cast<size_t>(colon - name)) : "";
         for (auto it = namespaces.rbegin(); it != namespaces.rend(); ++it)
@@ -100,6 +107,8 @@ struct ParseState {
         return {};
     }
 };
+
+std::string_view XmlHandler::Uri() const { return state->NamespaceOf(element); }
 
 // Runs a handler's call, stopping the parser on what it throws.
 template <typename F>
@@ -142,13 +151,16 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
     std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr), XML_ParserFree);
     if (!parser) throw std::bad_alloc();
     ParseState state{parser.get(), &handler, 0, false, {}, {}};
+    handler.state = &state;
+    handler.PartSize(st.size);
     XML_SetUserData(parser.get(), &state);
     XML_SetElementHandler(
         parser.get(),
         [](void* data, const XML_Char* name, const XML_Char** attributes) {
             Guarded(data, [&](ParseState& s) {
                 if (++s.depth > kMaxDepth) return Stop(s);
-                s.handler->uri = s.NamespaceOf(name, attributes);
+                s.Declare(attributes);
+                s.handler->element = name;
                 s.handler->Start(LocalName(name), attributes);
             });
         },
@@ -245,6 +257,9 @@ public:
                           static_cast<uint16_t>(col),
                           value.find_first_of("\t\n\r\"") != std::string_view::npos});
     }
+    // Room for the cells a part of `bytes` may hold (never less than a cell
+    // takes in XML), within reason.
+    void Expect(uint64_t bytes) { cells_.reserve(static_cast<size_t>(std::min<uint64_t>(bytes / 24, 1 << 22))); }
     // The merged range's cells but its first give up their values.
     void Merge(int64_t row1, int64_t col1, int64_t row2, int64_t col2) {
         merges_.push_back({row1, col1, row2, col2});
@@ -338,10 +353,13 @@ private:
     // Values are kept in blocks that never move.
     const char* Store(std::string_view value) {
         if (value.size() > room_) {
-            const size_t size = std::max(kBlock, value.size());
-            blocks_.emplace_back(new char[size]);
-            platform::AdviseHugePages(blocks_.back().get(), size);
-            next_ = blocks_.back().get();
+            // Whole huge pages where the kernel gives them.
+            const size_t size = (std::max(kBlock, value.size()) + kHuge - 1) / kHuge * kHuge;
+            char* block = static_cast<char*>(std::aligned_alloc(kHuge, size));
+            if (!block) throw std::bad_alloc();
+            blocks_.emplace_back(block);
+            platform::AdviseHugePages(block, size);
+            next_ = block;
             room_ = size;
         }
         char* at = next_;
@@ -351,7 +369,11 @@ private:
         return at;
     }
     static constexpr size_t kBlock = size_t{4} << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    static constexpr size_t kHuge = size_t{2} << 20;
+    struct Free {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    std::vector<std::unique_ptr<char, Free>> blocks_;
     char* next_ = nullptr;
     size_t room_ = 0;
     size_t stored_ = 0;
@@ -556,6 +578,7 @@ struct Worksheet : XmlHandler {
 
     Worksheet(Grid& g, WorkbookRead& r, const SharedStrings& s, const Formats& f, bool d1904)
         : grid(g), read(r), shared(s), formats(f), date1904(d1904) {}
+    void PartSize(uint64_t bytes) override { grid.Expect(bytes); }
 
     void Start(std::string_view name, const char** a) override {
         if (inInline) {
@@ -727,6 +750,7 @@ struct OdsContent : XmlHandler {
     std::string text, fallback;
 
     OdsContent(Grid& g, WorkbookRead& r, std::string_view w) : grid(g), read(r), wanted(w) {}
+    void PartSize(uint64_t bytes) override { grid.Expect(bytes / 4); }
 
     void Start(std::string_view name, const char** a) override {
         if (name == "table") {
@@ -763,7 +787,7 @@ struct OdsContent : XmlHandler {
             }
             fallback = typed && v ? v : "";
         } else if (inCell && (name == "annotation" || name == "ruby-text" || name == "note" ||
-                              uri == "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")) {
+                              Uri() == "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")) {
             skipped = 1;  // a comment, furigana, a footnote, a shape's text
         } else if (inCell && name == "p") {
             if (paragraphs++ > 0) text += '\n';
