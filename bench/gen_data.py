@@ -4,6 +4,7 @@
     gen_data.py shop DIR N [EVERY]
                                 DIR/shop-N.csv, DIR/shop.html; with EVERY,
                                 DIR/shop-N-changed-EVERY.csv instead
+    gen_data.py book DIR N      DIR/shop-N.xlsx, DIR/shop-N.ods
     gen_data.py wide DIR N C    DIR/wide-N-C.csv, DIR/wide-C.html
     gen_data.py cfg FILE CSV HTML OUT COUNT
 
@@ -18,6 +19,14 @@ raised by 10 (EVERY = 100: one record in a hundred; EVERY = N - 1: only the
 last record); all other bytes are those of shop-N.csv. These are the inputs of
 the reruns.
 
+"book" writes the table of shop-N.csv as an .xlsx and an .ods workbook of
+one sheet, each cell showing the CSV's value (a line break inside a value
+is a line feed): texts are shared strings in the .xlsx, and the id and the
+price, plain integers, are number cells in the General format, their shown
+text the CSV's. The .ods is laid out as LibreOffice saves one: a
+<text:p> per line of a value, and the rest of each row and of the sheet as
+repeated empty cells and rows. Zip members carry a fixed time.
+
 "wide" is a table of C columns, a header and N-1 records of short values,
 and a template holding one placeholder per column.
 
@@ -29,7 +38,10 @@ The same arguments always give the same bytes.
 
 import os
 import random
+import re
 import sys
+import zipfile
+from xml.sax.saxutils import escape
 
 ENC = "cp932"
 
@@ -140,14 +152,20 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n")
 
 
-def write_shop(folder, n, every=0):
+def shop_records(n, every=0):
+    """The header and the N-1 records of shop-N.csv, fields as in the file."""
     rnd = random.Random(20261207)
-    lines = [",".join(SHOP_COLUMNS)]
+    records = [SHOP_COLUMNS]
     for i in range(1, n):
         record = shop_record(rnd, i)
         if every and i % every == 0:
             record[4] = str(int(record[4]) + 10)
-        lines.append(",".join(record))
+        records.append(record)
+    return records
+
+
+def write_shop(folder, n, every=0):
+    lines = [",".join(record) for record in shop_records(n, every)]
     name = "shop-%d-changed-%d.csv" % (n, every) if every else "shop-%d.csv" % n
     csv_path = os.path.join(folder, name)
     with open(csv_path, "wb") as f:
@@ -156,6 +174,189 @@ def write_shop(folder, n, every=0):
     with open(html_path, "wb") as f:
         f.write(crlf(SHOP_TEMPLATE).encode(ENC))
     return csv_path, html_path
+
+
+def shown(field):
+    """A CSV field as a spreadsheet cell shows it."""
+    if field.startswith('"'):
+        field = field[1:-1].replace('""', '"')
+    return field.replace("\r\n", "\n")
+
+
+INTEGER = re.compile(r"-?(0|[1-9][0-9]{0,14})")
+COLUMN_NAMES = [chr(ord("A") + c) for c in range(len(SHOP_COLUMNS))]
+XML_HEAD = '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+NS_MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+NS_REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+NS_PKG = "http://schemas.openxmlformats.org/package/2006/relationships"
+
+
+def write_zip(path, members, stored=()):
+    """members: (name, text) in order, deflated but for the names in stored."""
+    with zipfile.ZipFile(path, "w") as z:
+        for name, text in members:
+            info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+            info.compress_type = zipfile.ZIP_STORED if name in stored else zipfile.ZIP_DEFLATED
+            z.writestr(info, text.encode("utf-8"))
+
+
+def xlsx_text(value):
+    # A literal "_xHHHH_" would be read as the character HHHH.
+    value = re.sub(r"_(x[0-9A-Fa-f]{4}_)", r"_x005F_\1", escape(value))
+    space = ' xml:space="preserve"' if value != value.strip() or "\n" in value else ""
+    return "<t%s>%s</t>" % (space, value)
+
+
+def write_xlsx(path, rows):
+    strings = {}
+    sheet = []
+    for r, row in enumerate(rows, 1):
+        cells = []
+        for c, value in enumerate(row):
+            ref = "%s%d" % (COLUMN_NAMES[c], r)
+            if not value:
+                continue
+            if INTEGER.fullmatch(value):
+                cells.append('<c r="%s"><v>%s</v></c>' % (ref, value))
+            else:
+                cells.append('<c r="%s" t="s"><v>%d</v></c>' % (ref, strings.setdefault(value, len(strings))))
+        sheet.append('<row r="%d" spans="1:%d">%s</row>' % (r, len(SHOP_COLUMNS), "".join(cells)))
+    uses = sum(1 for row in rows for v in row if v and not INTEGER.fullmatch(v))
+    rel = '<Relationship Id="%s" Type="' + NS_REL + '/%s" Target="%s"/>'
+    override = '<Override PartName="/xl/%s" ContentType="application/vnd.openxmlformats-officedocument.' \
+               'spreadsheetml.%s+xml"/>'
+    write_zip(path, [
+        ("[Content_Types].xml", XML_HEAD +
+         '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+         '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+         '<Default Extension="xml" ContentType="application/xml"/>' +
+         override % ("workbook.xml", "sheet.main") + override % ("worksheets/sheet1.xml", "worksheet") +
+         override % ("sharedStrings.xml", "sharedStrings") + override % ("styles.xml", "styles") + "</Types>"),
+        ("_rels/.rels", XML_HEAD + '<Relationships xmlns="%s">' % NS_PKG +
+         rel % ("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>"),
+        ("xl/workbook.xml", XML_HEAD + '<workbook xmlns="%s" xmlns:r="%s">' % (NS_MAIN, NS_REL) +
+         '<workbookPr defaultThemeVersion="166925"/><bookViews><workbookView xWindow="0" yWindow="0" '
+         'windowWidth="28800" windowHeight="12300"/></bookViews>'
+         '<sheets><sheet name="shop" sheetId="1" r:id="rId1"/></sheets><calcPr calcId="191029"/></workbook>'),
+        ("xl/_rels/workbook.xml.rels", XML_HEAD + '<Relationships xmlns="%s">' % NS_PKG +
+         rel % ("rId1", "worksheet", "worksheets/sheet1.xml") + rel % ("rId2", "styles", "styles.xml") +
+         rel % ("rId3", "sharedStrings", "sharedStrings.xml") + "</Relationships>"),
+        ("xl/worksheets/sheet1.xml", XML_HEAD + '<worksheet xmlns="%s" xmlns:r="%s">' % (NS_MAIN, NS_REL) +
+         '<dimension ref="A1:%s%d"/><sheetViews><sheetView workbookViewId="0"/></sheetViews>'
+         '<sheetFormatPr defaultRowHeight="18.75"/><sheetData>' % (COLUMN_NAMES[-1], len(rows)) +
+         "".join(sheet) + '</sheetData><pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" '
+         'header="0.3" footer="0.3"/></worksheet>'),
+        ("xl/sharedStrings.xml", XML_HEAD + '<sst xmlns="%s" count="%d" uniqueCount="%d">' % (
+            NS_MAIN, uses, len(strings)) + "".join("<si>%s</si>" % xlsx_text(v) for v in strings) + "</sst>"),
+        ("xl/styles.xml", XML_HEAD + '<styleSheet xmlns="%s">' % NS_MAIN +
+         '<fonts count="1"><font><sz val="11"/><color theme="1"/><name val="游ゴシック"/><family val="2"/>'
+         '<charset val="128"/><scheme val="minor"/></font></fonts><fills count="2"><fill><patternFill '
+         'patternType="none"/></fill><fill><patternFill patternType="gray125"/></fill></fills>'
+         '<borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>'
+         '<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs>'
+         '<cellXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/></cellXfs>'
+         '<cellStyles count="1"><cellStyle name="標準" xfId="0" builtinId="0"/></cellStyles></styleSheet>'),
+    ])
+
+
+def ods_line(line):
+    """One line of a value inside <text:p>: a space that XML would fold away
+    is a <text:s/>, a tab a <text:tab/>."""
+    out = []
+    for piece in re.split(r"( {2,}|^ |\t)", line):
+        if piece == "\t":
+            out.append("<text:tab/>")
+        elif piece.startswith(" ") and piece.strip() == "" and (len(piece) > 1 or not out):
+            lead = " " if out and len(piece) > 1 else ""
+            rest = len(piece) - len(lead)
+            out.append(lead + ("<text:s/>" if rest == 1 else '<text:s text:c="%d"/>' % rest))
+        elif piece:
+            out.append(escape(piece))
+    return "".join(out)
+
+
+ODS_MAX_COLUMNS = 1024
+ODS_MAX_ROWS = 1048576
+NS_ODS = ('xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+          'xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" '
+          'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" '
+          'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+          'xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0" '
+          'xmlns:calcext="urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0" '
+          'office:version="1.3"')
+
+
+def write_ods(path, rows):
+    body = []
+    for row in rows:
+        cells = []
+        empty = 0  # empty cells not yet written
+        for value in row:
+            if not value:
+                empty += 1
+                continue
+            if empty:
+                cells.append('<table:table-cell table:number-columns-repeated="%d"/>' % empty
+                             if empty > 1 else "<table:table-cell/>")
+                empty = 0
+            text = "".join("<text:p>%s</text:p>" % ods_line(line) for line in value.split("\n"))
+            if INTEGER.fullmatch(value):
+                cells.append('<table:table-cell office:value-type="float" office:value="%s" '
+                             'calcext:value-type="float">%s</table:table-cell>' % (value, text))
+            else:
+                cells.append('<table:table-cell office:value-type="string" calcext:value-type="string">'
+                             "%s</table:table-cell>" % text)
+        cells.append('<table:table-cell table:number-columns-repeated="%d"/>' % (
+            ODS_MAX_COLUMNS - len(row) + empty))
+        body.append('<table:table-row table:style-name="ro1">%s</table:table-row>' % "".join(cells))
+    columns = len(SHOP_COLUMNS)
+    content = (
+        XML_HEAD.replace(' standalone="yes"', "") + "<office:document-content %s>" % NS_ODS +
+        '<office:automatic-styles><style:style style:name="co1" style:family="table-column">'
+        '<style:table-column-properties fo:break-before="auto" style:column-width="2.258cm"/></style:style>'
+        '<style:style style:name="ro1" style:family="table-row"><style:table-row-properties '
+        'style:row-height="0.452cm" fo:break-before="auto" style:use-optimal-row-height="true"/>'
+        '</style:style><style:style style:name="ta1" style:family="table" style:master-page-name="Default">'
+        '<style:table-properties table:display="true" style:writing-mode="lr-tb"/></style:style>'
+        "</office:automatic-styles><office:body><office:spreadsheet>"
+        '<table:calculation-settings table:automatic-find-labels="false"/>'
+        '<table:table table:name="shop" table:style-name="ta1">'
+        '<table:table-column table:style-name="co1" table:number-columns-repeated="%d" '
+        'table:default-cell-style-name="Default"/>'
+        '<table:table-column table:style-name="co1" table:number-columns-repeated="%d" '
+        'table:default-cell-style-name="Default"/>' % (columns, ODS_MAX_COLUMNS - columns) +
+        "".join(body) +
+        '<table:table-row table:style-name="ro1" table:number-rows-repeated="%d">'
+        '<table:table-cell table:number-columns-repeated="%d"/></table:table-row>' % (
+            ODS_MAX_ROWS - len(rows), ODS_MAX_COLUMNS) +
+        "</table:table><table:named-expressions/></office:spreadsheet></office:body>"
+        "</office:document-content>")
+    mime = "application/vnd.oasis.opendocument.spreadsheet"
+    write_zip(path, [
+        ("mimetype", mime),
+        ("content.xml", content),
+        ("styles.xml", XML_HEAD.replace(' standalone="yes"', "") +
+         "<office:document-styles %s><office:styles>" % NS_ODS +
+         '<style:style style:name="Default" style:family="table-cell"/></office:styles>'
+         '<office:master-styles><style:master-page style:name="Default"/></office:master-styles>'
+         "</office:document-styles>"),
+        ("META-INF/manifest.xml", XML_HEAD.replace(' standalone="yes"', "") +
+         '<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0" '
+         'manifest:version="1.3"><manifest:file-entry manifest:full-path="/" manifest:version="1.3" '
+         'manifest:media-type="%s"/>' % mime +
+         '<manifest:file-entry manifest:full-path="content.xml" manifest:media-type="text/xml"/>'
+         '<manifest:file-entry manifest:full-path="styles.xml" manifest:media-type="text/xml"/>'
+         "</manifest:manifest>"),
+    ], stored=("mimetype",))
+
+
+def write_book(folder, n):
+    rows = [[shown(field) for field in record] for record in shop_records(n)]
+    xlsx = os.path.join(folder, "shop-%d.xlsx" % n)
+    ods = os.path.join(folder, "shop-%d.ods" % n)
+    write_xlsx(xlsx, rows)
+    write_ods(ods, rows)
+    return xlsx, ods
 
 
 def write_wide(folder, n, columns):
@@ -205,6 +406,9 @@ def main(argv):
     if len(argv) >= 4 and argv[1] == "shop":
         os.makedirs(argv[2], exist_ok=True)
         print(*write_shop(argv[2], int(argv[3]), int(argv[4]) if len(argv) >= 5 else 0))
+    elif len(argv) >= 4 and argv[1] == "book":
+        os.makedirs(argv[2], exist_ok=True)
+        print(*write_book(argv[2], int(argv[3])))
     elif len(argv) >= 5 and argv[1] == "wide":
         os.makedirs(argv[2], exist_ok=True)
         print(*write_wide(argv[2], int(argv[3]), int(argv[4])))

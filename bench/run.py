@@ -40,6 +40,11 @@ the files of a fresh run; after only the last record changes, exactly its
 page and _db.html have a new modification time.
 
 Peak memory is the maximum resident set size that /usr/bin/time -v reports.
+
+With the micro benchmarks comes the load of the shop-32000 table as an .xlsx
+and an .ods workbook (gen_data.py book), timed beside the CSV's, and the
+wall time and peak memory of one load of each (quolix_core_bench --load=FILE,
+a process of its own per load: start-up included).
 """
 
 import argparse
@@ -362,9 +367,13 @@ class Bench:
         if not os.path.exists(wide_csv):
             gen_data.write_wide(self.data, 2000, 500)
         wide_html = os.path.join(self.data, "wide-500.html")
+        xlsx, ods = (os.path.join(self.data, "shop-32000." + e) for e in ("xlsx", "ods"))
+        if not (os.path.exists(xlsx) and os.path.exists(ods)):
+            gen_data.write_book(self.data, 32000)
         reps = "--benchmark_repetitions=%d" % max(5, self.args.runs)
         core_args = ["--csv=" + csv, "--html=" + html,
-                     "--wide-csv=" + wide_csv, "--wide-html=" + wide_html]
+                     "--wide-csv=" + wide_csv, "--wide-html=" + wide_html,
+                     "--xlsx=" + xlsx, "--ods=" + ods]
         for exe, extra in ((self.core_bench, core_args), (self.window_bench, ["--csv=" + csv])):
             if not os.access(exe, os.X_OK):
                 print("(%s not built: Google Benchmark missing?)" % exe)
@@ -398,6 +407,28 @@ class Bench:
             lines.append("| %s | %s | %s | %s | %s |" % (
                 name, f(statistics.median(real)), f(min(real)), f(max(real)),
                 f(statistics.median(cpu))))
+        if os.access(self.core_bench, os.X_OK):
+            lines += [""] + self.load_memory(csv, xlsx, ods)
+        return lines
+
+    def load_memory(self, *sources):
+        """Wall time and peak memory of one load of each source, alternately,
+        each in a process of its own; memory against the CSV's (the first)."""
+        peaks, walls = ({s: [] for s in sources} for _ in range(2))
+        for _ in range(max(3, self.args.runs)):
+            for source in sources:
+                wall, peak, _, rc, _, err = timed([self.core_bench, "--load=" + source])
+                if rc != 0:
+                    fail("%s --load=%s: %s" % (self.core_bench, source, err.decode(errors="replace")))
+                peaks[source].append(peak)
+                walls[source].append(wall)
+        csv = max(peaks[sources[0]])
+        lines = ["| one load in a process of its own | median s | peak MB | / CSV |",
+                 "|---|---:|---:|---:|"]
+        for source, kb in peaks.items():
+            lines.append("| %s | %.3f | %.1f | %.2f |" % (
+                os.path.basename(source), statistics.median(walls[source]), max(kb) / 1024.0,
+                max(kb) / csv))
         return lines
 
     def cleanup(self, wait):

@@ -1,7 +1,9 @@
 # Timings (not part of `make check`): the batch mode against the file-system
 # floor and a hand-written Python script, on /dev/shm and on the disk, reruns
 # over an existing site (nothing changed; one record in a hundred changed),
-# then the micro benchmarks of the CSV load, the expansion and the window.
+# then the micro benchmarks of the CSV load, the same table's load from an
+# .xlsx and an .ods workbook (time, and peak memory in a process of its
+# own), the expansion and the window.
 #
 #   make bench                       N = 1000 8000 32000, 3 runs each
 #   make bench BENCH_N=32000 BENCH_RUNS=5
