@@ -352,6 +352,7 @@ private:
     }
     // Values are kept in blocks that never move.
     const char* Store(std::string_view value) {
+        if (value.empty()) return "";
         if (value.size() > room_) {
             // Whole huge pages where the kernel gives them.
             const size_t size = (std::max(kBlock, value.size()) + kHuge - 1) / kHuge * kHuge;
