@@ -1,6 +1,8 @@
 #include "cli/MainApp.h"
 
+#ifndef QUOLIX_NO_WINDOW
 #include <dlfcn.h>
+#endif
 #include <unistd.h>
 
 #include <csignal>
@@ -62,6 +64,12 @@ void PrintUsage(FILE* out) {
                  "not written, 2 bad usage.\n");
 }
 
+#ifdef QUOLIX_NO_WINDOW
+int RunWindow(char**, const std::vector<std::string>&) {
+    std::fprintf(stderr, "quolix: this build has no window (to run without one: quolix --batch FILE.cfg)\n");
+    return kExitFailed;
+}
+#else
 // The window's module: next to the program in the build tree, in the
 // library folder once installed.
 std::string WindowModulePath() {
@@ -94,6 +102,7 @@ int RunWindow(char** argv, const std::vector<std::string>& paths) {
     // The module stays loaded until the program ends.
     return entry(&toolkitArgc, argv, files.data(), static_cast<int>(files.size()));
 }
+#endif
 
 // Takes `--csv-encoding=`, `--template-encoding=` or `--separator=` and its
 // value into `choices`; false, and said, when the value names none.
