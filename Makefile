@@ -14,7 +14,7 @@ PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-
 CHECK_EXTRA :=
 -include mk/*.mk
 
-.PHONY: all deps configure build test check demo screenshot clean
+.PHONY: all deps configure build test check demo screenshot unicode-tables clean
 
 all: build
 
@@ -70,6 +70,11 @@ screenshot: deps
 	cmake --build $(BUILD) --target quolix_screenshot
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quolix_screenshot docs/screenshot.png examples/books/books.cfg
 	@echo "docs/screenshot.png"
+
+# The character tables a build without ICU uses, made again from ICU.
+unicode-tables: configure
+	cmake --build $(BUILD) --target quolix_unicode_tables
+	$(BUILD)/quolix_unicode_tables > platform/UnicodeTables.inc
 
 clean:
 	rm -rf $(BUILD)

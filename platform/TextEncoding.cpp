@@ -1,6 +1,10 @@
 #include "platform/TextEncoding.h"
 
+#ifdef QUOLIX_UNICODE_TABLES
+#include "platform/UnicodeTables.h"
+#else
 #include <unicode/uchar.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -546,6 +550,26 @@ char32_t DecodeUtf8(const unsigned char* p, size_t left, size_t* length) {
     return c;
 }
 
+namespace {
+
+// The character properties: ICU's, or the tables made from it.
+#ifdef QUOLIX_UNICODE_TABLES
+char32_t FoldCase(char32_t c) { return unicode::FoldCase(c); }
+bool IsMark(char32_t c) { return unicode::IsMark(c); }
+bool IsWide(char32_t c) { return unicode::IsWide(c); }
+#else
+char32_t FoldCase(char32_t c) {
+    return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+bool IsMark(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0; }
+bool IsWide(char32_t c) {
+    const int eastAsian = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_EAST_ASIAN_WIDTH);
+    return eastAsian == U_EA_WIDE || eastAsian == U_EA_FULLWIDTH;
+}
+#endif
+
+}  // namespace
+
 std::string CaseFolded(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -558,7 +582,7 @@ std::string CaseFolded(std::string_view utf8) {
         else if (c == kNoCharacter)
             out.append(utf8.substr(i, n));
         else
-            AppendUtf8(out, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
+            AppendUtf8(out, FoldCase(c));
         i += n;
     }
     return out;
@@ -567,12 +591,10 @@ std::string CaseFolded(std::string_view utf8) {
 int CharDisplayWidth(char32_t c) {
     if (c < 0x80 || c == kNoCharacter) return 1;
     if (const unsigned form = Cp932Form(c)) return form > 0xFF ? 2 : 1;
-    const UChar32 u = static_cast<UChar32>(c);
     // A mark first: U+3099 and U+309A, the combining voiced sound marks,
     // are East Asian Wide too, yet take no column of their own.
-    if (U_GET_GC_MASK(u) & U_GC_M_MASK) return 0;
-    const int eastAsian = u_getIntPropertyValue(u, UCHAR_EAST_ASIAN_WIDTH);
-    return eastAsian == U_EA_WIDE || eastAsian == U_EA_FULLWIDTH ? 2 : 1;
+    if (IsMark(c)) return 0;
+    return IsWide(c) ? 2 : 1;
 }
 
 size_t DisplayWidth(std::string_view text, TextEncoding encoding) {
