@@ -96,6 +96,8 @@ const char* ReasonText(NotWrittenReason reason) {
             return "(リンクか通常のファイルでないものがあります)";
         case NotWrittenReason::kRunFile:
             return "(この実行の入力か出力のファイルです)";
+        case NotWrittenReason::kWindowsName:
+            return "(Windows では使えない名前です)";
         case NotWrittenReason::kCannotWrite:
             break;
     }

@@ -86,6 +86,7 @@ enum class NotWrittenReason {
     kNameTooLong,  // for the file system
     kNotRegular,   // a symbolic link, folder, FIFO or device in the way
     kRunFile,      // _index.html, _db.html, or a file the run reads
+    kWindowsName,  // a name Windows does not take
     kCannotWrite,  // anything else
 };
 

@@ -95,6 +95,8 @@ NotWrittenReason ReasonOf(platform::WriteFailure failure) {
             return NotWrittenReason::kNotRegular;
         case WriteFailure::kProtected:
             return NotWrittenReason::kRunFile;
+        case WriteFailure::kWindowsName:
+            return NotWrittenReason::kWindowsName;
         default:
             return NotWrittenReason::kCannotWrite;
     }

@@ -18,6 +18,7 @@ enum class WriteFailure {
     kNameTooLong,  // for the file system
     kNotRegular,   // a symbolic link, folder, FIFO, socket or device in the way
     kProtected,    // a file the folder protects
+    kWindowsName,  // a name Windows does not take (on Windows)
     kOther,        // permissions, a full disk, a read-only file system, ...
 };
 
@@ -116,6 +117,12 @@ public:
     // A file to write into this folder, which must outlive it.
     virtual std::unique_ptr<OutputFile> NewFile() = 0;
 };
+
+// Whether Windows refuses `name` (a path relative to the folder, "/"
+// between its folders): a component holding \ : * ? " < > | or a control
+// character, named as a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9,
+// with any extension), or ending in a dot or a space.
+bool IsWindowsForbiddenName(std::string_view name);
 
 // The folder `path` on disk, held open: files are created beneath it, never
 // through a symbolic link (the folder itself may be one). Null when it is

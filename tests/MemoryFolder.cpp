@@ -58,6 +58,10 @@ private:
             failure_ = refused->second;
             return false;
         }
+        if (folder_.windowsNames && platform::IsWindowsForbiddenName(name)) {
+            failure_ = WriteFailure::kWindowsName;
+            return false;
+        }
         if (folder_.IsProtected(name_)) {
             failure_ = WriteFailure::kProtected;
             return false;

@@ -32,6 +32,7 @@ public:
     std::set<std::string> readOnly;
     Lock lock = Lock::kHeld;  // what TryLock answers
     bool ignoresCase = false;  // names that differ only in ASCII case are one file
+    bool windowsNames = false;  // refuses the names Windows refuses
     int writes = 0;           // files opened for writing
 
     // Puts a file there, as if written before.

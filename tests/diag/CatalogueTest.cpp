@@ -22,7 +22,8 @@ TEST(Catalogue, EveryCodeHasItsText) {
                     {.text = "out/n.html", .reason = NotWrittenReason::kNameTooLong},
                     {.text = "out/l.html", .reason = NotWrittenReason::kNotRegular},
                     {.text = "out/_db.html", .reason = NotWrittenReason::kRunFile},
-                    {.text = "out/r.html", .reason = NotWrittenReason::kCannotWrite}}};
+                    {.text = "out/r.html", .reason = NotWrittenReason::kCannotWrite},
+                    {.text = "out/CON.html", .reason = NotWrittenReason::kWindowsName}}};
     const Diagnostic overwritten{.code = Code::kPagesOverwritten,
                                  .entries = {{.text = "dup.html"}, {.text = "dup.html"}}};
     const struct {
@@ -103,10 +104,11 @@ TEST(Catalogue, EveryCodeHasItsText) {
         {{.code = Code::kTemplateEofLine, .number = 2}, Severity::kWarning, Place::kWarningBox,
          "ﾃﾝﾌﾟﾚｰﾄ(HTML) の 2 行目以降は 0x1A 文字のため読み込みませんでした．"},
         {notWritten, Severity::kWarning, Place::kWarningBox,
-         "6 個のファイルを作成または書き込みできませんでした．\n<out/.html> (名前が空です)\n"
+         "7 個のファイルを作成または書き込みできませんでした．\n<out/.html> (名前が空です)\n"
          "<out/a/b.html> (名前の / の先のフォルダがありません)\n<out/n.html> (名前が長すぎます)\n"
          "<out/l.html> (リンクか通常のファイルでないものがあります)\n"
-         "<out/_db.html> (この実行の入力か出力のファイルです)\n<out/r.html> (書き込めません)"},
+         "<out/_db.html> (この実行の入力か出力のファイルです)\n<out/r.html> (書き込めません)\n"
+         "<out/CON.html> (Windows では使えない名前です)"},
         {overwritten, Severity::kWarning, Place::kWarningBox,
          "2 個のページが同じ名前の後のページで上書きされました．\n<dup.html>\n<dup.html>"},
         {{.code = Code::kCharacterReferences, .number = 2}, Severity::kInformation,

@@ -610,6 +610,26 @@ TEST_F(GenerationRunTest, NamesThatDifferInCaseAloneAreWrittenInOrder) {
         EXPECT_EQ(folder.files["n" + std::to_string(i) + ".html"].bytes, std::to_string(2 * i + 2));
 }
 
+// On a folder that refuses the names Windows refuses, those pages are told
+// with their reason and the others written.
+TEST_F(GenerationRunTest, NamesWindowsRefusesAreTold) {
+    LoadCsv(NamesCsv({"CON", "a:b", "ok", "dot."}));
+    SetTemplate("[id]");
+    Job s = Settings();
+    s.ruleNum = 2;
+    s.fieldNum = 1;
+    testutil::MemoryFolder folder(out.string());
+    folder.windowsNames = true;
+    RunCallbacks callbacks;
+    callbacks.openFolder = [&](const std::string&) { return folder.Lend(); };
+    Shown shown(*this);
+    RunGeneration(s, Range(1, 4), &*table, callbacks, shown);
+    EXPECT_EQ(TheWarning(), Incomplete({{OutPath("CON.html"), NotWrittenReason::kWindowsName},
+                                        {OutPath("a:b.html"), NotWrittenReason::kWindowsName}}));
+    EXPECT_EQ(folder.files.count("ok.html"), 1u);
+    EXPECT_EQ(folder.files.count("dot..html"), 1u);  // the dot is no longer last
+}
+
 // --- What a run could not write --------------------------------------------
 
 // In a folder in memory any page may fail: not created, cut short, or found
