@@ -132,9 +132,11 @@ bool TakeChoice(std::string_view arg, BatchChoices& choices) {
 }  // namespace
 
 int CMainApp::InitInstance(int argc, char** argv) {
+#ifdef SIGPIPE
     // A reader that goes away (quolix --batch x.cfg 2>&1 | head -1) must not
     // end the run: writes fail with EPIPE instead, and count as failed.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     bool batch = false;
     bool options = true;

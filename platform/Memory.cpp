@@ -1,6 +1,8 @@
 #include "platform/Memory.h"
 
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
