@@ -69,9 +69,15 @@ std::string_view LocalName(const char* name) {
     return colon ? colon + 1 : name;
 }
 
+// Whether an attribute declares a namespace (xmlns, xmlns:p): no value of
+// the element's.
+bool IsDeclaration(const char* name) {
+    return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == 0 || name[5] == ':');
+}
+
 const char* Attribute(const char** attributes, std::string_view local) {
     for (const char** a = attributes; *a; a += 2)
-        if (LocalName(a[0]) == local) return a[1];
+        if (!IsDeclaration(a[0]) && LocalName(a[0]) == local) return a[1];
     return nullptr;
 }
 
@@ -89,15 +95,21 @@ struct ParseState {
     int depth = 0;
     bool refused = false;
     std::exception_ptr error;  // thrown by the handler, carried past the parser
-    // The namespaces the part declares, by prefix ("" the default one).
-    // Parts declare theirs on their first element; a later declaration
-    // stands from there on.
+    // The namespaces in scope, by prefix ("" the default one), the latest
+    // last; and how many each open element found.
     std::vector<std::pair<std::string, std::string>> namespaces;
+    std::vector<size_t> scopes;
 
     void Declare(const char** attributes) {
+        scopes.push_back(namespaces.size());
         for (const char** a = attributes; *a; a += 2)
-            if (std::strncmp(a[0], "xmlns", 5) == 0 && (a[0][5] == 0 || a[0][5] == ':'))
-                namespaces.emplace_back(a[0][5] ? a[0] + 6 : "", a[1]);
+            if (IsDeclaration(a[0])) namespaces.emplace_back(a[0][5] ? a[0] + 6 : "", a[1]);
+    }
+    // An element ends: its declarations go out of scope.
+    void Undeclare() {
+        if (scopes.empty()) return;
+        namespaces.resize(scopes.back());
+        scopes.pop_back();
     }
     std::string_view NamespaceOf(const char* name) const {
         const char* colon = std::strchr(name, ':');
@@ -150,7 +162,7 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
     // parser's own namespace processing.
     std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr), XML_ParserFree);
     if (!parser) throw std::bad_alloc();
-    ParseState state{parser.get(), &handler, 0, false, {}, {}};
+    ParseState state{parser.get(), &handler, 0, false, {}, {}, {}};
     handler.state = &state;
     handler.PartSize(st.size);
     XML_SetUserData(parser.get(), &state);
@@ -167,6 +179,7 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
         [](void* data, const XML_Char* name) {
             Guarded(data, [&](ParseState& s) {
                 --s.depth;
+                s.Undeclare();
                 s.handler->End(LocalName(name));
             });
         });
@@ -249,7 +262,11 @@ public:
             moreRows_ = true;
             return;
         }
-        if (col >= kColCap - 1) col = kColCap - 1, value = {};
+        if (col >= kColCap - 1) {
+            // Values past the 500th column: one mark for the row.
+            if (!cells_.empty() && cells_.back().row == row && cells_.back().col == kColCap - 1) return;
+            col = kColCap - 1, value = {};
+        }
         if (!cells_.empty() && std::tie(row, col) <= std::tie(cells_.back().row, cells_.back().col))
             sorted_ = false;
         if ((stored_ += value.size()) > kMaxTextBytes) throw Refused{Status::kDamaged};
@@ -399,7 +416,9 @@ bool IsoSerial(std::string_view v, double& serial) {
         else break;
     }
     const auto [y, m, d] = std::tuple{parts[0], parts[1], parts[2]};
-    if (m < 1 || m > 12 || d < 1 || d > 31 || y < 1900 || y > 9999) return false;
+    if (m < 1 || m > 12 || d < 1 || d > 31 || y < 1900 || y > 9999 || parts[3] < 0 || parts[3] > 23 ||
+        parts[4] < 0 || parts[4] > 59 || parts[5] < 0 || parts[5] > 59)
+        return false;
     // Days from 1970-01-01 of the civil date.
     const int yy = y - (m <= 2);
     const long era = yy / 400;
@@ -602,6 +621,9 @@ struct Worksheet : XmlHandler {
             hasFormula = hasValue = false;
             value.clear();
             inlineText.text.clear();
+            inlineText.run.clear();
+            inlineText.inT = false;
+            inlineText.phonetic = 0;
         } else if (inCell && name == "v") {
             inV = hasValue = true;
         } else if (inCell && name == "f") {
@@ -780,6 +802,7 @@ struct OdsContent : XmlHandler {
             bool typed = false;
             const char* v = nullptr;
             for (const char** p = a; *p; p += 2) {
+                if (IsDeclaration(p[0])) continue;
                 const std::string_view n = LocalName(p[0]);
                 typed = typed || n == "value-type";
                 if (!v && (n == "value" || n == "date-value" || n == "time-value" || n == "boolean-value" ||
@@ -824,7 +847,9 @@ struct OdsContent : XmlHandler {
                 const int64_t c = std::min(col, kColCap - 1);
                 if (rowRepeat == 1) {
                     for (int64_t k = c; k < std::min(c + cellRepeat, kColCap); ++k) grid.Put(row, k, text);
-                } else {  // kept until the row's end, which repeats it
+                } else if (c < kColCap - 1 || rowCells.empty() || std::get<0>(rowCells.back()) != c) {
+                    // Kept until the row's end, which repeats it; past the
+                    // 500th column, once.
                     rowBytes += text.size() * static_cast<size_t>(std::min(cellRepeat, kColCap));
                     if (rowBytes > kMaxTextBytes) throw Refused{Status::kDamaged};
                     rowCells.emplace_back(c, cellRepeat, text);

@@ -120,8 +120,9 @@ public:
 
 // Whether Windows refuses `name` (a path relative to the folder, "/"
 // between its folders): a component holding \ : * ? " < > | or a control
-// character, named as a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9,
-// with any extension), or ending in a dot or a space.
+// character, named as a device (CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// COM1-COM9, LPT1-LPT9 and COM/LPT with a superscript 1, 2 or 3, with any
+// extension), or ending in a dot or a space.
 bool IsWindowsForbiddenName(std::string_view name);
 
 // The folder `path` on disk, held open: files are created beneath it, never

@@ -13,14 +13,19 @@ bool ForbiddenComponent(std::string_view c) {
         if (static_cast<unsigned char>(ch) < 0x20 || std::string_view("\\:*?\"<>|").find(ch) != std::string_view::npos)
             return true;
     if (c.back() == '.' || c.back() == ' ') return true;
-    // A device, whatever follows its name's first dot.
+    // A device, whatever follows its name's first dot (spaces before it
+    // taken off).
     std::string stem(c.substr(0, c.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     for (char& ch : stem) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view device : kDevices)
         if (stem == device) return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
-           stem[3] <= '9';
+    if (!stem.starts_with("COM") && !stem.starts_with("LPT")) return false;
+    // COM1 to COM9, and COM¹, COM², COM³ (likewise LPT).
+    const std::string_view number = std::string_view(stem).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\u00B9" ||
+           number == "\u00B2" || number == "\u00B3";
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ const Xlsx kBook = {
                     Cell("C6", " t=\"str\"", "<f>A1</f><v>a_x0041_</v>") + "<c r=\"F6\" s=\"1\"/></row>"
                 "<row><c t=\"inlineStr\"><is><t>x</t></is></c><c><v>0.5</v></c>"
                 "<c t=\"d\" s=\"2\"><v>2024-04-01T12:00:00</v></c></row>"
-                "<row r=\"8\">" + Cell("A8", " t=\"inlineStr\"", "<is><t>merged</t></is>") +
+                "<row r=\"8\"><c xmlns:r=\"urn:rel\" r=\"A8\" t=\"inlineStr\"><is><t>merged</t></is></c>" +
                     Cell("B8", " t=\"inlineStr\"", "<is><t>covered</t></is>") + "</row>"
                 "<row r=\"9\" s=\"1\" customFormat=\"1\"><c r=\"A9\" s=\"1\"/></row>"
                 "</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A8:B8\"/></mergeCells>"},
@@ -92,7 +92,7 @@ TEST(Workbook, OdsCellsCarryTheirShownText) {
         "<table:table table:name=\"表1\"><table:table-column table:number-columns-repeated=\"1024\"/>"
         "<table:table-row><table:table-cell office:value-type=\"string\">"
         "<text:p>a<text:s text:c=\"2\"/>b</text:p><text:p>c<text:tab/>d<text:line-break/><text:span>e</text:span></text:p>"
-        "<office:annotation><text:p>memo</text:p></office:annotation>"
+        "<office:annotation><text:p>memo</text:p></office:annotation><text:span xmlns:draw=\"urn:other\"/>"
         "<draw:frame><draw:text-box><text:p>shape</text:p></draw:text-box></draw:frame></table:table-cell>"
         "<table:table-cell table:number-columns-repeated=\"2\" office:value-type=\"float\" office:value=\"1\">"
         "<text:p>1.0</text:p></table:table-cell><table:table-cell table:number-columns-repeated=\"1000\"/>"
@@ -166,16 +166,28 @@ TEST(Workbook, LimitsOfTheTable) {
     EXPECT_EQ(table.GetRecord(2)->FieldCount(), 500);
     EXPECT_EQ(sink.Codes(), (std::vector<diag::Code>{diag::Code::kCsvTooManyRecords, diag::Code::kCsvTooManyFields}));
 
-    // An .ods whose rows repeat past any bound.
+    // An .ods whose rows repeat past any bound, one of them with many values
+    // past the 500th column.
+    std::string wideRow = "<table:table-row table:number-rows-repeated=\"3\">"
+                          "<table:table-cell table:number-columns-repeated=\"500\"/>";
+    for (int i = 0; i < 2000; ++i) wideRow += "<table:table-cell><text:p>v</text:p></table:table-cell>";
     CCsvTable ods = CCsvTable::FromBytes(testbook::Ods(
         "<table:table><table:table-row><table:table-cell><text:p>id</text:p></table:table-cell></table:table-row>"
         "<table:table-row table:number-rows-repeated=\"9223372036854775807\"/><table:table-row>"
-        "<table:table-cell><text:p>x</text:p></table:table-cell></table:table-row></table:table>"));
+        "<table:table-cell><text:p>x</text:p></table:table-cell></table:table-row></table:table>"
+        "<table:table table:name=\"wide\"><table:table-row><table:table-cell><text:p>id</text:p></table:table-cell>"
+        "</table:table-row>" + wideRow + "</table:table-row></table:table>"));
     testutil::RecordingSink odsSink;
     ASSERT_NE(ods.Load(odsSink), nullptr);
     EXPECT_EQ(std::string(ods.GetRecord(0)->FieldView(0)), "id");
     EXPECT_EQ(ods.RecordCount(), 32000);
     EXPECT_EQ(odsSink.Codes(), (std::vector<diag::Code>{diag::Code::kCsvTooManyRecords}));
+    ods.SetSheet("wide");
+    testutil::RecordingSink wideSink;
+    ASSERT_NE(ods.Load(wideSink), nullptr);
+    EXPECT_EQ(ods.RecordCount(), 4);
+    EXPECT_EQ(ods.GetRecord(3)->FieldCount(), 500);
+    EXPECT_EQ(wideSink.Codes(), (std::vector<diag::Code>{diag::Code::kCsvTooManyFields}));
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ TEST(WindowsNames, Refused) {
         {"a:b.html", true},      {"a*b", true},             {"a?b", true},           {"\"q\".html", true},
         {"<a>.html", true},      {"a|b", true},             {"a\\b", true},          {"tab\tname", true},
         {"x.html.", true},       {"x.html ", true},         {"folder./x.html", true}, {"folder /x.html", true},
+        {"COM¹.html", true},     {"lpt³", true},            {"CONIN$", true},        {"con .html", true},
+        {"COM¹x", false},        {"CONOUT$1", false},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::IsWindowsForbiddenName(c.name), c.refused) << c.name;
 }
