@@ -19,6 +19,7 @@
 #include "data/CellFormat.h"
 #include "platform/FileSys.h"
 #include "platform/Memory.h"
+#include "platform/TextEncoding.h"
 
 namespace data {
 
@@ -221,16 +222,8 @@ void AppendCellText(std::string& out, std::string_view text) {
             const auto [end, ec] = std::from_chars(text.data() + i + 2, text.data() + i + 6, v, 16);
             if (ec == std::errc() && end == text.data() + i + 6) {
                 i += 6;
-                if (v != 0 && v < 0x80) {
-                    out += static_cast<char>(v);
-                } else if (v >= 0x80 && v < 0x800) {
-                    out += static_cast<char>(0xC0 | (v >> 6));
-                    out += static_cast<char>(0x80 | (v & 0x3F));
-                } else if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-                    out += static_cast<char>(0xE0 | (v >> 12));
-                    out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (v & 0x3F));
-                }
+                // NUL and lone surrogates are no characters: left out.
+                if (v != 0 && (v < 0xD800 || v > 0xDFFF)) platform::AppendUtf8(out, v);
                 continue;
             }
         }

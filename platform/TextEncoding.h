@@ -128,6 +128,8 @@ std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
 // kNoCharacter and the length of the malformed piece (at least 1).
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 char32_t DecodeUtf8(const unsigned char* p, size_t left, size_t* length);
+// The character c (a code point, no surrogate) appended to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 
 // A UTF-8 name as a file system that ignores case compares it (a USB stick,
 // a Windows share): every character case-folded; bytes that are no
