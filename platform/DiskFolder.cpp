@@ -1,21 +1,11 @@
-#include "platform/OutputFolder.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <utility>
 #include <vector>
 
-#include "platform/FileSys.h"
+#include "platform/NativeFile.h"
+#include "platform/OutputFolder.h"
 
 // The output folder on disk: one descriptor held for the run, every file
 // opened beneath it. Each file is one open, one write and one close, and a
@@ -23,6 +13,9 @@
 // without touching it: generation creates tens of thousands of small files.
 namespace platform {
 namespace {
+
+using native::Handle;
+using native::kNone;
 
 class DiskFolder : public OutputFolder {
 public:
@@ -33,9 +26,8 @@ public:
 
     // Opens the folder named by `path`; false when it cannot.
     bool Open(std::string_view path);
-    int Fd() const { return fd_; }
+    Handle Folder() const { return dir_; }
 
-    // An advisory lock on the folder itself (no file is made for it).
     Lock TryLock() override;
     void Unlock() override;
     // From then on a file that was not there is created at once, without
@@ -46,19 +38,17 @@ public:
     // were noted: always, when they were not, or for a name in a subfolder.
     bool MayHold(std::string_view name) const;
     void Protect(std::string_view path) override;
-    bool IsProtected(const struct stat& st) const;
+    bool IsProtected(const FileIdentity& id) const;
     std::unique_ptr<OutputFile> NewFile() override;
 
 private:
-    int fd_ = -1;
+    Handle dir_ = kNone;
+    Handle lock_ = kNone;
     bool locked_ = false;
     bool noted_ = false;
     std::vector<size_t> entries_;  // hashes of the names noted, sorted
-    std::vector<std::pair<dev_t, ino_t>> protected_;
+    std::vector<FileIdentity> protected_;
 };
-
-// The failure an open(2) error number stands for.
-WriteFailure WriteFailureOf(int error);
 
 // A file created as fopen "w" does (mode 0666 less the umask), but a FIFO,
 // socket or device is never waited on, and an existing file with other
@@ -84,8 +74,8 @@ public:
 private:
     enum class State {
         kClosed,
-        kComparing,  // fd_ reads the file there; nothing written yet
-        kWriting,    // fd_ writes the file
+        kComparing,  // file_ reads the file there; nothing written yet
+        kWriting,    // file_ writes the file
         kLost,       // the file could not be opened for writing: bytes are dropped
     };
 
@@ -99,12 +89,12 @@ private:
     bool OpenForWriting();
     // Notes the file opened at the name; false (and closed) when the folder
     // protects it.
-    bool Take(int fd, const struct stat& st);
+    bool Take(Handle file, const native::Facts& facts);
     // Goes on writing into a new hidden file beside the name, holding the
-    // first `size` bytes of `from` (none when -1) and the old file's
+    // first `size` bytes of `from` (none when kNone) and the old file's
     // permission bits (and owner, where allowed); Close puts it in the
     // name's place. False, and nothing open, when it cannot be made.
-    bool StartReplacing(int from, off_t size);
+    bool StartReplacing(Handle from, uint64_t size);
     // Close's last step for a replacing file: false when it could not take
     // the name (it is removed then).
     bool FinishReplacing(bool written);
@@ -113,82 +103,60 @@ private:
     // compared when it does.
     bool SameAhead();
     void StartWriting();
-    bool WriteAll(const char* p, size_t size);
-    bool CopyFrom(int fd, off_t size);
+    bool CopyFrom(Handle from, uint64_t size);
     char* Scratch();
 
     const DiskFolder* folder_;
     State state_ = State::kClosed;
-    int fd_ = -1;
+    Handle file_ = kNone;
     bool failed_ = false;
-    mode_t mode_ = 0;
-    std::pair<uid_t, gid_t> owner_{};
+    native::Facts facts_;  // of the file found at the name
     // While replacing: the folder that holds the name (owned when it is a
     // subfolder), the hidden file's name there and the name's last part.
-    int replaceDir_ = -1;
+    Handle replaceDir_ = kNone;
     std::string temporary_, leaf_;
     // While comparing: the name, the file's size, and how much of it the
     // new bytes have matched.
     std::string name_;
-    off_t size_ = 0;
-    off_t compared_ = 0;
+    uint64_t size_ = 0;
+    uint64_t compared_ = 0;
     std::unique_ptr<char[]> scratch_;  // the file's bytes, a piece at a time
 };
 
 // ------------------------------------------------------------ DiskFolder
 
 DiskFolder::~DiskFolder() {
-    if (fd_ >= 0) ::close(fd_);
+    Unlock();
+    if (dir_ != kNone) native::Close(dir_);
 }
 
 bool DiskFolder::Open(std::string_view path) {
-    if (fd_ >= 0) ::close(fd_);
+    if (dir_ != kNone) native::Close(dir_);
     locked_ = false;
     noted_ = false;
     entries_.clear();
-    fd_ = -1;
-    if (path.empty()) return false;
-    const std::string native(path);
-    // Read access lets the folder be locked; a folder that can only be
-    // entered is still written, unlocked.
-    fd_ = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) fd_ = ::open(native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return fd_ >= 0;
+    dir_ = native::OpenFolder(path);
+    return dir_ != kNone;
 }
 
 OutputFolder::Lock DiskFolder::TryLock() {
     if (locked_) return Lock::kHeld;
-    int r;
-    do {
-        r = ::flock(fd_, LOCK_EX | LOCK_NB);
-    } while (r != 0 && errno == EINTR);
-    if (r == 0) {
-        locked_ = true;
-        return Lock::kHeld;
-    }
-    return errno == EWOULDBLOCK ? Lock::kBusy : Lock::kUnusable;
+    const Lock lock = native::TryLock(dir_, lock_);
+    locked_ = lock == Lock::kHeld;
+    return lock;
 }
 
 void DiskFolder::Unlock() {
-    if (locked_) ::flock(fd_, LOCK_UN);
+    if (locked_) native::Unlock(dir_, lock_);
     locked_ = false;
 }
 
 void DiskFolder::NoteEntries() {
-    noted_ = false;
     entries_.clear();
-    // A description of its own: the folder's offset stays where it is.
-    const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0) ::close(fd);
-        return;  // a folder that can only be entered: every name may be there
-    }
-    errno = 0;
-    while (const dirent* e = ::readdir(dir))
-        entries_.push_back(std::hash<std::string_view>{}(e->d_name));
-    noted_ = errno == 0;
-    ::closedir(dir);
+    // A folder whose names cannot be read: every name may be there.
+    noted_ = native::ListNames(dir_, [this](std::string_view name) {
+        entries_.push_back(std::hash<std::string_view>{}(name));
+    });
     std::sort(entries_.begin(), entries_.end());
 }
 
@@ -199,35 +167,15 @@ bool DiskFolder::MayHold(std::string_view name) const {
 }
 
 void DiskFolder::Protect(std::string_view path) {
-    struct stat st {};
-    if (!path.empty() && ::stat(std::string(path).c_str(), &st) == 0)
-        protected_.emplace_back(st.st_dev, st.st_ino);
+    FileIdentity id;
+    if (native::IdentityOf(path, id)) protected_.push_back(id);
 }
 
-bool DiskFolder::IsProtected(const struct stat& st) const {
-    for (const auto& [dev, ino] : protected_)
-        if (st.st_dev == dev && st.st_ino == ino) return true;
-    return false;
+bool DiskFolder::IsProtected(const FileIdentity& id) const {
+    return std::find(protected_.begin(), protected_.end(), id) != protected_.end();
 }
 
 // ------------------------------------------------------------ DiskFile
-
-WriteFailure WriteFailureOf(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return WriteFailure::kNoFolder;
-        case ENAMETOOLONG:
-            return WriteFailure::kNameTooLong;
-        case ELOOP:   // a symbolic link
-        case EINVAL:  // no regular file (KeepRegular)
-        case EISDIR:
-        case ENXIO:   // a FIFO without a reader, a device without its driver
-            return WriteFailure::kNotRegular;
-        default:
-            return WriteFailure::kOther;
-    }
-}
 
 // The piece of an existing file read at a time while comparing.
 constexpr size_t kPiece = size_t{1} << 16;
@@ -257,101 +205,88 @@ bool DiskFile::CreateUnlessSame(std::string_view name) {
     if (name.empty()) return Fail(WriteFailure::kOther);
     name_ = std::string(name);
     // Read with the same care as written: nothing through a link, nothing
-    // but a regular file, never waited on.
-    struct stat st {};
-    // Only read with pread, which says when it could not: a short or failed
-    // read is taken for a difference and the file is written.
-    const int fd = folder_->MayHold(name_)
-                       ? KeepRegular(OpenBeneath(folder_->Fd(), name_,
-                                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0),
-                                     &st, true)
-                       : -1;
-    if (fd < 0) return OpenForWriting();
-    if (!Take(fd, st)) return false;
+    // but a regular file, never waited on. A short or failed read is taken
+    // for a difference and the file is written.
+    native::Facts facts;
+    WriteFailure unused;
+    const Handle file = folder_->MayHold(name_)
+                            ? native::OpenBeneath(folder_->Folder(), name_, native::Access::kRead,
+                                                  facts, unused)
+                            : kNone;
+    if (file == kNone) return OpenForWriting();
+    if (!Take(file, facts)) return false;
     state_ = State::kComparing;
-    size_ = st.st_size;
+    size_ = facts.size;
     return true;
 }
 
-bool DiskFile::Take(int fd, const struct stat& st) {
-    if (folder_->IsProtected(st)) {
-        ::close(fd);
+bool DiskFile::Take(Handle file, const native::Facts& facts) {
+    if (folder_->IsProtected(facts.identity)) {
+        native::Close(file);
         return Fail(WriteFailure::kProtected);
     }
-    fd_ = fd;
-    identity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-    mode_ = st.st_mode;
-    owner_ = {st.st_uid, st.st_gid};
+    file_ = file;
+    identity_ = facts.identity;
+    facts_ = facts;
     return true;
 }
 
 bool DiskFile::OpenForWriting() {
     // Not truncated on opening: only a regular file is emptied, and a FIFO
-    // without a reader fails at once (O_NONBLOCK) instead of waiting. A file
-    // just made is empty already; on ext4, emptying it again costs as much
-    // as the rest of its creation.
-    struct stat st {};
-    const int fd = KeepRegular(
-        OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
-    if (fd < 0) return Fail(WriteFailureOf(errno));
-    if (!Take(fd, st)) return false;
-    if (st.st_nlink > 1) {
-        ::close(fd_);
-        fd_ = -1;
+    // without a reader fails at once instead of waiting. A file just made is
+    // empty already; on ext4, emptying it again costs as much as the rest of
+    // its creation.
+    native::Facts facts;
+    WriteFailure failure = WriteFailure::kOther;
+    const Handle file =
+        native::OpenBeneath(folder_->Folder(), name_, native::Access::kWrite, facts, failure);
+    if (file == kNone) return Fail(failure);
+    if (!Take(file, facts)) return false;
+    if (facts.links > 1) {
+        native::Close(file_);
+        file_ = kNone;
         // Nothing to write through.
-        return StartReplacing(-1, 0) || Fail(WriteFailure::kOther);
+        return StartReplacing(kNone, 0) || Fail(WriteFailure::kOther);
     }
-    if (st.st_size != 0 && ::ftruncate(fd_, 0) != 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (facts.size != 0 && !native::Truncate(file_, 0)) {
+        native::Close(file_);
+        file_ = kNone;
         return Fail(WriteFailure::kOther);
     }
     state_ = State::kWriting;
     return true;
 }
 
-bool DiskFile::StartReplacing(int from, off_t size) {
-    static std::atomic<unsigned> serial{0};  // _db.html is written on a thread of its own
+bool DiskFile::StartReplacing(Handle from, uint64_t size) {
     const size_t slash = name_.rfind('/');
     leaf_ = name_.substr(slash + 1);
     std::string dir = slash == std::string::npos ? std::string() : name_.substr(0, slash);
     while (dir.ends_with('/')) dir.pop_back();
-    replaceDir_ = dir.empty() ? folder_->Fd()
-                              : OpenBeneath(folder_->Fd(), dir, O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
-    int fd = -1;
-    for (int attempt = 0; replaceDir_ >= 0 && fd < 0 && attempt < 100; ++attempt) {
-        temporary_ = ".quolix-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
-        fd = ::openat(replaceDir_, temporary_.c_str(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST && errno != EINTR) break;
-    }
-    // The owner too, where that is allowed (a run as root keeps a page
-    // readable by the web server's group).
-    if (fd >= 0) (void)!::fchown(fd, owner_.first, owner_.second);
-    if (fd >= 0 && ::fchmod(fd, mode_ & 0777) == 0) {
-        fd_ = fd;
-        if (from < 0 || CopyFrom(from, size)) {
+    replaceDir_ = dir.empty() ? folder_->Folder() : native::OpenFolderBeneath(folder_->Folder(), dir);
+    const Handle file =
+        replaceDir_ != kNone ? native::CreateHidden(replaceDir_, facts_, temporary_) : kNone;
+    if (file != kNone) {
+        file_ = file;
+        if (from == kNone || CopyFrom(from, size)) {
             state_ = State::kWriting;
             return true;
         }
-        fd_ = -1;
+        file_ = kNone;
+        native::Close(file);
+        native::Remove(replaceDir_, temporary_);
     }
-    if (fd >= 0) {
-        ::close(fd);
-        ::unlinkat(replaceDir_, temporary_.c_str(), 0);
-    }
-    if (replaceDir_ >= 0 && replaceDir_ != folder_->Fd()) ::close(replaceDir_);
-    replaceDir_ = -1;
+    if (replaceDir_ != kNone && replaceDir_ != folder_->Folder()) native::Close(replaceDir_);
+    replaceDir_ = kNone;
     return false;
 }
 
 bool DiskFile::FinishReplacing(bool written) {
-    if (!written || ::renameat(replaceDir_, temporary_.c_str(), replaceDir_, leaf_.c_str()) != 0) {
-        ::unlinkat(replaceDir_, temporary_.c_str(), 0);
+    if (!written || !native::Rename(replaceDir_, temporary_, leaf_)) {
+        native::Remove(replaceDir_, temporary_);
         written = false;
     }
-    if (replaceDir_ != folder_->Fd()) ::close(replaceDir_);
-    replaceDir_ = -1;
+    if (replaceDir_ != folder_->Folder()) native::Close(replaceDir_);
+    replaceDir_ = kNone;
     return written;
 }
 
@@ -362,84 +297,67 @@ char* DiskFile::Scratch() {
 
 bool DiskFile::SameAhead() {
     const size_t n = text_.size();
-    if (n > static_cast<uint64_t>(size_ - compared_)) return false;  // longer than the file
+    if (n > size_ - compared_) return false;  // longer than the file
     char* piece = Scratch();
     for (size_t at = 0; at < n;) {
-        const ssize_t got =
-            ::pread(fd_, piece, std::min(kPiece, n - at), compared_ + static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
+        const int64_t got = native::ReadAt(file_, piece, std::min(kPiece, n - at), compared_ + at);
         // Shorter than it was, or unreadable: written as if different.
         if (got <= 0) return false;
         if (std::memcmp(piece, text_.data() + at, static_cast<size_t>(got)) != 0) return false;
         at += static_cast<size_t>(got);
     }
-    compared_ += static_cast<off_t>(n);
+    compared_ += n;
     return true;
 }
 
 void DiskFile::StartWriting() {
-    const int compared = fd_;
-    fd_ = -1;
+    const Handle compared = file_;
+    file_ = kNone;
     // A read-only file is not written, whatever its links: only a file that
     // opens for writing is written or replaced.
-    struct stat st {};
-    int fd = KeepRegular(
-        OpenBeneath(folder_->Fd(), name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666), &st);
-    failure_ = fd < 0 ? WriteFailureOf(errno) : WriteFailure::kOther;
-    const bool same = fd >= 0 && FileIdentity{static_cast<uint64_t>(st.st_dev),
-                                              static_cast<uint64_t>(st.st_ino)} == identity_;
-    if (fd >= 0 && folder_->IsProtected(st)) {
-        ::close(fd);
-        fd = -1;
+    native::Facts facts;
+    WriteFailure failure = WriteFailure::kOther;
+    Handle file =
+        native::OpenBeneath(folder_->Folder(), name_, native::Access::kWrite, facts, failure);
+    failure_ = file == kNone ? failure : WriteFailure::kOther;
+    const bool same = file != kNone && facts.identity == identity_;
+    if (file != kNone && folder_->IsProtected(facts.identity)) {
+        native::Close(file);
+        file = kNone;
         failure_ = WriteFailure::kProtected;
-    } else if (fd >= 0 && st.st_nlink > 1) {
+    } else if (file != kNone && facts.links > 1) {
         // The other names keep the file's bytes: a new file takes this one
         // (links counted now: the name may hold another file by now).
-        ::close(fd);
-        mode_ = st.st_mode;
-        owner_ = {st.st_uid, st.st_gid};
+        native::Close(file);
+        facts_ = facts;
         if (!StartReplacing(compared, compared_)) state_ = State::kLost;
-        ::close(compared);
+        native::Close(compared);
         return;
     }
     // The file compared already holds the bytes found equal: it is cut
     // after them and written on. Another file that took the name meanwhile
     // is emptied and given those bytes from the one compared.
-    if (fd >= 0 && ::ftruncate(fd, same ? compared_ : 0) != 0) {
-        ::close(fd);
-        fd = -1;
+    if (file != kNone && !native::Truncate(file, same ? compared_ : 0)) {
+        native::Close(file);
+        file = kNone;
     }
-    if (fd < 0) {
+    if (file == kNone) {
         state_ = State::kLost;
     } else {
         failure_ = WriteFailure::kNone;
-        fd_ = fd;
+        file_ = file;
         state_ = State::kWriting;
-        if (same ? ::lseek(fd, compared_, SEEK_SET) != compared_ : !CopyFrom(compared, compared_))
-            failed_ = true;
+        if (same ? !native::SeekTo(file, compared_) : !CopyFrom(compared, compared_)) failed_ = true;
     }
-    ::close(compared);
+    native::Close(compared);
 }
 
-bool DiskFile::CopyFrom(int fd, off_t size) {
+bool DiskFile::CopyFrom(Handle from, uint64_t size) {
     char* piece = Scratch();
-    for (off_t at = 0; at < size;) {
-        const ssize_t got =
-            ::pread(fd, piece, static_cast<size_t>(std::min<off_t>(kPiece, size - at)), at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0 || !WriteAll(piece, static_cast<size_t>(got))) return false;
-        at += got;
-    }
-    return true;
-}
-
-bool DiskFile::WriteAll(const char* p, size_t left) {
-    while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
+    for (uint64_t at = 0; at < size;) {
+        const int64_t got = native::ReadAt(from, piece, std::min<uint64_t>(kPiece, size - at), at);
+        if (got <= 0 || !native::WriteAll(file_, piece, static_cast<size_t>(got))) return false;
+        at += static_cast<uint64_t>(got);
     }
     return true;
 }
@@ -447,7 +365,7 @@ bool DiskFile::WriteAll(const char* p, size_t left) {
 void DiskFile::Flush() {
     if (Comparing() && !SameAhead()) StartWriting();
     // The rest is lost after a failed write, as a stream would lose it.
-    if (state_ == State::kWriting && !failed_ && !WriteAll(text_.data(), text_.size()))
+    if (state_ == State::kWriting && !failed_ && !native::WriteAll(file_, text_.data(), text_.size()))
         failed_ = true;
     text_.clear();
 }
@@ -460,9 +378,9 @@ bool DiskFile::Close() {
     }
     if (Comparing()) {
         // Sizes first: only a file of the same size is read to its end.
-        if (static_cast<uint64_t>(size_ - compared_) == text_.size() && SameAhead()) {
-            ::close(fd_);
-            fd_ = -1;
+        if (size_ - compared_ == text_.size() && SameAhead()) {
+            native::Close(file_);
+            file_ = kNone;
             state_ = State::kClosed;
             text_.clear();
             outcome_ = Outcome::kUnchanged;
@@ -477,11 +395,10 @@ bool DiskFile::Close() {
         return false;
     }
     Flush();
-    // No retry on EINTR: the descriptor is released either way on Linux.
-    bool written = ::close(fd_) == 0 && !failed_;
-    fd_ = -1;
+    bool written = native::Close(file_) && !failed_;
+    file_ = kNone;
     state_ = State::kClosed;
-    if (replaceDir_ >= 0) written = FinishReplacing(written);
+    if (replaceDir_ != kNone) written = FinishReplacing(written);
     outcome_ = written ? Outcome::kWritten : Outcome::kNotWritten;
     failure_ = written ? WriteFailure::kNone : WriteFailure::kOther;
     return written;
