@@ -1,11 +1,10 @@
 #include "diag/ConsoleRenderer.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "diag/Catalogue.h"
+#include "platform/FileSys.h"
 #include "platform/TextEncoding.h"
 
 namespace diag {
@@ -14,12 +13,10 @@ namespace {
 // The path as the program uses it, made absolute from the current folder;
 // nothing in it is resolved.
 std::string AbsolutePath(const std::string& utf8) {
-    if (utf8.starts_with('/')) return utf8;
-    char* here = ::getcwd(nullptr, 0);
-    if (!here) return utf8;
-    std::string path = here;
-    std::free(here);
-    if (!path.ends_with('/')) path += '/';
+    if (platform::IsAbsolutePath(utf8)) return utf8;
+    std::string path = platform::CurrentFolder();
+    if (path.empty()) return utf8;
+    if (!path.ends_with('/') && !path.ends_with('\\')) path += '/';
     return path + utf8;
 }
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
+#include <string_view>
+#include <vector>
 
 #include "data/CsvTable.h"
 #include "gen/ProgramIdentity.h"
@@ -26,7 +27,20 @@ std::string_view FieldOrEmpty(const CCsvTable& table, int record, int column) {
 // without a folder part is already in its normal form.
 std::string FileSystemKey(const std::string& name) {
     if (name.find('/') == std::string::npos) return name;
-    return std::filesystem::path(name).lexically_normal().string();
+    std::vector<std::string_view> parts;
+    for (size_t at = 0; at <= name.size();) {
+        size_t slash = name.find('/', at);
+        if (slash == std::string::npos) slash = name.size();
+        const std::string_view part = std::string_view(name).substr(at, slash - at);
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else if (!part.empty() && part != ".")
+            parts.push_back(part);
+        at = slash + 1;
+    }
+    std::string key = name.starts_with('/') ? "/" : "";
+    for (size_t i = 0; i < parts.size(); ++i) key.append(i ? "/" : "").append(parts[i]);
+    return key;
 }
 
 bool EqualsAsciiFolded(std::string_view a, std::string_view b) {
