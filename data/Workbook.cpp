@@ -1,7 +1,9 @@
 #include "data/Workbook.h"
 
+#ifndef QUOLIX_NO_WORKBOOKS
 #include <expat.h>
 #include <zip.h>
+#endif
 
 #include <algorithm>
 #include <charconv>
@@ -47,6 +49,7 @@ struct Refused {
     Status status;
 };
 
+#ifndef QUOLIX_NO_WORKBOOKS
 // ------------------------------------------------------------ XML
 
 // Receives a part's elements by their local names (their prefixes left
@@ -885,6 +888,8 @@ void ReadOds(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
     read.text = grid.Text();
 }
 
+#endif  // QUOLIX_NO_WORKBOOKS
+
 // ------------------------------------------------------------ compound files
 
 uint32_t Le32(std::string_view b, size_t at) {
@@ -944,6 +949,7 @@ SourceKind KindOfSource(std::string_view bytes) {
     return SourceKind::kText;
 }
 
+#ifndef QUOLIX_NO_WORKBOOKS
 namespace {
 
 using ZipPtr = std::unique_ptr<zip_t, void (*)(zip_t*)>;
@@ -988,6 +994,7 @@ BookKind KindOfBook(zip_t* zip, bool strict) {
 }
 
 }  // namespace
+#endif
 
 bool IsWorkbookFile(const std::string& path) {
     platform::FilePtr file = platform::OpenFile(path, "rb");
@@ -1004,8 +1011,12 @@ bool IsWorkbookFile(const std::string& path) {
                 return status == Status::kXls || status == Status::kPassword;
             }
             case SourceKind::kWorkbook: {
+#ifdef QUOLIX_NO_WORKBOOKS
+                return true;
+#else
                 const ZipPtr zip = OpenZip(bytes.View());
                 return zip && KindOfBook(zip.get(), true) != BookKind::kNone;
+#endif
             }
             case SourceKind::kText: break;
         }
@@ -1022,6 +1033,11 @@ WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
             read.status = CompoundStatus(bytes);
             return read;
         }
+#ifdef QUOLIX_NO_WORKBOOKS
+        (void)sheet;
+        if (KindOfSource(bytes) == SourceKind::kWorkbook) throw Refused{Status::kNotInThisBuild};
+        throw Refused{Status::kDamaged};
+#else
         const ZipPtr zip = OpenZip(bytes);
         if (!zip) throw Refused{Status::kDamaged};
         switch (KindOfBook(zip.get(), false)) {
@@ -1030,6 +1046,7 @@ WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
             case BookKind::kNone: throw Refused{Status::kDamaged};
         }
         read.status = Status::kRead;
+#endif
     } catch (const Refused& refused) {
         read = {.status = refused.status, .sheets = std::move(read.sheets)};
     } catch (const std::bad_alloc&) {

@@ -88,11 +88,6 @@ size_t SkipUtf8(const unsigned char* p, size_t left) {
 
 }  // namespace
 
-size_t Cp932UnitLength(const unsigned char* p, size_t left) {
-    if (left == 0) return 0;
-    return IsCp932LeadByte(p[0]) && left >= 2 && IsCp932TrailByte(p[1]) ? 2 : 1;
-}
-
 bool Cp932UnitConverts(const unsigned char* p, size_t length) {
     // Every single byte and pair, asked of the converter once.
     static const std::unique_ptr<std::bitset<0x10000>> converts = [] {

@@ -1,5 +1,6 @@
-// Conversion between code page 932 and UTF-8 through iconv, and the units of
-// code page 932 text. platform/TextEncoding builds on it.
+// Conversion between code page 932 and UTF-8 (through iconv; on Windows,
+// through the system's table), and the units of code page 932 text.
+// platform/TextEncoding builds on it.
 #pragma once
 
 #include <string>
@@ -22,7 +23,10 @@ constexpr bool IsCp932TrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC
 // The length of the unit at p (1 or 2 bytes; 0 when left is 0): a lead
 // byte (0x81-0x9F, 0xE0-0xFC) takes the next byte with it only when that
 // is a trail byte (0x40-0x7E, 0x80-0xFC).
-size_t Cp932UnitLength(const unsigned char* p, size_t left);
+inline size_t Cp932UnitLength(const unsigned char* p, size_t left) {
+    if (left == 0) return 0;
+    return IsCp932LeadByte(p[0]) && left >= 2 && IsCp932TrailByte(p[1]) ? 2 : 1;
+}
 
 // Whether the unit of `length` bytes at p (as Cp932UnitLength gives it)
 // has a Unicode form, that is, whether Cp932ToUtf8 keeps it.

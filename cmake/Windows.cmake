@@ -1,0 +1,1 @@
+# Windows: the tests under wine and the zip (see mk/windows.mk).
