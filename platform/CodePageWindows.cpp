@@ -1,10 +1,12 @@
 // Code page 932 on Windows: the system's table, asked once for every unit
 // and every character, keeping only what converts both ways without a
-// best-fit guess, so that the texts convert as the POSIX build's iconv
-// converts them.
+// best-fit guess, and then the few differences from iconv, so that texts
+// convert as the POSIX build converts them (tools/cp932_table.cpp prints
+// both builds' conversions to compare them).
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -61,6 +63,8 @@ const Tables& TheTables() {
                 take(pair, 2);
             }
         }
+        // Byte 0x80 stands for U+0080 here alone; iconv has no such unit.
+        t->toUnicode[0x80] = kNone;
         for (char32_t c = 0; c < 0x10000; ++c) {
             if (c >= 0xD800 && c < 0xE000) continue;
             char bytes[2];
@@ -69,6 +73,14 @@ const Tables& TheTables() {
             const unsigned key = KeyOf(reinterpret_cast<const unsigned char*>(bytes), static_cast<size_t>(n));
             if (t->toUnicode[key] == c) t->fromUnicode[c] = key + 1;
         }
+        // Characters iconv writes as the code page's look-alike, one way
+        // only: the JIS forms of the yen sign, the wave dash and the like,
+        // as text from elsewhere than Windows spells them.
+        static constexpr std::pair<char32_t, unsigned> kLookAlikes[] = {
+            {0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00A5, 0x5C},   {0x00AC, 0x81CA}, {0x2014, 0x815C},
+            {0x2016, 0x8161}, {0x203E, 0x7E},   {0x2212, 0x817C}, {0x301C, 0x8160}};
+        for (const auto& [c, key] : kLookAlikes)
+            if (t->fromUnicode[c] == 0) t->fromUnicode[c] = key + 1;
         return t;
     }();
     return *tables;
