@@ -104,6 +104,8 @@ std::string RunFile(std::string_view path);     // the run's own input or output
 std::string Unwritable(std::string_view path);  // anything else
 
 // ------------------------------------------------------------ running quolix
+// (tests/ProgramRun.cpp; POSIX only)
+#ifndef _WIN32
 
 // How long a run of the program may take before it counts as hung and is
 // killed.
@@ -182,5 +184,7 @@ class Quolix {
 
 // Runs the program to its end.
 RunResult RunQuolix(const Launch& launch);
+
+#endif  // _WIN32
 
 }  // namespace testutil

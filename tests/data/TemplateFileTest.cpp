@@ -66,9 +66,13 @@ TEST(TemplateFile, ReadingTwiceGivesTheSameText) {
 
 TEST(TemplateFile, NoFileToRead) {
     testutil::TempDir dir;
+#ifdef _WIN32
+    const std::string special = "CON", device = "NUL";
+#else
     ASSERT_EQ(::mkfifo(dir.File("fifo.html").c_str(), 0600), 0);
-    for (const std::string& path :
-         {dir.File("missing.html"), dir.Path().string(), ""s, dir.File("fifo.html"), "/dev/zero"s}) {
+    const std::string special = dir.File("fifo.html"), device = "/dev/zero";
+#endif
+    for (const std::string& path : {dir.File("missing.html"), dir.Path().string(), ""s, special, device}) {
         CTemplateFile t(path);
         EXPECT_FALSE(t.IsOpen()) << path;
         EXPECT_EQ(t.Read(), 0);
