@@ -211,7 +211,7 @@ public:
           // A byte order mark would make a browser read a Shift_JIS page as
           // UTF-8.
           bom_(in.templateFile.HasBom() && site_ == platform::TextEncoding::kUtf8),
-          planner_(job, table, std::move(in.records), site_),
+          planner_(job, table, std::move(in.records), site_, in.folder->IgnoresCase()),
           // Placeholders are looked up and the frame stripped once per run.
           compiled_(table, in.templateFile.GetText(), job.repeatChk, site_) {
         report_.siteEncoding = site_;

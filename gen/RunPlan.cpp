@@ -148,8 +148,9 @@ bool IsSafePageName(const std::string& name) {
 // ------------------------------------------------------------ RunPlanner
 
 RunPlanner::RunPlanner(const Job& job, const CCsvTable& table,
-                       std::vector<int> records, platform::TextEncoding site)
+                       std::vector<int> records, platform::TextEncoding site, bool ignoresCase)
     : table_(table),
+      ignoresCase_(ignoresCase),
       site_(site),
       records_(std::move(records)),
       rule_(job.ruleNum == kRuleSequenceNumber || job.ruleNum == kRuleFieldValue
@@ -183,7 +184,8 @@ const PlannedPage& RunPlanner::Next() {
     page_.recordCount = !repeat_ ? 1 : groupSize_ > 0 ? std::min(groupSize_, left) : left;
     Name(page_);
     ++pagesOpened_;
-    const std::string key = FileSystemKey(page_.name);
+    const std::string key =
+        ignoresCase_ ? platform::CaseFolded(FileSystemKey(page_.name)) : FileSystemKey(page_.name);
     page_.refused.reset();
     if (NamesNothing(page_.name, extension_))
         page_.refused = NotWrittenReason::kEmptyName;

@@ -38,8 +38,9 @@ class RunPlanner {
 public:
     // `records`: ascending, each a record of `table`, which must outlive
     // the planner. _index.html is in the site's encoding.
+    // `ignoresCase`: names that differ only in case are one file.
     RunPlanner(const Job& job, const CCsvTable& table, std::vector<int> records,
-               platform::TextEncoding site);
+               platform::TextEncoding site, bool ignoresCase = false);
 
     const std::vector<int>& Records() const { return records_; }
     bool Repeat() const { return repeat_; }
@@ -79,6 +80,7 @@ private:
     void AppendHref(std::string& out, int record) const;
 
     const CCsvTable& table_;
+    bool ignoresCase_;
     platform::TextEncoding site_;
     std::vector<int> records_;
     int rule_;

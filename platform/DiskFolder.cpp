@@ -40,6 +40,7 @@ public:
     void Protect(std::string_view path) override;
     bool IsProtected(const FileIdentity& id) const;
     std::unique_ptr<OutputFile> NewFile() override;
+    bool IgnoresCase() const override { return native::kNamesIgnoreCase; }
 
 private:
     Handle dir_ = kNone;

@@ -12,6 +12,12 @@
 
 namespace platform::native {
 
+#ifdef _WIN32
+constexpr bool kNamesIgnoreCase = true;
+#else
+constexpr bool kNamesIgnoreCase = false;
+#endif
+
 // A descriptor or a HANDLE; kNone (-1 for both) when nothing is open.
 using Handle = intptr_t;
 constexpr Handle kNone = -1;

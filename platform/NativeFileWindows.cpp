@@ -126,9 +126,16 @@ NTSTATUS WalkTo(HANDLE dir, const std::vector<std::wstring>& parts, HANDLE& out)
 Handle OpenFolder(std::string_view path) {
     if (path.empty()) return kNone;
     // The folder itself may be reached through a link.
-    return Of(::CreateFileW(Widen(path).c_str(), kFolderAccess | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const HANDLE h = ::CreateFileW(Widen(path).c_str(), kFolderAccess | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (h != INVALID_HANDLE_VALUE &&
+        (!::GetFileInformationByHandle(h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        ::CloseHandle(h);  // a file, not a folder
+        return kNone;
+    }
+    return Of(h);
 }
 
 Handle OpenBeneath(Handle dir, std::string_view name, Access access, Facts& facts,

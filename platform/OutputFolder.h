@@ -116,6 +116,8 @@ public:
     virtual void Protect(std::string_view path) = 0;
     // A file to write into this folder, which must outlive it.
     virtual std::unique_ptr<OutputFile> NewFile() = 0;
+    // Whether names that differ only in case are one file here (Windows).
+    virtual bool IgnoresCase() const { return false; }
 };
 
 // Whether Windows refuses `name` (a path relative to the folder, "/"

@@ -8,7 +8,7 @@ namespace {
 
 // One name between slashes.
 bool ForbiddenComponent(std::string_view c) {
-    if (c.empty()) return false;
+    if (c.empty() || c == "." || c == "..") return false;  // the folder itself, the one above
     for (const char ch : c)
         if (static_cast<unsigned char>(ch) < 0x20 || std::string_view("\\:*?\"<>|").find(ch) != std::string_view::npos)
             return true;

@@ -90,6 +90,7 @@ public:
     void Unlock() override { folder_.Unlock(); }
     void NoteEntries() override { folder_.NoteEntries(); }
     void Protect(std::string_view path) override { folder_.Protect(path); }
+    bool IgnoresCase() const override { return folder_.ignoresCase; }
     std::unique_ptr<OutputFile> NewFile() override { return folder_.NewFile(); }
 
 private:

@@ -19,6 +19,17 @@ extern char** environ;
 
 namespace testutil {
 
+std::string RunResult::LastErrLine() const {
+    const std::vector<std::string> lines = ErrLines();
+    return lines.empty() ? std::string() : lines.back();
+}
+
+bool RunResult::ErrHasLine(std::string_view line) const {
+    for (const std::string& l : ErrLines())
+        if (l == line) return true;
+    return false;
+}
+
 namespace {
 
 #ifdef QUOLIX_EXE

@@ -41,7 +41,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(std::string_view name) const {
-    return (path_ / name).string();
+    return Utf8Of(path_ / U8(name));
 }
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
@@ -153,16 +153,5 @@ std::string RunFile(std::string_view path) { return Because(path, diag::NotWritt
 std::string Unwritable(std::string_view path) { return Because(path, diag::NotWrittenReason::kCannotWrite); }
 
 // ------------------------------------------------------------ running quolix
-
-std::string RunResult::LastErrLine() const {
-    const std::vector<std::string> lines = ErrLines();
-    return lines.empty() ? std::string() : lines.back();
-}
-
-bool RunResult::ErrHasLine(std::string_view line) const {
-    for (const std::string& l : ErrLines())
-        if (l == line) return true;
-    return false;
-}
 
 }  // namespace testutil

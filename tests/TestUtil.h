@@ -33,6 +33,16 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// A path spelled in UTF-8, as the program spells paths (a narrow string
+// alone is taken in another code page on Windows), and back.
+inline std::filesystem::path U8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);
 

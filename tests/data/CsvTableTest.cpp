@@ -450,7 +450,7 @@ TEST(CsvTable, ReadsOutsideTheTableAreNull) {
 
 TEST(CsvFile, ReadsAFileByItsPath) {
     testutil::TempDir dir;
-    testutil::WriteBytes(dir.Path() / "表ｶ.csv", "h1,h2\r\n\x95\x5C,\"x\\\r\ny\"\r\nab\0cd"s);
+    testutil::WriteBytes(dir.Path() / testutil::U8("表ｶ.csv"), "h1,h2\r\n\x95\x5C,\"x\\\r\ny\"\r\nab\0cd"s);
     CCsvTable t(dir.File("表ｶ.csv"));
     ASSERT_TRUE(t.IsOpen());
     testutil::RecordingSink p;

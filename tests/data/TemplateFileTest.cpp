@@ -54,7 +54,7 @@ TEST(TemplateFile, ThreeCrLfLinesAreThreeBytesShorter) {
 
 TEST(TemplateFile, ReadingTwiceGivesTheSameText) {
     testutil::TempDir dir;
-    testutil::WriteBytes(dir.Path() / "表.html", "a\r\n[\x95\x5C]\r\n");
+    testutil::WriteBytes(dir.Path() / testutil::U8("表.html"), "a\r\n[\x95\x5C]\r\n");
     CTemplateFile t(dir.File("表.html"));
     ASSERT_TRUE(t.IsOpen());
     EXPECT_EQ(t.Read(), 7);

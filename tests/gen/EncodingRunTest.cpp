@@ -171,7 +171,7 @@ class EncodingRunTest : public ::testing::Test {
         EXPECT_TRUE(sink.Problems().empty()) << diag::Text(sink.Problems()[0]);
         return report;
     }
-    std::string Read(const std::string& name) const { return ReadBytes(out_ / name); }
+    std::string Read(const std::string& name) const { return ReadBytes(out_ / testutil::U8(name)); }
 
     testutil::TempDir dir_;
     fs::path out_ = dir_.Path() / "out";
@@ -245,6 +245,7 @@ TEST_F(EncodingRunTest, ByteOrderMarks) {
     EXPECT_EQ(Read("00001.html"), kBom + "<p>a</p>");
 }
 
+#ifndef _WIN32  // names Windows refuses; its rules are tested in WindowsRulesTest
 // A CSV forced into the wrong encoding: bytes that are no character give
 // "?" in a file's name, and U+FFFD or "?" where a value is converted.
 TEST_F(EncodingRunTest, BytesThatAreNoCharacter) {
@@ -263,6 +264,7 @@ TEST_F(EncodingRunTest, BytesThatAreNoCharacter) {
     EXPECT_EQ(Read("00001.html"), "<meta charset=utf-8>ab\"\uFFFD");
     EXPECT_EQ(r.replacements, 2);  // the page and the dump
 }
+#endif
 
 // In a UTF-8 site the template's own bad bytes become U+FFFD too, counted
 // on every page they are written to; one inside a placeholder that becomes

@@ -155,7 +155,7 @@ class GenerationRunTest : public ::testing::Test {
         return RunGeneration(s, selection, table ? &*table : nullptr, callbacks, shown);
     }
 
-    std::string Read(const std::string& name) const { return ReadBytes(out / name); }
+    std::string Read(const std::string& name) const { return ReadBytes(out / testutil::U8(name)); }
     std::string OutPath(const std::string& name) const { return out.string() + "/" + name; }
 
     // Names of the files and folders directly in the output folder.

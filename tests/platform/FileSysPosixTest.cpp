@@ -92,4 +92,18 @@ TEST(FileSysPosix, OpenBeneathStaysInTheFolderAndFollowsNoLink) {
     }
 }
 
+// glibc sets a stream's error flag on a read from a stream open only for
+// writing.
+TEST(FileSysPosix, CloseCheckedReportsALostWrite) {
+    testutil::TempDir dir;
+    platform::FilePtr f = platform::OpenFile(dir.File("f"), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("data", f.get());
+    // A read from a stream open only for writing sets its error flag.
+    EXPECT_EQ(std::fgetc(f.get()), EOF);
+    EXPECT_FALSE(platform::CloseChecked(f));
+    platform::FilePtr none;
+    EXPECT_FALSE(platform::CloseChecked(none));
+}
+
 }  // namespace
