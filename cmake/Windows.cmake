@@ -14,6 +14,7 @@ if(QUOLIX_BUILD_TESTS)
     tests/diag/PrompterTest.cpp
     tests/platform/TextEncodingTest.cpp
     tests/platform/WindowsNamesTest.cpp
+    tests/platform/WindowsRulesTest.cpp
     tests/data/TextScanTest.cpp
     tests/data/CellFormatTest.cpp
     tests/data/CsvTableTest.cpp

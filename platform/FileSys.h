@@ -31,7 +31,7 @@ FilePtr OpenFile(std::string_view path, const char* mode);
 // The size of an open file; false when the system does not tell it.
 bool SizeOf(FILE* file, uint64_t& size);
 
-// Whether the path is absolute ("/…"; on Windows "C:\…", "\\server\…").
+// Whether the path is absolute ("/…"; on Windows also "C:\…" and "\…").
 bool IsAbsolutePath(std::string_view path);
 // The current folder (UTF-8); empty when it cannot be told.
 std::string CurrentFolder();

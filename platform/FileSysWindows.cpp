@@ -47,8 +47,8 @@ bool IsFolder(std::string_view path) {
 
 bool IsAbsolutePath(std::string_view path) {
     auto slash = [](char c) { return c == '/' || c == '\\'; };
-    if (path.size() >= 3 && path[1] == ':' && slash(path[2])) return true;  // C:\...
-    return path.size() >= 2 && slash(path[0]) && slash(path[1]);             // \\server\share
+    // C:\..., \\server\share, and \... from the current drive's top.
+    return (path.size() >= 3 && path[1] == ':' && slash(path[2])) || (!path.empty() && slash(path[0]));
 }
 
 std::string CurrentFolder() {

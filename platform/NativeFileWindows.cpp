@@ -103,6 +103,18 @@ bool Split(std::string_view path, std::vector<std::wstring>& parts) {
     return !parts.empty();
 }
 
+// The path of the open folder `dir` now; empty when it cannot be told.
+std::wstring FolderPath(HANDLE dir) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = ::GetFinalPathNameByHandleW(dir, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (n >= path.size()) {
+        path.resize(n + 1);
+        n = ::GetFinalPathNameByHandleW(dir, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    }
+    path.resize(n < path.size() ? n : 0);
+    return path;
+}
+
 constexpr ACCESS_MASK kFolderAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY;
 
 // The folder holding the last of `parts`, opened one name at a time
@@ -244,7 +256,12 @@ bool Rename(Handle dir, const std::string& from, const std::string& to) {
     std::copy(target.begin(), target.end(), rename->FileName);
     const bool ok = ::SetFileInformationByHandle(h, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
     ::CloseHandle(h);
-    return ok;
+    if (ok || ::GetLastError() != ERROR_INVALID_PARAMETER) return ok;
+    // A system that renames only by full paths (wine): the folder's path
+    // as it is now, from its handle.
+    const std::wstring folder = FolderPath(H(dir));
+    return !folder.empty() && ::MoveFileExW((folder + L"\\" + Widen(from)).c_str(), (folder + L"\\" + target).c_str(),
+                                            MOVEFILE_REPLACE_EXISTING);
 }
 
 void Remove(Handle dir, const std::string& name) {
