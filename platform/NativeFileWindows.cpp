@@ -124,7 +124,16 @@ NTSTATUS WalkTo(HANDLE dir, const std::vector<std::wstring>& parts, HANDLE& out)
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         HANDLE next;
         BY_HANDLE_FILE_INFORMATION info;
-        const NTSTATUS status = OpenOne(at, parts[i], kFolderAccess, FILE_OPEN, FILE_DIRECTORY_FILE, next, info);
+        NTSTATUS status = OpenOne(at, parts[i], kFolderAccess, FILE_OPEN, FILE_DIRECTORY_FILE, next, info);
+        // A system may open a link's target even when asked for the link
+        // (wine does, for a link to a folder), yet tell the link by its path.
+        if (status >= 0) {
+            const DWORD byPath = ::GetFileAttributesW((FolderPath(at) + L"\\" + parts[i]).c_str());
+            if (byPath != INVALID_FILE_ATTRIBUTES && (byPath & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                ::CloseHandle(next);
+                status = kReparsePoint;
+            }
+        }
         if (at != dir) ::CloseHandle(at);
         if (status < 0) return status;
         at = next;
