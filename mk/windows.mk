@@ -4,7 +4,8 @@
 #   make windows         build-windows/quolix.exe (static, no window)
 #   make check-windows   its core tests and Windows rules under wine, its
 #                        code page 932 table and the examples' pages against
-#                        the Linux build's (tests/windows.sh)
+#                        the Linux build's, and the zip's examples
+#                        (tests/windows.sh)
 #   make windows-zip     build-windows/quolix-VERSION-windows-x64.zip
 #
 # `make check` runs check-windows after its own pass.
@@ -25,11 +26,11 @@ windows: $(WINDOWS_BUILD)/build.ninja
 	cmake --build $(WINDOWS_BUILD) --target quolix
 
 check-windows: $(WINDOWS_BUILD)/build.ninja
-	cmake --build $(WINDOWS_BUILD) --target quolix quolix_core_tests quolix_cp932_table
+	cmake --build $(WINDOWS_BUILD) --target quolix quolix_core_tests quolix_cp932_table quolix_zip
 	$(MAKE) configure
 	cmake --build $(BUILD) --target quolix quolix_cp932_table
 	cd $(WINDOWS_BUILD) && $(WINE_ENV) wine ./quolix_core_tests.exe --gtest_brief=1
 	$(WINE_ENV) tests/windows.sh $(WINDOWS_BUILD) $(BUILD)
 
 windows-zip: windows
-	$(WINDOWS_BUILD)/make-zip.sh
+	cmake --build $(WINDOWS_BUILD) --target quolix_zip

@@ -79,5 +79,20 @@ said=$(cd "$work/link" && wine "$exe" --batch site.cfg 2>&1 >/dev/null) || statu
 [ -z "$(ls -A "$work/link/elsewhere")" ] || fail "a page was written through a folder link"
 [ "$(cat "$work/link/out/ok.html")" = ok ] || fail "the page beside the link was not written"
 
+# The zip, unpacked: its examples run from its folder, named with "\",
+# give the pages above, and its README opens right in Notepad.
+zip=$(ls "$windows"/quolix-*-windows-x64.zip)
+python3 -m zipfile -e "$zip" "$work/zip"
+(
+    cd "$work/zip"/quolix-*-windows-x64
+    for cfg in 'examples\books\books.cfg' 'examples\shop-utf8\shop.cfg' 'examples\shop-unicode\shop.cfg' \
+               'examples\shop-book\shop-csv.cfg'; do
+        wine quolix.exe --batch "$cfg" 2>/dev/null || fail "zip: quolix --batch $cfg ended with $?"
+    done
+    diff -r out "$work/linux/out" >/dev/null || fail "the zip's examples give other pages"
+    head -c 3 README.txt | od -An -tx1 | grep -q 'ef bb bf' || fail "README.txt has no byte order mark"
+    [ "$(grep -c "$(printf '\r')\$" README.txt)" = "$(wc -l < README.txt)" ] || fail "README.txt is not CRLF"
+)
+
 echo "Windows build: no window said, code page 932 as on Linux," \
-     "$(find "$work/linux/out" -type f | wc -l) pages the same, a rerun wrote none"
+     "$(find "$work/linux/out" -type f | wc -l) pages the same, a rerun wrote none, the zip works"
