@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,17 @@ int main() {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // The console's code page goes back as it was for the commands after.
+    const UINT consoleWas = ::GetConsoleOutputCP();
     ::SetConsoleOutputCP(CP_UTF8);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     CMainApp app;
-    return app.InitInstance(static_cast<int>(args.size()), argv.data());
+    const int status = app.InitInstance(static_cast<int>(args.size()), argv.data());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (consoleWas != 0) ::SetConsoleOutputCP(consoleWas);
+    return status;
 }
 #else
 int main(int argc, char** argv) {

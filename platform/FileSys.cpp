@@ -17,8 +17,14 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
     path.append(folder);
+#ifdef _WIN32
+    // Told to the user as Windows spells paths.
+    path.push_back('\\');
+    for (const char c : name) path.push_back(c == '/' ? '\\' : c);
+#else
     path.push_back('/');
     path.append(name);
+#endif
     return path;
 }
 

@@ -53,7 +53,8 @@ bool CloseChecked(FilePtr& file);
 // current directory is left alone.
 bool IsFolder(std::string_view path);
 
-// folder + "/" + name.
+// folder + "/" + name (on Windows, "\\" between folder and name and
+// in place of each "/" of the name).
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 enum class ReadStatus {

@@ -11,6 +11,7 @@
 
 #include "BookMaker.h"
 #include "TestUtil.h"
+#include "platform/FileSys.h"
 #include "dialog/DialogText.h"
 #include "RecordingPrompter.h"
 #include "diag/Prompter.h"
@@ -180,7 +181,7 @@ TEST_F(DialogModelTest, ShownPageLastsUntilTheOutputWouldChange) {
         model.LoadCsv();
         EXPECT_FALSE(model.Enabled(IDC_BROWSE_RESULT));
         model.OnGenerate();
-        ASSERT_EQ(model.ShownPage(), dir.File("out") + "/_index.html");
+        ASSERT_EQ(model.ShownPage(), platform::JoinPath(dir.File("out"), "_index.html"));
         EXPECT_TRUE(model.Enabled(IDC_BROWSE_RESULT));
         change.act(model);
         EXPECT_EQ(model.Enabled(IDC_BROWSE_RESULT), change.kept);

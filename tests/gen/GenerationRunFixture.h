@@ -21,6 +21,7 @@
 #include "data/CsvTable.h"
 #include "gen/GenerationRun.h"
 #include "gen/ProgramIdentity.h"
+#include "platform/FileSys.h"
 #include "platform/CodePage.h"
 #include "MemoryFolder.h"
 #include "platform/OutputFolder.h"
@@ -156,7 +157,7 @@ class GenerationRunTest : public ::testing::Test {
     }
 
     std::string Read(const std::string& name) const { return ReadBytes(out / testutil::U8(name)); }
-    std::string OutPath(const std::string& name) const { return out.string() + "/" + name; }
+    std::string OutPath(const std::string& name) const { return platform::JoinPath(out.string(), name); }
 
     // Names of the files and folders directly in the output folder.
     std::set<std::string> Entries() const {

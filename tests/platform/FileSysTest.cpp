@@ -76,8 +76,12 @@ TEST(FileSys, IsFolderLeavesTheCurrentDirectoryAlone) {
 }
 
 TEST(FileSys, JoinPath) {
-    EXPECT_EQ(platform::JoinPath("out", "a.html"), "out/a.html");
+#ifdef _WIN32
+    EXPECT_EQ(platform::JoinPath("C:\\site", "sub/a.html"), "C:\\site\\sub\\a.html");
+#else
+    EXPECT_EQ(platform::JoinPath("out", "sub/a.html"), "out/sub/a.html");
     EXPECT_EQ(platform::JoinPath("/tmp/\x95\x5C", "\xB6.html"), "/tmp/\x95\x5C/\xB6.html");
+#endif
 }
 
 }  // namespace
