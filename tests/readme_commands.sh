@@ -13,6 +13,7 @@
 #   make check                   dry run (this is part of it)
 #   make install                 with DESTDIR under the sandbox
 #   make screenshots             with SHOT_DIR under the sandbox
+#   make windows-zip             as it is; the zip must hold quolix.exe and its README
 #   apt-get install ./PACKAGE    apt-get --simulate
 #   apt-get remove quolix        apt-get --simulate, or the .deb's name checked
 #   quolix  /  quolix FILE.cfg   the window: run by tests/x11_smoke.sh (make smoke-x11)
@@ -76,6 +77,11 @@ translate() {
                  "&& cmp -s '$repo/out/shop-utf8/Café モカ.html' '$repo/out/shop-unicode/Café モカ.html'" ;;
         "make deb" | "make build" | "make deps")
             echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" ;;
+        "make windows-zip")
+            # The zip holds the program and its README.
+            echo "(cd '$repo' && $line >'$work/make.log' 2>&1 || { cat '$work/make.log'; exit 1; })" \
+                 "&& python3 -m zipfile -l '$repo'/build-windows/quolix-*-windows-x64.zip | grep -q 'windows-x64/quolix.exe'" \
+                 "&& python3 -m zipfile -l '$repo'/build-windows/quolix-*-windows-x64.zip | grep -q 'windows-x64/README.txt'" ;;
         "make install")
             echo "(cd '$repo' && make install DESTDIR='$work/destdir' >/dev/null) && test -x '$work/destdir/usr/local/bin/quolix'" ;;
         "make install PREFIX="*)
