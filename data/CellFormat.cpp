@@ -649,7 +649,7 @@ std::string GeneralNumber(double x) {
         return out;
     }
     out += digits.substr(0, 1);
-    if (digits.size() > 1) out += "." + digits.substr(1);
+    if (digits.size() > 1) out.append(".").append(digits, 1);
     out += g.exponent < 0 ? "E-" : "E+";
     out += Padded(std::abs(g.exponent), 2);
     return out;
