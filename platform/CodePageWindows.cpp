@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/TextEncoding.h"
 
 namespace platform {
 namespace {
@@ -84,19 +85,6 @@ const Tables& TheTables() {
         return t;
     }();
     return *tables;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The character at p, or kNone for a malformed sequence (overlong, a
