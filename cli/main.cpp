@@ -20,6 +20,7 @@ int main() {
     std::vector<std::string> args;
     for (int i = 0; wide && i < argc; ++i) args.push_back(platform::Narrow(wide[i]));
     if (wide) ::LocalFree(wide);
+    if (args.empty()) args.emplace_back("quolix");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

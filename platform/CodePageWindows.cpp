@@ -5,6 +5,7 @@
 // both builds' conversions to compare them).
 #include <windows.h>
 
+#include <initializer_list>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -64,8 +65,9 @@ const Tables& TheTables() {
                 take(pair, 2);
             }
         }
-        // Byte 0x80 stands for U+0080 here alone; iconv has no such unit.
-        t->toUnicode[0x80] = kNone;
+        // Single bytes Windows gives a character (U+0080, and the private
+        // U+F8F0-U+F8F3 on some versions) and iconv does not.
+        for (const unsigned byte : {0x80, 0xA0, 0xFD, 0xFE, 0xFF}) t->toUnicode[byte] = kNone;
         for (char32_t c = 0; c < 0x10000; ++c) {
             if (c >= 0xD800 && c < 0xE000) continue;
             char bytes[2];

@@ -6,6 +6,7 @@
 
 #include "platform/NativeFile.h"
 #include "platform/OutputFolder.h"
+#include "platform/TextEncoding.h"
 
 // The output folder on disk: one descriptor held for the run, every file
 // opened beneath it. Each file is one open, one write and one close, and a
@@ -37,6 +38,8 @@ public:
     // Whether the file `name` (UTF-8) may have been there when the names
     // were noted: always, when they were not, or for a name in a subfolder.
     bool MayHold(std::string_view name) const;
+    // A noted name's hash, in one case where the folder ignores case.
+    static size_t Hash(std::string_view name);
     void Protect(std::string_view path) override;
     bool IsProtected(const FileIdentity& id) const;
     std::unique_ptr<OutputFile> NewFile() override;
@@ -132,6 +135,7 @@ DiskFolder::~DiskFolder() {
 }
 
 bool DiskFolder::Open(std::string_view path) {
+    Unlock();
     if (dir_ != kNone) native::Close(dir_);
     locked_ = false;
     noted_ = false;
@@ -155,16 +159,18 @@ void DiskFolder::Unlock() {
 void DiskFolder::NoteEntries() {
     entries_.clear();
     // A folder whose names cannot be read: every name may be there.
-    noted_ = native::ListNames(dir_, [this](std::string_view name) {
-        entries_.push_back(std::hash<std::string_view>{}(name));
-    });
+    noted_ = native::ListNames(dir_, [this](std::string_view name) { entries_.push_back(Hash(name)); });
     std::sort(entries_.begin(), entries_.end());
 }
 
 bool DiskFolder::MayHold(std::string_view name) const {
     return !noted_ || name.find('/') != std::string_view::npos ||
-           std::binary_search(entries_.begin(), entries_.end(),
-                              std::hash<std::string_view>{}(name));
+           std::binary_search(entries_.begin(), entries_.end(), Hash(name));
+}
+
+size_t DiskFolder::Hash(std::string_view name) {
+    if (!native::kNamesIgnoreCase) return std::hash<std::string_view>{}(name);
+    return std::hash<std::string>{}(CaseFolded(name));
 }
 
 void DiskFolder::Protect(std::string_view path) {

@@ -7,6 +7,7 @@
 #include <winternl.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <vector>
 
 #include "platform/NativeFile.h"
@@ -25,6 +26,15 @@ constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BAL);
 constexpr NTSTATUS kNotADirectory = static_cast<NTSTATUS>(0xC0000103L);
 constexpr NTSTATUS kNameTooLong = static_cast<NTSTATUS>(0xC0000106L);
 constexpr NTSTATUS kReparsePoint = static_cast<NTSTATUS>(0xC000046BL);  // told by ourselves
+// The longest name a folder holds (NTFS, FAT, exFAT), in UTF-16 units.
+constexpr size_t kLongestName = 255;
+
+// Whether the program runs under wine, whose file system differs from
+// Windows' in what the checks below need.
+bool UnderWine() {
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
 
 WriteFailure FailureOf(NTSTATUS status) {
     switch (status) {
@@ -59,7 +69,7 @@ Facts FactsOf(const BY_HANDLE_FILE_INFORMATION& info) {
 NTSTATUS OpenOne(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG disposition,
                  ULONG options, HANDLE& out, BY_HANDLE_FILE_INFORMATION& info) {
     out = INVALID_HANDLE_VALUE;
-    if (name.size() * sizeof(wchar_t) > 0xFFFE) return kNameTooLong;
+    if (name.size() > kLongestName) return kNameTooLong;
     UNICODE_STRING text;
     text.Buffer = const_cast<PWSTR>(name.c_str());
     text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -67,18 +77,35 @@ NTSTATUS OpenOne(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULON
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
-    const NTSTATUS status = ::NtCreateFile(
-        &h, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr,
-        FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-        options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    auto open = [&](ULONG reparse) {
+        return ::NtCreateFile(&h, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr,
+                              FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | reparse, nullptr, 0);
+    };
+    NTSTATUS status = open(FILE_OPEN_REPARSE_POINT);
     if (status < 0) return status;
-    if (!::GetFileInformationByHandle(h, &info)) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandle(h, &info) ||
+        ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         !::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag))) {
         ::CloseHandle(h);
         return static_cast<NTSTATUS>(0xC0000001L);
     }
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         ::CloseHandle(h);
-        return kReparsePoint;
+        // A symbolic link, a junction or a mount point names another file:
+        // refused. Any other reparse point (a file kept in the cloud, a
+        // deduplicated or compressed one) is the file itself, opened as
+        // its driver shows it, provided it is still the same file.
+        if (IsReparseTagNameSurrogate(tag.ReparseTag)) return kReparsePoint;
+        const uint64_t index = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+        const DWORD volume = info.dwVolumeSerialNumber;
+        if ((status = open(0)) < 0) return status;
+        if (!::GetFileInformationByHandle(h, &info) || info.dwVolumeSerialNumber != volume ||
+            (uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow) != index) {
+            ::CloseHandle(h);
+            return kReparsePoint;
+        }
     }
     out = h;
     return 0;
@@ -125,9 +152,9 @@ NTSTATUS WalkTo(HANDLE dir, const std::vector<std::wstring>& parts, HANDLE& out)
         HANDLE next;
         BY_HANDLE_FILE_INFORMATION info;
         NTSTATUS status = OpenOne(at, parts[i], kFolderAccess, FILE_OPEN, FILE_DIRECTORY_FILE, next, info);
-        // A system may open a link's target even when asked for the link
-        // (wine does, for a link to a folder), yet tell the link by its path.
-        if (status >= 0) {
+        // Wine opens a link's target even when asked for the link, yet tells
+        // a link to a folder by its path.
+        if (status >= 0 && UnderWine()) {
             const DWORD byPath = ::GetFileAttributesW((FolderPath(at) + L"\\" + parts[i]).c_str());
             if (byPath != INVALID_FILE_ATTRIBUTES && (byPath & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 ::CloseHandle(next);
@@ -265,9 +292,9 @@ bool Rename(Handle dir, const std::string& from, const std::string& to) {
     std::copy(target.begin(), target.end(), rename->FileName);
     const bool ok = ::SetFileInformationByHandle(h, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
     ::CloseHandle(h);
-    if (ok || ::GetLastError() != ERROR_INVALID_PARAMETER) return ok;
-    // A system that renames only by full paths (wine): the folder's path
-    // as it is now, from its handle.
+    if (ok || !UnderWine()) return ok;
+    // Wine renames by full paths only: the folder's path as it is now,
+    // from its handle.
     const std::wstring folder = FolderPath(H(dir));
     return !folder.empty() && ::MoveFileExW((folder + L"\\" + Widen(from)).c_str(), (folder + L"\\" + target).c_str(),
                                             MOVEFILE_REPLACE_EXISTING);
@@ -295,9 +322,11 @@ OutputFolder::Lock TryLock(Handle dir, Handle& token) {
         swprintf(key, 80, L"%lsquolix-folder-%08lx-%016llx", space,
                  static_cast<unsigned long>(info.dwVolumeSerialNumber), index);
         h = ::CreateSemaphoreW(nullptr, 1, 1, key);
-        if (h) break;
+        // Only a run that holds the lock keeps the semaphore: one that
+        // exists and cannot be opened is another user's run, holding it.
+        if (h || ::GetLastError() == ERROR_ACCESS_DENIED) break;
     }
-    if (!h) return OutputFolder::Lock::kUnusable;
+    if (!h) return ::GetLastError() == ERROR_ACCESS_DENIED ? OutputFolder::Lock::kBusy : OutputFolder::Lock::kUnusable;
     if (::WaitForSingleObject(h, 0) != WAIT_OBJECT_0) {
         ::CloseHandle(h);
         return OutputFolder::Lock::kBusy;

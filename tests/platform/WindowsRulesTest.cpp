@@ -33,10 +33,12 @@ OutputFile::Outcome Write(platform::OutputFolder& folder, const std::string& nam
 }
 
 TEST(WindowsRules, NamesTheFolderRefuses) {
+    const std::string longest(255, 'a'), tooLong(256, 'a');
     const struct {
-        const char* name;
+        std::string name;
         WriteFailure failure;
     } cases[] = {
+        {longest, WriteFailure::kNone},        {"sub/" + tooLong, WriteFailure::kNameTooLong},
         {"ok.html", WriteFailure::kNone},      {"sub/表ｶ😀.html", WriteFailure::kNone},
         {"./dot.html", WriteFailure::kNone},   {"CON.html", WriteFailure::kWindowsName},
         {"aux", WriteFailure::kWindowsName},   {"sub/com1.txt", WriteFailure::kWindowsName},
@@ -69,6 +71,7 @@ TEST_F(GenerationRunTest, WindowsNamesDifferingInCaseAreOnePage) {
     auto folder = platform::OpenOutputFolder(out.string());
     ASSERT_TRUE(folder);
     EXPECT_EQ(Write(*folder, "Page.html", "1"), OutputFile::Outcome::kWritten);
+    folder->NoteEntries();  // a name noted in any case is compared
     EXPECT_EQ(Write(*folder, "PAGE.HTML", "1", true), OutputFile::Outcome::kUnchanged);
     EXPECT_EQ(Write(*folder, "page.html", "22", true), OutputFile::Outcome::kWritten);
     EXPECT_EQ(fs::directory_iterator(out)->path().filename(), "Page.html");
