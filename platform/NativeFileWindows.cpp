@@ -1,8 +1,8 @@
 // The output folder's calls on Windows. Files are opened beneath the
 // folder's handle one name at a time (NtCreateFile relative to the handle
 // of the folder before), so that no name on the way is looked up again
-// from the drive's root; a reparse point (a symbolic link, a junction) on
-// the way is refused as the POSIX build refuses a link.
+// from the drive's root; a symbolic link, junction or mount point on the
+// way is refused as the POSIX build refuses a link.
 #include <windows.h>
 #include <winternl.h>
 
