@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Debian packages the build, the tests and the window need.
 PKGS := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
         fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libicu-dev \
-        libzip-dev libexpat1-dev pkgconf
+        libzip-dev libexpat1-dev pkgconf zlib1g-dev
 
 .DEFAULT_GOAL := build
 

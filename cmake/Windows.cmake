@@ -11,7 +11,7 @@ if(QUOLIX_BUILD_TESTS)
 endif()
 
 # The zip users unpack (make windows-zip): the program, a README for
-# Windows and the examples that need no workbook, with their output folders.
+# Windows and the examples, with their output folders.
 set(QUOLIX_VERSION ${PROJECT_VERSION})
 set(zip_name quolix-${PROJECT_VERSION}-windows-x64)
 set(zip_stage ${CMAKE_BINARY_DIR}/zip/${zip_name})
@@ -20,7 +20,9 @@ set(zip_examples
   examples/books/book.html examples/books/books.cfg examples/books/books.csv
   examples/shop-utf8/item.html examples/shop-utf8/shop.cfg examples/shop-utf8/shop.csv
   examples/shop-unicode/shop.cfg examples/shop-unicode/shop.txt
-  examples/shop-book/item.html examples/shop-book/shop-csv.cfg examples/shop-book/shop.csv)
+  examples/shop-book/item.html examples/shop-book/shop-csv.cfg examples/shop-book/shop.csv
+  examples/shop-book/shop.cfg examples/shop-book/shop.xlsx examples/shop-book/shop-ods.cfg
+  examples/shop-book/shop.ods)
 set(zip_copies)
 foreach(file IN LISTS zip_examples)
   get_filename_component(folder ${file} DIRECTORY)
@@ -31,6 +33,7 @@ add_custom_target(quolix_zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}/examples/books ${zip_stage}/examples/shop-utf8
           ${zip_stage}/examples/shop-unicode ${zip_stage}/examples/shop-book ${zip_stage}/out/books
           ${zip_stage}/out/shop-utf8 ${zip_stage}/out/shop-unicode ${zip_stage}/out/shop-book-csv
+          ${zip_stage}/out/shop-book ${zip_stage}/out/shop-book-ods
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quolix> ${zip_stage}/
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/README-windows.txt ${zip_stage}/README.txt
   ${zip_copies}

@@ -68,8 +68,6 @@ diag::Diagnostic DiagnosticOf(const CsvProblem& problem) {
             return {.code = Code::kBookXls};
         case Kind::kBookDamaged:
             return {.code = Code::kBookDamaged};
-        case Kind::kBookNotInThisBuild:
-            return {.code = Code::kBookNotInThisBuild};
         case Kind::kBookUnknownFormat:
             return {.code = Code::kBookUnknownFormat, .number = problem.record, .name = problem.text};
         case Kind::kBookFormulaNoValue:
@@ -116,7 +114,7 @@ const char* CCsvTable::Load(diag::Sink& sink, size_t fieldLimit) {
     const bool unread = std::any_of(problems.begin(), problems.end(), [](const CsvProblem& p) {
         using enum CsvProblem::Kind;
         return p.kind == kReadError || p.kind == kNoMemory || p.kind == kBookPassword || p.kind == kBookXls ||
-               p.kind == kBookDamaged || p.kind == kBookNotInThisBuild;
+               p.kind == kBookDamaged;
     });
     return unread ? nullptr : text_.Data();
 }
@@ -200,7 +198,6 @@ CsvLoadProblems CCsvTable::ReadWorkbook(size_t fieldLimit) {
         return {{book.status == Status::kPassword ? Kind::kBookPassword
                  : book.status == Status::kXls    ? Kind::kBookXls
                  : book.status == Status::kNoMemory ? Kind::kNoMemory
-                 : book.status == Status::kNotInThisBuild ? Kind::kBookNotInThisBuild
                                                     : Kind::kBookDamaged}};
     }
     CsvLoadProblems problems;

@@ -38,7 +38,6 @@ struct CsvProblem {
         kBookPassword,
         kBookXls,
         kBookDamaged,
-        kBookNotInThisBuild,
         // ... or read with `record` cells shown otherwise than stored.
         kBookUnknownFormat,    // `text`: the first format's code
         kBookFormulaNoValue,

@@ -1,6 +1,9 @@
 #include "data/Workbook.h"
 
-#ifndef QUOLIX_NO_WORKBOOKS
+#ifdef QUOLIX_OWN_BOOK_READERS
+#include "data/XmlScan.h"
+#include "data/ZipArchive.h"
+#else
 #include <expat.h>
 #include <zip.h>
 #endif
@@ -49,7 +52,6 @@ struct Refused {
     Status status;
 };
 
-#ifndef QUOLIX_NO_WORKBOOKS
 // ------------------------------------------------------------ XML
 
 // Receives a part's elements by their local names (their prefixes left
@@ -93,8 +95,18 @@ int64_t NumberAttribute(const char** attributes, std::string_view local, int64_t
     return ec == std::errc() && *end == 0 && n > 0 ? n : fallback;
 }
 
+#ifdef QUOLIX_OWN_BOOK_READERS
+using Archive = ZipArchive;
+#else
+using Archive = zip_t;
+#endif
+
 struct ParseState {
+#ifdef QUOLIX_OWN_BOOK_READERS
+    XmlEvents* parser;
+#else
     XML_Parser parser;
+#endif
     XmlHandler* handler;
     int depth = 0;
     bool refused = false;
@@ -126,6 +138,53 @@ struct ParseState {
 
 std::string_view XmlHandler::Uri() const { return state->NamespaceOf(element); }
 
+#ifdef QUOLIX_OWN_BOOK_READERS
+void Stop(ParseState& s) {
+    s.refused = true;
+    s.parser->stop = true;
+}
+
+// The reader's events, told to the part's handler as the parser's are.
+class PartEvents : public XmlEvents {
+public:
+    ParseState* s = nullptr;
+    void Start(const char* name, const char** attributes) override {
+        if (++s->depth > kMaxDepth) return Stop(*s);
+        s->Declare(attributes);
+        s->handler->element = name;
+        s->handler->Start(LocalName(name), attributes);
+    }
+    void End(const char* name) override {
+        --s->depth;
+        s->Undeclare();
+        s->handler->End(LocalName(name));
+    }
+    void Text(std::string_view text) override { s->handler->Text(text); }
+};
+
+// Reads the part `name` of `zip` through `handler`; false for a part that
+// is not there.
+bool ParsePart(Archive* zip, const std::string& name, XmlHandler& handler) {
+    const ZipArchive::Member* member = zip->Find(name);
+    if (!member) return false;
+    if (member->size > kMaxPartBytes ||
+        (member->size > (uint64_t{1} << 20) && member->size / kMaxRatio > member->packedSize))
+        throw Refused{Status::kDamaged};
+    std::string part;
+    switch (zip->Extract(*member, part, kMaxPartBytes)) {
+        case ZipArchive::Read::kRead: break;
+        case ZipArchive::Read::kEncrypted: throw Refused{Status::kPassword};
+        default: throw Refused{Status::kDamaged};
+    }
+    PartEvents events;
+    ParseState state{&events, &handler, 0, false, {}, {}, {}};
+    events.s = &state;
+    handler.state = &state;
+    handler.PartSize(member->size);
+    if (ScanXml(part, events) != XmlScanned::kRead || state.refused) throw Refused{Status::kDamaged};
+    return true;
+}
+#else
 // Runs a handler's call, stopping the parser on what it throws.
 template <typename F>
 void Guarded(void* data, F call) {
@@ -146,7 +205,7 @@ void Stop(ParseState& s) {
 
 // Streams the part `name` of `zip` through `handler`; false for a part
 // that is not there.
-bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
+bool ParsePart(Archive* zip, const std::string& name, XmlHandler& handler) {
     const zip_int64_t index = zip_name_locate(zip, name.c_str(), ZIP_FL_NOCASE);
     if (index < 0) return false;
     zip_stat_t st;
@@ -214,6 +273,8 @@ bool ParsePart(zip_t* zip, const std::string& name, XmlHandler& handler) {
     }
     return true;
 }
+
+#endif
 
 // A part's text as its reader takes it: `_xHHHH_` is the character HHHH,
 // and every line break a line feed.
@@ -369,7 +430,7 @@ private:
         if (value.size() > room_) {
             // Whole huge pages where the kernel gives them.
             const size_t size = (std::max(kBlock, value.size()) + kHuge - 1) / kHuge * kHuge;
-            char* block = static_cast<char*>(std::aligned_alloc(kHuge, size));
+            char* block = static_cast<char*>(platform::AllocateAligned(kHuge, size));
             if (!block) throw std::bad_alloc();
             blocks_.emplace_back(block);
             platform::AdviseHugePages(block, size);
@@ -385,7 +446,7 @@ private:
     static constexpr size_t kBlock = size_t{4} << 20;
     static constexpr size_t kHuge = size_t{2} << 20;
     struct Free {
-        void operator()(char* p) const noexcept { std::free(p); }
+        void operator()(char* p) const noexcept { platform::FreeAligned(p); }
     };
     std::vector<std::unique_ptr<char, Free>> blocks_;
     char* next_ = nullptr;
@@ -703,7 +764,7 @@ struct Worksheet : XmlHandler {
     std::string shown;
 };
 
-void ReadXlsx(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
+void ReadXlsx(Archive* zip, std::string_view wanted, WorkbookRead& read) {
     Relationships package;
     ParsePart(zip, "_rels/.rels", package);
     std::string workbookName = Resolve("", package.OfType("/officeDocument"));
@@ -876,7 +937,7 @@ struct Manifest : XmlHandler {
     void Text(std::string_view) override {}
 };
 
-void ReadOds(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
+void ReadOds(Archive* zip, std::string_view wanted, WorkbookRead& read) {
     Manifest manifest;
     ParsePart(zip, "META-INF/manifest.xml", manifest);
     if (manifest.encrypted) throw Refused{Status::kPassword};
@@ -887,8 +948,6 @@ void ReadOds(zip_t* zip, std::string_view wanted, WorkbookRead& read) {
     if (read.sheets.empty()) throw Refused{Status::kDamaged};
     read.text = grid.Text();
 }
-
-#endif  // QUOLIX_NO_WORKBOOKS
 
 // ------------------------------------------------------------ compound files
 
@@ -949,9 +1008,28 @@ SourceKind KindOfSource(std::string_view bytes) {
     return SourceKind::kText;
 }
 
-#ifndef QUOLIX_NO_WORKBOOKS
 namespace {
 
+#ifdef QUOLIX_OWN_BOOK_READERS
+using ZipPtr = std::unique_ptr<ZipArchive>;
+
+// The zip archive in `bytes` (which must outlive it); null for none.
+ZipPtr OpenZip(std::string_view bytes) {
+    auto zip = std::make_unique<ZipArchive>();
+    if (!zip->Open(bytes)) return nullptr;
+    return zip;
+}
+
+// Up to `limit` bytes of the part `name`; nullopt when it is not there.
+std::optional<std::string> SmallPart(Archive* zip, const char* name, size_t limit) {
+    const ZipArchive::Member* member = zip->Find(name);
+    if (!member) return std::nullopt;
+    std::string bytes;
+    if (zip->Extract(*member, bytes, kMaxPartBytes) != ZipArchive::Read::kRead) bytes.clear();
+    if (bytes.size() > limit) bytes.resize(limit);
+    return bytes;
+}
+#else
 using ZipPtr = std::unique_ptr<zip_t, void (*)(zip_t*)>;
 
 // The zip archive in `bytes` (which must outlive it); null for none.
@@ -967,7 +1045,7 @@ ZipPtr OpenZip(std::string_view bytes) {
 }
 
 // Up to `limit` bytes of the part `name`; nullopt when it is not there.
-std::optional<std::string> SmallPart(zip_t* zip, const char* name, size_t limit) {
+std::optional<std::string> SmallPart(Archive* zip, const char* name, size_t limit) {
     const zip_int64_t index = zip_name_locate(zip, name, ZIP_FL_NOCASE);
     if (index < 0) return std::nullopt;
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(zip, static_cast<zip_uint64_t>(index), 0),
@@ -978,12 +1056,14 @@ std::optional<std::string> SmallPart(zip_t* zip, const char* name, size_t limit)
     return bytes;
 }
 
+#endif
+
 enum class BookKind { kNone, kXlsx, kOds };
 
 // What a zip holds: an OpenDocument spreadsheet names itself in its first
 // part; an Office Open XML package has [Content_Types].xml, which `strict`
 // wants to name a workbook.
-BookKind KindOfBook(zip_t* zip, bool strict) {
+BookKind KindOfBook(Archive* zip, bool strict) {
     if (const std::optional<std::string> mime = SmallPart(zip, "mimetype", 64))
         return *mime == "application/vnd.oasis.opendocument.spreadsheet" ? BookKind::kOds : BookKind::kNone;
     const std::optional<std::string> types = SmallPart(zip, "[Content_Types].xml", 1 << 20);
@@ -994,7 +1074,6 @@ BookKind KindOfBook(zip_t* zip, bool strict) {
 }
 
 }  // namespace
-#endif
 
 bool IsWorkbookFile(const std::string& path) {
     platform::FilePtr file = platform::OpenFile(path, "rb");
@@ -1011,12 +1090,8 @@ bool IsWorkbookFile(const std::string& path) {
                 return status == Status::kXls || status == Status::kPassword;
             }
             case SourceKind::kWorkbook: {
-#ifdef QUOLIX_NO_WORKBOOKS
-                return true;
-#else
                 const ZipPtr zip = OpenZip(bytes.View());
                 return zip && KindOfBook(zip.get(), true) != BookKind::kNone;
-#endif
             }
             case SourceKind::kText: break;
         }
@@ -1033,11 +1108,6 @@ WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
             read.status = CompoundStatus(bytes);
             return read;
         }
-#ifdef QUOLIX_NO_WORKBOOKS
-        (void)sheet;
-        if (KindOfSource(bytes) == SourceKind::kWorkbook) throw Refused{Status::kNotInThisBuild};
-        throw Refused{Status::kDamaged};
-#else
         const ZipPtr zip = OpenZip(bytes);
         if (!zip) throw Refused{Status::kDamaged};
         switch (KindOfBook(zip.get(), false)) {
@@ -1046,7 +1116,6 @@ WorkbookRead ReadWorkbook(std::string_view bytes, std::string_view sheet) {
             case BookKind::kNone: throw Refused{Status::kDamaged};
         }
         read.status = Status::kRead;
-#endif
     } catch (const Refused& refused) {
         read = {.status = refused.status, .sheets = std::move(read.sheets)};
     } catch (const std::bad_alloc&) {

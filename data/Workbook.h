@@ -30,7 +30,6 @@ struct WorkbookRead {
         kDamaged,   // a damaged zip or XML, no such sheet, or past a bound
         kPassword,  // an encrypted workbook
         kXls,       // Excel 97-2003
-        kNotInThisBuild,  // a zip, in a build without the reader
         kNoMemory,
     };
     Status status = Status::kDamaged;

@@ -39,8 +39,6 @@ constexpr Message kMessages[] = {
     {Severity::kWarning, Place::kWarningBox,
      "ｿｰｽﾌｧｲﾙ(CSV) は Excel 97-2003 形式 (.xls) のため読み込めません．.xlsx か CSV で保存してください．"},
     {Severity::kWarning, Place::kWarningBox, "ｿｰｽﾌｧｲﾙ(CSV) はブックとして読み込めません．"},
-    {Severity::kWarning, Place::kWarningBox,
-     "この版の quolix はブック (.xlsx, .ods) を読み込めません．ブックを CSV で保存して指定してください．"},
     {Severity::kRefusal, Place::kStatus, "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．"},
     {Severity::kRefusal, Place::kStatus, "出力先(ﾌｫﾙﾀﾞ) を指定してください．"},
     {Severity::kRefusal, Place::kStatus, "ﾃﾝﾌﾟﾚｰﾄ(HTML) が見つかりません．"},

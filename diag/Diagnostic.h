@@ -46,7 +46,6 @@ enum class Code {
     kBookPassword,       // box: the load did not take place
     kBookXls,            // box: likewise
     kBookDamaged,        // box: likewise
-    kBookNotInThisBuild, // box: likewise (a build without the workbook reader)
     // The run's checks, each a refusal in the status line.
     kNoTemplatePath,
     kNoOutPath,

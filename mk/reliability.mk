@@ -16,7 +16,8 @@ ASAN_TYPE ?= Debug
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines fuzz_prescan fuzz_workbook
+FUZZ_TARGETS := fuzz_csv_load fuzz_expand fuzz_dump_page fuzz_settings_lines fuzz_prescan fuzz_workbook \
+                fuzz_book_readers
 CTEST_JOBS ?= 2
 
 # Reports go to files under the build folder instead of stderr, so that one

@@ -11,7 +11,7 @@
 # `make check` runs check-windows after its own pass.
 
 WINDOWS_BUILD ?= build-windows
-PKGS += g++-mingw-w64-x86-64-posix wine wine64 googletest
+PKGS += g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest
 CHECK_EXTRA += check-windows
 # A wine of its own in the build folder; no prompts for .NET or a browser.
 WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

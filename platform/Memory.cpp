@@ -1,14 +1,33 @@
 #include "platform/Memory.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <malloc.h>
+#else
 #include <sys/mman.h>
 #endif
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
+
+void* AllocateAligned(size_t alignment, size_t size) {
+#ifdef _WIN32
+    return _aligned_malloc(size, alignment);
+#else
+    return std::aligned_alloc(alignment, size);
+#endif
+}
+
+void FreeAligned(void* p) {
+#ifdef _WIN32
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
+}
 
 void AdviseHugePages(void* p, size_t size) {
 #ifdef MADV_HUGEPAGE

@@ -15,6 +15,11 @@ namespace platform {
 // a hint; nothing changes for small buffers or where the kernel declines.
 void AdviseHugePages(void* p, size_t size);
 
+// `size` bytes aligned to `alignment` (a power of two that divides size);
+// null when they cannot be had. Given back with FreeAligned.
+void* AllocateAligned(size_t alignment, size_t size);
+void FreeAligned(void* p);
+
 // Bytes of a file read whole, with a NUL after them. Growing it never
 // throws: a file larger than the memory to be had is a failure the caller
 // reports, not the end of the program.

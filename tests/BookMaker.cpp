@@ -1,12 +1,56 @@
 #include "BookMaker.h"
 
+#ifdef _WIN32
+#include <zlib.h>
+#else
 #include <zip.h>
+#endif
 
 #include <cstdint>
 #include <stdexcept>
 
 namespace testbook {
 
+#ifdef _WIN32
+// No zip library here: the archive written by hand, its members deflated
+// by zlib or stored.
+std::string Zip(const Parts& parts, bool deflate) {
+    auto le = [](std::string& out, uint64_t v, int width) {
+        for (int i = 0; i < width; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    std::string out, directory;
+    for (const auto& [name, bytes] : parts) {
+        std::string packed = bytes;
+        if (deflate) {
+            packed.resize(compressBound(static_cast<uLong>(bytes.size())) + 64);
+            z_stream z{};
+            deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+            z.avail_in = static_cast<uInt>(bytes.size());
+            z.next_out = reinterpret_cast<Bytef*>(packed.data());
+            z.avail_out = static_cast<uInt>(packed.size());
+            if (::deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+            packed.resize(z.total_out);
+            deflateEnd(&z);
+        }
+        const uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()),
+                                                         static_cast<uInt>(bytes.size())));
+        std::string common;  // version, flags (UTF-8 names), method, time, date, CRC, sizes, name length
+        le(common, 20, 2), le(common, 0x800, 2), le(common, deflate ? 8 : 0, 2), le(common, 0, 2);
+        le(common, 0x5C21, 2), le(common, crc, 4), le(common, packed.size(), 4), le(common, bytes.size(), 4);
+        le(common, name.size(), 2), le(common, 0, 2);
+        le(directory, 0x02014b50, 4), le(directory, 20, 2), directory += common;
+        le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 4), le(directory, out.size(), 4);
+        directory += name;
+        le(out, 0x04034b50, 4), out += common, out += name, out += packed;
+    }
+    const size_t at = out.size();
+    out += directory;
+    le(out, 0x06054b50, 4), le(out, 0, 4), le(out, parts.size(), 2), le(out, parts.size(), 2);
+    le(out, directory.size(), 4), le(out, at, 4), le(out, 0, 2);
+    return out;
+}
+#else
 std::string Zip(const Parts& parts, bool deflate) {
     zip_error_t error;
     zip_error_init(&error);
@@ -30,6 +74,7 @@ std::string Zip(const Parts& parts, bool deflate) {
     zip_source_free(buffer);
     return out;
 }
+#endif
 
 Parts Xlsx::Members() const {
     const std::string ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")"

@@ -61,8 +61,6 @@ TEST(Catalogue, EveryCodeHasItsText) {
          "ｿｰｽﾌｧｲﾙ(CSV) は Excel 97-2003 形式 (.xls) のため読み込めません．.xlsx か CSV で保存してください．"},
         {{.code = Code::kBookDamaged}, Severity::kWarning, Place::kWarningBox,
          "ｿｰｽﾌｧｲﾙ(CSV) はブックとして読み込めません．"},
-        {{.code = Code::kBookNotInThisBuild}, Severity::kWarning, Place::kWarningBox,
-         "この版の quolix はブック (.xlsx, .ods) を読み込めません．ブックを CSV で保存して指定してください．"},
         {{.code = Code::kNoTemplatePath}, Severity::kRefusal, Place::kStatus,
          "ﾃﾝﾌﾟﾚｰﾄ(HTML) を指定してください．"},
         {{.code = Code::kNoOutPath}, Severity::kRefusal, Place::kStatus,

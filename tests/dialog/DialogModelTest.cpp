@@ -293,7 +293,6 @@ TEST_F(DialogModelTest, SelectionsSurvive) {
     EXPECT_EQ(model.RotationOffset(), 1);  // the offset stays
 }
 
-#ifndef QUOLIX_NO_WORKBOOKS  // a build without the workbook reader
 // A workbook, whatever its name, turns the CSV's encoding list into its
 // sheets; choosing one loads it afresh, and the settings keep it.
 TEST_F(DialogModelTest, AWorkbookListsItsSheets) {
@@ -328,7 +327,6 @@ TEST_F(DialogModelTest, AWorkbookListsItsSheets) {
     EXPECT_EQ(model.EncodingItems(DialogCombo::CsvEncoding).size(), 4u);
     EXPECT_EQ(model.EditedJob().sheet, "");
 }
-#endif
 
 // What reading a settings file leaves in the model when its CSV line fails,
 // and the repeat count against the repeat switch's handler; a file that
