@@ -1025,8 +1025,7 @@ std::optional<std::string> SmallPart(Archive* zip, const char* name, size_t limi
     const ZipArchive::Member* member = zip->Find(name);
     if (!member) return std::nullopt;
     std::string bytes;
-    if (zip->Extract(*member, bytes, kMaxPartBytes) != ZipArchive::Read::kRead) bytes.clear();
-    if (bytes.size() > limit) bytes.resize(limit);
+    if (zip->Extract(*member, bytes, limit) != ZipArchive::Read::kRead) bytes.clear();
     return bytes;
 }
 #else

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/TextEncoding.h"
@@ -93,8 +94,8 @@ private:
 
     bool Step() {
         if (d_[at_] != '<') return Characters();
-        if (StartsWith("<?")) return SkipPast("?>");
-        if (StartsWith("<!--")) return SkipPast("-->");
+        if (StartsWith("<?")) return (at_ += 2, SkipPast("?>"));
+        if (StartsWith("<!--")) return (at_ += 4, SkipPast("-->"));
         if (StartsWith("<![CDATA[")) {
             const size_t from = at_ + 9;
             if (open_.empty() || !SkipPast("]]>")) return false;
@@ -168,6 +169,7 @@ private:
         if (name.empty()) return false;
         values_.clear();
         names_.clear();
+        seen_.clear();
         for (;;) {
             const bool spaced = at_ < d_.size() && IsSpace(d_[at_]);
             SkipSpace();
@@ -182,8 +184,7 @@ private:
             if (at_ >= d_.size() || (d_[at_] != '"' && d_[at_] != '\'')) return false;
             const size_t close = d_.find(d_[at_], at_ + 1);
             if (close == std::string_view::npos) return false;
-            for (const std::string& seen : names_)
-                if (seen == attribute) return false;
+            if (!seen_.insert(attribute).second) return false;
             names_.emplace_back(attribute);
             values_.emplace_back();
             if (!Resolve(d_.substr(at_ + 1, close - at_ - 1), true, values_.back())) return false;
@@ -214,6 +215,7 @@ private:
     std::vector<std::string> open_;
     std::string text_, cdata_;
     std::vector<std::string> names_, values_;
+    std::unordered_set<std::string_view> seen_;  // the tag's attribute names
     std::vector<const char*> pointers_;
 };
 

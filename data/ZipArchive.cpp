@@ -28,11 +28,12 @@ constexpr uint32_t kEntry = 0x02014b50, kLocal = 0x04034b50;
 bool ZipArchive::Open(std::string_view b) {
     bytes_ = b;
     members_.clear();
-    // The end record, within the last 64 KiB and its own 22 bytes.
+    // The end record, within the last 64 KiB and its own 22 bytes, its
+    // comment reaching to the end.
     if (b.size() < 22) return false;
     size_t end = std::string_view::npos;
     for (size_t at = b.size() - 22;; --at) {
-        if (Le(b, at, 4) == kEnd) {
+        if (Le(b, at, 4) == kEnd && at + 22 + Le(b, at + 20, 2) == b.size()) {
             end = at;
             break;
         }
@@ -44,7 +45,7 @@ bool ZipArchive::Open(std::string_view b) {
     // ZIP64: the locator before the end record names the larger one.
     if ((count == 0xFFFF || directory == 0xFFFFFFFF) && end >= 20 && Le(b, end - 20, 4) == kLocator64) {
         const uint64_t end64 = Le(b, end - 12, 8);
-        if (end64 > b.size() - 56 || Le(b, end64, 4) != kEnd64) return false;
+        if (end64 > end - 20 || end - 20 - end64 < 56 || Le(b, end64, 4) != kEnd64) return false;
         count = Le(b, end64 + 32, 8);
         directory = Le(b, end64 + 48, 8);
     }
@@ -98,6 +99,9 @@ ZipArchive::Read ZipArchive::Extract(const Member& m, std::string& out, uint64_t
     if (start > b.size() || b.size() - start < m.packedSize) return Read::kDamaged;
     const std::string_view packed = b.substr(start, m.packedSize);
     if (m.size > limit) return Read::kTooLarge;
+    // Deflate gives at most 1032 bytes for each: a larger size is a lie,
+    // not to be allocated.
+    if (m.method == 8 && m.size / 1032 > packed.size() + 1) return Read::kDamaged;
     if (m.method == 0) {
         if (m.packedSize != m.size) return Read::kDamaged;
         out.assign(packed);

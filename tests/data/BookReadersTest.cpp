@@ -75,7 +75,8 @@ TEST(BookReaders, XmlAsExpatReadsIt) {
         "", "text", "<a>", "<a></b>", "<a/><b/>", "<a/>junk", "junk<a/>", "<a>&nbsp;</a>", "<a>&#0;</a>",
         "<a>&#xD800;</a>", "<a>&amp</a>", "<a b=\"<\"/>", "<a b=\"1\" b=\"2\"/>", "<a b=\"1\"c=\"2\"/>",
         "<a b=1/>", "<a b/>", "<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", "<a>\xFF</a>",
-        std::string("<a>\0</a>", 8), "<a>\x01</a>", "<a><![CDATA[x</a>", "<a><!-- x</a>", "</a>",
+        std::string("<a>\0</a>", 8), "<a>\x01</a>", "<a><![CDATA[x</a>", "<a><!-- x</a>", "</a>", "<a><!--></a>",
+        "<?><a/>",
     };
     for (const std::string& xml : refused) {
         EXPECT_EQ(ByExpat(xml), "refused") << xml;
@@ -97,6 +98,11 @@ TEST(BookReaders, XmlStopsWhenAsked) {
 
 TEST(BookReaders, ZipMembersAsWritten) {
     const testbook::Parts parts = {{"mimetype", "x"}, {"Dir/表.xml", std::string(300000, 'q') + "end"}, {"empty", ""}};
+    // A ZIP64 locator in a file too short for the record it names.
+    data::ZipArchive tiny;
+    std::string z64 = std::string("PK\x06\x07", 4) + std::string(16, '\0') + std::string("PK\x05\x06", 4) +
+                      std::string(4, '\0') + "\xFF\xFF\xFF\xFF" + std::string(10, '\0');
+    EXPECT_FALSE(tiny.Open(z64));
     for (const bool deflate : {true, false}) {
         const std::string bytes = testbook::Zip(parts, deflate);
         data::ZipArchive zip;
@@ -128,6 +134,16 @@ TEST(BookReaders, ZipMembersAsWritten) {
         for (size_t cut : {bytes.size() - 1, bytes.size() / 2, size_t{10}}) {
             data::ZipArchive shortened;
             EXPECT_FALSE(shortened.Open(std::string_view(bytes).substr(0, cut))) << cut;
+        }
+        // A member that says it is far larger than deflate could make it.
+        std::string liar = bytes;
+        const size_t directory = liar.find("PK\x01\x02", liar.find("PK\x01\x02") + 1);
+        if (deflate) {
+            liar.replace(directory + 24, 4, "\xFF\xFF\xFF\x1F");
+            data::ZipArchive lying;
+            ASSERT_TRUE(lying.Open(liar));
+            EXPECT_EQ(lying.Extract(*lying.Find("Dir/表.xml"), out, uint64_t{1} << 30),
+                      data::ZipArchive::Read::kDamaged);
         }
     }
 }
